@@ -1,0 +1,166 @@
+#include "driver/driver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "transport/transport.h"
+#include "util/fatal.h"
+#include "util/files.h"
+#include "util/text.h"
+
+namespace krymo {
+
+namespace {
+
+const char* const kReleaseName = "Aurora";
+const char* const kReleaseVersion = "0.1.0";
+const char* const kAttribution = "Charge-transport preparation for organic molecular crystals";
+
+enum class Opt { Config, Omp, Trackdir, Rmin, Info, Verbose, Help, LongHelp, Version };
+
+struct OptionRow {
+    const char* name;
+    Opt opt;
+    bool takes_value;
+};
+
+// Matching order matters: the first name that is a prefix of the argument wins.
+const OptionRow kOptions[] = {
+    {"-config", Opt::Config, true},  {"-omp", Opt::Omp, true},     {"-trackdir", Opt::Trackdir, true},
+    {"-rmin", Opt::Rmin, false},     {"-info", Opt::Info, true},   {"-verbose", Opt::Verbose, false},
+    {"-h", Opt::Help, false},        {"--help", Opt::LongHelp, false}, {"--version", Opt::Version, false},
+};
+
+bool word_is_true(const std::string& w) { return w.compare(0, 4, "true") == 0; }
+
+std::string program_name(const std::string& argv0) {
+    size_t pos = argv0.find_last_of("/\\");
+    return pos == std::string::npos ? argv0 : argv0.substr(pos + 1);
+}
+
+}  // namespace
+
+std::string release_label() { return format_string("%s (%s)", kReleaseName, kReleaseVersion); }
+
+std::string build_date() { return __DATE__; }
+
+std::string KRYMO_version_line() {
+    return "KRYMO version " + release_label() + ", build on " + build_date() + "\n";
+}
+
+std::string KRYMO_title_text() {
+    const std::string l1 = format_string("%s %s build on %s", "KRYMO Transport Calculation Utility, Version",
+                                         release_label().c_str(), build_date().c_str());
+    const std::string l2 = kAttribution;
+    const size_t L = std::max(l1.size(), l2.size());
+    const std::string rule(L + 6, '*');
+    std::string out = rule + "\n";
+    for (const std::string* t : {&l1, &l2}) {
+        std::string row = "*  " + *t;
+        row.resize(L + 5, ' ');
+        out += row + "*\n";
+    }
+    return out + rule + "\n";
+}
+
+std::string usage_text(const std::string& p) {
+    std::string s = KRYMO_title_text();
+    s += "Prepare Data and Directories for Transport Calculation\n\n";
+    s += "Usage: " + p + " [opts]\n";
+    s += "  -config s            : set config file, default to 'krymo.inp'\n";
+    s += "  -trackdir s          : set track directory, default to 'track'\n";
+    s += "  -omp  [true | false] : if use OpenMP for MC, default to 'true'\n";
+    s += "  -info [true | false] : verbose screen output\n";
+    s += "  -rmin                : output minimum atomic distance between molecules\n";
+    s += "\n";
+    s += "e.g.: " + p + "\n";
+    for (const char* ex : {" -config krymo.inp", " -trackdir track", " -omp false", " -config krymo.inp -trackdir track",
+                           " -rmin"})
+        s += "  " + p + ex + "\n";
+    s += "\n";
+    return s;
+}
+
+void print_KRYMO_version() { std::fputs(KRYMO_version_line().c_str(), stdout); }
+void print_KRYMO_title() { std::fputs(KRYMO_title_text().c_str(), stdout); }
+
+ParseResult parse_prepare_options(const std::vector<std::string>& args, PrepareOptions& o) {
+    if (!args.empty()) o.program = program_name(args[0]);
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const OptionRow* row = nullptr;
+        for (const OptionRow& r : kOptions)
+            if (a.compare(0, std::strlen(r.name), r.name) == 0) {
+                row = &r;
+                break;
+            }
+        if (row == nullptr) continue;  // unknown options are skipped silently
+        std::string value;
+        if (row->takes_value) {
+            if (i + 1 >= args.size())
+                KRYMO_FATAL_OUT("main_prepare", 1,
+                                format_string("The option %s needs a value after it, but it is the last argument.\n",
+                                              a.c_str()));
+            value = args[++i];
+        }
+        switch (row->opt) {
+            case Opt::Config:
+                o.config = value;
+                if (file_exists(value)) {
+                    std::printf("  %s input config file is %s\n", o.program.c_str(), value.c_str());
+                } else {
+                    std::printf("ERROR: %s input config file %s not found!\n", o.program.c_str(), value.c_str());
+                    return ParseResult::Exit;
+                }
+                break;
+            case Opt::Omp:
+                o.openmp = word_is_true(value);
+                std::printf(" OpenMP is set to '%s'\n", value.c_str());
+                break;
+            case Opt::Trackdir:
+                o.trackdir = value;
+                std::printf(" trackdir is '%s'\n", value.c_str());
+                break;
+            case Opt::Rmin: o.rmin = true; break;
+            case Opt::Info: o.info = word_is_true(value); break;
+            case Opt::Verbose: o.info = true; break;
+            case Opt::Help:
+            case Opt::LongHelp: std::fputs(usage_text(o.program).c_str(), stdout); return ParseResult::Exit;
+            case Opt::Version: print_KRYMO_version(); return ParseResult::Exit;
+        }
+    }
+    return ParseResult::Run;
+}
+
+int run_prepare(const PrepareOptions& opts) {
+    const bool info = opts.info;
+    std::printf("****** Perform Transport Preparation...\n");
+    Transport tp;
+    tp.read_krymo_inp(opts.config, info);
+    tp.write_krymo_inp(opts.echo_file, true, info);
+    tp.set_openmp_flag(opts.openmp);
+    tp.set_trackdir(opts.trackdir);
+
+    const int engine = tp.get_compute_engine();
+    if (engine < 1 || engine > 3)
+        KRYMO_FATAL_OUT("main_prepare", 1, "Only Gaussian, ORCA, Q-Chem computing engines are supported!\n");
+
+    std::printf("****** KRYMO Transport Preparation Succsessfully Done.\n");
+    return 0;
+}
+
+int prepare_main(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    try {
+        PrepareOptions opts;
+        if (parse_prepare_options(args, opts) == ParseResult::Exit) return 0;
+        return run_prepare(opts);
+    } catch (const FatalError& e) {
+        std::fflush(stdout);
+        return report_fatal(e);
+    }
+}
+
+}  // namespace krymo

@@ -1,0 +1,67 @@
+#include "settings/krymo_inp.h"
+
+#include <cstdlib>
+
+namespace krymo {
+
+KrymoInp::KrymoInp() {
+    set_varables_default();
+    update_unique_flags();
+}
+
+void KrymoInp::set_varables_default() {
+    sched_type = "pbs";
+    queue_name = "workq";
+    qc_nodes = 1;
+    qc_ppn = 8;
+    qc_memory = 4096;
+    qc_method = "b3lyp";
+    qc_basis = "b3lyp STO-3g";
+    qc_basis_re = "b3lyp STO-3g";
+    chargetype = "a";
+    evc_type = "cart";
+    start_temp = 200.0;
+    end_temp = 300.0;
+    delta_temp = 50.0;
+    temp = 300.0;
+    maxt = 10000.0;
+    ratetype = "quantum";
+    sta = 1;
+    delta_angle = 10.0;
+    nsimu = 2000;
+    tsimu = 1000.0;
+    tsnap = 5.0;
+    tstep = 1.0;
+    iterlimit = 100;
+    nevery_out = 10;
+    super_cell[0] = super_cell[1] = super_cell[2] = 5;
+    output_level = 2;
+    lat_site_energy = 0;
+    eckart_mirror = 0;
+    nmols_uc = 0;
+    mol_files.clear();
+    const double latt[3][3] = {{8.098, 0, 0}, {0, 5.953, 0}, {-4.888095, 0, 7.138882}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) latt_vectors[i][j] = latt[i][j];
+    lattice_cutoff = 4.0;
+    neighbor_scell[0] = neighbor_scell[1] = neighbor_scell[2] = 3;
+}
+
+void KrymoInp::get_environment_variables() {
+    if (const char* v = std::getenv("KRYMO_JOB_SCHED")) sched_type = v;
+    if (const char* v = std::getenv("KRYMO_JOB_QUEUE")) queue_name = v;
+    if (const char* v = std::getenv("KRYMO_QC_EXE")) qc_exe = v;
+    if (const char* v = std::getenv("KRYMO_QC_NODES")) qc_nodes = static_cast<int>(std::strtol(v, nullptr, 10));
+    if (const char* v = std::getenv("KRYMO_QC_PPN")) qc_ppn = static_cast<int>(std::strtol(v, nullptr, 10));
+    if (const char* v = std::getenv("KRYMO_MODULE_QC")) {
+        module_qc = v;
+        module_qc_flag = true;
+    }
+}
+
+void KrymoInp::update_unique_flags() {
+    HL_unique_uc_mol = HL_unique_nei_mol = HL_unique_pair = (HL_unique_mol != 0);
+    RE_unique = (RE_unique_mol != 0);
+}
+
+}  // namespace krymo

@@ -1,0 +1,126 @@
+// The settings record of a run: every input key, its default, the environment overrides, the
+// reader of the input file and the echo of the settings in force.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "jobs/job_scripts.h"
+#include "structure/fileio.h"
+
+namespace krymo {
+
+class KrymoInp : public FileIO, public Jobscript {
+public:
+    KrymoInp();
+    ~KrymoInp() override = default;
+
+    // Defaults of the fields that every read resets.
+    void set_varables_default();
+    // KRYMO_JOB_SCHED, KRYMO_JOB_QUEUE, KRYMO_QC_EXE, KRYMO_QC_NODES, KRYMO_QC_PPN, KRYMO_MODULE_QC.
+    void get_environment_variables();
+    // Reads the input file; returns 1 or stops the program through FatalError.
+    int read_krymo_inp(const std::string& path, bool info);
+    // Writes the settings in force in input syntax; false when the file cannot be opened.
+    bool write_krymo_inp(const std::string& name, bool in_data_dir, bool info);
+
+    int get_compute_engine() const { return compute_engine; }
+    bool get_read_neighbor_flag() const { return read_neighbor_dat; }
+    bool get_moo_flag() const { return use_moo; }
+    bool get_input_read() const { return input_read; }
+
+protected:
+    void update_unique_flags();
+
+    // --- workflow stage switches ---
+    int do_transport_prepare = 1;
+    int do_transport_submit_HL_job = 1;
+    int do_transport_get_transferintegral = 1;
+    int do_transport_submit_RE_job = 1;
+    int do_transport_get_re_evc = 1;
+    int do_transport_run_MC = 1;
+    int do_transport_get_mob_MC = 1;
+    int do_transport_run_MC_temp = 0;
+    int do_transport_get_mob_MC_temp = 0;
+    int do_transport_run_ME = 0;
+    int do_transport_get_mob_ME = 0;
+    int do_transport_run_ME_temp = 0;
+    int do_transport_get_mob_ME_temp = 0;
+    int do_transport_gather_krymo_data = 1;
+
+    // --- quantum chemistry ---
+    std::string mater_name;
+    int qc_memory = 4096;
+    int compute_engine = 1;
+    std::string qc_method = "b3lyp";
+    std::string qc_basis = "b3lyp STO-3g";
+    std::string qc_basis_re = "b3lyp STO-3g";
+    std::string qc_inp_append;  // raw lines of "&gaussian.append" / "&qc_inp_append"
+
+    // --- carriers, temperatures, rates, simulation ---
+    std::string chargetype = "a";
+    std::string evc_type = "cart";
+    bool use_evc_dint = false;
+    double start_temp = 200.0, end_temp = 300.0, delta_temp = 50.0;
+    double temp = 300.0;
+    double maxt = 10000.0;
+    std::string ratetype = "quantum";
+    int sta = 1;
+    double delta_angle = 10.0;
+    int nsimu = 2000;
+    double tsimu = 1000.0;
+    double tsnap = 5.0;
+    double tstep = 1.0;
+    int iterlimit = 100;
+    int nevery_out = 10;
+    int super_cell[3] = {5, 5, 5};
+    std::string krymo_dat_file;
+    int output_level = 2;
+    int output_eigval = 0;
+    int lat_site_energy = 0;
+    int eckart_mirror = 0;
+    std::vector<int> homo_adjustment;
+    std::vector<int> lumo_adjustment;
+    double app_elec_F[3] = {0, 0, 0};
+    bool app_elec_F_flag = false;
+    bool V_dynamic_disorder = false;
+    bool HOMOLUMO_dynamic_disorder = false;
+
+    // --- neighbours and uniqueness ---
+    double lattice_cutoff = 4.0;
+    int neighbor_scell[3] = {3, 3, 3};
+    bool read_neighbor_dat = false;
+    int HL_unique_mol = 1;
+    int RE_unique_mol = 1;
+    double HL_unique_ctrl_ratio = 0.05;
+    bool use_moo = false;
+    bool RE_use_neutral_chk = false;
+    bool RE_calc_lambda_4P = true;
+    int thinfilm_dir = 0;
+    int thinfilm_ncell = 0;
+    bool thinfilm_flag = false;
+
+    // --- outer-sphere reorganization and induced multipoles ---
+    std::string reorg_outer_method;
+    int reorg_outer_type = 0;  // 0 none, 1 constant, 2 spheres, 3 dielectric
+    double reorg_outer_const = 0.0;     // "constant": eV
+    double reorg_outer_epsilon = 0.0;   // "spheres" e and "dielectric" e1
+    double reorg_outer_cutoff = 0.0;    // "dielectric" e2 x 0.1
+    std::vector<double> reorg_outer_radii;  // "spheres" r x 0.1
+    int emultipole_induce = 1;
+    double emultipole_cutoff = 4.0;
+    double emultipole_aDamp = 0.39;
+    std::vector<double> emultipole_scale1;
+    double emultipole_wSOR_N = 0.75, emultipole_wSOR_C = 0.75;
+    int emultipole_maxIter = 512;
+    double emultipole_epsTol = 0.001;
+
+    // --- derived ---
+    bool HL_unique_uc_mol = true;
+    bool HL_unique_nei_mol = true;
+    bool HL_unique_pair = true;
+    bool RE_unique = true;
+    bool input_read = false;
+};
+
+}  // namespace krymo

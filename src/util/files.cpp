@@ -1,0 +1,99 @@
+#include "util/files.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+
+#include "util/text.h"
+
+namespace krymo {
+
+void create_directory(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) mkdir(path.c_str(), 0750);
+}
+
+void create_directories(const std::string& path) {
+    for (size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1))
+        create_directory(path.substr(0, pos));
+    if (!path.empty()) create_directory(path);
+}
+
+bool file_exists(const char* path) {
+    if (path == nullptr) return false;
+    std::FILE* fp = std::fopen(path, "r");
+    if (fp == nullptr) return false;
+    std::fclose(fp);
+    return true;
+}
+
+bool read_lines(const std::string& path, std::vector<std::string>& lines, bool keep_eol) {
+    lines.clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        bool had_newline = !in.eof();
+        if (keep_eol) {
+            if (had_newline) line += '\n';
+        } else if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return true;
+}
+
+TextWriter::~TextWriter() {
+    if (std::uncaught_exceptions() > uncaught_)
+        discard();
+    else
+        close();
+}
+
+bool TextWriter::open(const std::string& path) {
+    close();
+    path_ = path;
+    tmp_path_ = path + ".krymo-part";
+    failed_ = false;
+    uncaught_ = std::uncaught_exceptions();
+    fp_ = std::fopen(tmp_path_.c_str(), "w");
+    return fp_ != nullptr;
+}
+
+void TextWriter::discard() {
+    if (fp_ == nullptr) return;
+    std::fclose(fp_);
+    fp_ = nullptr;
+    std::remove(tmp_path_.c_str());
+}
+
+void TextWriter::write(const std::string& text) {
+    if (fp_ == nullptr) return;
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), fp_) != text.size()) failed_ = true;
+}
+
+void TextWriter::printf(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::string s = vformat_string(fmt, ap);
+    va_end(ap);
+    write(s);
+}
+
+bool TextWriter::close() {
+    if (fp_ == nullptr) return !failed_;
+    if (std::fclose(fp_) != 0) failed_ = true;
+    fp_ = nullptr;
+    if (failed_ || std::rename(tmp_path_.c_str(), path_.c_str()) != 0) {
+        std::remove(tmp_path_.c_str());
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+}  // namespace krymo

@@ -1,0 +1,55 @@
+// Small file-system helpers and the one writer every generated file goes through.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace krymo {
+
+// Creates one directory (mode 0750) when the path does not exist; failures are silent by design:
+// the following open of a file inside it reports the problem.
+void create_directory(const std::string& path);
+// Creates every missing directory along `path` (one level at a time, mode 0750).
+void create_directories(const std::string& path);
+bool file_exists(const char* path);
+inline bool file_exists(const std::string& path) { return file_exists(path.c_str()); }
+
+// Reads a whole text file into lines of any length. Each line keeps its line end ("\n", "\r\n")
+// when `keep_eol` is set. Returns false when the file cannot be opened.
+bool read_lines(const std::string& path, std::vector<std::string>& lines, bool keep_eol = true);
+
+// RAII writer: the text goes to a temporary file beside `path`, which replaces `path` when the
+// writer is closed (or destroyed normally). When the writer is destroyed while an error unwinds,
+// the temporary file is removed and any earlier file at `path` stays intact, so a stopped run never
+// leaves a half-written file. Generated files are plain text, never made executable.
+class TextWriter {
+public:
+    TextWriter() = default;
+    explicit TextWriter(const std::string& path) { open(path); }
+    ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    bool open(const std::string& path);
+    bool is_open() const { return fp_ != nullptr; }
+    const std::string& path() const { return path_; }
+
+    void write(const std::string& text);
+    void printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    // A whole line: text followed by "\n".
+    void line(const std::string& text = std::string()) { write(text); write("\n"); }
+    // Flushes, closes and moves the file into place; returns false when any step failed.
+    bool close();
+
+private:
+    void discard();
+
+    std::FILE* fp_ = nullptr;
+    std::string path_;
+    std::string tmp_path_;
+    int uncaught_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace krymo

@@ -1,0 +1,144 @@
+#include "util/text.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <locale>
+#include <sstream>
+
+namespace krymo {
+
+namespace {
+bool is_blank_tab(char c) { return c == ' ' || c == '\t'; }
+bool is_right_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool is_quote_space(char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; }
+bool is_quote_right(char c) { return is_right_space(c) || c == '"' || c == '\''; }
+}  // namespace
+
+std::string& trim(std::string& s) {
+    size_t b = 0;
+    while (b < s.size() && is_blank_tab(s[b])) ++b;
+    size_t e = s.size();
+    while (e > b && is_right_space(s[e - 1])) --e;
+    s = s.substr(b, e - b);
+    return s;
+}
+
+void sg_triml(std::string& s) {
+    size_t b = 0;
+    while (b < s.size() && is_quote_space(s[b])) ++b;
+    s.erase(0, b);
+}
+
+void sg_trimr(std::string& s) {
+    size_t e = s.size();
+    while (e > 0 && is_quote_right(s[e - 1])) --e;
+    s.erase(e);
+}
+
+void sg_trim(std::string& s) {
+    sg_triml(s);
+    sg_trimr(s);
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s)
+        if (c != ' ') out += c;
+    s.swap(out);
+}
+
+void c_trim(char* s) {
+    if (s == nullptr) return;
+    size_t b = 0;
+    while (s[b] != '\0' && is_blank_tab(s[b])) ++b;
+    if (b > 0) std::memmove(s, s + b, std::strlen(s + b) + 1);
+    size_t n = std::strlen(s);
+    while (n > 1 && is_right_space(s[n - 1])) s[--n] = '\0';
+}
+
+bool iequals(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+int strcasestr_n(const char* s, const char* t, int n) {
+    if (n < 1) return 1;
+    for (int i = 0; i < n; ++i) {
+        int a = std::tolower(static_cast<unsigned char>(s[i]));
+        int b = std::tolower(static_cast<unsigned char>(t[i]));
+        if (a != b) return 0;
+        if (a == 0) return 1;  // both ended together
+    }
+    return 1;
+}
+
+int tokenize(std::vector<std::string>& out, const char* text, const char* delims) {
+    out.clear();
+    if (text == nullptr || delims == nullptr) return 0;
+    split_to_words(text, delims, out);
+    return 1;
+}
+
+void split_to_words(const std::string& text, const std::string& delims, std::vector<std::string>& out) {
+    out.clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && delims.find(text[i]) != std::string::npos) ++i;
+        size_t b = i;
+        while (i < text.size() && delims.find(text[i]) == std::string::npos) ++i;
+        if (i > b) out.emplace_back(text, b, i - b);
+    }
+}
+
+std::string vformat_string(const char* fmt, va_list ap) {
+    va_list copy;
+    va_copy(copy, ap);
+    int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    if (n <= 0) return std::string();
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::vsnprintf(&out[0], out.size(), fmt, ap);
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+std::string format_string(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::string s = vformat_string(fmt, ap);
+    va_end(ap);
+    return s;
+}
+
+std::string RemoveWhiteSpaceUnderscore(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != ' ' && c != '_') out += c;
+    return out;
+}
+
+void ReplaceSlashWithUnderscore(std::string& s) {
+    for (char& c : s)
+        if (c == '/' || c == '\\') c = '_';
+}
+
+void ReplaceBackSlashWithSlash(char* s) {
+    if (s == nullptr) return;
+    for (; *s; ++s)
+        if (*s == '\\') *s = '/';
+}
+
+std::string stream_real(double v) {
+    std::ostringstream os;
+    os.imbue(std::locale::classic());
+    os << v;
+    return os.str();
+}
+
+bool starts_with(const std::string& s, const std::string& prefix) {
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace krymo

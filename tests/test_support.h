@@ -1,0 +1,92 @@
+// Shared helpers of the tests: temporary study folders, file text, fatal-error assertions.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "util/fatal.h"
+
+namespace krymo_test {
+
+inline std::string source_dir() { return KRYMO_SOURCE_DIR; }
+inline std::string data_path(const std::string& rel) { return source_dir() + "/tests/data/" + rel; }
+inline std::string prepare_exe() { return KRYMO_PREPARE_EXE; }
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream os;
+    os << in.rdbuf();
+    return os.str();
+}
+
+inline void write_file(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+inline bool path_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// A fresh temporary directory that becomes the working directory for the lifetime of the object
+// (the run object takes its work directory from the current directory when it is built).
+class ScopedStudyDir {
+public:
+    ScopedStudyDir() {
+        char tmpl[] = "/tmp/krymo_test_XXXXXX";
+        char* d = mkdtemp(tmpl);
+        if (d == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = d;
+        char buf[4096];
+        old_ = getcwd(buf, sizeof buf) ? buf : "/";
+        if (chdir(path_.c_str()) != 0) throw std::runtime_error("chdir failed");
+    }
+    ~ScopedStudyDir() {
+        if (chdir(old_.c_str()) != 0) { /* nothing sensible to do */ }
+        std::string cmd = "rm -rf '" + path_ + "'";
+        if (std::system(cmd.c_str()) != 0) { /* leave it */ }
+    }
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& rel) const { return path_ + "/" + rel; }
+
+private:
+    std::string path_, old_;
+};
+
+// Runs fn, which must stop with a FatalError; returns it for further checks.
+inline krymo::FatalError expect_fatal(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const krymo::FatalError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "expected a FatalError";
+    return krymo::FatalError("none", 0, -1, "", "");
+}
+
+struct CommandResult {
+    int status = -1;
+    std::string output;  // standard output and standard error together
+};
+
+// Runs a shell command and returns its exit status and combined output.
+inline CommandResult run_command(const std::string& cmd) {
+    CommandResult r;
+    std::string full = cmd + " 2>&1";
+    FILE* p = popen(full.c_str(), "r");
+    if (p == nullptr) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+}  // namespace krymo_test
