@@ -12,6 +12,9 @@ public:
     FileIO() = default;
     virtual ~FileIO() = default;
 
+    // Reads a CIF crystal (called by the settings reader when it meets the `crystal` key).
+    void read_data_cif(const std::string& path, bool info);
+
     int get_data_mol_output_level() const { return data_mol_output_level; }
     void set_data_mol_output_level(int level) { data_mol_output_level = level; }
     void set_bond_dis_scale(double scale) { bond_dis_scale = scale; }
