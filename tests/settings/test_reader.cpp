@@ -202,3 +202,19 @@ TEST_F(Reader, ScratchPathIsTrimmed) {
     // A blank kept in front would break "SCRDIR=<scratch>/..." lines of the job scripts.
     EXPECT_EQ(read("&transport\nscratch = /scratch/me   \n/\n").scratch, "/scratch/me");
 }
+
+TEST_F(Reader, AliasesShareTheRuleOfTheirKey) {
+    SettingsProbe& s = read("&transport\nmodule_gaussian = g/16\ngaussian_exe = g16\nmemory = 100\n"
+                            "gaussian_nodes = 3\ngaussian_ppn = 4\nqueue_type = local\nlat_cutoff = 6\n"
+                            "nei_scell = 1 2 3\nsuper-cell = 2 2 2\n/\n");
+    EXPECT_EQ(s.module_qc, "g/16");
+    EXPECT_TRUE(s.module_qc_flag);
+    EXPECT_EQ(s.qc_exe, "g16");
+    EXPECT_EQ(s.qc_nodes, 3);
+    EXPECT_EQ(s.qc_ppn, 4);
+    EXPECT_EQ(s.sched_type, "local");
+    // Keys match whatever their case; values of 3-int keys that do not scan keep earlier values.
+    SettingsProbe& t = read("&transport\nVECTOR_A = 9 x\n/\n");
+    EXPECT_DOUBLE_EQ(t.latt_vectors[0][0], 9.0);
+    EXPECT_DOUBLE_EQ(t.latt_vectors[0][1], 0.0);
+}
