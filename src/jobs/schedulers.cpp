@@ -40,7 +40,12 @@ void slurm_directives(const HeaderRequest& h, ScriptText& t) {
 
 void lsf_directives(const HeaderRequest& h, ScriptText& t) {
     t.line("#BSUB -W 1000:00");
-    t.line("#BSUB -J " + h.title + (h.array ? "[" + array_range(*h.array) + "]" : ""));
+    // LSF takes the slot limit after the bracketed index set.
+    if (h.array)
+        t.line("#BSUB -J " + h.title + "[" + h.array->index_set + "]" +
+               (h.array->slot_limit != 0 ? format_string("%%%d", h.array->slot_limit) : ""));
+    else
+        t.line("#BSUB -J " + h.title);
     t.line("#BSUB -oo " + h.output + (h.array ? "-%I" : ""));
     t.line(format_string("#BSUB -n %d", h.nodes * h.ppn));
     t.line(format_string("#BSUB -R 'span[ptile=%d]'", h.ppn));
