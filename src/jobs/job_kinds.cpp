@@ -87,7 +87,8 @@ void orca_run(const JobSettings& s, int sched, const JobTexts&, const JobMember&
     const char* n = m.name.c_str();
     out.line(format_string("    SCRDIR=%s/%s", s.scratch.c_str(), m.orca_scratch.c_str()));
     if (m.array) out.line();
-    out.line("    if [ ! -a $SCRDIR ]; then");
+    // "-d": the unary "-a" is a syntax error in dash, so local ORCA runs never made their scratch.
+    out.line("    if [ ! -d $SCRDIR ]; then");
     out.echo("Scratch directory $SCRDIR created.", 8);
     out.line("        mkdir -p $SCRDIR");
     out.line("    fi");

@@ -110,7 +110,7 @@ TEST(JobArrays, OrcaMembersGetTheirOwnScratchDirectory) {
         const std::string text = read_file(std::string("jobs/job.") + c.sched);
         const std::string v = c.var;
         for (const std::string& block :
-             {"    SCRDIR=" + std::string(c.scratch) + "\n\n    if [ ! -a $SCRDIR ]; then\n",
+             {"    SCRDIR=" + std::string(c.scratch) + "\n\n    if [ ! -d $SCRDIR ]; then\n",
               "    cp $DataDir/N-" + v + ".inp $SCRDIR\n    cd ${SCRDIR}\n",
               "    orca N-" + v + ".inp  > N-" + v + ".out\n    orca_2mkl N-" + v + "\n",
               "        mv $CurrDir/N-" + v + ".out $DataDir\n        mv $CurrDir/N-" + v + ".mkl $DataDir\n",

@@ -170,7 +170,7 @@ if test $status -eq 0; then
     echo "Normal termination of ORCA detected, skip the current ORCA run."
 else
     SCRDIR=/scr/krymo-$PBS_JOBID
-    if [ ! -a $SCRDIR ]; then
+    if [ ! -d $SCRDIR ]; then
         echo "Scratch directory $SCRDIR created."
         mkdir -p $SCRDIR
     fi
@@ -214,7 +214,7 @@ if test $status -eq 0; then
     echo "Normal termination of ORCA detected, skip the current ORCA run."
 else
     SCRDIR=/scr/krymo-HL-NAME-$RANDOM
-    if [ ! -a $SCRDIR ]; then
+    if [ ! -d $SCRDIR ]; then
         echo "Scratch directory $SCRDIR created."
         mkdir -p $SCRDIR
     fi

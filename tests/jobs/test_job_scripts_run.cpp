@@ -63,7 +63,7 @@ protected:
         stub("python", "grep -q \"Normal termination\" \"$2\" 2>/dev/null\n");
         stub("g09", rec + "[ -n \"$STUB_FAIL\" ] && exit 1\necho \"Normal termination\" > \"${1%.com}.log\"\n");
         stub("formchk", rec);
-        stub("orca", rec + "echo \"Normal termination\"\n");
+        stub("orca", rec + "pwd > " + w + "/orca_cwd.txt\necho \"Normal termination\"\n");
         stub("orca_2mkl", rec + "touch \"$1.mkl\"\n");
         stub("qchem", rec + "echo \"Normal termination\"\n");
         for (const char* tool : {"qcpost_log_multipoles.exe", "hopsim_mc_par.exe", "qcpost_coupling.exe"})
@@ -127,6 +127,8 @@ TEST_F(LocalRun, OrcaAndQchemJobsLeaveTheirOutputInTheHLDirectory) {
     run("HL", "../jobs/job_nei_mol-1.local");
     EXPECT_NE(read_file("HL/nei_mol-1.out").find("Normal termination"), std::string::npos);
     EXPECT_TRUE(path_exists("HL/nei_mol-1.mkl"));
+    // ORCA runs inside its own scratch directory, not in HL.
+    EXPECT_EQ(read_file("orca_cwd.txt").rfind(w + "/scratch/krymo-HL-nei_mol-1-", 0), 0u) << read_file("orca_cwd.txt");
     EXPECT_FALSE(path_exists("RUN/running.HL_nei_mol-1"));
     EXPECT_FALSE(path_exists("RUN/ERROR-HL_nei_mol-1"));
 
