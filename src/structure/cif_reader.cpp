@@ -352,6 +352,8 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                               c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i]));
     }
 
+    if (spacegroup_ops.empty()) derive_spacegroup_operations(path);
+
     if (info) {
         std::printf("  Identifier: %s\n", identifier.c_str());
         std::printf("  Spacegroup name: %s\n", spacegroup_name.c_str());
@@ -377,7 +379,6 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                     "all sites are kept.\n",
                     partial_occupancy);
 
-    if (spacegroup_ops.empty()) derive_spacegroup_operations(path);
 
     expand_crystal(info);
     crystal_file = path;
