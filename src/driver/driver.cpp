@@ -139,7 +139,9 @@ int run_prepare(const PrepareOptions& opts) {
     std::printf("****** Perform Transport Preparation...\n");
     Transport tp;
     tp.read_krymo_inp(opts.config, info);
+    tp.read_crystal_strcuture_files(info, true);
     tp.write_krymo_inp(opts.echo_file, true, info);
+    tp.write_mol_files();
     tp.set_openmp_flag(opts.openmp);
     tp.set_trackdir(opts.trackdir);
 

@@ -5,22 +5,88 @@
 #include <string>
 #include <vector>
 
+#include "structure/elements.h"
+
 namespace krymo {
+
+class TextWriter;
+
+// Text columns of the crystal file's atom loop (asymmetric unit, file order).
+struct CifAtomColumns {
+    std::vector<std::string> label, type_symbol, fract_x, fract_y, fract_z;
+};
+
+// Text columns of the crystal file's bond loop; kept for completeness, no stage reads them.
+struct CifBondColumns {
+    std::vector<std::string> label_1, label_2, distance, site_symmetry_2, bond_type;
+};
 
 class FileIO {
 public:
     FileIO() = default;
     virtual ~FileIO() = default;
 
+    // --- readers and assembly ---
     // Reads a CIF crystal (called by the settings reader when it meets the `crystal` key).
     void read_data_cif(const std::string& path, bool info);
+    // Reads MOL file `path` (V2000 or V3000) into unit-cell molecule `index`.
+    void read_data_mol(const std::string& path, int index, bool info);
+    // Builds the unit-cell molecules from MOL files or the crystal, finalises the lattice and
+    // writes data/cellvec.dat when `cellvec` is set.
+    void read_crystal_strcuture_files(bool info, bool cellvec);
+    // Repairs one molecule (fractional coordinates in place) into a whole one with its centre of
+    // mass inside the cell; `id` is the 1-based number used in messages.
+    void make_whole_molecule(int id, int natoms, const int* atypes, double* x_s, bool info);
 
+    // --- writers ---
+    // The structure files chosen by data_mol_output_level.
+    void write_mol_files();
+    void write_data_mol(const std::string& path, int natoms, const int* atypes, const double* x) const;
+    void write_unitcell_cif(const std::string& path, int nmols, const std::vector<int>& natoms,
+                            const std::vector<std::vector<int>>& atypes,
+                            const std::vector<std::vector<double>>& x_s) const;
+    void write_supercell_cif(const std::string& path, int nmols, const std::vector<int>& natoms,
+                             const std::vector<std::vector<int>>& atypes, const std::vector<std::vector<double>>& x_s,
+                             int na, int nb, int nc) const;
+    // Appends the atom rows of one molecule: label = symbol + (start + j + 1), position
+    // (x_s + shift + 1) / divisor per component.
+    void write_cif_mol_one(TextWriter& file, int start, int natoms, const int* atypes, const double* x_s,
+                           const double shift[3], double divisor, int description) const;
+
+    // --- geometry ---
+    // Lattice matrix of six cell parameters into `out`, also stored with its inverse.
+    void convert_cell6_to_latt3x3(const double cell6[6], double out[3][3]);
+    void coord_f2c(const double frac[3], double cart[3]) const;
+    void coord_c2f(const double cart[3], double frac[3]) const;
+
+    // --- accessors ---
+    const double* get_cell_latt() const { return cell_latt; }
+    void get_cif_lattice_vectors(double a[3], double b[3], double c[3]) const;
     int get_data_mol_output_level() const { return data_mol_output_level; }
     void set_data_mol_output_level(int level) { data_mol_output_level = level; }
     void set_bond_dis_scale(double scale) { bond_dis_scale = scale; }
     const std::string& get_identifier() const { return identifier; }
 
 protected:
+    // Supercell block of the supercell CIF and its thin-film limit (direction 0-2 and layer count).
+    // The settings part overrides this with `neighbor_scell` and `thinfilm`.
+    virtual void supercell_layout(int n[3], int& film_dir, int& film_ncell, bool& film_on) const;
+
+    // Operations of a crystal file that lists none: from its space group, else P1 (with a warning).
+    void derive_spacegroup_operations(const std::string& path);
+    // Cell matrices, unit-cell atoms by symmetry, Cartesian coordinates and molecules.
+    void expand_crystal(bool info);
+    // The unit-cell and supercell files: na x nb x nc cells, optionally only a thin film of them.
+    void write_supercell_block(const std::string& path, int nmols, const std::vector<int>& natoms,
+                               const std::vector<std::vector<int>>& atypes, const std::vector<std::vector<double>>& x_s,
+                               int na, int nb, int nc, bool film_on, int film_dir, int film_ncell) const;
+    // Symmetry operations (x' = R x + t) parsed from the operation texts.
+    void ParseTransformString(const std::string& text, double R[3][3], double t[3]) const;
+    // Expands the asymmetric unit by every operation and removes overlapping atoms.
+    void make_spacegroup_P1(bool fractional);
+    // Splits the unit cell into bonded molecules (sep_mol_natoms, sep_mol_atoms).
+    void separate_cif_molecules(bool info);
+
     // --- settings held by the structure part (input keys) ---
     double bond_dis_scale = 1.15;
     int data_mol_output_level = 1;
@@ -33,15 +99,19 @@ protected:
     std::string identifier = "krymo";
     std::string chemical_name;
     std::string spacegroup_name;
+    std::string spacegroup_hall;   // Hall symbol, used only to derive missing operations
     int spacegroup_number = -1;
     std::vector<std::string> spacegroup_ops;
     double cell_latt[6] = {0, 0, 0, 0, 0, 0};
+    CifAtomColumns Atoms;
+    CifBondColumns Bonds;
 
     // --- whole unit cell after symmetry expansion ---
     int natoms_cif = 0;
     std::vector<int> cif_atypes;
     std::vector<double> cif_x_s;
     std::vector<double> cif_x;
+    std::vector<double> cif_radii;  // only while the crystal file is read
     std::vector<int> sep_mol_natoms;
     std::vector<int> sep_mol_atoms;
 
