@@ -30,11 +30,9 @@ struct Cell : FileIO {
     using FileIO::nmols_uc;
     using FileIO::sep_mol_atoms;
     using FileIO::sep_mol_natoms;
-    int block[3] = {5, 5, 2};
-    void supercell_layout(int n[3], int& dir, int& ncell, bool& on) const override {
-        for (int k = 0; k < 3; ++k) n[k] = block[k];
-        dir = ncell = 0;
-        on = false;
+    Cell() {
+        neighbor_scell[0] = neighbor_scell[1] = 5;  // a 5 x 5 x 2 block in the supercell file
+        neighbor_scell[2] = 2;
     }
 };
 

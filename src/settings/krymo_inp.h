@@ -99,7 +99,6 @@ protected:
 
     // --- neighbours and uniqueness ---
     double lattice_cutoff = 4.0;
-    int neighbor_scell[3] = {3, 3, 3};
     bool read_neighbor_dat = false;
     int HL_unique_mol = 1;
     int RE_unique_mol = 1;
@@ -107,9 +106,6 @@ protected:
     bool use_moo = false;
     bool RE_use_neutral_chk = false;
     bool RE_calc_lambda_4P = true;
-    int thinfilm_dir = 0;
-    int thinfilm_ncell = 0;
-    bool thinfilm_flag = false;
 
     // --- outer-sphere reorganization and induced multipoles ---
     std::string reorg_outer_method;

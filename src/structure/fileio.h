@@ -68,10 +68,6 @@ public:
     const std::string& get_identifier() const { return identifier; }
 
 protected:
-    // Supercell block of the supercell CIF and its thin-film limit (direction 0-2 and layer count).
-    // The settings part overrides this with `neighbor_scell` and `thinfilm`.
-    virtual void supercell_layout(int n[3], int& film_dir, int& film_ncell, bool& film_on) const;
-
     // Operations of a crystal file that lists none: from its space group, else P1 (with a warning).
     void derive_spacegroup_operations(const std::string& path);
     // Cell matrices, unit-cell atoms by symmetry, Cartesian coordinates and molecules.
@@ -92,6 +88,10 @@ protected:
     int data_mol_output_level = 1;
     int mol_data_source = -1;          // 1 molecule files, 2 crystal file
     double latt_vectors[3][3] = {{8.098, 0, 0}, {0, 5.953, 0}, {-4.888095, 0, 7.138882}};  // rows a, b, c
+    int neighbor_scell[3] = {3, 3, 3};  // -/+ cells of the neighbour search and of the supercell file
+    int thinfilm_dir = 0;               // thin film: direction 0-2 and number of unit cells
+    int thinfilm_ncell = 0;
+    bool thinfilm_flag = false;
 
     // --- crystal file contents ---
     bool crystal_read = false;

@@ -52,24 +52,12 @@ void write_p1_header(TextWriter& out, const std::string& identifier, const doubl
 
 }  // namespace
 
-// Defaults of `neighbor_scell` and `thinfilm`; the settings part supplies the values in force.
-void FileIO::supercell_layout(int n[3], int& film_dir, int& film_ncell, bool& film_on) const {
-    n[0] = n[1] = n[2] = 3;
-    film_dir = 0;
-    film_ncell = 0;
-    film_on = false;
-}
-
 void FileIO::write_mol_files() {
     create_directory(data_dir);
     const int level = data_mol_output_level;
-    if (level & 4) {
-        int n[3], film_dir, film_ncell;
-        bool film_on;
-        supercell_layout(n, film_dir, film_ncell, film_on);
+    if (level & 4)
         write_supercell_cif(format_string("%s/supercell.cif", data_dir.c_str()), nmols_uc, mol_natoms, mol_atypes,
-                            mol_x_s, n[0], n[1], n[2]);
-    }
+                            mol_x_s, neighbor_scell[0], neighbor_scell[1], neighbor_scell[2]);
     if (level & 1)
         write_unitcell_cif(format_string("%s/%s", data_dir.c_str(), "unitcell.cif"), nmols_uc, mol_natoms, mol_atypes,
                            mol_x_s);
@@ -106,10 +94,7 @@ void FileIO::write_unitcell_cif(const std::string& path, int nmols, const std::v
 void FileIO::write_supercell_cif(const std::string& path, int nmols, const std::vector<int>& natoms,
                                  const std::vector<std::vector<int>>& atypes,
                                  const std::vector<std::vector<double>>& x_s, int na, int nb, int nc) const {
-    int n[3], film_dir, film_ncell;
-    bool film_on;
-    supercell_layout(n, film_dir, film_ncell, film_on);
-    write_supercell_block(path, nmols, natoms, atypes, x_s, na, nb, nc, film_on, film_dir, film_ncell);
+    write_supercell_block(path, nmols, natoms, atypes, x_s, na, nb, nc, thinfilm_flag, thinfilm_dir, thinfilm_ncell);
 }
 
 void FileIO::write_supercell_block(const std::string& path, int nmols, const std::vector<int>& natoms,

@@ -38,16 +38,10 @@ struct StructureProbe : krymo::FileIO {
     using FileIO::spacegroup_number;
     using FileIO::spacegroup_ops;
 
-    // Supercell layout as the settings would give it.
-    int scell[3] = {3, 3, 3};
-    bool film_on = false;
-    int film_dir = 0, film_ncell = 0;
-    void supercell_layout(int n[3], int& dir, int& ncell, bool& on) const override {
-        for (int k = 0; k < 3; ++k) n[k] = scell[k];
-        dir = film_dir;
-        ncell = film_ncell;
-        on = film_on;
-    }
+    using FileIO::neighbor_scell;
+    using FileIO::thinfilm_dir;
+    using FileIO::thinfilm_flag;
+    using FileIO::thinfilm_ncell;
 };
 
 inline std::string today_stamp() {

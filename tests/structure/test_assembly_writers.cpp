@@ -65,8 +65,8 @@ TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
     EXPECT_NEAR(p.latt_vectors[1][1], 10.0, 1e-12);
 
     p.set_data_mol_output_level(7);
-    p.scell[0] = 2;
-    p.scell[1] = p.scell[2] = 1;
+    p.neighbor_scell[0] = 2;
+    p.neighbor_scell[1] = p.neighbor_scell[2] = 1;
     p.write_mol_files();
     const std::string rows =
         "C1     C  -0.020000   0.500000   0.500000  1\n"
@@ -94,10 +94,10 @@ TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
     EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
 
     // A thin film of one layer along b keeps only the cells with kb = 0.
-    p.scell[1] = 3;
-    p.film_on = true;
-    p.film_dir = 1;
-    p.film_ncell = 1;
+    p.neighbor_scell[1] = 3;
+    p.thinfilm_flag = true;
+    p.thinfilm_dir = 1;
+    p.thinfilm_ncell = 1;
     p.write_mol_files();
     const std::string film = krymo_test::read_file("data/supercell.cif");
     EXPECT_NE(film.find("_cell_length_b                    30.0000\n"), std::string::npos);
