@@ -35,3 +35,41 @@ TEST(PrepareBinary, ReaderErrorsBecomeExitStatuses) {
     EXPECT_EQ(last.status, 1);
     EXPECT_NE(last.output.find("-trackdir"), std::string::npos);
 }
+
+namespace {
+// A study folder holding the bundled example: its input and its crystal.
+void copy_example(const std::string& name) {
+    const std::string src = krymo_test::source_dir() + "/examples/" + name + "/";
+    for (const char* f : {"krymo.inp", "naphthalene.cif"})
+        krymo_test::write_file(f, krymo_test::read_file(src + f));
+}
+}  // namespace
+
+TEST(PrepareBinary, ExampleStudyRunsAndEchoesTheCrystalLattice) {
+    ScopedStudyDir dir;
+    copy_example("naphthalene");
+    auto r = run_command(prepare_exe() + " -info false");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("****** KRYMO Transport Preparation Succsessfully Done.\n"), std::string::npos);
+    const std::string echo = krymo_test::read_file("data/config.inp");
+    EXPECT_NE(echo.find("  crystal            = naphthalene.cif\n/\n"), std::string::npos);
+    // The echo shows the lattice actually used: the crystal's, with a along x and b in the xy plane.
+    EXPECT_NE(echo.find("  vector_a        =     8.034800     0.000000     0.000000\n"), std::string::npos) << echo;
+    EXPECT_NE(echo.find("  vector_c        =    -4.738"), std::string::npos) << echo;
+    EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
+    EXPECT_TRUE(krymo_test::path_exists("data/unitcell.cif"));
+}
+
+TEST(PrepareBinary, UnsupportedEngineStopsAfterTheStructureFiles) {
+    ScopedStudyDir dir;
+    copy_example("naphthalene");
+    std::string inp = krymo_test::read_file("krymo.inp");
+    inp.replace(inp.find("compute_engine  = 1"), 19, "compute_engine  = 4");
+    krymo_test::write_file("krymo.inp", inp);
+    auto r = run_command(prepare_exe() + " -info false");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("\nERROR  transport : main_prepare : line "), std::string::npos);
+    EXPECT_NE(r.output.find("Only Gaussian, ORCA, Q-Chem computing engines are supported!\n"), std::string::npos);
+    EXPECT_TRUE(krymo_test::path_exists("data/config.inp"));
+    EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
+}
