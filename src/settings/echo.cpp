@@ -113,28 +113,31 @@ bool KrymoInp::write_krymo_inp(const std::string& name, bool in_data_dir, bool i
         default: w.line("  # reorg_outer     = spheres 0.1 3.4 4.2"); break;
     }
     w.line();
-    if (lat_site_energy == 0) {
-        w.line("  # lat_site_energy = " + I(lat_site_energy) + "  ! if calculate lattice site energy");
-        w.line();
-        w.line("  # emultipole_induce  = " + I(emultipole_induce) + "  ! default to 1");
-        w.line("  # emultipole_cutoff  = " + R(emultipole_cutoff) + "  ! default to 4.0");
-        w.line("  # emultipole_aDamp   = " + R(emultipole_aDamp) + "  ! default to 0.39");
-        if (!emultipole_scale1.empty()) w.line("  # emultipole_scale1 =" + list_text(emultipole_scale1));
-        w.line("  # emultipole_wSOR_N  = " + R(emultipole_wSOR_N) + "  ! default to 0.75");
-        w.line("  # emultipole_wSOR_C  = " + R(emultipole_wSOR_C) + "  ! default to 0.75");
-        w.line("  # emultipole_maxIter = " + I(emultipole_maxIter) + "   ! default to 512");
-        w.line("  # emultipole_epsTol  = " + R(emultipole_epsTol) + "  ! default to 0.001");
-    } else {
-        w.line("  lat_site_energy = " + I(lat_site_energy) + "  ! if calculate lattice site energy");
-        w.line();
-        w.line("  emultipole_induce  = " + I(emultipole_induce) + "      ! default to 1 (true)");
-        w.line("  emultipole_cutoff  = " + R(emultipole_cutoff) + "      ! default to 4.0");
-        w.line("  emultipole_aDamp   = " + R(emultipole_aDamp) + "   ! default to 0.39");
-        if (!emultipole_scale1.empty()) w.line("  emultipole_scale1 =" + list_text(emultipole_scale1));
-        w.line("  emultipole_wSOR_N  = " + R(emultipole_wSOR_N) + "   ! default to 0.75");
-        w.line("  emultipole_wSOR_C  = " + R(emultipole_wSOR_C) + "   ! default to 0.75");
-        w.line("  emultipole_maxIter = " + I(emultipole_maxIter) + "    ! default to 512");
-        w.line("  emultipole_epsTol  = " + R(emultipole_epsTol) + "  ! default to 0.001");
+    // Without lattice site energies the whole block is written as comments; the two forms differ
+    // only in the "# " and in the padding before each remark.
+    const bool active = lat_site_energy != 0;
+    const std::string lead = active ? "  " : "  # ";
+    w.line(lead + "lat_site_energy = " + I(lat_site_energy) + "  ! if calculate lattice site energy");
+    w.line();
+    struct MultipoleLine {
+        const char* key;  // key with its padding
+        std::string value;
+        const char* active_remark;
+        const char* commented_remark;
+    };
+    const MultipoleLine multipole[] = {
+        {"emultipole_induce  = ", I(emultipole_induce), "      ! default to 1 (true)", "  ! default to 1"},
+        {"emultipole_cutoff  = ", R(emultipole_cutoff), "      ! default to 4.0", "  ! default to 4.0"},
+        {"emultipole_aDamp   = ", R(emultipole_aDamp), "   ! default to 0.39", "  ! default to 0.39"},
+        {"emultipole_scale1 =", list_text(emultipole_scale1), "", ""},
+        {"emultipole_wSOR_N  = ", R(emultipole_wSOR_N), "   ! default to 0.75", "  ! default to 0.75"},
+        {"emultipole_wSOR_C  = ", R(emultipole_wSOR_C), "   ! default to 0.75", "  ! default to 0.75"},
+        {"emultipole_maxIter = ", I(emultipole_maxIter), "    ! default to 512", "   ! default to 512"},
+        {"emultipole_epsTol  = ", R(emultipole_epsTol), "  ! default to 0.001", "  ! default to 0.001"},
+    };
+    for (const MultipoleLine& m : multipole) {
+        if (m.value.empty()) continue;  // the scale list is written only when given
+        w.line(lead + m.key + m.value + (active ? m.active_remark : m.commented_remark));
     }
     w.line();
     w.line("  krymo_dat_file  = " + krymo_dat_file + "  ! default to krymo-ratetype.dat");

@@ -184,7 +184,17 @@ TEST_F(Echo, EveryKeyReadsBackToTheSameEcho) {
     EXPECT_NE(echo1.find("  RE_calc_lambda_4P  = 0\n"), std::string::npos);
     EXPECT_NE(echo1.find("  reorg_outer     = spheres 3.5 34 42    ! radius in Angstroms\n"), std::string::npos);
     EXPECT_NE(echo1.find("  app_elec_F      =      1e+07          0     -2e+06    ! in eV/m\n"), std::string::npos);
-    EXPECT_NE(echo1.find("  emultipole_scale1 = 0.5 1\n"), std::string::npos);
+    EXPECT_NE(echo1.find("  lat_site_energy = 1  ! if calculate lattice site energy\n\n"
+                         "  emultipole_induce  = 0      ! default to 1 (true)\n"
+                         "  emultipole_cutoff  = 6      ! default to 4.0\n"
+                         "  emultipole_aDamp   = 0.5   ! default to 0.39\n"
+                         "  emultipole_scale1 = 0.5 1\n"
+                         "  emultipole_wSOR_N  = 0.6   ! default to 0.75\n"
+                         "  emultipole_wSOR_C  = 0.7   ! default to 0.75\n"
+                         "  emultipole_maxIter = 100    ! default to 512\n"
+                         "  emultipole_epsTol  = 1e-05  ! default to 0.001\n\n"),
+              std::string::npos)
+        << echo1;
     EXPECT_NE(echo1.find("  thinfilm          = 1 4\n"), std::string::npos);
     EXPECT_NE(echo1.find("  molecule           = 2 m1.mol m2.mol\n/\n"), std::string::npos);
     EXPECT_NE(echo1.find("  module_qc       = gaussian/g16.c01    ! module load gaussian/g09.e01\n  # Temp"),
