@@ -13,7 +13,7 @@ const char* const kCountTail = " #      dx        dy        dz         r     cin
 
 // H2 along x in the middle of a cubic 5 A cell.
 void hydrogen_cell(TestTransport& t, double cutoff, int n) {
-    t.set_cell(5, 5, 5);
+    t.set_box(5, 5, 5);
     t.add_molecule_frac({1, 1}, {0.426, 0.5, 0.5, 0.574, 0.5, 0.5});
     t.set_search(cutoff, n, n, n);
 }
@@ -63,7 +63,7 @@ TEST(NeighborList, AtomPairExactlyAtTheCutoffIsNoNeighbour) {
     // One argon atom per 8 A cubic cell: the six nearest images are exactly 8 A away.
     for (bool pruned : {true, false}) {
         TestTransport t;
-        t.set_cell(8, 8, 8);
+        t.set_box(8, 8, 8);
         t.add_molecule_frac({18}, {0, 0, 0});
         t.set_pruned_neighbor_search(pruned);
         t.set_search(8.0, 1, 1, 1);

@@ -62,6 +62,17 @@ public:
         krymo::cell6_to_lattice(cell6, cif_lattice_vectors, latt_matrix_inv);
     }
 
+    // Orthorhombic cell with an exactly diagonal lattice matrix.
+    void set_box(double a, double b, double c) {
+        set_cell(a, b, c);
+        const double d[3] = {a, b, c};
+        for (int r = 0; r < 3; ++r)
+            for (int k = 0; k < 3; ++k) {
+                cif_lattice_vectors[r][k] = r == k ? d[r] : 0.0;
+                latt_matrix_inv[r][k] = r == k ? 1.0 / d[r] : 0.0;
+            }
+    }
+
     // Appends a molecule given by element indices and Cartesian coordinates (Angstrom).
     void add_molecule_cart(const std::vector<int>& types, const std::vector<double>& x) {
         std::vector<double> xs(x.size());
