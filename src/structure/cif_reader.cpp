@@ -1,8 +1,415 @@
+// CIF reader: the data-block name, a few single-value tags, one symmetry-operation loop, one
+// atom-site loop and an optional bond loop before it. Expansion and separation: cif_expand.cpp.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "structure/fileio.h"
+#include "structure/spacegroups.h"
+#include "util/fatal.h"
+#include "util/files.h"
+#include "util/text.h"
 
 namespace krymo {
 
-// Placeholder: records the path until the CIF reader lands in this file.
-void FileIO::read_data_cif(const std::string& path, bool) { crystal_file = path; }
+namespace {
+
+const char* const kUnit = "fileio";
+
+struct Token {
+    std::string text;  // quotes removed
+    size_t begin;      // position in the line (of the opening quote for a quoted token)
+    bool quoted;
+};
+
+// Splits a data line into CIF values: blank/tab separated, a quote at the start of a value opens a
+// quoted value that ends at the same quote followed by a blank or the end of the line.
+std::vector<Token> cif_tokens(const std::string& s) {
+    std::vector<Token> out;
+    size_t i = 0;
+    const size_t n = s.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (i < n) {
+        while (i < n && blank(s[i])) ++i;
+        if (i >= n) break;
+        const size_t begin = i;
+        if (s[i] == '\'' || s[i] == '"') {
+            const char q = s[i];
+            size_t j = i + 1;
+            while (j < n && !(s[j] == q && (j + 1 == n || blank(s[j + 1])))) ++j;
+            if (j < n) {
+                out.push_back({s.substr(i + 1, j - i - 1), begin, true});
+                i = j + 1;
+                continue;
+            }
+        }
+        while (i < n && !blank(s[i])) ++i;
+        out.push_back({s.substr(begin, i - begin), begin, false});
+    }
+    return out;
+}
+
+// The tag (first word) of a tag line, lower case.
+std::string tag_name(const std::string& line) {
+    size_t e = 0;
+    while (e < line.size() && line[e] != ' ' && line[e] != '\t') ++e;
+    std::string t = line.substr(0, e);
+    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return t;
+}
+
+bool contains(const std::string& s, const char* what) { return s.find(what) != std::string::npos; }
+
+struct LoopTags {
+    std::vector<std::string> names;  // lower case
+    size_t last_line = 0;            // index of the last tag line
+    // 1-based position of the tag `name` (exact, case-insensitive), 0 when absent.
+    int position(const char* name) const {
+        for (size_t k = 0; k < names.size(); ++k)
+            if (names[k] == name) return static_cast<int>(k) + 1;
+        return 0;
+    }
+};
+
+// Element of an atom label: leading letters, two when the second is lower case and they form an
+// element, else one. Returns -1 and sets `why` when the label names no element or is ambiguous.
+int element_from_label(const std::string& label, std::string& why) {
+    std::string letters;
+    for (char c : label) {
+        if (!std::isalpha(static_cast<unsigned char>(c))) break;
+        letters += c;
+    }
+    if (letters.empty()) {
+        why = "it does not start with an element symbol";
+        return -1;
+    }
+    const int one = std::isupper(static_cast<unsigned char>(letters[0])) ? find_element_index_from_name(letters.substr(0, 1)) : -1;
+    if (letters.size() >= 2) {
+        const int two = find_element_index_from_name(letters.substr(0, 2));
+        const bool lower2 = std::islower(static_cast<unsigned char>(letters[1]));
+        if (lower2 && two > 0) return two;
+        if (!lower2 && two > 0) {
+            if (one > 0) {
+                why = format_string("its leading letters could be %s or %s", element_symbol(one).c_str(),
+                                    element_symbol(two).c_str());
+                return -1;
+            }
+            return two;
+        }
+    }
+    if (one > 0) return one;
+    why = "its leading letters name no element";
+    return -1;
+}
+
+// Element of a type symbol: its leading letters (an oxidation state such as "O2-" drops out).
+int element_from_type_symbol(const std::string& symbol) {
+    std::string letters;
+    for (char c : symbol) {
+        if (!std::isalpha(static_cast<unsigned char>(c))) break;
+        letters += c;
+    }
+    if (letters.empty() || letters.size() > 2) return -1;
+    const std::string rest = symbol.substr(letters.size());
+    for (char c : rest)
+        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '+' && c != '-') return -1;
+    const int e = find_element_index_from_name(letters);
+    return e > 0 ? e : -1;
+}
+
+// A coordinate text must start like a number ("0.25", ".28820(10)", "-1.2e-1").
+bool looks_numeric(const std::string& s) {
+    size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+    return i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.');
+}
+
+}  // namespace
+
+void FileIO::read_data_cif(const std::string& path, bool info) {
+    std::vector<std::string> lines;
+    if (!read_lines(path, lines, false))
+        KRYMO_FATAL_ERR(kUnit, 255, format_string("Failed to open input file \"%s\"\n", path.c_str()));
+    if (info) std::printf("Reading crystal file \"%s\"... \n", path.c_str());
+
+    spacegroup_ops.clear();
+    spacegroup_name.clear();
+    spacegroup_hall.clear();
+    spacegroup_number = -1;
+    Atoms = CifAtomColumns();
+    Bonds = CifBondColumns();
+    std::vector<int> atom_line;  // 1-based file line of each atom row
+    int partial_occupancy = 0;
+    bool have_type_symbols = true;
+
+    const size_t n = lines.size();
+    auto trimmed = [&](size_t i) {
+        std::string s = lines[i];
+        return trim(s);
+    };
+    auto text_field_mark = [&](size_t i) { return !lines[i].empty() && lines[i][0] == ';'; };
+    auto not_enough_columns = [&](size_t i, int required) {
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("Not enough columns: %s\nAt least %d columns are expected!\n"
+                                      "(file \"%s\", line %d)\n",
+                                      trimmed(i).c_str(), required, path.c_str(), static_cast<int>(i) + 1));
+    };
+    // Tag lines of a loop starting at `first`.
+    auto read_tags = [&](size_t first) {
+        LoopTags t;
+        t.last_line = first;
+        for (size_t j = first; j < n; ++j) {
+            const std::string s = trimmed(j);
+            if (s.empty() || s[0] != '_') break;
+            t.names.push_back(tag_name(s));
+            t.last_line = j;
+        }
+        return t;
+    };
+
+    // Rows of a loop from line `from`: a row is one line with at least `ncols` values, or, as CIF
+    // allows, the values of consecutive lines until `ncols` are gathered. `stop` ends the loop at a
+    // line (that line is not consumed). Calls row(values, first line, last line) and returns the
+    // index of the first line not consumed.
+    auto read_rows = [&](size_t from, int ncols, auto&& stop, auto&& row) {
+        std::vector<Token> packet;
+        size_t packet_line = from, j = from;
+        for (; j < n; ++j) {
+            const std::string s = trimmed(j);
+            if (stop(j, s)) break;
+            if (s[0] == '#') continue;
+            std::vector<Token> tok = cif_tokens(s);
+            if (packet.empty()) {
+                packet_line = j;
+                if (static_cast<int>(tok.size()) >= ncols) {
+                    row(tok, s, j, j);
+                    continue;
+                }
+            }
+            packet.insert(packet.end(), tok.begin(), tok.end());
+            if (static_cast<int>(packet.size()) > ncols) not_enough_columns(packet_line, ncols);
+            if (static_cast<int>(packet.size()) == ncols) {
+                row(packet, std::string(), packet_line, j);
+                packet.clear();
+            }
+        }
+        if (!packet.empty()) not_enough_columns(packet_line, ncols);
+        return j;
+    };
+    // Where a loop's rows end: text fields, blank lines, new tags and loops.
+    auto loop_end = [&](size_t j, const std::string& s) {
+        return text_field_mark(j) || s.empty() || s[0] == ';' || s[0] == '_' || strcasestr_n(s.c_str(), "loop_", 5);
+    };
+
+    bool in_text = false;
+    bool atoms_done = false;
+    for (size_t i = 0; i < n && !atoms_done; ++i) {
+        // A semicolon text field runs from one line starting with ';' to the next: all text.
+        if (text_field_mark(i)) {
+            in_text = !in_text;
+            continue;
+        }
+        if (in_text) continue;
+        const std::string line = trimmed(i);
+        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+        // Tag and value split at the first blank or tab; a tag alone has an empty value.
+        const size_t split = line.find_first_of(" \t");
+        std::string value = split == std::string::npos ? std::string() : line.substr(split + 1);
+        trim(value);
+
+        if (strcasestr_n(line.c_str(), "data_", 5)) {
+            identifier = line.substr(5);
+        } else if (contains(line, "_chemical_name_common")) {
+            chemical_name = value;
+            sg_trim(chemical_name);
+            if (identifier.empty()) identifier = chemical_name;
+        } else if (contains(line, "_space_group_IT_number") || contains(line, "_symmetry_Int_Tables_number")) {
+            spacegroup_number = std::atoi(value.c_str());
+        } else if (contains(line, "_symmetry_space_group_name_H-M_alt") ||
+                   contains(line, "_symmetry_space_group_name_H-M") || contains(line, "_space_group_name_H-M_alt")) {
+            spacegroup_name = value;
+        } else if (contains(line, "_symmetry_space_group_name_Hall") || contains(line, "_space_group_name_Hall")) {
+            spacegroup_hall = value;
+            sg_triml(spacegroup_hall);
+            sg_trimr(spacegroup_hall);
+        } else if (contains(line, "_cell_length_a")) {
+            cell_latt[0] = std::strtod(value.c_str(), nullptr);
+        } else if (contains(line, "_cell_length_b")) {
+            cell_latt[1] = std::strtod(value.c_str(), nullptr);
+        } else if (contains(line, "_cell_length_c")) {
+            cell_latt[2] = std::strtod(value.c_str(), nullptr);
+        } else if (contains(line, "_cell_angle_alpha")) {
+            cell_latt[3] = std::strtod(value.c_str(), nullptr);
+        } else if (contains(line, "_cell_angle_beta")) {
+            cell_latt[4] = std::strtod(value.c_str(), nullptr);
+        } else if (contains(line, "_cell_angle_gamma")) {
+            cell_latt[5] = std::strtod(value.c_str(), nullptr);
+        } else if (contains(line, "loop_")) {
+            if (i + 1 >= n) break;
+            const std::string first = trimmed(i + 1);
+            const LoopTags tags = read_tags(i + 1);
+            if (contains(first, "_symmetry") || contains(first, "_space_group")) {
+                int op_col = 0;
+                for (size_t k = 0; k < tags.names.size() && op_col == 0; ++k)
+                    if (contains(tags.names[k], "_symmetry_equiv_pos_as_xyz") ||
+                        contains(tags.names[k], "_space_group_symop_operation_xyz"))
+                        op_col = static_cast<int>(k) + 1;
+                i = tags.last_line;
+                if (op_col == 0) continue;
+                const int ncols = static_cast<int>(tags.names.size());
+                const size_t end = read_rows(tags.last_line + 1, ncols, loop_end,
+                    [&](const std::vector<Token>& tok, const std::string& line, size_t, size_t) {
+                        // The operation is the value in its column, whatever the other columns are;
+                        // an unquoted operation in the last column of a one-line row may hold blanks.
+                        const Token& t = tok[op_col - 1];
+                        std::string op = ncols == 1 && !line.empty() ? line
+                                         : (op_col == ncols && !t.quoted && !line.empty()) ? line.substr(t.begin)
+                                                                                           : t.text;
+                        sg_trim(op);
+                        if (!op.empty()) spacegroup_ops.push_back(op);
+                    });
+                i = end - 1;  // the ending line is parsed again as an ordinary line
+            } else if (contains(first, "_atom_site")) {
+                const int p_label = tags.position("_atom_site_label");
+                const int p_type = tags.position("_atom_site_type_symbol");
+                const int p_x = tags.position("_atom_site_fract_x");
+                const int p_y = tags.position("_atom_site_fract_y");
+                const int p_z = tags.position("_atom_site_fract_z");
+                const int p_occ = tags.position("_atom_site_occupancy");
+                i = tags.last_line;
+                if (p_label == 0 || p_x == 0 || p_y == 0 || p_z == 0) continue;
+                have_type_symbols = p_type != 0;
+                // The first accepted atom loop is the last thing read from the file.
+                atoms_done = true;
+                const int ncols = static_cast<int>(tags.names.size());
+                read_rows(tags.last_line + 1, ncols, loop_end,
+                    [&](const std::vector<Token>& tok, const std::string&, size_t first_line, size_t) {
+                        Atoms.label.push_back(tok[p_label - 1].text);
+                        Atoms.type_symbol.push_back(p_type ? tok[p_type - 1].text : std::string());
+                        Atoms.fract_x.push_back(tok[p_x - 1].text);
+                        Atoms.fract_y.push_back(tok[p_y - 1].text);
+                        Atoms.fract_z.push_back(tok[p_z - 1].text);
+                        atom_line.push_back(static_cast<int>(first_line) + 1);
+                        if (p_occ && looks_numeric(tok[p_occ - 1].text) &&
+                            std::strtod(tok[p_occ - 1].text.c_str(), nullptr) < 1.0)
+                            ++partial_occupancy;
+                    });
+            } else if (contains(first, "_geom_bond") || contains(first, "_ccdc_geom")) {
+                const int p[5] = {tags.position("_geom_bond_atom_site_label_1"),
+                                  tags.position("_geom_bond_atom_site_label_2"), tags.position("_geom_bond_distance"),
+                                  tags.position("_geom_bond_site_symmetry_2"), tags.position("_ccdc_geom_bond_type")};
+                i = tags.last_line;
+                bool all = true;
+                for (int k : p) all = all && k > 0;
+                if (!all) continue;
+                std::vector<std::string>* cols[5] = {&Bonds.label_1, &Bonds.label_2, &Bonds.distance,
+                                                     &Bonds.site_symmetry_2, &Bonds.bond_type};
+                const size_t end = read_rows(tags.last_line + 1, static_cast<int>(tags.names.size()), loop_end,
+                    [&](const std::vector<Token>& tok, const std::string&, size_t, size_t) {
+                        for (int k = 0; k < 5; ++k) cols[k]->push_back(tok[p[k] - 1].text);
+                    });
+                i = end - 1;
+            }
+            // Any other loop is ignored: its lines are walked as ordinary lines.
+        }
+    }
+
+    const int nrows = static_cast<int>(Atoms.label.size());
+    if (nrows == 0)
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("No atoms read from crystal file \"%s\": an atom loop with _atom_site_label, "
+                                      "_atom_site_fract_x, _atom_site_fract_y and _atom_site_fract_z is expected.\n",
+                                      path.c_str()));
+
+    // Elements, checked before any lookup uses them.
+    cif_atypes.assign(nrows, -1);
+    for (int i = 0; i < nrows; ++i) {
+        if (have_type_symbols) {
+            cif_atypes[i] = element_from_type_symbol(Atoms.type_symbol[i]);
+            if (cif_atypes[i] < 0)
+                KRYMO_FATAL_OUT(kUnit, 1,
+                                format_string("Unknown element symbol \"%s\" of atom %s in crystal file \"%s\" "
+                                              "(line %d).\n",
+                                              Atoms.type_symbol[i].c_str(), Atoms.label[i].c_str(), path.c_str(),
+                                              atom_line[i]));
+        } else {
+            std::string why;
+            cif_atypes[i] = element_from_label(Atoms.label[i], why);
+            if (cif_atypes[i] < 0)
+                KRYMO_FATAL_OUT(kUnit, 1,
+                                format_string("Cannot take the element of atom %s in crystal file \"%s\" (line %d) "
+                                              "from its label: %s. Add an _atom_site_type_symbol column.\n",
+                                              Atoms.label[i].c_str(), path.c_str(), atom_line[i], why.c_str()));
+            Atoms.type_symbol[i] = element_symbol(cif_atypes[i]);
+        }
+        for (const std::string* c : {&Atoms.fract_x[i], &Atoms.fract_y[i], &Atoms.fract_z[i]})
+            if (!looks_numeric(*c))
+                KRYMO_FATAL_OUT(kUnit, 255,
+                                format_string("Bad fractional coordinate \"%s\" of atom %s in crystal file \"%s\" "
+                                              "(line %d): a number is expected.\n",
+                                              c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i]));
+    }
+
+    if (info) {
+        std::printf("  Identifier: %s\n", identifier.c_str());
+        std::printf("  Spacegroup name: %s\n", spacegroup_name.c_str());
+        std::printf("  Spacegroup operations: \n");
+        for (const std::string& op : spacegroup_ops) std::printf("    %s\n", op.c_str());
+        const char* names[6] = {"a", "b", "c", "alpha", "beta ", "gamma"};
+        for (int k = 0; k < 6; ++k)
+            std::printf("  Cell lattice %s = %s\n", names[k], stream_real(cell_latt[k]).c_str());
+        std::printf("  natoms_cif = %d\n", nrows);
+        auto row = [&](int i) {
+            return Atoms.label[i] + " " + Atoms.type_symbol[i] + " " + Atoms.fract_x[i] + " " + Atoms.fract_y[i] +
+                   " " + Atoms.fract_z[i];
+        };
+        std::printf("  First atom: %s\n", row(0).c_str());
+        std::printf("  ...\n");
+        std::printf("  Last  atom: %s\n", row(nrows - 1).c_str());
+    }
+    if (!have_type_symbols)
+        std::printf("WARNING: No _atom_site_type_symbol column in \"%s\": elements are taken from the atom labels.\n",
+                    path.c_str());
+    if (partial_occupancy > 0)
+        std::printf("WARNING: %d atoms have an occupancy below 1 (disordered sites may overlap); "
+                    "all sites are kept.\n",
+                    partial_occupancy);
+
+    if (spacegroup_ops.empty()) derive_spacegroup_operations(path);
+
+    expand_crystal(info);
+    crystal_file = path;
+    crystal_read = true;
+    if (info) std::printf("Crystal file %s parsing done.\n", path.c_str());
+}
+
+void FileIO::derive_spacegroup_operations(const std::string& path) {
+    const bool named = !spacegroup_hall.empty() || !normalise_spacegroup_name(spacegroup_name).empty() ||
+                       (spacegroup_number >= 1 && spacegroup_number <= 230);
+    if (!named) {
+        std::printf("WARNING: No symmetry operations and no space group in \"%s\": read as P1.\n", path.c_str());
+        spacegroup_ops.push_back("x,y,z");
+        return;
+    }
+    const std::string described =
+        format_string("Hall symbol '%s', H-M name %s, number %d", spacegroup_hall.c_str(),
+                      spacegroup_name.empty() ? "''" : spacegroup_name.c_str(), spacegroup_number);
+    if (!spacegroup_database_available())
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("The crystal file \"%s\" lists no symmetry operations and this build has no "
+                                      "space-group database (spglib) to derive them from its space group (%s).\n"
+                                      "Add a _symmetry_equiv_pos_as_xyz loop or rebuild with spglib.\n",
+                                      path.c_str(), described.c_str()));
+    const SpacegroupMatch m = find_spacegroup_operations(spacegroup_hall, spacegroup_name, spacegroup_number);
+    if (!m.found)
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("The crystal file \"%s\" lists no symmetry operations and its space group (%s) "
+                                      "matches no known setting.\n",
+                                      path.c_str(), described.c_str()));
+    std::printf("WARNING: No symmetry operations in \"%s\": %d operations taken from the %s (setting %s, Hall '%s').\n",
+                path.c_str(), static_cast<int>(m.ops.size()), m.how.c_str(), m.international.c_str(),
+                m.hall_symbol.c_str());
+    spacegroup_ops = m.ops;
+}
 
 }  // namespace krymo

@@ -72,6 +72,10 @@ protected:
     // The settings part overrides this with `neighbor_scell` and `thinfilm`.
     virtual void supercell_layout(int n[3], int& film_dir, int& film_ncell, bool& film_on) const;
 
+    // Operations of a crystal file that lists none: from its space group, else P1 (with a warning).
+    void derive_spacegroup_operations(const std::string& path);
+    // Cell matrices, unit-cell atoms by symmetry, Cartesian coordinates and molecules.
+    void expand_crystal(bool info);
     // Symmetry operations (x' = R x + t) parsed from the operation texts.
     void ParseTransformString(const std::string& text, double R[3][3], double t[3]) const;
     // Expands the asymmetric unit by every operation and removes overlapping atoms.

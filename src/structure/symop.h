@@ -1,0 +1,16 @@
+// Symmetry-operation texts: parsing into x' = R x + t, and writing R, t back as text.
+#pragma once
+
+#include <string>
+
+namespace krymo {
+
+// Parses one operation text ("-x,1/2+y,1/2-z", or twelve blank-separated numbers) into R and t;
+// R and t must be zero on entry. Each component of t is wrapped into [0, 1) by one step.
+void parse_transform_string(const std::string& text, double R[3][3], double t[3]);
+
+// The "x,y,z" form of an operation with integer R and a translation of small denominator
+// ("-x+1/2,y,-z").
+std::string format_transform_string(const int R[3][3], const double t[3]);
+
+}  // namespace krymo
