@@ -31,6 +31,17 @@ public:
 
 protected:
     void update_unique_flags();
+    void load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines);
+    void apply_setting(const std::string& key, const std::string& value, bool info);
+    void read_molecule_list(const std::string& value);
+    void read_reorg_outer(const std::string& value);
+    void read_thinfilm(const std::string& value);
+    void validate_choice(const std::string& key, const std::string& value, const std::vector<const char*>& allowed,
+                         const char* listed);
+    [[noreturn]] void reject_value(int line, const std::string& key, const std::string& value,
+                                   const std::string& expected);
+
+    std::string input_path = "krymo.inp";  // the file being read, named in messages
 
     // --- workflow stage switches ---
     int do_transport_prepare = 1;

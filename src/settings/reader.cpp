@@ -1,11 +1,363 @@
+// Reader of the input file: a "&transport" section of `key = value` lines closed by "/", and raw
+// "&gaussian.append" / "&qc_inp_append" sections appended to the generated quantum-chemistry inputs.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
 #include "settings/krymo_inp.h"
 #include "util/fatal.h"
+#include "util/files.h"
+#include "util/text.h"
 
 namespace krymo {
 
-// Placeholder until the key table lands in this file.
-int KrymoInp::read_krymo_inp(const std::string&, bool) {
-    KRYMO_FATAL_OUT("krymo_inp", 1, "reading of the input file is not available in this build\n");
+namespace {
+
+// Value forms. Numbers follow strtol/strtod: leading white space skipped, parsing stops at the first
+// character that does not fit, no digits gives 0.
+int as_int(const std::string& v) { return static_cast<int>(std::strtol(v.c_str(), nullptr, 10)); }
+double as_real(const std::string& v) { return std::strtod(v.c_str(), nullptr); }
+
+std::string text_trimmed(std::string v) { return trim(v); }
+
+std::string text_unquoted(std::string v) {
+    trim(v);
+    std::string out;
+    for (char c : v)
+        if (c != '"' && c != '\'') out += c;
+    return out;
+}
+
+// Components that do not scan keep their previous values.
+void scan3(const std::string& v, double out[3]) {
+    std::sscanf(text_trimmed(v).c_str(), "%lf%lf%lf", &out[0], &out[1], &out[2]);
+}
+void scan3(const std::string& v, int out[3]) {
+    std::sscanf(text_trimmed(v).c_str(), "%d%d%d", &out[0], &out[1], &out[2]);
+}
+
+template <typename T>
+void append_list(const std::string& v, std::vector<T>& list, T (*convert)(const std::string&)) {
+    std::vector<std::string> pieces;
+    split_to_words(v, " \t", pieces);
+    for (const std::string& p : pieces) list.push_back(convert(p));
+}
+
+// A number that must be one: the whole piece has to convert.
+bool strict_real(const std::string& piece, double& out) {
+    char* end = nullptr;
+    out = std::strtod(piece.c_str(), &end);
+    return end != piece.c_str() && *end == '\0';
+}
+
+bool comment_start(const std::string& line) { return line.empty() || line[0] == '!' || line[0] == '#'; }
+
+void cut_at(std::string& s, char c) {
+    size_t pos = s.find(c);
+    if (pos != std::string::npos) s.erase(pos);
+}
+
+struct KeyRule {
+    std::vector<const char*> names;  // key first, then its aliases
+    std::function<void(const std::string& value)> apply;
+};
+
+}  // namespace
+
+void KrymoInp::reject_value(int line, const std::string& key, const std::string& value, const std::string& expected) {
+    throw FatalError("krymo_inp", line, 1,
+                     format_string("Invalid value of %s in %s: \"%s\"\n  expected %s\n", key.c_str(),
+                                   input_path.c_str(), value.c_str(), expected.c_str()),
+                     "");
+}
+
+void KrymoInp::validate_choice(const std::string& key, const std::string& value,
+                               const std::vector<const char*>& allowed, const char* listed) {
+    for (const char* a : allowed)
+        if (iequals(value, a)) return;
+    KRYMO_FATAL_OUT("krymo_inp", 1,
+                    format_string("The current %s in krymo.inp is '%s', \nwhile the supported %s's are: %s\n",
+                                  key.c_str(), value.c_str(), key.c_str(), listed));
+}
+
+void KrymoInp::read_molecule_list(const std::string& value) {
+    std::vector<std::string> pieces;
+    split_to_words(value, " ", pieces);
+    char* end = nullptr;
+    const long n = pieces.empty() ? 0 : std::strtol(pieces[0].c_str(), &end, 10);
+    if (pieces.empty() || *end != '\0' || n < 1)
+        reject_value(__LINE__, "molecule", text_trimmed(value),
+                     "the number of unit-cell molecules (at least 1) followed by that many molecule file names");
+    if (static_cast<long>(pieces.size()) - 1 < n)
+        reject_value(__LINE__, "molecule", text_trimmed(value),
+                     format_string("%ld molecule file names after the count, found %zu", n, pieces.size() - 1));
+    nmols_uc = static_cast<int>(n);
+    mol_files.assign(pieces.begin() + 1, pieces.begin() + 1 + n);
+    mol_data_source = 1;
+}
+
+void KrymoInp::read_reorg_outer(const std::string& value) {
+    std::vector<std::string> pieces;
+    split_to_words(value, " ", pieces);
+    const std::string method = pieces.empty() ? std::string() : pieces[0];
+    std::vector<double> nums;
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        double x = 0;
+        if (!strict_real(pieces[i], x))
+            reject_value(__LINE__, "reorg_outer", text_trimmed(value),
+                         format_string("numbers after the method, but \"%s\" is not a number", pieces[i].c_str()));
+        nums.push_back(x);
+    }
+    if (iequals(method, "constant")) {
+        if (nums.empty()) reject_value(__LINE__, "reorg_outer", text_trimmed(value), "constant <energy in eV>");
+        reorg_outer_const = nums[0];
+        reorg_outer_type = 1;
+    } else if (iequals(method, "spheres")) {
+        if (nums.size() < 2)
+            reject_value(__LINE__, "reorg_outer", text_trimmed(value), "spheres <epsilon> <radius> [<radius> ...]");
+        reorg_outer_epsilon = nums[0];
+        for (size_t i = 1; i < nums.size(); ++i) reorg_outer_radii.push_back(nums[i] * 0.1);
+        reorg_outer_type = 2;
+    } else if (iequals(method, "dielectric")) {
+        if (nums.size() < 2)
+            reject_value(__LINE__, "reorg_outer", text_trimmed(value), "dielectric <epsilon> <cutoff in Angstrom>");
+        reorg_outer_epsilon = nums[0];
+        reorg_outer_cutoff = nums[1] * 0.1;
+        reorg_outer_type = 3;
+    } else {
+        KRYMO_FATAL_OUT("krymo_inp", 255,
+                        format_string("\nUnknown reorg_outer method \"%s\" in file %s!!!\n\n", method.c_str(),
+                                      input_path.c_str()));
+    }
+    reorg_outer_method = method;
+}
+
+void KrymoInp::read_thinfilm(const std::string& value) {
+    const std::string v = text_trimmed(value);
+    int dir = 0, ncell = 0;
+    if (std::sscanf(v.c_str(), "%d%d", &dir, &ncell) != 2)
+        reject_value(__LINE__, "thinfilm", v, "two integers: the direction (0, 1 or 2) and the number of unit cells");
+    if (dir < 0 || dir > 2)
+        KRYMO_FATAL_OUT("krymo_inp", 255, format_string("\nthinfilm dir not in range [0-2]: \"%s\n\n", v.c_str()));
+    thinfilm_dir = dir;
+    thinfilm_ncell = ncell;
+    thinfilm_flag = true;
+}
+
+void KrymoInp::apply_setting(const std::string& key, const std::string& value, bool info) {
+    auto set_int = [&](int& f) { return [&f](const std::string& v) { f = as_int(v); }; };
+    auto set_real = [&](double& f) { return [&f](const std::string& v) { f = as_real(v); }; };
+    auto set_flag = [&](bool& f) { return [&f](const std::string& v) { f = as_int(v) != 0; }; };
+    auto set_if_nonzero = [&](bool& f) {
+        return [&f](const std::string& v) {
+            if (as_int(v) != 0) f = true;
+        };
+    };
+    auto set_text = [&](std::string& f) { return [&f](const std::string& v) { f = text_unquoted(v); }; };
+
+    // Matching order is the order of this table; aliases share the rule of their key.
+    const std::vector<KeyRule> rules = {
+        {{"do_transport_prepare"}, set_int(do_transport_prepare)},
+        {{"do_transport_submit_HL_job"}, set_int(do_transport_submit_HL_job)},
+        {{"do_transport_submit_RE_job"}, set_int(do_transport_submit_RE_job)},
+        {{"do_transport_get_transferintegral"}, set_int(do_transport_get_transferintegral)},
+        {{"do_transport_get_re_evc"}, set_int(do_transport_get_re_evc)},
+        {{"do_transport_run_MC"}, set_int(do_transport_run_MC)},
+        {{"do_transport_get_mob_MC"}, set_int(do_transport_get_mob_MC)},
+        {{"do_transport_run_MC_temp"}, set_int(do_transport_run_MC_temp)},
+        {{"do_transport_get_mob_MC_temp"}, set_int(do_transport_get_mob_MC_temp)},
+        {{"do_transport_run_ME"}, set_int(do_transport_run_ME)},
+        {{"do_transport_get_mob_ME"}, set_int(do_transport_get_mob_ME)},
+        {{"do_transport_run_ME_temp"}, set_int(do_transport_run_ME_temp)},
+        {{"do_transport_get_mob_ME_temp"}, set_int(do_transport_get_mob_ME_temp)},
+        {{"do_transport_gather_krymo_data"}, set_int(do_transport_gather_krymo_data)},
+        {{"mater_name"}, set_text(mater_name)},
+        {{"module_mpich2"},
+         [&](const std::string& v) {
+             module_mpich2 = text_unquoted(v);
+             module_mpich2_flag = true;
+         }},
+        {{"module_qc", "module_gaussian"},
+         [&](const std::string& v) {
+             module_qc = text_unquoted(v);
+             module_qc_flag = true;
+         }},
+        {{"qc_exe", "gaussian_exe"}, set_text(qc_exe)},
+        {{"qc_memory", "memory"}, set_int(qc_memory)},
+        {{"qc_nodes", "gaussian_nodes"}, set_int(qc_nodes)},
+        {{"qc_ppn", "gaussian_ppn"}, set_int(qc_ppn)},
+        {{"qc_method"}, set_text(qc_method)},
+        {{"qc_basis", "basis_name"}, [&](const std::string& v) { qc_basis = qc_basis_re = text_unquoted(v); }},
+        {{"qc_basis_re", "basis_name_re"}, set_text(qc_basis_re)},
+        {{"use_moo"}, set_flag(use_moo)},
+        {{"queue_name"}, set_text(queue_name)},
+        {{"sched_type", "queue_type"}, set_text(sched_type)},
+        {{"sched_job_array"}, set_flag(sched_job_array)},
+        {{"nodelist"}, set_text(nodelist)},
+        {{"job_slot_limit"}, set_int(job_slot_limit)},
+        {{"start_temp"}, set_real(start_temp)},
+        {{"end_temp"}, set_real(end_temp)},
+        {{"delta_temp"}, set_real(delta_temp)},
+        {{"chargetype"},
+         [&](const std::string& v) {
+             chargetype = text_unquoted(v);
+             validate_choice("chargetype", chargetype, {"e", "h", "a"}, "'e', 'h', 'a'");
+         }},
+        {{"evc_type"},
+         [&](const std::string& v) {
+             evc_type = text_unquoted(v);
+             validate_choice("evc_type", evc_type, {"cart", "int"}, "'cart', 'int'");
+         }},
+        {{"use_evc_dint"}, set_flag(use_evc_dint)},
+        {{"vector_a"}, [&](const std::string& v) { scan3(v, latt_vectors[0]); }},
+        {{"vector_b"}, [&](const std::string& v) { scan3(v, latt_vectors[1]); }},
+        {{"vector_c"}, [&](const std::string& v) { scan3(v, latt_vectors[2]); }},
+        {{"lattice_cutoff", "lat_cutoff"}, set_real(lattice_cutoff)},
+        {{"neighbor_scell", "nei_scell"}, [&](const std::string& v) { scan3(v, neighbor_scell); }},
+        {{"super_cell", "super-cell"}, [&](const std::string& v) { scan3(v, super_cell); }},
+        {{"bond_dis_scale"}, set_real(bond_dis_scale)},
+        {{"HL_unique_ctrl_ratio"}, set_real(HL_unique_ctrl_ratio)},
+        {{"read_neighbor_dat"}, set_if_nonzero(read_neighbor_dat)},
+        {{"temp"}, set_real(temp)},
+        {{"maxt"}, set_real(maxt)},
+        {{"ratetype"},
+         [&](const std::string& v) {
+             ratetype = text_trimmed(v);  // quotes are kept: a quoted value fails the check below
+             if (!strcasestr_n(ratetype.c_str(), "marcus", 6) && !strcasestr_n(ratetype.c_str(), "quant", 5))
+                 KRYMO_FATAL_OUT("krymo_inp", 1,
+                                 format_string("The current ratetype in krymo.inp is '%s', \nwhile the supported "
+                                               "ratetype's are: marcus, quantum\n",
+                                               ratetype.c_str()));
+         }},
+        {{"sta"}, set_int(sta)},
+        {{"delta_angle"}, set_real(delta_angle)},
+        {{"tsimu"}, set_real(tsimu)},
+        {{"tsnap"}, set_real(tsnap)},
+        {{"tstep"}, set_real(tstep)},
+        {{"nsimu"}, set_int(nsimu)},
+        {{"iterlimit"}, set_int(iterlimit)},
+        {{"nevery_out"}, set_int(nevery_out)},
+        {{"RE_unique_mol"}, set_int(RE_unique_mol)},
+        {{"HL_unique_mol"}, set_int(HL_unique_mol)},
+        {{"homo_adjustment"}, [&](const std::string& v) { append_list(v, homo_adjustment, as_int); }},
+        {{"lumo_adjustment"}, [&](const std::string& v) { append_list(v, lumo_adjustment, as_int); }},
+        {{"molecule"}, [&](const std::string& v) { read_molecule_list(v); }},
+        {{"crystal"},
+         [&](const std::string& v) {
+             read_data_cif(text_trimmed(v), info);
+             mol_data_source = 2;
+         }},
+        {{"lat_site_energy"}, set_int(lat_site_energy)},
+        {{"output_level"}, set_int(output_level)},
+        {{"krymo_dat_file"}, [&](const std::string& v) { krymo_dat_file = text_trimmed(v); }},
+        {{"output_eigval"}, set_int(output_eigval)},
+        {{"compute_engine"},
+         [&](const std::string& v) {
+             compute_engine = as_int(v);
+             if (compute_engine == 2) qc_exe = "fullpath/orca";
+         }},
+        // Trimmed: a blank kept in front of the path would split "SCRDIR= /tmp/..." in the job scripts.
+        {{"scratch"}, [&](const std::string& v) { scratch = text_trimmed(v); }},
+        {{"eckart_mirror"}, set_int(eckart_mirror)},
+        {{"app_elec_F"},
+         [&](const std::string& v) {
+             scan3(v, app_elec_F);
+             if (std::fabs(app_elec_F[0]) > 0 || std::fabs(app_elec_F[1]) > 0 || std::fabs(app_elec_F[2]) > 0)
+                 app_elec_F_flag = true;
+         }},
+        {{"reorg_outer"}, [&](const std::string& v) { read_reorg_outer(v); }},
+        {{"emultipole_induce"}, set_int(emultipole_induce)},
+        {{"emultipole_cutoff"}, set_real(emultipole_cutoff)},
+        {{"emultipole_aDamp"}, set_real(emultipole_aDamp)},
+        {{"emultipole_scale1"}, [&](const std::string& v) { append_list(v, emultipole_scale1, as_real); }},
+        {{"emultipole_wSOR_N"}, set_real(emultipole_wSOR_N)},
+        {{"emultipole_wSOR_C"}, set_real(emultipole_wSOR_C)},
+        {{"emultipole_maxIter"}, set_int(emultipole_maxIter)},
+        {{"emultipole_epsTol"}, set_real(emultipole_epsTol)},
+        {{"thinfilm"}, [&](const std::string& v) { read_thinfilm(v); }},
+        {{"RE_use_neutral_chk"}, set_if_nonzero(RE_use_neutral_chk)},
+        // A written 0 switches the four-point jobs off, so the echo file reads back the same.
+        {{"RE_calc_lambda_4P"}, set_flag(RE_calc_lambda_4P)},
+        {{"V_dynamic_disorder"}, set_if_nonzero(V_dynamic_disorder)},
+        {{"HOMOLUMO_dynamic_disorder"}, set_if_nonzero(HOMOLUMO_dynamic_disorder)},
+        {{"data_mol_output_level"}, set_int(data_mol_output_level)},
+    };
+
+    for (const KeyRule& r : rules)
+        for (const char* name : r.names)
+            if (iequals(key, name)) {
+                r.apply(value);
+                return;
+            }
+    KRYMO_FATAL_OUT("krymo_inp", 255,
+                    format_string("\nUnknown parameter \"%s\" in file %s!!!\n\n", key.c_str(), input_path.c_str()));
+}
+
+void KrymoInp::load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines) {
+    // Whole lines of any length: a long line must never arrive as several settings lines.
+    if (!read_lines(path, lines, true))
+        KRYMO_FATAL_OUT("krymo_inp", 255, format_string("Failed to open input file: %s\n", path.c_str()));
+}
+
+int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
+    set_varables_default();
+    get_environment_variables();
+    input_path = path;
+
+    std::vector<std::string> lines;
+    load_krymo_inp_file(path, lines);
+    if (info) std::printf("Reading config file \"%s\"... \n", path.c_str());
+
+    size_t i = 0;
+    while (i < lines.size()) {
+        std::string line = lines[i++];
+        trim(line);
+        if (comment_start(line)) continue;
+        cut_at(line, '!');
+        if (iequals(line, "&transport")) {
+            for (; i < lines.size(); ++i) {
+                std::string s = lines[i];
+                trim(s);
+                const bool comment = comment_start(s);
+                cut_at(s, '!');
+                cut_at(s, '#');
+                if (!s.empty() && s[0] == '/') {
+                    ++i;
+                    break;
+                }
+                const size_t eq = s.find('=');
+                if (comment || eq == std::string::npos) continue;
+                std::string key = s.substr(0, eq);
+                trim(key);
+                apply_setting(key, s.substr(eq + 1), info);
+            }
+        } else if (iequals(line, "&gaussian.append") || iequals(line, "&qc_inp_append")) {
+            for (; i < lines.size(); ++i) {
+                if (!lines[i].empty() && lines[i][0] == '/') {
+                    ++i;
+                    break;
+                }
+                qc_inp_append += lines[i];
+            }
+        }
+    }
+
+    if ((compute_engine == 1 && qc_exe.find('g') == std::string::npos) ||
+        (compute_engine == 2 && qc_exe.find("orca") == std::string::npos) ||
+        (compute_engine == 3 && qc_exe.find("qchem") == std::string::npos))
+        KRYMO_FATAL_OUT("krymo_inp", 1,
+                        format_string("Incomptiable settings:\n  The compute_engine = %d, while qc_exe is set to %s\n"
+                                      "  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n",
+                                      compute_engine, qc_exe.c_str()));
+    update_unique_flags();
+    if (krymo_dat_file.empty()) krymo_dat_file = "krymo-" + ratetype + ".dat";
+    if (sched_type == "lsf" && !nodelist.empty())
+        for (char& c : nodelist)
+            if (c == ',') c = ' ';
+    set_reorg_outer_flag(reorg_outer_type);
+    input_read = true;
+    return 1;
 }
 
 }  // namespace krymo
