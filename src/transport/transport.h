@@ -21,6 +21,9 @@ public:
     bool get_openmp_flag() const { return openmp_flag; }
     void set_trackdir(const std::string& dir) { trackdir = dir; }
     const std::string& get_trackdir() const { return trackdir; }
+    bool get_unique_RE_calc_flag() const { return RE_unique; }
+    // Any of the three unique-HL flags (unit-cell molecules, neighbour molecules, pairs).
+    bool get_unique_HL_calc_flag() const { return HL_unique_uc_mol || HL_unique_nei_mol || HL_unique_pair; }
 
     // --- post-read treatment and frontier orbitals (post_read.cpp) ---
     void post_data_read_treatment(bool info);
