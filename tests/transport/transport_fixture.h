@@ -3,6 +3,7 @@
 
 #include <omp.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,16 @@ public:
         std::vector<double> x(xs.size());
         for (size_t p = 0; p < types.size(); ++p) coord_f2c(&xs[3 * p], &x[3 * p]);
         push(types, x, xs);
+    }
+
+    int get_atom_type(int mol, int atom) const { return mol_atypes[mol][atom]; }
+
+    // A real crystal of the test data, assembled into whole molecules, with centres of mass.
+    void load_crystal(const std::string& file) {
+        read_data_cif(data_path("crystals/" + file), false);
+        mol_data_source = 2;
+        read_crystal_strcuture_files(false, false);
+        calc_x_com();
     }
 
     void set_search(double cutoff, int na, int nb, int nc) {
