@@ -2,14 +2,198 @@
 
 #include <unistd.h>
 
-#include <vector>
+#include "jobs/job_arrays.h"
+#include "jobs/job_kinds.h"
+#include "jobs/schedulers.h"
+#include "util/fatal.h"
+#include "util/files.h"
+#include "util/text.h"
 
 namespace krymo {
+
+namespace {
+
+const char* const kUnit = "job_scripts";
+
+JobTexts texts(int nodes, int ppn, const std::string& name, const std::string& tag, const std::string& marker,
+               const std::string& command = std::string(), const std::string& dir = std::string()) {
+    JobTexts t;
+    t.nodes = nodes;
+    t.ppn = ppn;
+    t.name = name;
+    t.tag = tag;
+    t.marker = marker;
+    t.command = command;
+    t.dir = dir;
+    return t;
+}
+
+}  // namespace
 
 Jobscript::Jobscript() {
     std::vector<char> buf(4096);
     while (getcwd(buf.data(), buf.size()) == nullptr && buf.size() < (1u << 20)) buf.resize(buf.size() * 2);
     workdir = buf.data();
+}
+
+void Jobscript::parse_scheduling_type() {
+    const int i = find_scheduler(sched_type);
+    job_sched_type = i < 0 ? kSchedPBS : i;
+}
+
+const char* Jobscript::get_job_script_ext() const {
+    return job_sched_type >= 0 && job_sched_type < kSchedCount ? scheduler_row(job_sched_type).ext : "";
+}
+
+const char* Jobscript::get_job_submit_command() const {
+    return job_sched_type >= 0 && job_sched_type < kSchedCount ? scheduler_row(job_sched_type).submit : "";
+}
+
+JobSettings Jobscript::job_settings() const {
+    JobSettings s;
+    s.workdir = workdir;
+    s.queue_name = queue_name;
+    s.nodelist = nodelist;
+    s.scratch = scratch;
+    s.qc_exe = qc_exe;
+    s.module_qc = module_qc;
+    s.module_qc_flag = module_qc_flag;
+    s.module_mpich2 = module_mpich2;
+    s.module_mpich2_flag = module_mpich2_flag;
+    s.moo = job_moo_flag;
+    s.formchk = chk_converter;
+    s.orca_2mkl = orca_converter;
+    s.orbital_extractor = orbital_extractor;
+    s.orca_extra_args = orca_extra_args;
+    s.log_ext = log_ext;
+    return s;
+}
+
+std::string Jobscript::job_script_path(JobKind kind, const std::string& script) const {
+    const char* ext = get_job_script_ext();
+    return job_kind_row(kind).in_job_dir ? format_string("%s/%s.%s", job_dir.c_str(), script.c_str(), ext)
+                                         : format_string("%s.%s", script.c_str(), ext);
+}
+
+std::string Jobscript::prepare_script(JobKind kind, const std::string& script) const {
+    if (job_sched_type < 0 || job_sched_type >= kSchedCount) KRYMO_FATAL_ERR(kUnit, 255, "Unknown job scheduling type!\n");
+    if (job_kind_row(kind).in_job_dir) create_directory(job_dir);
+    return job_script_path(kind, script);
+}
+
+void Jobscript::write_script_file(const std::string& path, const std::string& text) const {
+    TextWriter w;
+    if (!w.open(path)) KRYMO_FATAL_ERR(kUnit, 255, "Failed to open output file " + path + "\n");
+    w.write(text);
+    if (!w.close()) KRYMO_FATAL_ERR(kUnit, 255, "Failed to open output file " + path + "\n");
+}
+
+void Jobscript::write_job(JobKind kind, const std::string& script, const JobTexts& t) {
+    const std::string path = prepare_script(kind, script);
+    write_script_file(path, compose_job_script(kind, job_sched_type, job_settings(), t));
+}
+
+void Jobscript::write_job_array(JobKind kind, const std::string& script, const JobTexts& t, int count,
+                                const std::vector<int>* indices) {
+    const std::string path = prepare_script(kind, script);
+    // An array without members would be an invalid submission (and a local script that does nothing).
+    if (count <= 0)
+        KRYMO_FATAL_ERR(kUnit, 1,
+                        format_string("Job array %s has no members (count %d); an empty job array is not written.\n",
+                                      path.c_str(), count));
+    if (indices != nullptr && static_cast<int>(indices->size()) != count)
+        KRYMO_FATAL_ERR(kUnit, 1,
+                        format_string("Job array %s: %d members announced but %d indices listed.\n", path.c_str(),
+                                      count, static_cast<int>(indices->size())));
+    const ArrayMembers members = array_members(count, indices, job_slot_limit);
+    write_script_file(path, compose_job_array_script(kind, job_sched_type, job_settings(), t, members));
+}
+
+// --- entry points ---
+
+void Jobscript::write_gaussian_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                                      const std::string& tag, const std::string& marker) {
+    write_job(JobKind::gaussian_HL, script, texts(nodes, ppn, name, tag, marker));
+}
+
+void Jobscript::write_orca_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                                  const std::string& tag, const std::string& marker) {
+    write_job(JobKind::orca_HL, script, texts(nodes, ppn, name, tag, marker));
+}
+
+void Jobscript::write_qchem_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                                   const std::string& tag, const std::string& marker) {
+    write_job(JobKind::qchem_HL, script, texts(nodes, ppn, name, tag, marker));
+}
+
+void Jobscript::write_gaussian_RE_job(const std::string& script, int nodes, int ppn, const std::string& command,
+                                      const std::string& tag, const std::string& marker) {
+    write_job(JobKind::gaussian_RE, script, texts(nodes, ppn, "", tag, marker, command));
+}
+
+void Jobscript::write_orca_RE_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                                  const std::string& tag, const std::string& marker, const std::string& command) {
+    write_job(JobKind::orca_RE, script, texts(nodes, ppn, name, tag, marker, command));
+}
+
+void Jobscript::write_qchem_RE_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                                   const std::string& tag, const std::string& marker, const std::string& command) {
+    write_job(JobKind::qchem_RE, script, texts(nodes, ppn, name, tag, marker, command));
+}
+
+void Jobscript::write_RE_mps_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                                 const std::string& tag, const std::string& marker, const std::string& command) {
+    write_job(JobKind::RE_mps, script, texts(nodes, ppn, name, tag, marker, command));
+}
+
+void Jobscript::write_MC_job(const std::string& script, int nodes, int ppn, const std::string& command,
+                             const std::string& tag, const std::string& marker) {
+    write_job(JobKind::MC, script, texts(nodes, ppn, "", tag, marker, command));
+}
+
+void Jobscript::write_calc_mob_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                                   const std::string& marker, const std::string& command) {
+    write_job(JobKind::calc_mob, script, texts(nodes, ppn, "", tag, marker, command));
+}
+
+void Jobscript::write_ME_job(const std::string& script, int nodes, int ppn, const std::string& command,
+                             const std::string& tag, const std::string& marker) {
+    write_job(JobKind::ME, script, texts(nodes, ppn, "", tag, marker, command));
+}
+
+void Jobscript::write_calc_transint_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                                        const std::string& marker, const std::string& command,
+                                        const std::string& dir) {
+    write_job(JobKind::calc_transint, script, texts(nodes, ppn, "", tag, marker, command, dir));
+}
+
+void Jobscript::write_calc_siteEner_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                                        const std::string& marker, const std::string& command,
+                                        const std::string& dir) {
+    write_job(JobKind::calc_siteEner, script, texts(nodes, ppn, "", tag, marker, command, dir));
+}
+
+void Jobscript::write_calc_getRE_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                                     const std::string& marker, const std::string& command) {
+    write_job(JobKind::calc_getRE, script, texts(nodes, ppn, "", tag, marker, command));
+}
+
+void Jobscript::write_gaussian_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
+                                            const std::string& tag, const std::string& marker, int count,
+                                            const std::vector<int>* indices) {
+    write_job_array(JobKind::gaussian_HL, script, texts(nodes, ppn, name, tag, marker), count, indices);
+}
+
+void Jobscript::write_orca_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
+                                        const std::string& tag, const std::string& marker, int count,
+                                        const std::vector<int>* indices) {
+    write_job_array(JobKind::orca_HL, script, texts(nodes, ppn, name, tag, marker), count, indices);
+}
+
+void Jobscript::write_qchem_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
+                                         const std::string& tag, const std::string& marker, int count,
+                                         const std::vector<int>* indices) {
+    write_job_array(JobKind::qchem_HL, script, texts(nodes, ppn, name, tag, marker), count, indices);
 }
 
 }  // namespace krymo

@@ -1,9 +1,19 @@
 // Batch-script half of the run object: the scheduler settings and the job-script writers.
+//
+// Every job kind has one entry point; all of them write through one composer driven by the job-kind
+// and scheduler tables (job_kinds.h, schedulers.h). Text arguments keep the order the callers use:
+// N input base name, T output tag, M marker file (relative to the work directory, removed when the
+// job ends), C command text, D directory of the job.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace krymo {
+
+enum class JobKind;
+struct JobTexts;
+struct JobSettings;
 
 class Jobscript {
 public:
@@ -16,7 +26,65 @@ public:
     int get_reorg_outer_flag() const { return reorg_outer_flag; }
     const std::string& get_workdir() const { return workdir; }
 
+    // Scheduler index from sched_type (case ignored): 0 pbs, 1 slurm, 2 lsf, 3 local; unknown names give pbs.
+    void parse_scheduling_type();
+    int get_job_sched_type() const { return job_sched_type; }
+    const char* get_job_script_ext() const;
+    // "qsub", "sbatch", "bsub < " (with its blank) or "sh".
+    const char* get_job_submit_command() const;
+    int get_run_nodes() const { return qc_nodes; }
+    int get_run_ppn() const { return qc_ppn; }
+    const std::string& get_job_dir() const { return job_dir; }
+    const std::string& get_chk_converter() const { return chk_converter; }
+    const std::string& get_orca_converter() const { return orca_converter; }
+    const std::string& get_orca_extra_args() const { return orca_extra_args; }
+    const std::string& get_log_ext() const { return log_ext; }
+
+    // --- single jobs ---
+    void write_gaussian_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                               const std::string& tag, const std::string& marker);
+    void write_orca_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                           const std::string& tag, const std::string& marker);
+    void write_qchem_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                            const std::string& tag, const std::string& marker);
+    void write_gaussian_RE_job(const std::string& script, int nodes, int ppn, const std::string& command,
+                               const std::string& tag, const std::string& marker);
+    void write_orca_RE_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                           const std::string& tag, const std::string& marker, const std::string& command);
+    void write_qchem_RE_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                            const std::string& tag, const std::string& marker, const std::string& command);
+    void write_RE_mps_job(const std::string& script, int nodes, int ppn, const std::string& name,
+                          const std::string& tag, const std::string& marker, const std::string& command);
+    void write_MC_job(const std::string& script, int nodes, int ppn, const std::string& command,
+                      const std::string& tag, const std::string& marker);
+    void write_calc_mob_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                            const std::string& marker, const std::string& command);
+    void write_ME_job(const std::string& script, int nodes, int ppn, const std::string& command,
+                      const std::string& tag, const std::string& marker);
+    void write_calc_transint_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                                 const std::string& marker, const std::string& command, const std::string& dir);
+    void write_calc_siteEner_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                                 const std::string& marker, const std::string& command, const std::string& dir);
+    void write_calc_getRE_job(const std::string& script, int nodes, int ppn, const std::string& tag,
+                              const std::string& marker, const std::string& command);
+
+    // --- job arrays: `count` members numbered 1..count, or the listed numbers when `indices` is given
+    // (then it must hold exactly `count` numbers). An array without members is refused. ---
+    void write_gaussian_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
+                                     const std::string& tag, const std::string& marker, int count,
+                                     const std::vector<int>* indices = nullptr);
+    void write_orca_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
+                                 const std::string& tag, const std::string& marker, int count,
+                                 const std::vector<int>* indices = nullptr);
+    void write_qchem_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
+                                  const std::string& tag, const std::string& marker, int count,
+                                  const std::vector<int>* indices = nullptr);
+
 protected:
+    // Path of a kind's script: "<jobs dir>/<script>.<ext>" for the quantum-chemistry kinds, else "<script>.<ext>".
+    std::string job_script_path(JobKind kind, const std::string& script) const;
+    JobSettings job_settings() const;
+
     // --- settings held by the job-script part (input keys) ---
     std::string sched_type = "pbs";
     std::string queue_name = "workq";
@@ -35,8 +103,22 @@ protected:
     // --- fixed names and derived state ---
     std::string workdir;  // absolute working directory, taken when the run object is built
     std::string job_dir = "jobs";
+    std::string log_ext = "log";
+    std::string chk_converter = "formchk";
+    std::string orca_converter = "orca_2mkl";
+    std::string orbital_extractor = "qcpost_fchk_orbitals.exe";
+    std::string orca_extra_args;
+    int job_sched_type = 0;
     bool job_moo_flag = false;
     int reorg_outer_flag = 0;
+
+private:
+    void write_job(JobKind kind, const std::string& script, const JobTexts& texts);
+    void write_job_array(JobKind kind, const std::string& script, const JobTexts& texts, int count,
+                         const std::vector<int>* indices);
+    // Checks the scheduler index, creates the jobs directory for the quantum-chemistry kinds, returns the path.
+    std::string prepare_script(JobKind kind, const std::string& script) const;
+    void write_script_file(const std::string& path, const std::string& text) const;
 };
 
 }  // namespace krymo
