@@ -54,7 +54,7 @@ void Transport::post_data_read_treatment(bool info) {
 
     calc_x_com();
     calc_homo();
-    // The scheduler type is parsed here by the job-script side once its parser exists.
+    parse_scheduling_type();
 
     const int nh = static_cast<int>(homo_adjustment.size());
     const int nl = static_cast<int>(lumo_adjustment.size());
