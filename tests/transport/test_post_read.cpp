@@ -101,15 +101,6 @@ TEST(PostRead, SettingsAdjustments) {
         EXPECT_EQ(t.qc_basis_re, "b3lyp STO-3g");
         EXPECT_EQ(out, "\nINFO: QC_basis_re is adjusted to 'b3lyp STO-3g'\n\n");
     }
-    {
-        TestTransport t;
-        benzene_cell(t);
-        t.qc_basis_re = "zindo";
-        t.RE_use_neutral_chk = true;
-        t.post_data_read_treatment(true);
-        EXPECT_EQ(t.qc_basis_re, "zindo");
-        EXPECT_TRUE(t.RE_use_neutral_chk);
-    }
     // Dielectric outer sphere: the population keywords are appended for Gaussian only, once.
     struct Case {
         std::string exe, basis, expected;

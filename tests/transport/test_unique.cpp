@@ -95,6 +95,8 @@ TEST(UniquePairs, NoNeighboursGiveAnEmptyList) {
     EXPECT_NE(out.find("  Unique 2mol pairs: 0 out of 0\n"), std::string::npos);
     EXPECT_TRUE(t.HL_unique_pairs.empty());
     EXPECT_EQ(krymo_test::read_file("data/unique_id_map.dat"), "# Unique ID mapping\n1\n  0\n");
+    EXPECT_FALSE(krymo_test::path_exists("data/eigval_1mol.dat"));  // output_eigval is 0
+    EXPECT_FALSE(krymo_test::path_exists("data/eigval_2mol.dat"));
 }
 
 TEST(UniquePairs, UniqueMoleculesAreTheRootsOfRepresentativePairs) {
@@ -128,30 +130,6 @@ TEST(UniquePairs, UniqueMoleculesAreTheRootsOfRepresentativePairs) {
     const std::string e2 = krymo_test::read_file("data/eigval_2mol.dat");
     EXPECT_EQ(e2.rfind("# 2mol eigenvalues by principal moment of inertia\n3\n  1\n     1: ", 0), 0u) << e2;
     EXPECT_NE(e2.find("\n  3\n     1: "), std::string::npos);
-}
-
-TEST(UniquePairs, EigenvalueFilesNeedTheSwitchAndTheFlags) {
-    krymo_test::ScopedStudyDir dir;
-    TestTransport t;
-    hydrogen_row(t, {1, 4});
-    t.set_search(4.5, 0, 0, 0);
-    t.output_eigval = 0;
-    krymo_test::capture_stdout([&] { run_unique_stages(t); });
-    EXPECT_FALSE(krymo_test::path_exists("data/eigval_1mol.dat"));
-    EXPECT_FALSE(krymo_test::path_exists("data/eigval_2mol.dat"));
-    EXPECT_TRUE(krymo_test::path_exists("data/unique_id_map.dat"));
-
-    krymo_test::ScopedStudyDir dir2;
-    TestTransport u;
-    hydrogen_row(u, {1, 4});
-    u.set_search(4.5, 0, 0, 0);
-    u.output_eigval = 1;
-    u.set_unique(false, false);
-    const std::string out = krymo_test::capture_stdout([&] { run_unique_stages(u); });
-    EXPECT_EQ(out, "");
-    EXPECT_FALSE(krymo_test::path_exists("data/eigval_1mol.dat"));
-    EXPECT_FALSE(krymo_test::path_exists("data/unique_id_map.dat"));
-    EXPECT_EQ(u.HL_unique_pairs, (std::vector<int>{1}));
 }
 
 TEST(UniquePairs, TensorIsPlusSignedAndSolverOrdered) {

@@ -15,46 +15,16 @@ namespace krymo_test {
 
 class TestTransport : public krymo::Transport {
 public:
-    using Transport::global_pair_number;
-    using Transport::homo_index;
-    using Transport::HL_pair_index;
-    using Transport::HL_uc_mol_index;
-    using Transport::HL_unique_mols;
-    using Transport::HL_unique_pairs;
-    using Transport::lattice_cutoff;
-    using Transport::mol_com;
-    using Transport::mol_com_s;
-    using Transport::mol_mass;
-    using Transport::mol_moments;
-    using Transport::mol_natoms;
-    using Transport::mol_x_s;
-    using Transport::nei_cindex;
-    using Transport::nei_com_x;
-    using Transport::nei_mol_ids;
-    using Transport::nmols_uc;
-    using Transport::nnei;
-    using Transport::pair_eigval;
-    using Transport::RE_uc_mol_index;
-    using Transport::RE_unique_mols;
-    using Transport::RE_nunique;
-    using Transport::HL_nunique;
-    using Transport::HL_nunique_pairs;
-    using Transport::carrier_letter;
-    using Transport::chargetype;
-    using Transport::compute_engine;
-    using Transport::RE_use_neutral_chk;
-    using Transport::qc_basis;
-    using Transport::qc_basis_re;
-    using Transport::use_moo;
-    using Transport::reorg_outer_type;
-    using Transport::reorg_outer_radii;
-    using Transport::qc_exe;
-    using Transport::homo_adjustment;
-    using Transport::lumo_adjustment;
-    using Transport::output_eigval;
-    using Transport::data_mol_output_level;
-    using Transport::identifier;
-    using Transport::cif_lattice_vectors;
+    using Transport::global_pair_number; using Transport::homo_index; using Transport::HL_pair_index;
+    using Transport::HL_unique_mols; using Transport::HL_unique_pairs; using Transport::mol_com;
+    using Transport::mol_com_s; using Transport::mol_mass; using Transport::mol_moments; using Transport::mol_natoms;
+    using Transport::mol_x_s; using Transport::nei_cindex; using Transport::nei_com_x; using Transport::nei_mol_ids;
+    using Transport::nmols_uc; using Transport::nnei; using Transport::RE_unique_mols; using Transport::RE_nunique;
+    using Transport::carrier_letter; using Transport::chargetype; using Transport::compute_engine;
+    using Transport::RE_use_neutral_chk; using Transport::qc_basis; using Transport::qc_basis_re;
+    using Transport::use_moo; using Transport::reorg_outer_type; using Transport::reorg_outer_radii;
+    using Transport::qc_exe; using Transport::homo_adjustment; using Transport::lumo_adjustment;
+    using Transport::output_eigval; using Transport::data_mol_output_level; using Transport::cif_lattice_vectors;
 
     // Cell from a, b, c, alpha, beta, gamma.
     void set_cell(double a, double b, double c, double alpha = 90, double beta = 90, double gamma = 90) {
