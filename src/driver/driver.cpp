@@ -142,6 +142,7 @@ int run_prepare(const PrepareOptions& opts) {
     tp.read_crystal_strcuture_files(info, true);
     tp.post_data_read_treatment(info);
     tp.write_krymo_inp(opts.echo_file, true, info);
+    tp.write_mol_files();
     tp.set_openmp_flag(opts.openmp);
     tp.set_trackdir(opts.trackdir);
     tp.calc_homo();

@@ -269,6 +269,23 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                         if (!op.empty()) spacegroup_ops.push_back(op);
                     });
                 i = end - 1;  // the ending line is parsed again as an ordinary line
+            } else if (contains(first, "_geom_bond") || contains(first, "_ccdc_geom")) {
+                // Tested before the atom loop: bond tags such as _geom_bond_atom_site_label_1 also
+                // contain "_atom_site".
+                const int p[5] = {tags.position("_geom_bond_atom_site_label_1"),
+                                  tags.position("_geom_bond_atom_site_label_2"), tags.position("_geom_bond_distance"),
+                                  tags.position("_geom_bond_site_symmetry_2"), tags.position("_ccdc_geom_bond_type")};
+                i = tags.last_line;
+                bool all = true;
+                for (int k : p) all = all && k > 0;
+                if (!all) continue;
+                std::vector<std::string>* cols[5] = {&Bonds.label_1, &Bonds.label_2, &Bonds.distance,
+                                                     &Bonds.site_symmetry_2, &Bonds.bond_type};
+                const size_t end = read_rows(tags.last_line + 1, static_cast<int>(tags.names.size()), loop_end,
+                    [&](const std::vector<Token>& tok, const std::string&, size_t, size_t) {
+                        for (int k = 0; k < 5; ++k) cols[k]->push_back(tok[p[k] - 1].text);
+                    });
+                i = end - 1;
             } else if (contains(first, "_atom_site")) {
                 const int p_label = tags.position("_atom_site_label");
                 const int p_type = tags.position("_atom_site_type_symbol");
@@ -294,21 +311,6 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                             std::strtod(tok[p_occ - 1].text.c_str(), nullptr) < 1.0)
                             ++partial_occupancy;
                     });
-            } else if (contains(first, "_geom_bond") || contains(first, "_ccdc_geom")) {
-                const int p[5] = {tags.position("_geom_bond_atom_site_label_1"),
-                                  tags.position("_geom_bond_atom_site_label_2"), tags.position("_geom_bond_distance"),
-                                  tags.position("_geom_bond_site_symmetry_2"), tags.position("_ccdc_geom_bond_type")};
-                i = tags.last_line;
-                bool all = true;
-                for (int k : p) all = all && k > 0;
-                if (!all) continue;
-                std::vector<std::string>* cols[5] = {&Bonds.label_1, &Bonds.label_2, &Bonds.distance,
-                                                     &Bonds.site_symmetry_2, &Bonds.bond_type};
-                const size_t end = read_rows(tags.last_line + 1, static_cast<int>(tags.names.size()), loop_end,
-                    [&](const std::vector<Token>& tok, const std::string&, size_t, size_t) {
-                        for (int k = 0; k < 5; ++k) cols[k]->push_back(tok[p[k] - 1].text);
-                    });
-                i = end - 1;
             }
             // Any other loop is ignored: its lines are walked as ordinary lines.
         }
@@ -350,6 +352,8 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                               c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i]));
     }
 
+    if (spacegroup_ops.empty()) derive_spacegroup_operations(path);
+
     if (info) {
         std::printf("  Identifier: %s\n", identifier.c_str());
         std::printf("  Spacegroup name: %s\n", spacegroup_name.c_str());
@@ -375,7 +379,6 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                     "all sites are kept.\n",
                     partial_occupancy);
 
-    if (spacegroup_ops.empty()) derive_spacegroup_operations(path);
 
     expand_crystal(info);
     crystal_file = path;

@@ -76,6 +76,10 @@ protected:
     void derive_spacegroup_operations(const std::string& path);
     // Cell matrices, unit-cell atoms by symmetry, Cartesian coordinates and molecules.
     void expand_crystal(bool info);
+    // The unit-cell and supercell files: na x nb x nc cells, optionally only a thin film of them.
+    void write_supercell_block(const std::string& path, int nmols, const std::vector<int>& natoms,
+                               const std::vector<std::vector<int>>& atypes, const std::vector<std::vector<double>>& x_s,
+                               int na, int nb, int nc, bool film_on, int film_dir, int film_ncell) const;
     // Symmetry operations (x' = R x + t) parsed from the operation texts.
     void ParseTransformString(const std::string& text, double R[3][3], double t[3]) const;
     // Expands the asymmetric unit by every operation and removes overlapping atoms.

@@ -92,20 +92,21 @@ private:
         }
     }
 
-    // One logical V3000 line ("M  V30 ..." with '-' continuations) split into tokens; false at the
-    // end of the file or on a line of another form.
+    // One logical V3000 line ("M  V30 ...") split into tokens; false at the end of the file or on
+    // a line of another form. A line ending in '-' continues with the text of the next line after
+    // its "M  V30 " prefix (writers may break anywhere, even inside a value).
     bool v3000_line(std::vector<std::string>& tok) {
         tok.clear();
         if (line_ >= lines_.size()) return false;
         logical_line_ = line_;
-        split_to_words(lines_[line_++], " \t\r\n", tok);
-        if (tok.size() < 2 || tok[0] != "M" || (tok[1] != "V30" && tok[1] != "END")) return false;
-        while (!lines_[line_ - 1].empty() && lines_[line_ - 1].back() == '-' && line_ < lines_.size()) {
-            std::vector<std::string> more;
-            split_to_words(lines_[line_++], " \t\r\n", more);
-            for (size_t k = 3; k < more.size(); ++k) tok.push_back(more[k]);
+        std::string text = lines_[line_++];
+        while (!text.empty() && text.back() == '-' && line_ < lines_.size()) {
+            text.pop_back();
+            const std::string& next = lines_[line_++];
+            text += next.compare(0, 7, "M  V30 ") == 0 ? next.substr(7) : next;
         }
-        return true;
+        split_to_words(text, " \t\r\n", tok);
+        return tok.size() >= 2 && tok[0] == "M" && (tok[1] == "V30" || tok[1] == "END");
     }
 
     static bool properties_ok(const std::vector<std::string>& tok, size_t from) {

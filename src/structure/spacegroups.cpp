@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "structure/symop.h"
+#include "util/text.h"
 
 #ifdef KRYMO_HAVE_SPGLIB
 #include <spglib.h>
@@ -39,15 +40,40 @@ void fill_operations(int hall_number, SpacegroupMatch& m) {
     for (int i = 0; i < n; ++i) m.ops.push_back(format_transform_string(rotations[i], translations[i]));
 }
 
-// Names by which a setting may be written in a crystal file.
-bool name_matches(const SpglibSpacegroupType& t, const std::string& wanted) {
-    const std::string choice = t.choice[0] != '\0' ? std::string(":") + t.choice : std::string();
-    for (const char* name : {t.international_full, t.international_short, t.international}) {
-        const std::string base = normalise_spacegroup_name(name);
-        if (base == wanted) return true;
-        if (!choice.empty() && base + normalise_spacegroup_name(choice) == wanted) return true;
+// Full symbol without its "1" axes ("P 1 2_1/a 1" -> "P 2_1/a"): the short form of a monoclinic
+// setting as files often write it.
+std::string without_unit_axes(const std::string& full) {
+    std::vector<std::string> w;
+    split_to_words(full, " ", w);
+    if (w.size() != 4) return full;
+    std::string out = w[0];
+    for (size_t k = 1; k < w.size(); ++k)
+        if (w[k] != "1") out += " " + w[k];
+    return out;
+}
+
+// Names by which a setting may be written, most specific first: the full symbol, the
+// alternatives spglib lists ("P 2_1/c = P 1 2_1/a 1"), the full symbol without "1" axes and the
+// short symbol of the standard setting; each also with ":choice" when the setting has one.
+constexpr int kNameKinds = 4;
+
+// names[kind][h]: the normalised names of setting h of one kind.
+std::vector<std::vector<std::vector<std::string>>> setting_names() {
+    std::vector<std::vector<std::vector<std::string>>> names(
+        kNameKinds, std::vector<std::vector<std::string>>(kNumHallSettings + 1));
+    for (int h = 1; h <= kNumHallSettings; ++h) {
+        const SpglibSpacegroupType t = spg_get_spacegroup_type(h);
+        std::vector<std::string> alt;
+        split_to_words(t.international, "=", alt);
+        const std::vector<std::string> by_kind[kNameKinds] = {
+            {t.international_full}, alt, {without_unit_axes(t.international_full)}, {t.international_short}};
+        for (int kind = 0; kind < kNameKinds; ++kind)
+            for (const std::string& b : by_kind[kind]) {
+                names[kind][h].push_back(normalise_spacegroup_name(b));
+                if (t.choice[0] != '\0') names[kind][h].push_back(normalise_spacegroup_name(b + ":" + t.choice));
+            }
     }
-    return false;
+    return names;
 }
 
 }  // namespace
@@ -63,13 +89,18 @@ SpacegroupMatch find_spacegroup_operations(const std::string& hall, const std::s
                 m.how = "Hall symbol";
                 return m;
             }
-    if (!want_hm.empty())
-        for (int h = 1; h <= kNumHallSettings; ++h)
-            if (name_matches(spg_get_spacegroup_type(h), want_hm)) {
-                fill_operations(h, m);
-                m.how = "space-group name";
-                return m;
-            }
+    if (!want_hm.empty()) {
+        const auto names = setting_names();
+        // Name kinds in order of preference, each over all settings in database order.
+        for (int kind = 0; kind < kNameKinds; ++kind)
+            for (int h = 1; h <= kNumHallSettings; ++h)
+                for (const std::string& name : names[kind][h])
+                    if (name == want_hm) {
+                        fill_operations(h, m);
+                        m.how = "space-group name";
+                        return m;
+                    }
+    }
     if (number >= 1 && number <= 230)
         for (int h = 1; h <= kNumHallSettings; ++h)
             if (spg_get_spacegroup_type(h).number == number) {
