@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "transport/transport.h"
+#include "util/files.h"
 
 namespace krymo_bench {
 
@@ -117,6 +118,25 @@ public:
         for (int i = 0; i < nmols_uc; ++i)
             for (size_t t = 0; t < mol_x[i].size(); ++t) mol_x_s[i][t] = mol_x[i][t] / edge;
         calc_x_com();
+    }
+
+    // Writes the box as a molecule-mode study folder: one MOL file per molecule and a krymo.inp that
+    // names them with the box vectors and neighbor_scell 1 1 1.
+    void write_study(const std::string& dir) const {
+        krymo::create_directories(dir + "/mols");
+        std::string names;
+        for (int i = 0; i < nmols_uc; ++i) {
+            const std::string name = "mols/" + mol_files[i];
+            write_data_mol(dir + "/" + name, mol_natoms[i], mol_atypes[i].data(), mol_x[i].data());
+            names += " " + name;
+        }
+        krymo::TextWriter inp(dir + "/krymo.inp");
+        inp.printf("&transport\n");
+        inp.printf("  molecule       = %d%s\n", nmols_uc, names.c_str());
+        inp.printf("  vector_a       = %.6f 0 0\n  vector_b       = 0 %.6f 0\n  vector_c       = 0 0 %.6f\n",
+                   cell_latt[0], cell_latt[0], cell_latt[0]);
+        inp.printf("  lattice_cutoff = 4.0\n  neighbor_scell = 1 1 1\n/\n");
+        inp.close();
     }
 
     void set_search(double cutoff, int na, int nb, int nc) {
