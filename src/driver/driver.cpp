@@ -140,10 +140,21 @@ int run_prepare(const PrepareOptions& opts) {
     Transport tp;
     tp.read_krymo_inp(opts.config, info);
     tp.read_crystal_strcuture_files(info, true);
+    tp.post_data_read_treatment(info);
     tp.write_krymo_inp(opts.echo_file, true, info);
     tp.write_mol_files();
     tp.set_openmp_flag(opts.openmp);
     tp.set_trackdir(opts.trackdir);
+    tp.calc_homo();
+    tp.write_H_L_inp();
+    tp.build_neighbor_list(tp.get_read_neighbor_flag(), info);
+    tp.output_neighbor_data();
+    if (opts.rmin) tp.find_neighbor_molecules_min_distance(info);
+    tp.calc_HL_uc_mol_eigval_eigvec();
+    tp.calc_HL_2mol_eigval_eigvec_and_unique_pairs();
+    if (tp.get_unique_RE_calc_flag()) tp.RE_check_unitcell_same_mols(info);
+    if (tp.get_unique_HL_calc_flag()) tp.HL_check_unitcell_unique_mols(info);
+    tp.write_mol_bonds_files(true);
 
     const int engine = tp.get_compute_engine();
     if (engine < 1 || engine > 3)

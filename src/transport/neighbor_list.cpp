@@ -1,0 +1,186 @@
+// Neighbour list: for every unit-cell molecule, the molecule images of a block of cells that hold an
+// atom closer than lattice_cutoff to one of its atoms, ordered by centre-of-mass distance.
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "transport/image_search.h"
+#include "transport/transport.h"
+#include "util/fatal.h"
+#include "util/linalg.h"
+#include "util/sort.h"
+#include "util/text.h"
+
+namespace krymo {
+
+int Transport::check_if_molecule_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out) const {
+    const int ni = mol_natoms[i], nj = mol_natoms[j];
+    if (ni == 0) return 0;
+    const double* xi = mol_x_s[i].data();
+    const double* xj = mol_x_s[j].data();
+    for (int p = 0; p < ni; ++p) {
+        for (int q = 0; q < nj; ++q) {
+            double d[3];
+            for (int k = 0; k < 3; ++k) d[k] = xj[3 * q + k] - xi[3 * p + k] + cell[k];
+            mat_vec_mul(cif_lattice_vectors, d, d);
+            const double r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+            if (r2 < rcut2) {
+                if (r2_out != nullptr) *r2_out = r2;
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+void Transport::build_neighbor_list(bool read_neighbor, bool info) {
+    const int nm = nmols_uc;
+    nnei.assign(nm, 0);
+    nei_mol_ids.assign(nm, {});
+    nei_cindex.assign(nm, {});
+    if (info) {
+        std::printf("\n**** KRYMO Build Neighbor List ****\n");
+        std::printf("  Neighbor rcutoff distance: %g\n", lattice_cutoff);
+        std::printf("  Neighbor search cell (-/+): %d %d %d\n", neighbor_scell[0], neighbor_scell[1], neighbor_scell[2]);
+    }
+    if (read_neighbor)
+        read_neighbor_list();
+    else
+        compute_neighbor_list();
+    neighbor_built = true;
+    if (info) std::printf("**** End of KRYMO Build Neighbor List ****\n\n");
+    finish_neighbor_list();
+}
+
+void Transport::compute_neighbor_list() {
+    const int nm = nmols_uc;
+    // The sort key is the centre-of-mass distance, so the centres must exist before the search.
+    if (!com_ready) calc_x_com();
+    const double rcut2 = lattice_cutoff * lattice_cutoff;
+    const int na = neighbor_scell[0], nb = neighbor_scell[1], nc = neighbor_scell[2];
+    std::unique_ptr<ImageSearch> search;
+    if (pruned_neighbor_search)
+        search = std::make_unique<ImageSearch>(cif_lattice_vectors, mol_natoms, mol_x_s, neighbor_scell, lattice_cutoff);
+
+    // Failures are recorded per root and raised after the parallel loop: nothing may leave it.
+    std::vector<char> overflow(nm, 0);
+    std::vector<std::exception_ptr> errors(nm);
+
+#pragma omp parallel
+    {
+        std::vector<double> d2(NNEIMAX);
+        std::vector<int> order(NNEIMAX), cj(NNEIMAX), ca(NNEIMAX), cb(NNEIMAX), cc(NNEIMAX);
+        std::vector<ImageCandidate> cand;
+#pragma omp for schedule(static)
+        for (int i = 0; i < nm; ++i) {
+            try {
+                int count = 0;
+                // Tests one candidate; false once the buffer is full.
+                auto visit = [&](int j, const int cell[3]) {
+                    if (!check_if_molecule_within_rcut(i, j, cell, rcut2, nullptr)) return true;
+                    double d[3];
+                    for (int k = 0; k < 3; ++k) d[k] = mol_com_s[3 * j + k] - mol_com_s[3 * i + k] + cell[k];
+                    mat_vec_mul(cif_lattice_vectors, d, d);
+                    d2[count] = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+                    cj[count] = j;
+                    ca[count] = cell[0];
+                    cb[count] = cell[1];
+                    cc[count] = cell[2];
+                    return ++count < NNEIMAX;
+                };
+                bool ok = true;
+                if (search) {
+                    search->candidates(i, cand);
+                    for (size_t t = 0; ok && t < cand.size(); ++t) ok = visit(cand[t].j, cand[t].cell);
+                } else {
+                    for (int c = -nc; ok && c <= nc; ++c)
+                        for (int b = -nb; ok && b <= nb; ++b)
+                            for (int a = -na; ok && a <= na; ++a)
+                                for (int j = 0; ok && j < nm; ++j) {
+                                    if (j == i && a == 0 && b == 0 && c == 0) continue;
+                                    const int cell[3] = {a, b, c};
+                                    ok = visit(j, cell);
+                                }
+                }
+                if (!ok) {
+                    overflow[i] = 1;
+                    continue;
+                }
+                for (int t = 0; t < count; ++t) order[t] = t;
+                quickSort_d(d2.data(), order.data(), count);
+                std::vector<int>& ids = nei_mol_ids[i];
+                std::vector<int>& cix = nei_cindex[i];
+                ids.resize(count);
+                cix.resize(3 * count);
+                for (int t = 0; t < count; ++t) {
+                    const int s = order[t];
+                    ids[t] = cj[s];
+                    cix[3 * t] = ca[s];
+                    cix[3 * t + 1] = cb[s];
+                    cix[3 * t + 2] = cc[s];
+                }
+                nnei[i] = count;
+            } catch (...) {
+                errors[i] = std::current_exception();
+            }
+        }
+    }
+    for (int i = 0; i < nm; ++i) {
+        if (errors[i]) std::rethrow_exception(errors[i]);
+        if (overflow[i]) KRYMO_FATAL_ERR("transport", 1, format_string("Need to boost NNEIMAX (NumNeigh=%d)\n", NNEIMAX));
+    }
+}
+
+void Transport::finish_neighbor_list() {
+    const int nm = nmols_uc;
+    if (!com_ready) calc_x_com();
+    nei_com_x.assign(nm, {});
+    for (int i = 0; i < nm; ++i) {
+        nei_com_x[i].resize(3 * nnei[i]);
+        for (int k = 0; k < nnei[i]; ++k) {
+            const int j = nei_mol_ids[i][k];
+            double f[3];
+            for (int t = 0; t < 3; ++t) f[t] = mol_com_s[3 * j + t] + nei_cindex[i][3 * k + t];
+            mat_vec_mul(cif_lattice_vectors, f, &nei_com_x[i][3 * k]);
+        }
+    }
+    allocate_mol_id_indexes_array();
+    mol_moments.assign(3 * nm, 0.0);
+    mol_eigvec.assign(9 * nm, 0.0);
+    pair_eigval.assign(nm, {});
+    pair_eigvec.assign(nm, {});
+    for (int i = 0; i < nm; ++i) {
+        pair_eigval[i].assign(3 * nnei[i], 0.0);
+        pair_eigvec[i].assign(9 * nnei[i], 0.0);
+    }
+    HL_pair_index.clear();
+    HL_unique_pairs.clear();
+    HL_nunique_pairs = 0;
+}
+
+void Transport::allocate_mol_id_indexes_array() {
+    const int nm = nmols_uc;
+    HL_uc_mol_index.resize(nm);
+    RE_uc_mol_index.resize(nm);
+    for (int i = 0; i < nm; ++i) HL_uc_mol_index[i] = RE_uc_mol_index[i] = i + 1;
+    HL_unique_mols.clear();
+    RE_unique_mols.clear();
+    HL_nunique = RE_nunique = 0;
+    HL_nei_mol_index.assign(nm, {});
+    for (int i = 0; i < nm; ++i)
+        for (int k = 1; k <= nnei[i]; ++k) HL_nei_mol_index[i].push_back(k);
+}
+
+int Transport::total_pairs() const {
+    int p = 0;
+    for (int n : nnei) p += n;
+    return p;
+}
+
+int Transport::global_pair_number(int i, int k) const {
+    int g = k;
+    for (int r = 0; r < i; ++r) g += nnei[r];
+    return g;
+}
+
+}  // namespace krymo

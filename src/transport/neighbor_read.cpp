@@ -1,0 +1,109 @@
+// Read mode of the neighbour list: takes the list from a neighbor.dat in the working directory,
+// in the file's order, without sorting or testing distances.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "transport/transport.h"
+#include "util/fatal.h"
+#include "util/files.h"
+#include "util/text.h"
+
+namespace krymo {
+
+namespace {
+
+const char* const kNeighborFile = "neighbor.dat";
+
+[[noreturn]] void bad_line(int line, const std::string& what) {
+    KRYMO_FATAL_OUT("transport", 1, format_string("%s line %d: %s\n", kNeighborFile, line, what.c_str()));
+}
+
+// Whole text as a base-10 int; false for anything else (blank, trailing characters, overflow).
+bool parse_int(const std::string& s, int& out) {
+    if (s.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// Cursor over the file's lines with 1-based line numbers for messages.
+struct LineReader {
+    std::vector<std::string> lines;
+    size_t next = 0;
+
+    // The next line, trimmed; stops the run at the end of the file.
+    std::string take(const char* expected) {
+        if (next >= lines.size())
+            KRYMO_FATAL_OUT("transport", 1,
+                            format_string("%s line %zu: the file ends here, but %s was expected\n", kNeighborFile,
+                                          lines.size() + 1, expected));
+        std::string s = lines[next++];
+        return trim(s);
+    }
+    int line_no() const { return static_cast<int>(next); }
+
+    // The leading integer of the next line (what follows it is a comment).
+    int take_leading_int(const char* expected) {
+        const std::string s = take(expected);
+        std::vector<std::string> words;
+        split_to_words(s, " \t", words);
+        int v = 0;
+        if (words.empty() || !parse_int(words[0], v))
+            bad_line(line_no(), format_string("'%s' does not start with an integer; expected %s", s.c_str(), expected));
+        return v;
+    }
+};
+
+}  // namespace
+
+void Transport::read_neighbor_list() {
+    std::printf("Reading file '%s'\n", kNeighborFile);
+    LineReader in;
+    if (!read_lines(kNeighborFile, in.lines, false))
+        KRYMO_FATAL_OUT("transport", 1, format_string("Failed to open input file: %s\n", kNeighborFile));
+    in.take("the first comment line");
+    in.take("the second comment line");
+    const int nread = in.take_leading_int("the number of molecules");
+    if (nread != nmols_uc)
+        KRYMO_FATAL_OUT("transport", 1,
+                        format_string("Readin nmols (%d) in %s not equal to nmols (%d) in unitcell!\n", nread,
+                                      kNeighborFile, nmols_uc));
+    static const char* const kColumnNames[8] = {"the neighbour molecule number", "", "", "", "",
+                                                "the cell index a", "the cell index b", "the cell index c"};
+    for (int i = 0; i < nmols_uc; ++i) {
+        in.take("a root line");
+        const int n = in.take_leading_int("the number of neighbours");
+        if (n < 0 || n >= NNEIMAX)
+            bad_line(in.line_no(), format_string("number of neighbours %d of molecule %d is outside 0..%d (NNEIMAX %d)", n,
+                                                 i + 1, NNEIMAX - 1, NNEIMAX));
+        nnei[i] = n;
+        nei_mol_ids[i].resize(n);
+        nei_cindex[i].resize(3 * n);
+        for (int k = 0; k < n; ++k) {
+            const std::string s = in.take("a neighbour line");
+            std::vector<std::string> cols;
+            split_to_words(s, " \t", cols);
+            if (cols.size() != 8)
+                KRYMO_FATAL_OUT("transport", 1,
+                                format_string("ncol (%d) in %s not equal to 8!\n", static_cast<int>(cols.size()),
+                                              kNeighborFile));
+            int v[8] = {0};
+            for (int c : {0, 5, 6, 7})
+                if (!parse_int(cols[c], v[c]))
+                    bad_line(in.line_no(), format_string("column %d is '%s'; expected an integer, %s", c + 1,
+                                                         cols[c].c_str(), kColumnNames[c]));
+            if (v[0] < 1 || v[0] > nmols_uc)
+                bad_line(in.line_no(),
+                         format_string("neighbour molecule %d is outside 1..%d", v[0], nmols_uc));
+            nei_mol_ids[i][k] = v[0] - 1;
+            for (int t = 0; t < 3; ++t) nei_cindex[i][3 * k + t] = v[5 + t];
+        }
+    }
+}
+
+}  // namespace krymo
