@@ -83,9 +83,9 @@ std::string Jobscript::prepare_script(JobKind kind, const std::string& script) c
 
 void Jobscript::write_script_file(const std::string& path, const std::string& text) const {
     TextWriter w;
-    if (!w.open(path)) KRYMO_FATAL_ERR(kUnit, 255, "Failed to open output file " + path + "\n");
+    open_output(w, path, {kUnit, 255, true, false});
     w.write(text);
-    if (!w.close()) KRYMO_FATAL_ERR(kUnit, 255, "Failed to open output file " + path + "\n");
+    close_output(w, {kUnit, 255, true, false});
 }
 
 void Jobscript::write_job(JobKind kind, const std::string& script, const JobTexts& t) {

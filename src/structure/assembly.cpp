@@ -15,6 +15,8 @@ namespace krymo {
 
 namespace {
 
+const OutputFailure kCellvecFailure = {"fileio", 255, false, false};
+
 // Centre of mass of fractional coordinates weighted by the element masses.
 void centre_of_mass(int natoms, const int* atypes, const double* x_s, double com[3]) {
     double total = 0.0;
@@ -108,11 +110,11 @@ void FileIO::read_crystal_strcuture_files(bool info, bool cellvec) {
         create_directory(data_dir);
         const std::string path = format_string("%s/cellvec.dat", data_dir.c_str());
         TextWriter out;
-        if (!out.open(path)) KRYMO_FATAL_OUT("fileio", 255, format_string("Failed to open output file %s\n", path.c_str()));
+        open_output(out, path, kCellvecFailure);
         const char* names[3] = {"a", "b", "c"};
         for (int r = 0; r < 3; ++r)
             out.printf("%s = %14.6f %14.6f %14.6f\n", names[r], latt_vectors[r][0], latt_vectors[r][1], latt_vectors[r][2]);
-        if (!out.close()) KRYMO_FATAL_OUT("fileio", 255, format_string("Failed to open output file %s\n", path.c_str()));
+        close_output(out, kCellvecFailure);
     }
 }
 

@@ -10,6 +10,10 @@ namespace krymo {
 
 namespace {
 
+// MOL files report on standard error with the path quoted; CIF files on standard output.
+const OutputFailure kMolFailure = {"fileio", 255, true, true};
+const OutputFailure kCifFailure = {"fileio", 255, false, false};
+
 // Molecule-file names may carry directories; they are kept below `data_dir`, with ".." and a
 // leading "/" dropped so that nothing is written outside the working directory.
 std::string safe_relative_path(const std::string& name) {
@@ -73,7 +77,7 @@ void FileIO::write_mol_files() {
 
 void FileIO::write_data_mol(const std::string& path, int natoms, const int* atypes, const double* x) const {
     TextWriter out;
-    if (!out.open(path)) KRYMO_FATAL_ERR("fileio", 255, format_string("Failed to open output file \"%s\"\n", path.c_str()));
+    open_output(out, path, kMolFailure);
     out.line("Molecule");
     out.line("Created by KRYMO");
     out.line();
@@ -82,7 +86,7 @@ void FileIO::write_data_mol(const std::string& path, int natoms, const int* atyp
         out.printf(" %9.4f %9.4f %9.4f %-2s  0  0  0  0  0  0  0  0  0  0\n", x[3 * i], x[3 * i + 1], x[3 * i + 2],
                    element_symbol(atypes[i]).c_str());
     out.line("M  END");
-    if (!out.close()) KRYMO_FATAL_ERR("fileio", 255, format_string("Failed to open output file \"%s\"\n", path.c_str()));
+    close_output(out, kMolFailure);
 }
 
 void FileIO::write_unitcell_cif(const std::string& path, int nmols, const std::vector<int>& natoms,
@@ -102,7 +106,7 @@ void FileIO::write_supercell_block(const std::string& path, int nmols, const std
                                    const std::vector<std::vector<double>>& x_s, int na, int nb, int nc, bool film_on,
                                    int film_dir, int film_ncell) const {
     TextWriter out;
-    if (!out.open(path)) KRYMO_FATAL_OUT("fileio", 255, format_string("Failed to open output file %s\n", path.c_str()));
+    open_output(out, path, kCifFailure);
     const int n[3] = {na, nb, nc};
     write_p1_header(out, identifier, cell_latt, n);
     int label = 0;
@@ -121,7 +125,7 @@ void FileIO::write_supercell_block(const std::string& path, int nmols, const std
                                    (kb + x[1]) / nb, (kc + x[2]) / nc, m + 1);
                     }
             }
-    if (!out.close()) KRYMO_FATAL_OUT("fileio", 255, format_string("Failed to open output file %s\n", path.c_str()));
+    close_output(out, kCifFailure);
 }
 
 void FileIO::write_cif_mol_one(TextWriter& file, int start, int natoms, const int* atypes, const double* x_s,

@@ -38,10 +38,10 @@ void Transport::write_mol_bonds_files(bool flag) {
             }
         const std::string path = format_string("%s/mol%d_bonds.dat", data_dir.c_str(), m + 1);
         TextWriter out;
-        if (!out.open(path)) KRYMO_FATAL_ERR("transport", 255, format_string("Failed to open output file %s\n", path.c_str()));
+        open_output(out, path, {"transport", 255, true, false});
         out.printf("%d\n", count);
         out.write(lines);
-        if (!out.close()) KRYMO_FATAL_ERR("transport", 255, format_string("Failed to open output file %s\n", path.c_str()));
+        close_output(out, {"transport", 255, true, false});
     }
 }
 

@@ -13,13 +13,7 @@ namespace krymo {
 
 namespace {
 
-[[noreturn]] void open_failed(const std::string& path) {
-    KRYMO_FATAL_ERR("transport", 1, "Failed to open output file \"" + path + "\"\n");
-}
-
-void close_or_fail(TextWriter& out) {
-    if (!out.close()) open_failed(out.path());
-}
+const OutputFailure kNeighborFileFailure = {"transport", 1, true, true};
 
 // Row of a centre-of-mass marker: same columns as an atom row.
 void write_marker(TextWriter& out, const std::string& tag_text, const double f[3], int tag) {
@@ -34,7 +28,7 @@ void Transport::output_neighbor_data() {
     const std::string path = format_string("%s/neighbor.dat", data_dir.c_str());
     {
         TextWriter out;
-        if (!out.open(path)) open_failed(path);
+        open_output(out, path, kNeighborFileFailure);
         out.printf("# nroot, root_mol_info, nnei, neighbors_info\n");
         out.printf("# r = molecular COM distance, cindex = neighbor cell index\n");
         out.printf("%d\n", nmols_uc);
@@ -52,7 +46,7 @@ void Transport::output_neighbor_data() {
                            cell[0], cell[1], cell[2]);
             }
         }
-        close_or_fail(out);
+        close_output(out, kNeighborFileFailure);
     }
 
     const int level = data_mol_output_level;
@@ -62,7 +56,7 @@ void Transport::output_neighbor_data() {
             const std::string cif =
                 format_string(mid ? "%s/mol%d_neighbors_mid.cif" : "%s/mol%d_neighbors.cif", data_dir.c_str(), m + 1);
             TextWriter out;
-            if (!out.open(cif)) open_failed(cif);
+            open_output(out, cif, kNeighborFileFailure);
             out.printf("data_%s\n", identifier.c_str());
             out.printf("_audit_creation_date              2018-09-12\n");
             out.printf("_audit_creation_method            '%s'\n", "KRYMO");
@@ -98,7 +92,7 @@ void Transport::output_neighbor_data() {
                 }
             }
             out.printf("\n");
-            close_or_fail(out);
+            close_output(out, kNeighborFileFailure);
         }
     }
 }

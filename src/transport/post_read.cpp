@@ -111,10 +111,10 @@ void Transport::write_H_L_inp() {
     auto write_list = [&](const char* name, bool count_line, auto value) {
         const std::string path = format_string("%s/%s", data_dir.c_str(), name);
         TextWriter out;
-        if (!out.open(path)) KRYMO_FATAL_ERR("transport", 1, "Failed to open output file " + path + "\n");
+        open_output(out, path, {"transport", 1, true, false});
         if (count_line) out.printf("%d\n", nmols_uc);
         for (int i = 0; i < nmols_uc; ++i) out.printf("%d\n", value(i));
-        if (!out.close()) KRYMO_FATAL_ERR("transport", 1, "Failed to open output file " + path + "\n");
+        close_output(out, {"transport", 1, true, false});
     };
     write_list("uc_H.inp", false, [&](int i) { return homo_index[i] + (hadj ? homo_adjustment[i] : 0); });
     write_list("uc_L.inp", false, [&](int i) { return homo_index[i] + (ladj ? lumo_adjustment[i] : 0) + 1; });

@@ -58,9 +58,7 @@ void moment_and_rotate(int n, const int* element, const double* x, double* x_out
     }
 }
 
-[[noreturn]] void open_failed(const std::string& path) {
-    KRYMO_FATAL_ERR("transport", 255, "Failed to open output file " + path + "\n");
-}
+const OutputFailure kReportFailure = {"transport", 255, true, false};
 
 // "%10.6f" for the 3 eigenvalues, two blanks, then the 9 eigenvector components.
 std::string eigen_columns(const double* eigval, const double* eigvec) {
@@ -118,11 +116,11 @@ void Transport::calc_HL_uc_mol_eigval_eigvec() {
     create_directory(data_dir);
     const std::string path = format_string("%s/eigval_1mol.dat", data_dir.c_str());
     TextWriter out;
-    if (!out.open(path)) open_failed(path);
+    open_output(out, path, kReportFailure);
     out.printf("# unitcell mol eigenvalues by principal moment of inertia\n");
     out.printf("%d\n", nm);
     for (int i = 0; i < nm; ++i) out.line("   " + eigen_columns(&mol_moments[3 * i], &mol_eigvec[9 * i]));
-    if (!out.close()) open_failed(path);
+    close_output(out, kReportFailure);
 }
 
 void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
@@ -154,7 +152,7 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
         create_directory(data_dir);
         const std::string path = format_string("%s/eigval_2mol.dat", data_dir.c_str());
         TextWriter out;
-        if (!out.open(path)) open_failed(path);
+        open_output(out, path, kReportFailure);
         out.printf("# 2mol eigenvalues by principal moment of inertia\n");
         out.printf("%d\n", nm);
         for (int i = 0; i < nm; ++i) {
@@ -163,7 +161,7 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
                 out.line(format_string("    %2d: ", k + 1) +
                          eigen_columns(&pair_eigval[i][3 * k], &pair_eigvec[i][9 * k]));
         }
-        if (!out.close()) open_failed(path);
+        close_output(out, kReportFailure);
     }
 
     build_pair_map(all_eig.data(), P, HL_pair_index);
@@ -172,14 +170,14 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
         create_directory(data_dir);
         const std::string path = format_string("%s/unique_id_map.dat", data_dir.c_str());
         TextWriter out;
-        if (!out.open(path)) open_failed(path);
+        open_output(out, path, kReportFailure);
         out.printf("# Unique ID mapping\n");
         out.printf("%d\n", nm);
         for (int i = 0; i < nm; ++i) {
             out.printf("  %d\n", nnei[i]);
             for (int k = 0; k < nnei[i]; ++k) out.printf("    %3d %3d  %3d\n", i + 1, k + 1, global_pair_number(i, k + 1));
         }
-        if (!out.close()) open_failed(path);
+        close_output(out, kReportFailure);
     }
 
     HL_unique_pairs = HL_pair_index;

@@ -8,6 +8,7 @@
 #include <exception>
 #include <fstream>
 
+#include "util/fatal.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -94,6 +95,22 @@ bool TextWriter::close() {
         failed_ = true;
     }
     return !failed_;
+}
+
+namespace {
+[[noreturn]] void output_failed(const std::string& path, const OutputFailure& f) {
+    const std::string msg = "Failed to open output file " + (f.quoted ? "\"" + path + "\"" : path) + "\n";
+    if (f.on_stderr) throw FatalError(f.unit, __LINE__, f.status, "", msg);
+    throw FatalError(f.unit, __LINE__, f.status, msg, "");
+}
+}  // namespace
+
+void open_output(TextWriter& w, const std::string& path, const OutputFailure& failure) {
+    if (!w.open(path)) output_failed(path, failure);
+}
+
+void close_output(TextWriter& w, const OutputFailure& failure) {
+    if (!w.close()) output_failed(w.path(), failure);
 }
 
 }  // namespace krymo

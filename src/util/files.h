@@ -52,4 +52,17 @@ private:
     bool failed_ = false;
 };
 
+// How a stage reports an output file it cannot write: the unit and exit status of its error, the
+// stream of the message "Failed to open output file <path>", and whether the path is quoted.
+struct OutputFailure {
+    const char* unit;
+    int status;
+    bool on_stderr;
+    bool quoted;
+};
+// Opens `path` through `w`, or stops the run with the stage's failure report.
+void open_output(TextWriter& w, const std::string& path, const OutputFailure& failure);
+// Closes `w`; a file that could not be written completely stops the run the same way.
+void close_output(TextWriter& w, const OutputFailure& failure);
+
 }  // namespace krymo

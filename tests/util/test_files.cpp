@@ -67,3 +67,18 @@ TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
     TextWriter bad("no/such/dir/file.txt");
     EXPECT_FALSE(bad.is_open());
 }
+
+TEST(TextWriter, OutputFailuresNameTheFileOnTheStagesStream) {
+    ScopedStudyDir dir;
+    TextWriter w;
+    FatalError quoted =
+        krymo_test::expect_fatal([&] { open_output(w, "no/dir/a.mol", OutputFailure{"fileio", 255, true, true}); });
+    EXPECT_EQ(quoted.unit, "fileio");
+    EXPECT_EQ(quoted.status, 255);
+    EXPECT_EQ(quoted.err_text, "Failed to open output file \"no/dir/a.mol\"\n");
+    EXPECT_EQ(quoted.out_text, "");
+    FatalError plain =
+        krymo_test::expect_fatal([&] { open_output(w, "no/dir/b.dat", OutputFailure{"transport", 1, false, false}); });
+    EXPECT_EQ(plain.out_text, "Failed to open output file no/dir/b.dat\n");
+    EXPECT_EQ(plain.status, 1);
+}
