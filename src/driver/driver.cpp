@@ -173,6 +173,10 @@ int prepare_main(int argc, char** argv) {
     } catch (const FatalError& e) {
         std::fflush(stdout);
         return report_fatal(e);
+    } catch (const std::exception& e) {
+        // Out of memory and the like: still a clear report and a failing status, never a silent abort.
+        std::fflush(stdout);
+        return report_fatal(FatalError("main_prepare", __LINE__, 255, "", format_string("%s\n", e.what())));
     }
 }
 
