@@ -1,6 +1,8 @@
-// A job-script writer with its settings open to the tests, and helpers to read what it wrote.
+// A job-script writer with its settings open to the tests, one call per job kind, and text helpers
+// for deriving one expected script from another.
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 #include "jobs/job_scripts.h"
@@ -10,24 +12,19 @@ namespace krymo_test {
 
 class TestJobs : public krymo::Jobscript {
 public:
-    using Jobscript::job_sched_type;
     using Jobscript::job_slot_limit;
-    using Jobscript::module_mpich2;
-    using Jobscript::module_mpich2_flag;
     using Jobscript::module_qc;
     using Jobscript::module_qc_flag;
     using Jobscript::nodelist;
     using Jobscript::qc_exe;
-    using Jobscript::queue_name;
     using Jobscript::scratch;
-    using Jobscript::sched_type;
 
     TestJobs& use(const std::string& sched) {
         sched_type = sched;
         parse_scheduling_type();
         return *this;
     }
-    // The settings most tests use: every optional line switched on.
+    // Every optional line switched on.
     TestJobs& all_options() {
         nodelist = "n01,n02";
         queue_name = "q1";
@@ -40,13 +37,75 @@ public:
     }
 };
 
-// `text` with every "@W@" replaced by the work directory.
-inline std::string with_workdir(std::string text, const std::string& workdir) {
-    for (size_t p = text.find("@W@"); p != std::string::npos; p = text.find("@W@", p + workdir.size()))
-        text.replace(p, 3, workdir);
-    return text;
+const char* const kSchedNames[] = {"pbs", "slurm", "lsf", "local"};
+const char* const kKindNames[] = {"gaussian_HL", "orca_HL", "qchem_HL", "gaussian_RE", "orca_RE", "qchem_RE", "RE_mps",
+                                  "MC", "calc_mob", "ME", "calc_transint", "calc_siteEner", "calc_getRE"};
+
+// Calls the entry point of kind `k` (2 nodes, 4 processes, name NAME, tag "tag", marker RUN/running.x,
+// both with `suffix`, command "cmd-line", directory "dd") and returns the script it wrote.
+inline std::string write_kind(TestJobs& j, const std::string& k, const std::string& script = "job",
+                              const std::string& suffix = "") {
+    const std::string n = "NAME" + suffix, t = "tag", m = "RUN/running.x" + suffix, c = "cmd-line\n", d = "dd";
+    if (k == "gaussian_HL") j.write_gaussian_HL_job(script, 2, 4, n, t, m);
+    else if (k == "orca_HL") j.write_orca_HL_job(script, 2, 4, n, t, m);
+    else if (k == "qchem_HL") j.write_qchem_HL_job(script, 2, 4, n, t, m);
+    else if (k == "gaussian_RE") j.write_gaussian_RE_job(script, 2, 4, c, t, m);
+    else if (k == "orca_RE") j.write_orca_RE_job(script, 2, 4, n, t, m, c);
+    else if (k == "qchem_RE") j.write_qchem_RE_job(script, 2, 4, n, t, m, c);
+    else if (k == "RE_mps") j.write_RE_mps_job(script, 2, 4, c, t, m, c);
+    else if (k == "MC") j.write_MC_job(script, 2, 4, c, t, m);
+    else if (k == "calc_mob") j.write_calc_mob_job(script, 2, 4, t, m, c);
+    else if (k == "ME") j.write_ME_job(script, 2, 4, c, t, m);
+    else if (k == "calc_transint") j.write_calc_transint_job(script, 2, 4, t, m, c, d);
+    else if (k == "calc_siteEner") j.write_calc_siteEner_job(script, 2, 4, t, m, c, d);
+    else if (k == "calc_getRE") j.write_calc_getRE_job(script, 2, 4, t, m, c);
+    else ADD_FAILURE() << "unknown kind " << k;
+    // The quantum-chemistry kinds (the first seven) write into the jobs directory, the others where named.
+    const bool jobs_dir = std::find(kKindNames, kKindNames + 7, k) != kKindNames + 7;
+    return read_file((jobs_dir ? "jobs/" : "") + script + "." + j.get_job_script_ext());
 }
 
-const char* const kSchedNames[] = {"pbs", "slurm", "lsf", "local"};
+// Every `from` in `s` replaced by `to`; `from` must occur when `required`.
+inline std::string replaced(std::string s, const std::string& from, const std::string& to, bool required = true) {
+    size_t p = s.find(from);
+    if (required) EXPECT_NE(p, std::string::npos) << "missing: " << from;
+    for (; p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
+    return s;
+}
+
+inline std::string with_workdir(const std::string& text, const std::string& workdir) {
+    return replaced(text, "@W@", workdir, false);
+}
+
+const std::string kPbsCd = "cd ${PBS_O_WORKDIR}\necho \"Working directory is ${PBS_O_WORKDIR}\"\n";
+const std::string kPbsEchoCd = "echo \"Working directory is ${PBS_O_WORKDIR}\"\ncd ${PBS_O_WORKDIR}\n";
+
+// The directives of a batch scheduler for 2 nodes of 4 processes in queue q1 on nodes n01,n02.
+inline std::string batch_directives(const std::string& sched, const std::string& title, const std::string& out,
+                                    bool output_first = true, bool pbs_nodelist = true) {
+    if (sched == "pbs")
+        return "#PBS -S /bin/bash\n#PBS -l walltime=1000:00:00\n#PBS -l nodes=2:ppn=4\n#PBS -q q1\n#PBS -o " + out +
+               "\n#PBS -j oe\n" + (pbs_nodelist ? "#PBS -l nodes=n01,n02\n" : "");
+    if (sched == "slurm") {
+        const std::string nodes = "#SBATCH --nodes=2 --ntasks-per-node=4\n#SBATCH -p q1\n";
+        const std::string output = "#SBATCH --output=" + out + "\n";
+        return "#!/bin/bash\n\n#SBATCH --time=0-1000:00:00\n" + (output_first ? output + nodes : nodes + output) +
+               "#SBATCH --nodelist=n01,n02\n";
+    }
+    return "#BSUB -W 1000:00\n#BSUB -J " + title + "\n#BSUB -oo " + out +
+           "\n#BSUB -n 8\n#BSUB -R 'span[ptile=4]'\n#BSUB -q q1\n#BSUB -m 'n01,n02'\n";
+}
+
+// The PBS text after the directives as another batch scheduler writes it: its submit-directory lines
+// (echo first), its job id, and the HL scratch prefix that only PBS leaves out.
+inline std::string batch_rest(std::string rest, const std::string& sched) {
+    if (sched == "pbs") return rest;
+    const bool slurm = sched == "slurm";
+    const std::string cd = slurm ? "echo \"Working directory is $SLURM_SUBMIT_DIR\"\ncd ${SLURM_SUBMIT_DIR}\n"
+                                 : "echo \"Working directory is ${LS_SUBCWD}\"\ncd ${LS_SUBCWD}\n";
+    rest = replaced(replaced(rest, kPbsCd, cd, false), kPbsEchoCd, cd, false);
+    rest = replaced(rest, "/krymo-$PBS_JOBID", "/krymo-HL-$PBS_JOBID", false);
+    return replaced(rest, "$PBS_JOBID", slurm ? "$SLURM_JOB_ID" : "$LSB_JOBID", false);
+}
 
 }  // namespace krymo_test
