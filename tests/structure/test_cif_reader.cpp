@@ -69,7 +69,7 @@ TEST(CifReader, TagsSummaryAndSeparationOrder) {
     EXPECT_NEAR(p.cif_x[0], 9.8, 1e-12);
 }
 
-TEST(CifReader, SymmetryLoopFormsBondsFirstAndContinuedRows) {
+TEST(CifReader, SymmetryLoopFormsOverlapsBondsFirstAndContinuedRows) {
     ScopedStudyDir dir;
     const std::string xyz = "loop_\n_symmetry_equiv_pos_as_xyz\n";
     const std::string ids = "loop_\n_space_group_symop_id\n_space_group_symop_operation_xyz\n";
@@ -82,36 +82,26 @@ TEST(CifReader, SymmetryLoopFormsBondsFirstAndContinuedRows) {
         "_publ_section_comment\n;\n" + xyz + "1-x,1-y,1-z\n;\n" + xyz + "x,y,z\n-x,-y,-z\n",
     };
     // A bond loop before the atoms is read; an atom row goes on over the next line; one partial
-    // occupancy warns.
+    // occupancy warns; the copies of the atoms on special positions go, the first copy staying.
     const std::string rest =
         "loop_\n_geom_bond_atom_site_label_1\n_geom_bond_atom_site_label_2\n_geom_bond_distance\n"
         "_geom_bond_site_symmetry_2\n_ccdc_geom_bond_type\nC1 C1 1.4 2_555 A\n"
         "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
-        "_atom_site_occupancy\n_atom_site_type_symbol\nC1 0.1\n 0.2 0.3 0.5 C\nC2 0.6 0.6 0.6 1.0 C\n";
+        "_atom_site_occupancy\n_atom_site_type_symbol\nC1 0.1\n 0.2 0.3 0.5 C\nC2 0.6 0.6 0.6 1.0 C\n"
+        "Ne1 0 0 0 1.0 Ne\nNe2 0.5 0.5 0.5 1 Ne\n";
     for (const std::string& sym : forms) {
         StructureProbe p;
         EXPECT_EQ(read_cif(p, kCell + sym + rest),
-                  "WARNING: 1 atoms have an occupancy below 1 (disordered sites may overlap); all sites are kept.\n");
+                  "WARNING: 1 atoms have an occupancy below 1 (disordered sites may overlap); all sites are kept.\n"
+                  "WARNING: Overlapped atoms detected and to be removed\n"
+                  "         Number of overlapped atoms is 2\n"
+                  "         Number of remaining atoms is 6\n");
         EXPECT_EQ(p.spacegroup_ops, (std::vector<std::string>{"x,y,z", "-x,-y,-z"})) << sym;
-        EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "C2"}));
-        ASSERT_EQ(p.natoms_cif, 4);
-        EXPECT_EQ(p.cif_x_s, (std::vector<double>{0.1, 0.2, 0.3, 0.6, 0.6, 0.6, 0.9, 0.8, 0.7, 0.4, 0.4, 0.4}));
+        EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "C2", "Ne1", "Ne2"}));
+        EXPECT_EQ(p.cif_x_s,
+                  (std::vector<double>{0.1, 0.2, 0.3, 0.6, 0.6, 0.6, 0, 0, 0, 0.5, 0.5, 0.5, 0.9, 0.8, 0.7, 0.4, 0.4, 0.4}));
         EXPECT_EQ(p.Bonds.site_symmetry_2, std::vector<std::string>{"2_555"});
     }
-}
-
-TEST(CifReader, SpecialPositionOverlapWarning) {
-    ScopedStudyDir dir;
-    StructureProbe p;
-    EXPECT_EQ(read_cif(p, kCell + "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-x,-y,-z\n" + kAtomLoop +
-                              "Ne1 Ne 0 0 0\nNe2 Ne 0.5 0.5 0.5\nNe3 Ne 0.2 0.2 0.2\n"),
-              "WARNING: Overlapped atoms detected and to be removed\n"
-              "         Number of overlapped atoms is 2\n"
-              "         Number of remaining atoms is 4\n");
-    // The first copy of each position survives, in order.
-    EXPECT_EQ(p.natoms_cif, 4);
-    EXPECT_NEAR(p.cif_x_s[3 * 2], 0.2, 1e-12);
-    EXPECT_NEAR(p.cif_x_s[3 * 3], 0.8, 1e-12);
 }
 
 TEST(CifReader, OperationsFromTheSpaceGroup) {
@@ -134,31 +124,20 @@ TEST(CifReader, OperationsFromTheSpaceGroup) {
         EXPECT_EQ(p.spacegroup_ops == first_ops, std::string(how) != "space-group number") << tag;
     }
     EXPECT_NE(std::find(first_ops.begin(), first_ops.end(), "-x+1/2,y+1/2,-z"), first_ops.end());
-
-    StructureProbe p1;
-    EXPECT_NE(read_cif(p1, kCell + atoms).find("read as P1"), std::string::npos);
-    EXPECT_EQ(p1.natoms_cif, 1);
-    const krymo::FatalError e =
-        expect_fatal([&] { read_cif(p1, kCell + "_symmetry_space_group_name_H-M 'Q 9'\n" + atoms); });
-    EXPECT_NE(e.out_text.find("matches no known setting"), std::string::npos);
 }
 
-TEST(CifReader, ElementsFromLabels) {
-    ScopedStudyDir dir;
-    StructureProbe p;
-    EXPECT_NE(read_cif(p, kCell + kP1 + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
-                                        "_atom_site_fract_z\nCl1 0.1 0.1 0.1\nBr2 0.3 0.3 0.3\nC12 0.5 0.5 0.5\n"
-                                        "O(1) 0.7 0.7 0.7\nH1A 0.9 0.9 0.9\nZN1 0.1 0.5 0.9\n")
-                  .find("WARNING: No _atom_site_type_symbol column"),
-              std::string::npos);
-    EXPECT_EQ(p.cif_atypes, (std::vector<int>{17, 35, 6, 8, 1, 30}));
-}
-
-TEST(CifReader, MalformedFiles) {
+TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
     ScopedStudyDir dir;
     const std::string head = kCell + kP1 + kAtomLoop + "C1 C 0.1 0.2 0.3\n";
-    const std::string labels = kCell + kP1 + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
+    const std::string labels = kCell + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
                                              "_atom_site_fract_z\n";
+    // Neither operations nor a space group: P1.
+    StructureProbe p;
+    EXPECT_EQ(read_cif(p, labels + "Cl1 0.1 0.1 0.1\nBr2 0.3 0.3 0.3\nC12 0.5 0.5 0.5\nO(1) 0.7 0.7 0.7\nH1A 0.9 0.9 0.9\n"
+                                   "ZN1 0.1 0.5 0.9\n"),
+              "WARNING: No symmetry operations and no space group in \"t.cif\": read as P1.\n"
+              "WARNING: No _atom_site_type_symbol column in \"t.cif\": elements are taken from the atom labels.\n");
+    EXPECT_EQ(p.cif_atypes, (std::vector<int>{17, 35, 6, 8, 1, 30}));
     const struct {
         std::string text;
         int status;
@@ -170,24 +149,24 @@ TEST(CifReader, MalformedFiles) {
         {kCell + kP1, 255, "No atoms read"},
         {kCell + kP1 + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n", 255, "No atoms read"},
         {kP1 + kAtomLoop + "C1 C 0.1 0.2 0.3\n", 255, "cell of the crystal file is missing"},
+        {kCell + "_symmetry_space_group_name_H-M 'Q 9'\n" + kAtomLoop + "C1 C 0 0 0\n", 255, "lists no symmetry operations"},
         {kCell + "loop_\n_geom_bond_atom_site_label_1\n_geom_bond_atom_site_label_2\n_geom_bond_distance\n"
                  "_geom_bond_site_symmetry_2\n_ccdc_geom_bond_type\nC1 C2\n" + kP1 + kAtomLoop + "C1 C 0.1 0.2 0.3\n",
          255, "Not enough columns: C1 C2"},
         // Labels read both ways or naming no element.
-        {labels + "CL1 0.1 0.1 0.1\n", 1, "atom CL1 in crystal file \"t.cif\" (line 15)"},
+        {labels + "CL1 0.1 0.1 0.1\n", 1, "atom CL1 in crystal file \"t.cif\" (line 12)"},
         {labels + "CA1 0.1 0.1 0.1\n", 1, "atom CA1 in"},
         {labels + "X1 0.1 0.1 0.1\n", 1, "atom X1 in"},
         {labels + "1C 0.1 0.1 0.1\n", 1, "atom 1C in"},
     };
     for (const auto& c : cases) {
-        StructureProbe p;
-        const krymo::FatalError e = expect_fatal([&] { read_cif(p, c.text); });
+        StructureProbe q;
+        const krymo::FatalError e = expect_fatal([&] { read_cif(q, c.text); });
         EXPECT_EQ(e.status, c.status) << c.text;
         EXPECT_NE(e.out_text.find(c.needle), std::string::npos) << e.out_text;
         EXPECT_EQ(e.unit, "fileio");
     }
-    StructureProbe missing;
-    const krymo::FatalError m = expect_fatal([&] { missing.read_data_cif("nope.cif", false); });
+    const krymo::FatalError m = expect_fatal([&] { p.read_data_cif("nope.cif", false); });
     EXPECT_EQ(m.status, 255);
     EXPECT_EQ(m.err_text, "Failed to open input file \"nope.cif\"\n");
 }

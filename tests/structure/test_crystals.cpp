@@ -35,6 +35,8 @@ const Expected kCrystals[] = {
     {"iodo_tamoxifen_analogue.cif", 488, 8, 61},
 };
 
+void PrintTo(const Expected& e, std::ostream* os) { *os << e.file; }
+
 class RealCrystal : public ::testing::TestWithParam<Expected> {};
 
 // Connected by plain Cartesian bonds (no periodic images) with the repair's radii.
@@ -117,22 +119,10 @@ TEST_P(RealCrystal, WholeMoleculesAndFastSearchesEqualPlainScans) {
         for (double v : com) EXPECT_TRUE(v / mass >= -1e-6 && v / mass <= 1 + 1e-6) << "molecule " << i + 1;
     }
     EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
-}
 
-INSTANTIATE_TEST_SUITE_P(Data, RealCrystal, ::testing::ValuesIn(kCrystals),
-                         [](const ::testing::TestParamInfo<Expected>& p) {
-                             std::string n = p.param.file;
-                             return n.substr(0, n.find('.'));
-                         });
-
-TEST(CrystalMolecules, MatchThirdPartyMolFiles) {
-    // The naphthalene MOL files of an independent tool are the molecules of the crystal, up to
-    // lattice translations and atom order.
-    krymo_test::ScopedStudyDir dir;
-    StructureProbe c;
-    c.read_data_cif(krymo_test::data_path("crystals/naphthalene.cif"), false);
-    c.mol_data_source = 2;
-    c.read_crystal_strcuture_files(false, false);
+    // The naphthalene MOL files of an independent tool are molecules of the crystal, up to lattice
+    // translations and atom order.
+    if (std::string(e.file) != "naphthalene.cif") return;
     for (const char* f : {"mol/naphthalene_cell/v2000/mol1.mol", "mol/naphthalene_cell/v3000/mol2.mol"}) {
         StructureProbe m;
         m.read_data_mol(krymo_test::data_path(f), 0, false);
@@ -154,3 +144,9 @@ TEST(CrystalMolecules, MatchThirdPartyMolFiles) {
         EXPECT_TRUE(matched) << f;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Data, RealCrystal, ::testing::ValuesIn(kCrystals),
+                         [](const ::testing::TestParamInfo<Expected>& p) {
+                             std::string n = p.param.file;
+                             return n.substr(0, n.find('.'));
+                         });

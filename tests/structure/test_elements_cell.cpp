@@ -15,14 +15,13 @@ TEST(Elements, LookupsAndTables) {
                                                  {"C1", -1}, {"O2-", -1}, {" ", 0},  {"", -1}, {"Lr", 103}};
     for (const auto& [name, index] : names) EXPECT_EQ(find_element_index_from_name(name), index) << name;
     for (int i = 1; i < kNumElements; ++i) EXPECT_EQ(find_element_index_from_name(element_symbol(i)), i) << i;
-    EXPECT_DOUBLE_EQ(find_element_radius_from_index(6), 0.72);
-    EXPECT_DOUBLE_EQ(find_element_radius_from_index_nw(6), 0.77);
-    EXPECT_DOUBLE_EQ(find_element_radius_from_name_nw("c"), 0.77);
-    EXPECT_DOUBLE_EQ(find_element_radius_from_name_nw("Qq"), 9999.99);
-    EXPECT_DOUBLE_EQ(find_element_radius_from_index_nw(0), 99999.99);
-    EXPECT_DOUBLE_EQ(find_element_radius_from_index_nw(105), 1.3);
-    EXPECT_DOUBLE_EQ(find_element_mass_from_index(1), 1.00794);
-    EXPECT_DOUBLE_EQ(find_element_mass_from_index(53), 126.9045);
+    // Both radius tables, the fall-backs of the second one, masses: {got, expected}.
+    const std::pair<double, double> values[] = {
+        {find_element_radius_from_index(6), 0.72},           {find_element_radius_from_index_nw(6), 0.77},
+        {find_element_radius_from_name_nw("c"), 0.77},       {find_element_radius_from_name_nw("Qq"), 9999.99},
+        {find_element_radius_from_index_nw(0), 99999.99},    {find_element_radius_from_index_nw(105), 1.3},
+        {find_element_mass_from_index(1), 1.00794},          {find_element_mass_from_index(53), 126.9045}};
+    for (size_t i = 0; i < std::size(values); ++i) EXPECT_DOUBLE_EQ(values[i].first, values[i].second) << i;
     char buf[3];
     find_element_name_from_index(17, buf);
     EXPECT_STREQ(buf, "Cl");
