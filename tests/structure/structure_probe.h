@@ -1,48 +1,52 @@
-// Test access to the structure part of the run object.
+// Test access to the structure part of the run object, and the helpers its tests share.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <ctime>
 #include <string>
 
 #include "structure/fileio.h"
+#include "test_support.h"
 #include "util/text.h"
 
 namespace krymo_test {
 
 struct StructureProbe : krymo::FileIO {
-    using FileIO::Atoms;
-    using FileIO::Bonds;
-    using FileIO::bond_dis_scale;
-    using FileIO::cell_latt;
-    using FileIO::chemical_name;
-    using FileIO::cif_atypes;
-    using FileIO::cif_lattice_vectors;
-    using FileIO::cif_x;
-    using FileIO::cif_x_s;
-    using FileIO::identifier;
-    using FileIO::latt_matrix_inv;
-    using FileIO::latt_vectors;
-    using FileIO::mol_atypes;
-    using FileIO::mol_data_source;
-    using FileIO::mol_files;
-    using FileIO::mol_ids;
-    using FileIO::mol_natoms;
-    using FileIO::mol_x;
-    using FileIO::mol_x_s;
-    using FileIO::natoms_cif;
-    using FileIO::nmols_uc;
-    using FileIO::ParseTransformString;
-    using FileIO::sep_mol_atoms;
-    using FileIO::sep_mol_natoms;
-    using FileIO::spacegroup_name;
-    using FileIO::spacegroup_number;
-    using FileIO::spacegroup_ops;
-
-    using FileIO::neighbor_scell;
-    using FileIO::thinfilm_dir;
-    using FileIO::thinfilm_flag;
-    using FileIO::thinfilm_ncell;
+    using FileIO::Atoms, FileIO::Bonds, FileIO::bond_dis_scale, FileIO::cell_latt, FileIO::chemical_name;
+    using FileIO::cif_atypes, FileIO::cif_lattice_vectors, FileIO::cif_x, FileIO::cif_x_s, FileIO::natoms_cif;
+    using FileIO::mol_atypes, FileIO::mol_data_source, FileIO::mol_files, FileIO::mol_ids, FileIO::mol_natoms;
+    using FileIO::mol_x, FileIO::mol_x_s, FileIO::nmols_uc, FileIO::latt_vectors, FileIO::sep_mol_atoms;
+    using FileIO::sep_mol_natoms, FileIO::spacegroup_number, FileIO::spacegroup_ops;
+    using FileIO::neighbor_scell, FileIO::thinfilm_dir, FileIO::thinfilm_flag, FileIO::thinfilm_ncell;
 };
+
+// What fn prints on stdout; an error it throws passes through.
+template <class F>
+std::string stdout_of(F fn) {
+    testing::internal::CaptureStdout();
+    try {
+        fn();
+    } catch (...) {
+        testing::internal::GetCapturedStdout();
+        throw;
+    }
+    return testing::internal::GetCapturedStdout();
+}
+
+// Pieces of the hand-written CIF files: a cubic 10 A cell, the identity operation, an atom loop.
+inline const std::string kCell =
+    "_cell_length_a 10\n_cell_length_b 10\n_cell_length_c 10\n"
+    "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n";
+inline const std::string kP1 = "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n";
+inline const std::string kAtomLoop =
+    "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n";
+
+// Writes `text` as t.cif in the current directory and reads it; returns the screen output.
+inline std::string read_cif(StructureProbe& p, const std::string& text, bool info = false) {
+    write_file("t.cif", text);
+    return stdout_of([&] { p.read_data_cif("t.cif", info); });
+}
 
 inline std::string today_stamp() {
     const std::time_t now = std::time(nullptr);

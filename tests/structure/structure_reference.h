@@ -2,7 +2,6 @@
 // behaviour is defined. The fast versions in src/structure must agree with them exactly.
 #pragma once
 
-#include <cmath>
 #include <vector>
 
 #include "structure/cell.h"
@@ -10,6 +9,7 @@
 
 namespace krymo_ref {
 
+// Cartesian length of fractional displacement d.
 inline double cart_length(const double latt[3][3], const double d[3]) {
     double c[3];
     krymo::mat_vec_mul(latt, d, c);
@@ -20,87 +20,66 @@ inline double cart_length(const double latt[3][3], const double d[3]) {
 inline std::vector<char> overlapped_atoms(const std::vector<double>& x) {
     const size_t n = x.size() / 3;
     std::vector<char> removed(n, 0);
-    for (size_t i = 0; i < n; ++i) {
-        if (removed[i]) continue;
-        for (size_t j = i + 1; j < n; ++j) {
-            if (removed[j]) continue;
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n && !removed[i]; ++j) {
             double r2 = 0;
             for (int k = 0; k < 3; ++k) {
                 const double d = krymo::wrap_displacement_once(x[3 * i + k] - x[3 * j + k]);
                 r2 += d * d;
             }
-            if (r2 < 1e-6) removed[j] = 1;
+            if (!removed[j] && r2 < 1e-6) removed[j] = 1;
         }
-    }
     return removed;
 }
 
-// One growth step of the separation: the first available atom (index order) bonded to a member
-// (joining order); -1 when none.
-inline int find_bond_atom(const std::vector<double>& x, const std::vector<double>& r, double scale,
-                          const double latt[3][3], const std::vector<char>& available, const std::vector<int>& members) {
-    const int n = static_cast<int>(r.size());
-    for (int i = 0; i < n; ++i) {
-        if (!available[i]) continue;
-        for (int m : members) {
-            double d[3];
-            for (int k = 0; k < 3; ++k) d[k] = krymo::wrap_displacement(x[3 * m + k] - x[3 * i + k]);
-            if ((r[m] + r[i]) * scale > cart_length(latt, d)) return i;
-        }
+// Joining order shared by the separation and the repair: from `seed`, repeatedly the first
+// available atom (index order) that joins(member, atom) any member (members in order) joins.
+template <class Joins>
+std::vector<int> grow(int seed, std::vector<char>& available, Joins joins) {
+    std::vector<int> members{seed};
+    available[seed] = 0;
+    while (true) {
+        int found = -1;
+        for (int i = 0; i < static_cast<int>(available.size()) && found < 0; ++i)
+            for (size_t m = 0; available[i] && m < members.size() && found < 0; ++m)
+                if (joins(members[m], i)) found = i;
+        if (found < 0) break;
+        available[found] = 0;
+        members.push_back(found);
     }
-    return -1;
+    return members;
 }
 
 inline void separate(const std::vector<double>& x, const std::vector<double>& r, double scale, const double latt[3][3],
                      std::vector<int>& counts, std::vector<int>& atoms) {
     counts.clear();
     atoms.clear();
-    const int n = static_cast<int>(r.size());
-    std::vector<char> available(n, 1);
-    for (int seed = 0; seed < n; ++seed) {
+    std::vector<char> available(r.size(), 1);
+    for (int seed = 0; seed < static_cast<int>(r.size()); ++seed) {
         if (!available[seed]) continue;
-        std::vector<int> members{seed};
-        available[seed] = 0;
-        for (int i; (i = find_bond_atom(x, r, scale, latt, available, members)) >= 0;) {
-            available[i] = 0;
-            members.push_back(i);
-        }
+        const std::vector<int> members = grow(seed, available, [&](int m, int i) {
+            double d[3];
+            for (int k = 0; k < 3; ++k) d[k] = krymo::wrap_displacement(x[3 * m + k] - x[3 * i + k]);
+            return (r[m] + r[i]) * scale > cart_length(latt, d);
+        });
         counts.push_back(static_cast<int>(members.size()));
         atoms.insert(atoms.end(), members.begin(), members.end());
     }
 }
 
-// Whole-molecule repair: growth from atom 0, each joining atom placed next to its partner.
+// Whole-molecule repair: growth from atom 0; an atom bonded only through a periodic image is
+// moved next to its partner.
 inline int grow_whole(int n, const double* r, double scale, const double latt[3][3], double* x) {
     std::vector<char> available(n, 1);
-    std::vector<int> members{0};
-    available[0] = 0;
-    while (true) {
-        int found = -1;
-        for (int i = 0; i < n && found < 0; ++i) {
-            if (!available[i]) continue;
-            for (int m : members) {
-                if (m == i) continue;
-                const double s = (r[m] + r[i]) * scale;
-                double d[3];
-                for (int k = 0; k < 3; ++k) d[k] = x[3 * m + k] - x[3 * i + k];
-                if (s > cart_length(latt, d)) {
-                    found = i;
-                    break;
-                }
-                for (int k = 0; k < 3; ++k) d[k] = krymo::wrap_displacement(d[k]);
-                if (s > cart_length(latt, d)) {
-                    for (int k = 0; k < 3; ++k) x[3 * i + k] = x[3 * m + k] - d[k];
-                    found = i;
-                    break;
-                }
-            }
-        }
-        if (found < 0) break;
-        available[found] = 0;
-        members.push_back(found);
-    }
-    return static_cast<int>(members.size());
+    return static_cast<int>(grow(0, available, [&](int m, int i) {
+                                double d[3];
+                                for (int k = 0; k < 3; ++k) d[k] = x[3 * m + k] - x[3 * i + k];
+                                if ((r[m] + r[i]) * scale > cart_length(latt, d)) return true;
+                                for (int k = 0; k < 3; ++k) d[k] = krymo::wrap_displacement(d[k]);
+                                if ((r[m] + r[i]) * scale <= cart_length(latt, d)) return false;
+                                for (int k = 0; k < 3; ++k) x[3 * i + k] = x[3 * m + k] - d[k];
+                                return true;
+                            }).size());
 }
 
 }  // namespace krymo_ref

@@ -2,57 +2,36 @@
 // structure files, checked as full text on a small hand-checked cell.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "structure_probe.h"
-#include "test_support.h"
 
-using krymo_test::StructureProbe;
+using namespace krymo_test;
 
 namespace {
 
-// Cubic 10 A cell: C1 (x 0.98) and C2 (x 0.10) bond across the face x = 1; O1-H1 is a second molecule.
-const char* const kTinyCif =
-    "data_tiny\n_cell_length_a 10\n_cell_length_b 10\n_cell_length_c 10\n"
-    "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
-    "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n"
-    "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
-    "C1 C 0.98 0.5 0.5\nO1 O 0.5 0.25 0.5\nC2 C 0.10 0.5 0.5\nH1 H 0.5 0.34 0.5\n";
+// C1 (x 0.98) and C2 (x 0.10) bond across the face x = 1; O1-H1 is a second molecule.
+const std::string kTinyCif = "data_tiny\n" + kCell + kP1 + kAtomLoop;
+const std::string kTinyAtoms = "C1 C 0.98 0.5 0.5\nO1 O 0.5 0.25 0.5\nC2 C 0.10 0.5 0.5\nH1 H 0.5 0.34 0.5\n";
 
-std::string cif_header(const char* a) {
-    return "data_tiny\n_audit_creation_date              " + krymo_test::today_stamp() +
-           "\n"
-           "_audit_creation_method            'KRYMO'\n"
-           "_symmetry_space_group_name_H-M    'P1'\n"
-           "_symmetry_Int_Tables_number       1\n"
-           "_symmetry_cell_setting            triclinic\n"
-           "loop_\n_symmetry_equiv_pos_as_xyz\n  x,y,z\n"
-           "_cell_length_a                    " + std::string(a) +
-           "\n"
-           "_cell_length_b                    10.0000\n"
-           "_cell_length_c                    10.0000\n"
-           "_cell_angle_alpha                 90.0000\n"
-           "_cell_angle_beta                  90.0000\n"
-           "_cell_angle_gamma                 90.0000\n"
+std::string cif_header(const char* a, const char* b) {
+    return "data_tiny\n_audit_creation_date              " + today_stamp() +
+           "\n_audit_creation_method            'KRYMO'\n_symmetry_space_group_name_H-M    'P1'\n"
+           "_symmetry_Int_Tables_number       1\n_symmetry_cell_setting            triclinic\n"
+           "loop_\n_symmetry_equiv_pos_as_xyz\n  x,y,z\n_cell_length_a                    " + a +
+           "\n_cell_length_b                    " + b +
+           "\n_cell_length_c                    10.0000\n_cell_angle_alpha                 90.0000\n"
+           "_cell_angle_beta                  90.0000\n_cell_angle_gamma                 90.0000\n"
            "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
            "_atom_site_fract_z\n_atom_site_description\n";
-}
-
-std::string assemble_tiny(StructureProbe& p) {
-    krymo_test::write_file("tiny.cif", kTinyCif);
-    p.read_data_cif("tiny.cif", false);
-    p.mol_data_source = 2;
-    testing::internal::CaptureStdout();
-    p.read_crystal_strcuture_files(true, true);
-    return testing::internal::GetCapturedStdout();
 }
 
 }  // namespace
 
 TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
-    krymo_test::ScopedStudyDir dir;
+    ScopedStudyDir dir;
     StructureProbe p;
-    EXPECT_EQ(assemble_tiny(p),
+    read_cif(p, kTinyCif + kTinyAtoms);
+    p.mol_data_source = 2;
+    EXPECT_EQ(stdout_of([&] { p.read_crystal_strcuture_files(true, true); }),
               "Make whole molecules...\n"
               "  molecule 1 COM =  1.040000  0.500000  0.500000\n"
               "  molecule 1 COM =  0.040000  0.500000  0.500000 (wrapped)\n"
@@ -60,84 +39,68 @@ TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
     ASSERT_EQ(p.nmols_uc, 2);
     EXPECT_EQ(p.mol_files, (std::vector<std::string>{"mol1.mol", "mol2.mol"}));
     EXPECT_EQ(p.mol_ids, (std::vector<int>{1, 2}));
-    EXPECT_NEAR(p.mol_x[0][0], -0.2, 1e-9);
-    EXPECT_NEAR(p.mol_x[0][3], 1.0, 1e-9);
     EXPECT_NEAR(p.latt_vectors[1][1], 10.0, 1e-12);
 
+    // Output levels choose the files: none; the unit cell and the first molecule; all.
+    p.set_data_mol_output_level(0);
+    p.write_mol_files();
+    EXPECT_FALSE(path_exists("data/unitcell.cif") || path_exists("data/mol1.mol"));
+    p.set_data_mol_output_level(1);
+    p.write_mol_files();
+    EXPECT_TRUE(path_exists("data/unitcell.cif") && path_exists("data/mol1.mol"));
+    EXPECT_FALSE(path_exists("data/mol2.mol") || path_exists("data/supercell.cif"));
     p.set_data_mol_output_level(7);
     p.neighbor_scell[0] = 2;
     p.neighbor_scell[1] = p.neighbor_scell[2] = 1;
     p.write_mol_files();
-    const std::string rows =
-        "C1     C  -0.020000   0.500000   0.500000  1\n"
-        "C2     C   0.100000   0.500000   0.500000  1\n"
-        "O3     O   0.500000   0.250000   0.500000  2\n"
-        "H4     H   0.500000   0.340000   0.500000  2\n";
-    EXPECT_EQ(krymo_test::read_file("data/unitcell.cif"), cif_header("10.0000") + rows);
-    EXPECT_EQ(krymo_test::read_file("data/supercell.cif"),
-              cif_header("20.0000") +
-                  "C1     C  -0.010000   0.500000   0.500000  1\n"
-                  "C2     C   0.050000   0.500000   0.500000  1\n"
-                  "O3     O   0.250000   0.250000   0.500000  2\n"
-                  "H4     H   0.250000   0.340000   0.500000  2\n"
-                  "C5     C   0.490000   0.500000   0.500000  1\n"
-                  "C6     C   0.550000   0.500000   0.500000  1\n"
-                  "O7     O   0.750000   0.250000   0.500000  2\n"
-                  "H8     H   0.750000   0.340000   0.500000  2\n");
-    EXPECT_EQ(krymo_test::read_file("data/mol1.mol"),
-              "Molecule\nCreated by KRYMO\n\n"
-              "  2  0  0  0  0  0  0  0  0  0999 V2000\n"
+    EXPECT_EQ(read_file("data/unitcell.cif"), cif_header("10.0000", "10.0000") +
+                                                  "C1     C  -0.020000   0.500000   0.500000  1\n"
+                                                  "C2     C   0.100000   0.500000   0.500000  1\n"
+                                                  "O3     O   0.500000   0.250000   0.500000  2\n"
+                                                  "H4     H   0.500000   0.340000   0.500000  2\n");
+    EXPECT_EQ(read_file("data/supercell.cif"), cif_header("20.0000", "10.0000") +
+                                                   "C1     C  -0.010000   0.500000   0.500000  1\n"
+                                                   "C2     C   0.050000   0.500000   0.500000  1\n"
+                                                   "O3     O   0.250000   0.250000   0.500000  2\n"
+                                                   "H4     H   0.250000   0.340000   0.500000  2\n"
+                                                   "C5     C   0.490000   0.500000   0.500000  1\n"
+                                                   "C6     C   0.550000   0.500000   0.500000  1\n"
+                                                   "O7     O   0.750000   0.250000   0.500000  2\n"
+                                                   "H8     H   0.750000   0.340000   0.500000  2\n");
+    EXPECT_EQ(read_file("data/mol1.mol"),
+              "Molecule\nCreated by KRYMO\n\n  2  0  0  0  0  0  0  0  0  0999 V2000\n"
               "   -0.2000    5.0000    5.0000 C   0  0  0  0  0  0  0  0  0  0\n"
-              "    1.0000    5.0000    5.0000 C   0  0  0  0  0  0  0  0  0  0\n"
-              "M  END\n");
-    EXPECT_TRUE(krymo_test::path_exists("data/mol2.mol"));
-    EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
+              "    1.0000    5.0000    5.0000 C   0  0  0  0  0  0  0  0  0  0\nM  END\n");
+    EXPECT_TRUE(path_exists("data/mol2.mol") && path_exists("data/cellvec.dat"));
 
     // A thin film of one layer along b keeps only the cells with kb = 0.
+    p.neighbor_scell[0] = 1;
     p.neighbor_scell[1] = 3;
     p.thinfilm_flag = true;
     p.thinfilm_dir = 1;
     p.thinfilm_ncell = 1;
     p.write_mol_files();
-    const std::string film = krymo_test::read_file("data/supercell.cif");
-    EXPECT_NE(film.find("_cell_length_b                    30.0000\n"), std::string::npos);
-    EXPECT_NE(film.find("H8     H   0.750000   0.113333   0.500000  2\n"), std::string::npos) << film;
-    EXPECT_EQ(film.find("C9 "), std::string::npos);
-}
-
-TEST(Assembly, OutputLevelsChooseFiles) {
-    krymo_test::ScopedStudyDir dir;
-    StructureProbe p;
-    assemble_tiny(p);
-    p.set_data_mol_output_level(0);
-    p.write_mol_files();
-    EXPECT_FALSE(krymo_test::path_exists("data/unitcell.cif"));
-    EXPECT_FALSE(krymo_test::path_exists("data/mol1.mol"));
-    p.set_data_mol_output_level(1);
-    p.write_mol_files();
-    EXPECT_TRUE(krymo_test::path_exists("data/unitcell.cif"));
-    EXPECT_TRUE(krymo_test::path_exists("data/mol1.mol"));
-    EXPECT_FALSE(krymo_test::path_exists("data/mol2.mol"));
-    EXPECT_FALSE(krymo_test::path_exists("data/supercell.cif"));
+    EXPECT_EQ(read_file("data/supercell.cif"), cif_header("10.0000", "30.0000") +
+                                                   "C1     C  -0.020000   0.166667   0.500000  1\n"
+                                                   "C2     C   0.100000   0.166667   0.500000  1\n"
+                                                   "O3     O   0.500000   0.083333   0.500000  2\n"
+                                                   "H4     H   0.500000   0.113333   0.500000  2\n");
 }
 
 TEST(Assembly, MoleculeModeKeepsCoordinatesAndDirectories) {
-    krymo_test::ScopedStudyDir dir;
+    ScopedStudyDir dir;
     StructureProbe p;
-    krymo_test::write_file("a.mol", "a\n b\n\n  2  0  0  0  0  0  0  0  0  0999 V2000\n"
-                                    "   12.0000    0.0000    0.0000 C   0  0\n    1.5000   -0.2500   10.0000 C   0  0\n");
-    krymo_test::write_file("b.mol", "b\n b\n\n  1  0  0  0  0  0  0  0  0  0999 V2000\n"
-                                    "    1.0000    1.0000    1.0000 N   0  0\n");
+    write_file("a.mol", "a\n b\n\n  2  0  0  0  0  0  0  0  0  0999 V2000\n"
+                        "   12.0000    0.0000    0.0000 C   0  0\n    1.5000   -0.2500   10.0000 C   0  0\n");
+    write_file("b.mol", "b\n b\n\n  1  0  0  0  0  0  0  0  0  0999 V2000\n    1.0000    1.0000    1.0000 N   0  0\n");
     p.mol_data_source = 1;
     p.nmols_uc = 2;
     p.mol_files = {"a.mol", "b.mol"};
-    const double cube[3][3] = {{10, 0, 0}, {0, 10, 0}, {0, 0, 10}};
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) p.latt_vectors[r][c] = cube[r][c];
+    for (int k = 0; k < 9; ++k) p.latt_vectors[k / 3][k % 3] = k % 4 == 0 ? 10 : 0;
     p.read_crystal_strcuture_files(false, true);
     EXPECT_DOUBLE_EQ(p.mol_x_s[0][0], 1.2);
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(p.cell_latt[k], k < 3 ? 10.0 : 90.0, 1e-9);
-    EXPECT_EQ(krymo_test::read_file("data/cellvec.dat"),
+    EXPECT_EQ(read_file("data/cellvec.dat"),
               "a =      10.000000       0.000000       0.000000\n"
               "b =       0.000000      10.000000       0.000000\n"
               "c =       0.000000       0.000000      10.000000\n");
@@ -146,82 +109,36 @@ TEST(Assembly, MoleculeModeKeepsCoordinatesAndDirectories) {
     p.mol_files = {"sub/../x/a.mol", "/abs/b.mol"};
     p.set_data_mol_output_level(2);
     p.write_mol_files();
-    ASSERT_TRUE(krymo_test::path_exists("data/sub/x/a.mol"));
-    ASSERT_TRUE(krymo_test::path_exists("data/abs/b.mol"));
-    EXPECT_NE(krymo_test::read_file("data/sub/x/a.mol").find("    1.5000   -0.2500   10.0000 C   0"), std::string::npos);
+    ASSERT_TRUE(path_exists("data/sub/x/a.mol") && path_exists("data/abs/b.mol"));
+    EXPECT_NE(read_file("data/sub/x/a.mol").find("    1.5000   -0.2500   10.0000 C   0"), std::string::npos);
     StructureProbe back;
     back.read_data_mol("data/sub/x/a.mol", 0, false);
     EXPECT_EQ(back.mol_atypes[0], p.mol_atypes[0]);
     for (size_t k = 0; k < p.mol_x[0].size(); ++k) EXPECT_NEAR(back.mol_x[0][k], p.mol_x[0][k], 5e-5);
 }
 
-TEST(Assembly, RepairUsesItsOwnRadiiAndReportsFailures) {
-    krymo_test::ScopedStudyDir dir;
+TEST(Assembly, RepairRadiiFailuresAndWrapThresholds) {
+    ScopedStudyDir dir;
     // Two carbons 1.70 A apart: bonded for the separation (0.77 + 0.77) but not for the repair (0.72 + 0.72).
-    std::string cif = kTinyCif;
-    cif = cif.substr(0, cif.find("C1 C")) + "C1 C 0.1 0.5 0.5\nC2 C 0.27 0.5 0.5\n";
-    krymo_test::write_file("pair.cif", cif);
     StructureProbe p;
-    p.read_data_cif("pair.cif", false);
+    read_cif(p, kTinyCif + "C1 C 0.1 0.5 0.5\nC2 C 0.27 0.5 0.5\n");
     EXPECT_EQ(p.sep_mol_natoms, std::vector<int>{2});
     p.mol_data_source = 2;
-    const krymo::FatalError e = krymo_test::expect_fatal([&] { p.read_crystal_strcuture_files(false, false); });
+    krymo::FatalError e = expect_fatal([&] { p.read_crystal_strcuture_files(false, false); });
     EXPECT_EQ(e.status, 1);
     EXPECT_EQ(e.out_text, "Not all atoms are bonded in the molecule!\nnat_bonded = 1, natoms = 2\n");
-
     StructureProbe none;
-    const krymo::FatalError n = krymo_test::expect_fatal([&] { none.read_crystal_strcuture_files(false, false); });
-    EXPECT_EQ(n.status, 255);
-    EXPECT_EQ(n.out_text, "No input molecular data is available. (-1)\n");
-}
+    e = expect_fatal([&] { none.read_crystal_strcuture_files(false, false); });
+    EXPECT_EQ(e.status, 255);
+    EXPECT_EQ(e.out_text, "No input molecular data is available. (-1)\n");
 
-TEST(Assembly, CentreOfMassWrapThresholds) {
-    StructureProbe p;
-    const double cell[6] = {10, 10, 10, 90, 90, 90};
-    double m[3][3];
-    p.convert_cell6_to_latt3x3(cell, m);
+    // The centre of mass wraps below 0 but not at 0.9999 or just above 1.
     const int atype[1] = {6};
     double x[3] = {-0.2, 0.9999, 1.0000000596046448};
-    testing::internal::CaptureStdout();
-    p.make_whole_molecule(3, 1, atype, x, true);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { p.make_whole_molecule(3, 1, atype, x, true); }),
               "  molecule 3 COM = -0.200000  0.999900  1.000000\n"
               "  molecule 3 COM =  0.800000  0.999900  1.000000 (wrapped)\n");
     EXPECT_DOUBLE_EQ(x[0], 0.8);
     EXPECT_DOUBLE_EQ(x[1], 0.9999);
     EXPECT_DOUBLE_EQ(x[2], 1.0000000596046448);
-}
-
-TEST(Assembly, CrystalMoleculesMatchThirdPartyMolFiles) {
-    // The naphthalene MOL files of an independent tool are the molecules of the crystal, up to
-    // lattice translations and atom order.
-    krymo_test::ScopedStudyDir dir;
-    StructureProbe c;
-    c.read_data_cif(krymo_test::data_path("crystals/naphthalene.cif"), false);
-    c.mol_data_source = 2;
-    c.read_crystal_strcuture_files(false, false);
-    for (const char* f : {"mol/naphthalene_cell/v2000/mol1.mol", "mol/naphthalene_cell/v3000/mol2.mol"}) {
-        StructureProbe m;
-        m.read_data_mol(krymo_test::data_path(f), 0, false);
-        bool matched = false;
-        for (int i = 0; i < c.nmols_uc && !matched; ++i) {
-            if (c.mol_natoms[i] != m.mol_natoms[0]) continue;
-            matched = true;
-            for (int a = 0; a < m.mol_natoms[0] && matched; ++a) {
-                double fa[3];
-                c.coord_c2f(&m.mol_x[0][3 * a], fa);
-                bool found = false;
-                for (int b = 0; b < c.mol_natoms[i] && !found; ++b) {
-                    double d2 = 0;
-                    for (int k = 0; k < 3; ++k) {
-                        const double d = fa[k] - c.mol_x_s[i][3 * b + k];
-                        d2 += (d - std::round(d)) * (d - std::round(d));
-                    }
-                    found = d2 < 1e-8 && c.mol_atypes[i][b] == m.mol_atypes[0][a];
-                }
-                matched = found;
-            }
-        }
-        EXPECT_TRUE(matched) << f;
-    }
 }
