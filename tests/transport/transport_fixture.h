@@ -1,13 +1,15 @@
-// A run object that tests fill by hand: a cell and molecules given directly, settings set by name.
+// A run object that tests fill by hand (a cell and molecules given directly, settings set by name),
+// the small cells several tests share, and helpers for threads, standard output and failures.
 #pragma once
 
 #include <omp.h>
 
-#include <array>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "structure/cell.h"
+#include "util/text.h"
 #include "test_support.h"
 #include "transport/transport.h"
 
@@ -15,49 +17,43 @@ namespace krymo_test {
 
 class TestTransport : public krymo::Transport {
 public:
-    using Transport::global_pair_number; using Transport::homo_index; using Transport::HL_pair_index;
-    using Transport::HL_unique_mols; using Transport::HL_unique_pairs; using Transport::mol_com;
-    using Transport::mol_com_s; using Transport::mol_mass; using Transport::mol_moments; using Transport::mol_natoms;
-    using Transport::mol_x_s; using Transport::nei_cindex; using Transport::nei_com_x; using Transport::nei_mol_ids;
-    using Transport::nmols_uc; using Transport::nnei; using Transport::RE_unique_mols; using Transport::RE_nunique;
-    using Transport::carrier_letter; using Transport::chargetype; using Transport::compute_engine;
-    using Transport::RE_use_neutral_chk; using Transport::qc_basis; using Transport::qc_basis_re;
-    using Transport::use_moo; using Transport::reorg_outer_type; using Transport::reorg_outer_radii;
-    using Transport::qc_exe; using Transport::homo_adjustment; using Transport::lumo_adjustment;
-    using Transport::output_eigval; using Transport::data_mol_output_level; using Transport::cif_lattice_vectors;
+    using Transport::homo_index; using Transport::HL_pair_index; using Transport::HL_unique_mols;
+    using Transport::HL_unique_pairs; using Transport::mol_com; using Transport::mol_mass; using Transport::mol_moments;
+    using Transport::mol_natoms; using Transport::mol_x_s; using Transport::nei_cindex; using Transport::nei_com_x;
+    using Transport::nei_mol_ids; using Transport::nmols_uc; using Transport::nnei; using Transport::carrier_letter;
+    using Transport::chargetype; using Transport::compute_engine; using Transport::RE_use_neutral_chk;
+    using Transport::qc_basis; using Transport::qc_basis_re; using Transport::use_moo; using Transport::qc_exe;
+    using Transport::reorg_outer_type; using Transport::reorg_outer_radii; using Transport::homo_adjustment;
+    using Transport::lumo_adjustment; using Transport::output_eigval; using Transport::data_mol_output_level;
+    using Transport::cif_lattice_vectors; using Transport::neighbor_scell; using Transport::RE_unique;
 
-    // Cell from a, b, c, alpha, beta, gamma.
+    // Cell from a, b, c, alpha, beta, gamma; a rectangular cell gets an exactly diagonal matrix.
     void set_cell(double a, double b, double c, double alpha = 90, double beta = 90, double gamma = 90) {
         const double cell6[6] = {a, b, c, alpha, beta, gamma};
         for (int k = 0; k < 6; ++k) cell_latt[k] = cell6[k];
         krymo::cell6_to_lattice(cell6, cif_lattice_vectors, latt_matrix_inv);
-    }
-
-    // Orthorhombic cell with an exactly diagonal lattice matrix.
-    void set_box(double a, double b, double c) {
-        set_cell(a, b, c);
-        const double d[3] = {a, b, c};
+        if (alpha != 90 || beta != 90 || gamma != 90) return;
         for (int r = 0; r < 3; ++r)
             for (int k = 0; k < 3; ++k) {
-                cif_lattice_vectors[r][k] = r == k ? d[r] : 0.0;
-                latt_matrix_inv[r][k] = r == k ? 1.0 / d[r] : 0.0;
+                cif_lattice_vectors[r][k] = r == k ? cell6[r] : 0.0;
+                latt_matrix_inv[r][k] = r == k ? 1.0 / cell6[r] : 0.0;
             }
     }
 
-    // Appends a molecule given by element indices and Cartesian coordinates (Angstrom).
-    void add_molecule_cart(const std::vector<int>& types, const std::vector<double>& x) {
-        std::vector<double> xs(x.size());
-        for (size_t p = 0; p < types.size(); ++p) coord_c2f(&x[3 * p], &xs[3 * p]);
-        push(types, x, xs);
+    // Appends a molecule given by element indices and coordinates, fractional or Cartesian (Angstrom).
+    void add_molecule(const std::vector<int>& types, std::vector<double> x, bool frac = false) {
+        std::vector<double> other(x.size());
+        for (size_t p = 0; p < types.size(); ++p)
+            frac ? coord_f2c(&x[3 * p], &other[3 * p]) : coord_c2f(&x[3 * p], &other[3 * p]);
+        if (frac) std::swap(x, other);
+        ++nmols_uc;
+        mol_natoms.push_back(static_cast<int>(types.size()));
+        mol_atypes.push_back(types);
+        mol_x.push_back(x);
+        mol_x_s.push_back(other);
+        mol_ids.push_back(nmols_uc);
+        mol_files.push_back("mol" + std::to_string(nmols_uc) + ".mol");
     }
-    // Appends a molecule given by fractional coordinates.
-    void add_molecule_frac(const std::vector<int>& types, const std::vector<double>& xs) {
-        std::vector<double> x(xs.size());
-        for (size_t p = 0; p < types.size(); ++p) coord_f2c(&xs[3 * p], &x[3 * p]);
-        push(types, x, xs);
-    }
-
-    int get_atom_type(int mol, int atom) const { return mol_atypes[mol][atom]; }
 
     // A real crystal of the test data, assembled into whole molecules, with centres of mass.
     void load_crystal(const std::string& file) {
@@ -67,47 +63,43 @@ public:
         calc_x_com();
     }
 
-    void set_search(double cutoff, int na, int nb, int nc) {
+    void set_search(double cutoff, int n) {
         lattice_cutoff = cutoff;
-        neighbor_scell[0] = na;
-        neighbor_scell[1] = nb;
-        neighbor_scell[2] = nc;
+        neighbor_scell[0] = neighbor_scell[1] = neighbor_scell[2] = n;
     }
-    void set_unique(bool hl, bool re) {
-        HL_unique_mol = hl ? 1 : 0;
-        RE_unique_mol = re ? 1 : 0;
-        update_unique_flags();
-    }
-
     // Centres of mass, then the neighbour list (computed).
-    void build(bool info = false) {
-        calc_x_com();
-        build_neighbor_list(false, info);
-    }
+    void build(bool info = false) { calc_x_com(); build_neighbor_list(false, info); }
 
     // Neighbour list as text "j:a,b,c" per entry (1-based j), one root per line.
     std::string list_text() const {
         std::string s;
-        for (int i = 0; i < nmols_uc; ++i) {
-            for (int k = 0; k < nnei[i]; ++k)
-                s += std::to_string(nei_mol_ids[i][k] + 1) + ":" + std::to_string(nei_cindex[i][3 * k]) + "," +
-                     std::to_string(nei_cindex[i][3 * k + 1]) + "," + std::to_string(nei_cindex[i][3 * k + 2]) + " ";
-            s += "\n";
-        }
+        for (int i = 0; i < nmols_uc; ++i, s += "\n")
+            for (int k = 0; k < nnei[i]; ++k) {
+                const int* c = &nei_cindex[i][3 * k];
+                s += krymo::format_string("%d:%d,%d,%d ", nei_mol_ids[i][k] + 1, c[0], c[1], c[2]);
+            }
         return s;
     }
-
-private:
-    void push(const std::vector<int>& types, const std::vector<double>& x, const std::vector<double>& xs) {
-        ++nmols_uc;
-        mol_natoms.push_back(static_cast<int>(types.size()));
-        mol_atypes.push_back(types);
-        mol_x.push_back(x);
-        mol_x_s.push_back(xs);
-        mol_ids.push_back(nmols_uc);
-        mol_files.push_back("mol" + std::to_string(nmols_uc) + ".mol");
-    }
 };
+
+// H2 along x in the middle of a cubic 5 A cell, searched n cells each way with a 5.5 A cutoff.
+inline void hydrogen_cell(TestTransport& t, int n = 1) {
+    t.set_cell(5, 5, 5);
+    t.add_molecule({1, 1}, {0.426, 0.5, 0.5, 0.574, 0.5, 0.5}, true);
+    t.set_search(5.5, n);
+}
+
+// Flat benzene centred at (cx, cy, z): C-C 1.39 A, C-H 1.08 A.
+inline void add_benzene(TestTransport& t, double cx, double cy, double z) {
+    std::vector<int> types(12, 6);
+    std::vector<double> x;
+    for (int k = 0; k < 12; ++k) {
+        const double a = k * M_PI / 3, r = k < 6 ? 1.39 : 2.47;
+        if (k >= 6) types[k] = 1;
+        x.insert(x.end(), {cx + r * std::cos(a), cy + r * std::sin(a), z});
+    }
+    t.add_molecule(types, x);
+}
 
 // Runs fn with the given OpenMP team size and restores the earlier one.
 template <class F>
@@ -124,6 +116,16 @@ std::string capture_stdout(F fn) {
     testing::internal::CaptureStdout();
     fn();
     return testing::internal::GetCapturedStdout();
+}
+
+// fn must stop the run from unit "transport" with this status and these messages on stdout and stderr.
+inline void expect_stop(const std::function<void()>& fn, int status, const std::string& out,
+                        const std::string& err = "") {
+    const krymo::FatalError e = expect_fatal(fn);
+    EXPECT_EQ(e.unit, "transport");
+    EXPECT_EQ(e.status, status) << out << err;
+    EXPECT_EQ(e.out_text, out);
+    EXPECT_EQ(e.err_text, err);
 }
 
 }  // namespace krymo_test

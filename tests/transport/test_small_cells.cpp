@@ -1,0 +1,187 @@
+// Neighbour list and its files on small hand-checked cells: candidate order, the sort of equal
+// distances, the strict cutoff, neighbours found by atoms rather than centres, the NNEIMAX limit,
+// the CIF pictures, the -rmin report and the unique pairs of translated images.
+#include <cctype>
+
+#include "transport/transport_fixture.h"
+
+using krymo_test::TestTransport;
+
+namespace {
+
+const std::string kHead = "# nroot, root_mol_info, nnei, neighbors_info\n"
+                          "# r = molecular COM distance, cindex = neighbor cell index\n1\n"
+                          "1   2.5000   2.5000   2.5000  # root\n";
+const std::string kCountTail = " #      dx        dy        dz         r     cindex\n";
+const std::string kRminHead = "\n**** Calculate minimum atomic distance with neighbors ****\n  molecule 1:\n";
+const std::string kRminTail = "**** End of Calculate minimum atomic distance with neighbors ****\n\n";
+
+const std::string kCifHead =
+    "data_krymo\n_audit_creation_date              2018-09-12\n_audit_creation_method            'KRYMO'\n"
+    "_symmetry_space_group_name_H-M    'P1'\n_symmetry_Int_Tables_number       1\n"
+    "_symmetry_cell_setting            triclinic\nloop_\n_symmetry_equiv_pos_as_xyz\n  x,y,z\n"
+    "_cell_length_a                    15.0000\n_cell_length_b                    15.0000\n"
+    "_cell_length_c                    15.0000\n_cell_angle_alpha                 90.0000\n"
+    "_cell_angle_beta                  90.0000\n_cell_angle_gamma                 90.0000\n"
+    "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+    "_atom_site_fract_z\n_atom_site_description\n";
+
+// The hydrogen cell's six images at 5 A: the candidate order (c, b, a outermost to innermost) is
+// (0,0,-1) (0,-1,0) (-1,0,0) (1,0,0) (0,1,0) (0,0,1); the index sort of six equal keys leaves them as
+// 5 6 4 2 3 1 of that order. Diagonal images are 6.57 A away at best.
+const std::string kHydrogenList = kHead + "6" + kCountTail +
+                                  "   1    0.0000    5.0000    0.0000    5.0000   0  1  0\n"
+                                  "   1    0.0000    0.0000    5.0000    5.0000   0  0  1\n"
+                                  "   1    5.0000    0.0000    0.0000    5.0000   1  0  0\n"
+                                  "   1    0.0000   -5.0000    0.0000    5.0000   0 -1  0\n"
+                                  "   1   -5.0000    0.0000    0.0000    5.0000  -1  0  0\n"
+                                  "   1    0.0000    0.0000   -5.0000    5.0000   0  0 -1\n";
+// Its picture with centre markers (rows named by the entry number), in a cell three times as long.
+const std::string kHydrogenMidCif =
+    kCifHead +
+    "H1      H   0.475333   0.500000   0.500000  0\nH2      H   0.524667   0.500000   0.500000  0\n"
+    "0       0   0.500000   0.500000   0.500000  0\nH3      H   0.475333   0.833333   0.500000  1\n"
+    "H4      H   0.524667   0.833333   0.500000  1\n1       1   0.500000   0.833333   0.500000  1\n"
+    "H5      H   0.475333   0.500000   0.833333  2\nH6      H   0.524667   0.500000   0.833333  2\n"
+    "2       2   0.500000   0.500000   0.833333  2\nH7      H   0.808667   0.500000   0.500000  3\n"
+    "H8      H   0.858000   0.500000   0.500000  3\n3       3   0.833333   0.500000   0.500000  3\n"
+    "H9      H   0.475333   0.166667   0.500000  4\nH10     H   0.524667   0.166667   0.500000  4\n"
+    "4       4   0.500000   0.166667   0.500000  4\nH11     H   0.142000   0.500000   0.500000  5\n"
+    "H12     H   0.191333   0.500000   0.500000  5\n5       5   0.166667   0.500000   0.500000  5\n"
+    "H13     H   0.475333   0.500000   0.166667  6\nH14     H   0.524667   0.500000   0.166667  6\n"
+    "6       6   0.500000   0.500000   0.166667  6\n\n";
+
+}  // namespace
+
+TEST(SmallCells, HydrogenCellSixEqualImagesFilesReportAndPairs) {
+    std::string plain;  // the same picture without the centre markers (rows starting with a digit)
+    std::istringstream in(kHydrogenMidCif);
+    for (std::string l; std::getline(in, l);)
+        if (!std::isdigit(static_cast<unsigned char>(l[0]))) plain += l + "\n";
+    for (bool pruned : {true, false}) {
+        SCOPED_TRACE(pruned ? "pruned" : "straightforward");
+        krymo_test::ScopedStudyDir dir;
+        TestTransport t;
+        krymo_test::hydrogen_cell(t);
+        t.set_pruned_neighbor_search(pruned);
+        t.data_mol_output_level = 1;
+        t.build();
+        t.output_neighbor_data();
+        EXPECT_EQ(krymo_test::read_file("data/neighbor.dat"), kHydrogenList);
+        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors_mid.cif"), kHydrogenMidCif);
+        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors.cif"), plain);
+        ASSERT_EQ(t.nei_com_x[0].size(), 18u);
+        EXPECT_NEAR(t.nei_com_x[0][1], 7.5, 1e-9);  // image centres, Cartesian, in list order
+        EXPECT_NEAR(t.nei_com_x[0][17], -2.5, 1e-9);
+        // The +-a images come 4.26 A close (atoms along x), the others 5.0 A; equal values keep the index sort's order.
+        EXPECT_EQ(krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }),
+                  kRminHead + "    neighbor 1 [-1  0  0]:    4.260\n    neighbor 1 [ 1  0  0]:    4.260\n"
+                              "    neighbor 1 [ 0  1  0]:    5.000\n    neighbor 1 [ 0  0  1]:    5.000\n"
+                              "    neighbor 1 [ 0 -1  0]:    5.000\n    neighbor 1 [ 0  0 -1]:    5.000\n" + kRminTail);
+        // Each -t dimer is a translation of its +t one: three unique pairs.
+        t.calc_HL_uc_mol_eigval_eigvec();
+        const std::string out = krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
+        EXPECT_EQ(t.HL_pair_index, (std::vector<int>{0, 1, 2, 0, 2, 1}));
+        EXPECT_EQ(out, "**** Check Duplicate 2mol pairs ****\n  Unique 2mol pairs: 3 out of 6\n      1   1   <=>    1\n"
+                       "      1   2   <=>    2\n      1   3   <=>    3\n**** End of Check Duplicate 2mol pairs ****\n\n");
+    }
+}
+
+TEST(SmallCells, NoSearchCellsLeaveALoneMoleculeWithoutNeighboursOrPairs) {
+    for (int n : {0, -1}) {
+        krymo_test::ScopedStudyDir dir;
+        TestTransport t;
+        krymo_test::hydrogen_cell(t, n);
+        EXPECT_EQ(krymo_test::capture_stdout([&] { t.build(true); }),
+                  krymo::format_string("\n**** KRYMO Build Neighbor List ****\n  Neighbor rcutoff distance: 5.5\n"
+                                       "  Neighbor search cell (-/+): %d %d %d\n**** End of KRYMO Build Neighbor List "
+                                       "****\n\n", n, n, n));
+        t.output_neighbor_data();
+        EXPECT_EQ(krymo_test::read_file("data/neighbor.dat"), kHead + "0" + kCountTail);
+        t.calc_HL_uc_mol_eigval_eigvec();
+        const std::string out = krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
+        EXPECT_NE(out.find("  Unique 2mol pairs: 0 out of 0\n"), std::string::npos);
+        EXPECT_TRUE(t.HL_unique_pairs.empty());
+        EXPECT_EQ(krymo_test::read_file("data/unique_id_map.dat"), "# Unique ID mapping\n1\n  0\n");
+        EXPECT_FALSE(krymo_test::path_exists("data/eigval_2mol.dat"));  // output_eigval is 0
+    }
+}
+
+TEST(SmallCells, AtomPairExactlyAtTheCutoffIsNoNeighbour) {
+    // One argon atom per 8 A cubic cell: the six nearest images are exactly 8 A away.
+    for (bool pruned : {true, false}) {
+        TestTransport t;
+        t.set_cell(8, 8, 8);
+        t.add_molecule({18}, {0, 0, 0}, true);
+        t.set_pruned_neighbor_search(pruned);
+        t.set_search(8.0, 1);
+        t.build();
+        EXPECT_EQ(t.nnei[0], 0);
+        EXPECT_EQ(krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }), kRminHead + kRminTail);
+        t.set_search(8.000001, 1);
+        t.build();
+        EXPECT_EQ(t.nnei[0], 6);
+    }
+}
+
+TEST(SmallCells, InterpenetratingMoleculesAreNeighboursOrderedByCentreDistance) {
+    // A and B each have a heavy iodine at one end and a hydrogen at the other; their hydrogens are
+    // 1 A apart while their centres of mass are about 20 A apart. C, a lone hydrogen 3.5 A above
+    // A's iodine, comes later in candidate order but is nearer by centre of mass.
+    for (bool pruned : {true, false}) {
+        TestTransport t;
+        t.set_cell(30, 30, 30);
+        t.add_molecule({53, 1}, {2, 10, 10, 12, 10, 10});
+        t.add_molecule({1, 53}, {13, 10, 10, 23, 10, 10});
+        t.add_molecule({1}, {2, 10, 13.5});
+        t.set_search(4.0, 0);
+        t.set_pruned_neighbor_search(pruned);
+        t.build();
+        EXPECT_EQ(t.list_text(), "3:0,0,0 2:0,0,0 \n1:0,0,0 \n1:0,0,0 \n");
+        const std::string report = krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(false); });
+        EXPECT_NE(report.find("  molecule 1:\n    neighbor 2 [ 0  0  0]:    1.000\n    neighbor 3 [ 0  0  0]:    3.500\n"),
+                  std::string::npos) << report;
+    }
+}
+
+TEST(SmallCells, TheThreeHundredthNeighbourStopsTheRunFromAnyThreadCount) {
+    // One hydrogen per cell of a = 1 A (b, c long), searched n cells each way along a with a cutoff
+    // reaching all of them: 2n images. 149 cells each way keep 298; 150 give the 300th.
+    for (int threads : {1, 2, 3})
+        for (int n : {149, 150})
+            krymo_test::with_threads(threads, [&] {
+                TestTransport t;
+                t.set_cell(1, 50, 50);
+                t.add_molecule({1}, {0, 0, 0}, true);
+                t.set_search(200.0, 0);
+                t.neighbor_scell[0] = n;
+                if (n == 150) return krymo_test::expect_stop([&] { t.build(); }, 1, "", "Need to boost NNEIMAX (NumNeigh=300)\n");
+                t.build();
+                EXPECT_EQ(t.nnei[0], 298);
+            });
+}
+
+TEST(SmallCells, OutputLevelChoosesTheCifRootsAndAnUnopenableFileStops) {
+    // level -> pictures of molecule 1, of molecule 2 (two molecules in the cell).
+    const int cases[][3] = {{3, 1, 0}, {1, 1, 0}, {2, 1, 1}, {6, 1, 1}, {0, 0, 0}, {4, 0, 0}, {8, 0, 0}};
+    for (const auto& c : cases) {
+        krymo_test::ScopedStudyDir dir;
+        TestTransport t;
+        krymo_test::hydrogen_cell(t);
+        t.add_molecule({1, 1}, {0.426, 0.5, 0.0, 0.574, 0.5, 0.0}, true);
+        t.data_mol_output_level = c[0];
+        t.build();
+        t.output_neighbor_data();
+        EXPECT_TRUE(krymo_test::path_exists("data/neighbor.dat"));
+        for (int m : {1, 2})
+            for (const char* suffix : {"", "_mid"})
+                EXPECT_EQ(krymo_test::path_exists(krymo::format_string("data/mol%d_neighbors%s.cif", m, suffix)), c[m] == 1)
+                    << "level " << c[0];
+    }
+    krymo_test::ScopedStudyDir dir;
+    krymo_test::write_file("data", "a file where the directory should be");
+    TestTransport t;
+    krymo_test::hydrogen_cell(t);
+    t.build();
+    krymo_test::expect_stop([&] { t.output_neighbor_data(); }, 1, "", "Failed to open output file \"data/neighbor.dat\"\n");
+}
