@@ -1,34 +1,42 @@
-// Post-read treatment: settings adjustments, centres of mass, HOMO numbers and the orbital files.
+// Per-molecule data after reading: settings adjustments, centres of mass, HOMO numbers, the orbital
+// files and the bond lists (distance rule with the element-table radii), read back.
 #include "transport/transport_fixture.h"
 
 using krymo_test::TestTransport;
 
 namespace {
 
-// Benzene in a 10 A box; the second copy is shifted by 5 A in z.
-void benzene_cell(TestTransport& t, int copies) {
+// Benzene (C-C 1.39 A, C-H 1.08 A, across the ring C...C 2.41 A or more) in a 10 A box, a copy
+// shifted by 5 A in z, water (O-H 0.96 A, H-H 1.52 A) and a chlorine atom.
+void four_molecule_cell(TestTransport& t) {
     t.set_cell(10, 10, 10);
-    for (int m = 0; m < copies; ++m) krymo_test::add_benzene(t, 5, 5, 2.0 + 5 * m);
+    krymo_test::add_benzene(t, 5, 5, 2);
+    krymo_test::add_benzene(t, 5, 5, 7);
+    t.add_molecule({8, 1, 1}, {5, 5, 9, 5.96, 5, 9, 4.76, 5.93, 9});
+    t.add_molecule({17}, {1, 1, 1});
 }
 
 }  // namespace
 
-TEST(PostRead, BenzeneHomoAndOrbitalFiles) {
-    // A ZINDO basis with use_moo counts valence electrons only: 42 - 6 x 2 core electrons = 30.
+TEST(PostRead, HomoNumbersOrbitalFilesAndBondLists) {
+    // Odd electron counts round down. A ZINDO basis with use_moo counts valence electrons only:
+    // first-row atoms lose 2 core electrons, second-row ones 10 (benzene 30, water 8, chlorine 7).
     struct Case {
         const char* basis;
         bool moo;
         std::vector<int> homo_adj, lumo_adj;
         std::string uc_H, uc_L, H_adj, L_adj;  // empty: no file
     };
-    const Case cases[] = {{"b3lyp", false, {}, {}, "21\n21\n", "22\n22\n", "", ""},
-                          {"b3lyp", false, {-1, 0}, {2, 1}, "20\n21\n", "24\n23\n", "2\n-1\n0\n", "2\n2\n1\n"},
-                          {"ZINDOS/S", true, {}, {}, "15\n15\n", "16\n16\n", "", ""},
-                          {"zindos", false, {}, {}, "21\n21\n", "22\n22\n", "", ""}};
+    const Case cases[] = {
+        {"b3lyp", false, {}, {}, "21\n21\n5\n8\n", "22\n22\n6\n9\n", "", ""},
+        {"b3lyp", false, {-1, 0, 0, 1}, {2, 1, 0, 0}, "20\n21\n5\n9\n", "24\n23\n6\n9\n", "4\n-1\n0\n0\n1\n",
+         "4\n2\n1\n0\n0\n"},
+        {"ZINDOS/S", true, {}, {}, "15\n15\n4\n3\n", "16\n16\n5\n4\n", "", ""},
+        {"zindos", false, {}, {}, "21\n21\n5\n8\n", "22\n22\n6\n9\n", "", ""}};
     for (const Case& c : cases) {
         krymo_test::ScopedStudyDir dir;
         TestTransport t;
-        benzene_cell(t, 2);
+        four_molecule_cell(t);
         t.qc_basis = c.basis;
         t.use_moo = c.moo;
         t.homo_adjustment = c.homo_adj;
@@ -42,13 +50,26 @@ TEST(PostRead, BenzeneHomoAndOrbitalFiles) {
                               std::make_pair("H_adj", c.H_adj), std::make_pair("L_adj", c.L_adj)})
             EXPECT_EQ(krymo_test::read_file(std::string("data/") + f.first + ".inp"), f.second) << c.basis << f.first;
     }
-    // Second-row atoms lose 10 core electrons: chlorine (17) keeps 7; an odd count rounds down.
-    TestTransport c;
-    c.set_cell(10, 10, 10);
-    c.add_molecule({17}, {1, 1, 1});
-    c.set_job_moo_flag(true);
-    c.calc_homo();
-    EXPECT_EQ(c.homo_index[0], 3);
+    krymo_test::ScopedStudyDir dir;
+    TestTransport t;
+    four_molecule_cell(t);
+    t.RE_unique = false;  // every molecule gets a file (representatives only: see the end-to-end run)
+    t.write_mol_bonds_files(false);  // does nothing
+    EXPECT_FALSE(krymo_test::path_exists("data"));
+    t.write_mol_bonds_files(true);
+    EXPECT_EQ(krymo_test::read_file("data/mol1_bonds.dat"),
+              "12\n  1   2  0  0\n  1   6  0  0\n  1   7  0  0\n  2   3  0  0\n  2   8  0  0\n  3   4  0  0\n"
+              "  3   9  0  0\n  4   5  0  0\n  4  10  0  0\n  5   6  0  0\n  5  11  0  0\n  6  12  0  0\n");
+    EXPECT_EQ(krymo_test::read_file("data/mol3_bonds.dat"), "2\n  1   2  0  0\n  1   3  0  0\n");
+    EXPECT_EQ(krymo_test::read_file("data/mol4_bonds.dat"), "0\n");
+    // Reading appends; a file cut short still gives the announced number of lines.
+    krymo_test::write_file("short.dat", "3\n  1   2  0  0\n");
+    std::vector<std::string> lines = {"kept"};
+    for (const char* f : {"data/mol3_bonds.dat", "data/mol4_bonds.dat", "short.dat"})
+        krymo::Transport::load_bonds_data(f, lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{"kept", "  1   2  0  0", "  1   3  0  0", "  1   2  0  0", "", ""}));
+    krymo_test::expect_stop([&] { krymo::Transport::load_bonds_data("none.dat", lines); }, 255,
+                            "Failed to open input file \"none.dat\"\n");
 }
 
 TEST(PostRead, SettingsAdjustments) {
@@ -62,7 +83,7 @@ TEST(PostRead, SettingsAdjustments) {
         {"3", "g09", kept, kept, ""}};
     for (const auto& c : cases) {
         TestTransport t;
-        benzene_cell(t, 1);
+        four_molecule_cell(t);
         t.chargetype = "Hole";
         t.compute_engine = 2;
         t.RE_use_neutral_chk = true;
@@ -83,15 +104,15 @@ TEST(PostRead, ListLengthFailures) {
         std::string message;  // empty: accepted
     };
     const Case cases[] = {
-        {{0.4}, {}, {}, "reorg_outer: Number of radiuses (1) is LESS than number of molecules (2)\n"},
-        {{0.4, 0.4, 0.5}, {}, {}, ""},  // extra radii are accepted
-        {{}, {1, 2, 3}, {}, "homo_adjustment: Number of input parameters (3) is NOT equal to nmols_uc (2)\n"},
-        {{}, {}, {1}, "lumo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (2)\n"},
-        {{}, {1}, {1}, "homo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (2)\n"},
+        {{1, 1, 1}, {}, {}, "reorg_outer: Number of radiuses (3) is LESS than number of molecules (4)\n"},
+        {{1, 1, 1, 1, 2}, {}, {}, ""},  // extra radii are accepted
+        {{}, {1, 2, 3, 4, 5}, {}, "homo_adjustment: Number of input parameters (5) is NOT equal to nmols_uc (4)\n"},
+        {{}, {}, {1}, "lumo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (4)\n"},
+        {{}, {1}, {1}, "homo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (4)\n"},
     };
     for (const Case& c : cases) {
         TestTransport t;
-        benzene_cell(t, 2);
+        four_molecule_cell(t);
         t.reorg_outer_type = c.radii.empty() ? 0 : 2;
         t.reorg_outer_radii = c.radii;
         t.homo_adjustment = c.homo_adj;

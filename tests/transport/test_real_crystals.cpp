@@ -24,24 +24,28 @@ void expect_all_pairs_list(const TestTransport& t, double cutoff, int n) {
     };
     std::vector<std::vector<double>> cart(nm);  // Cartesian atoms of the home-cell molecules
     for (int i = 0; i < nm; ++i)
-        for (size_t p = 0; p < t.mol_x_s[i].size(); p += 3)
-            for (int r = 0; r < 3; ++r) cart[i].push_back(shift(r, t.mol_x_s[i][p], t.mol_x_s[i][p + 1], t.mol_x_s[i][p + 2]));
+        for (size_t p = 0; p < t.mol_x_s[i].size(); p += 3) {
+            const double* f = &t.mol_x_s[i][p];
+            for (int r = 0; r < 3; ++r) cart[i].push_back(shift(r, f[0], f[1], f[2]));
+        }
+    // True when some atom pair of molecule i and image (j; a, b, c) is closer than the cutoff.
+    auto touches = [&](int i, int j, int a, int b, int c) {
+        const double s[3] = {shift(0, a, b, c), shift(1, a, b, c), shift(2, a, b, c)};
+        for (size_t p = 0; p < cart[i].size(); p += 3)
+            for (size_t q = 0; q < cart[j].size(); q += 3) {
+                double d2 = 0;
+                for (int r = 0; r < 3; ++r) d2 += std::pow(cart[j][q + r] + s[r] - cart[i][p + r], 2);
+                if (d2 < cutoff * cutoff) return true;
+            }
+        return false;
+    };
     for (int i = 0; i < nm; ++i) {
         std::set<std::tuple<int, int, int, int>> expected, listed;
         for (int a = -n; a <= n; ++a)
             for (int b = -n; b <= n; ++b)
                 for (int c = -n; c <= n; ++c)
-                    for (int j = 0; j < nm; ++j) {
-                        bool close = false;
-                        for (size_t p = 0; p < cart[i].size() && !close; p += 3)
-                            for (size_t q = 0; q < cart[j].size() && !close; q += 3) {
-                                double d2 = 0;
-                                for (int r = 0; r < 3; ++r)
-                                    d2 += std::pow(cart[j][q + r] + shift(r, a, b, c) - cart[i][p + r], 2);
-                                close = d2 < cutoff * cutoff;
-                            }
-                        if (close && !(j == i && a == 0 && b == 0 && c == 0)) expected.insert({j, a, b, c});
-                    }
+                    for (int j = 0; j < nm; ++j)
+                        if (!(j == i && a == 0 && b == 0 && c == 0) && touches(i, j, a, b, c)) expected.insert({j, a, b, c});
         double last = 0;
         for (int k = 0; k < t.nnei[i]; ++k) {
             const int j = t.nei_mol_ids[i][k];

@@ -20,8 +20,8 @@ const std::string kCifHead =
     "data_krymo\n_audit_creation_date              2018-09-12\n_audit_creation_method            'KRYMO'\n"
     "_symmetry_space_group_name_H-M    'P1'\n_symmetry_Int_Tables_number       1\n"
     "_symmetry_cell_setting            triclinic\nloop_\n_symmetry_equiv_pos_as_xyz\n  x,y,z\n"
-    "_cell_length_a                    15.0000\n_cell_length_b                    15.0000\n"
-    "_cell_length_c                    15.0000\n_cell_angle_alpha                 90.0000\n"
+    "_cell_length_a                    90.0000\n_cell_length_b                    90.0000\n"
+    "_cell_length_c                    90.0000\n_cell_angle_alpha                 90.0000\n"
     "_cell_angle_beta                  90.0000\n_cell_angle_gamma                 90.0000\n"
     "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
     "_atom_site_fract_z\n_atom_site_description\n";
@@ -36,40 +36,27 @@ const std::string kHydrogenList = kHead + "6" + kCountTail +
                                   "   1    0.0000   -5.0000    0.0000    5.0000   0 -1  0\n"
                                   "   1   -5.0000    0.0000    0.0000    5.0000  -1  0  0\n"
                                   "   1    0.0000    0.0000   -5.0000    5.0000   0  0 -1\n";
-// Its picture with centre markers (rows named by the entry number), in a cell three times as long.
-const std::string kHydrogenMidCif =
+// The interpenetrating cell's picture of molecule 1 with centre markers (rows named by the entry
+// number), in a cell three times as long: (f + 1) / 3; the markers sit at the mass-weighted centres.
+const std::string kInterpenetratingMidCif =
     kCifHead +
-    "H1      H   0.475333   0.500000   0.500000  0\nH2      H   0.524667   0.500000   0.500000  0\n"
-    "0       0   0.500000   0.500000   0.500000  0\nH3      H   0.475333   0.833333   0.500000  1\n"
-    "H4      H   0.524667   0.833333   0.500000  1\n1       1   0.500000   0.833333   0.500000  1\n"
-    "H5      H   0.475333   0.500000   0.833333  2\nH6      H   0.524667   0.500000   0.833333  2\n"
-    "2       2   0.500000   0.500000   0.833333  2\nH7      H   0.808667   0.500000   0.500000  3\n"
-    "H8      H   0.858000   0.500000   0.500000  3\n3       3   0.833333   0.500000   0.500000  3\n"
-    "H9      H   0.475333   0.166667   0.500000  4\nH10     H   0.524667   0.166667   0.500000  4\n"
-    "4       4   0.500000   0.166667   0.500000  4\nH11     H   0.142000   0.500000   0.500000  5\n"
-    "H12     H   0.191333   0.500000   0.500000  5\n5       5   0.166667   0.500000   0.500000  5\n"
-    "H13     H   0.475333   0.500000   0.166667  6\nH14     H   0.524667   0.500000   0.166667  6\n"
-    "6       6   0.500000   0.500000   0.166667  6\n\n";
+    "I1      I   0.355556   0.444444   0.444444  0\nH2      H   0.466667   0.444444   0.444444  0\n"
+    "0       0   0.356431   0.444444   0.444444  0\nH3      H   0.355556   0.444444   0.483333  1\n"
+    "1       1   0.355556   0.444444   0.483333  1\nH4      H   0.477778   0.444444   0.444444  2\n"
+    "I5      I   0.588889   0.444444   0.444444  2\n2       2   0.588013   0.444444   0.444444  2\n\n";
 
 }  // namespace
 
 TEST(SmallCells, HydrogenCellSixEqualImagesFilesReportAndPairs) {
-    std::string plain;  // the same picture without the centre markers (rows starting with a digit)
-    std::istringstream in(kHydrogenMidCif);
-    for (std::string l; std::getline(in, l);)
-        if (!std::isdigit(static_cast<unsigned char>(l[0]))) plain += l + "\n";
     for (bool pruned : {true, false}) {
         SCOPED_TRACE(pruned ? "pruned" : "straightforward");
         krymo_test::ScopedStudyDir dir;
         TestTransport t;
         krymo_test::hydrogen_cell(t);
         t.set_pruned_neighbor_search(pruned);
-        t.data_mol_output_level = 1;
         t.build();
         t.output_neighbor_data();
         EXPECT_EQ(krymo_test::read_file("data/neighbor.dat"), kHydrogenList);
-        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors_mid.cif"), kHydrogenMidCif);
-        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors.cif"), plain);
         ASSERT_EQ(t.nei_com_x[0].size(), 18u);
         EXPECT_NEAR(t.nei_com_x[0][1], 7.5, 1e-9);  // image centres, Cartesian, in list order
         EXPECT_NEAR(t.nei_com_x[0][17], -2.5, 1e-9);
@@ -128,7 +115,12 @@ TEST(SmallCells, InterpenetratingMoleculesAreNeighboursOrderedByCentreDistance) 
     // A and B each have a heavy iodine at one end and a hydrogen at the other; their hydrogens are
     // 1 A apart while their centres of mass are about 20 A apart. C, a lone hydrogen 3.5 A above
     // A's iodine, comes later in candidate order but is nearer by centre of mass.
+    std::string plain;  // the picture without the centre markers (rows starting with a digit)
+    std::istringstream in(kInterpenetratingMidCif);
+    for (std::string l; std::getline(in, l);)
+        if (!std::isdigit(static_cast<unsigned char>(l[0]))) plain += l + "\n";
     for (bool pruned : {true, false}) {
+        krymo_test::ScopedStudyDir dir;
         TestTransport t;
         t.set_cell(30, 30, 30);
         t.add_molecule({53, 1}, {2, 10, 10, 12, 10, 10});
@@ -138,6 +130,10 @@ TEST(SmallCells, InterpenetratingMoleculesAreNeighboursOrderedByCentreDistance) 
         t.set_pruned_neighbor_search(pruned);
         t.build();
         EXPECT_EQ(t.list_text(), "3:0,0,0 2:0,0,0 \n1:0,0,0 \n1:0,0,0 \n");
+        t.data_mol_output_level = 1;
+        t.output_neighbor_data();
+        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors_mid.cif"), kInterpenetratingMidCif);
+        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors.cif"), plain);
         const std::string report = krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(false); });
         EXPECT_NE(report.find("  molecule 1:\n    neighbor 2 [ 0  0  0]:    1.000\n    neighbor 3 [ 0  0  0]:    3.500\n"),
                   std::string::npos) << report;

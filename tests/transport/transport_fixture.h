@@ -4,6 +4,7 @@
 
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -27,17 +28,13 @@ public:
     using Transport::lumo_adjustment; using Transport::output_eigval; using Transport::data_mol_output_level;
     using Transport::cif_lattice_vectors; using Transport::neighbor_scell; using Transport::RE_unique;
 
-    // Cell from a, b, c, alpha, beta, gamma; a rectangular cell gets an exactly diagonal matrix.
+    // Cell from a, b, c, alpha, beta, gamma; right angles give exact zeros (no "-0.0000" in files).
     void set_cell(double a, double b, double c, double alpha = 90, double beta = 90, double gamma = 90) {
         const double cell6[6] = {a, b, c, alpha, beta, gamma};
-        for (int k = 0; k < 6; ++k) cell_latt[k] = cell6[k];
+        std::copy(cell6, cell6 + 6, cell_latt);
         krymo::cell6_to_lattice(cell6, cif_lattice_vectors, latt_matrix_inv);
-        if (alpha != 90 || beta != 90 || gamma != 90) return;
-        for (int r = 0; r < 3; ++r)
-            for (int k = 0; k < 3; ++k) {
-                cif_lattice_vectors[r][k] = r == k ? cell6[r] : 0.0;
-                latt_matrix_inv[r][k] = r == k ? 1.0 / cell6[r] : 0.0;
-            }
+        for (auto* m : {cif_lattice_vectors, latt_matrix_inv})
+            for (int k = 0; k < 9; ++k) m[k / 3][k % 3] = std::fabs(m[k / 3][k % 3]) < 1e-12 ? 0.0 : m[k / 3][k % 3];
     }
 
     // Appends a molecule given by element indices and coordinates, fractional or Cartesian (Angstrom).
@@ -51,8 +48,6 @@ public:
         mol_atypes.push_back(types);
         mol_x.push_back(x);
         mol_x_s.push_back(other);
-        mol_ids.push_back(nmols_uc);
-        mol_files.push_back("mol" + std::to_string(nmols_uc) + ".mol");
     }
 
     // A real crystal of the test data, assembled into whole molecules, with centres of mass.
