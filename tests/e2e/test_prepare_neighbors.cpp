@@ -7,31 +7,23 @@
 #include "test_support.h"
 
 using krymo_test::path_exists;
-using krymo_test::prepare_exe;
 using krymo_test::read_file;
-using krymo_test::run_command;
-
-namespace {
-
-void write_input(const std::string& extra) {
-    krymo_test::write_file("krymo.inp", "&transport\n  crystal = " + krymo_test::data_path("crystals/benzene.cif") +
-                                            "\n  lattice_cutoff = 4.0\n  neighbor_scell = 2 2 2\n" + extra + "/\n");
-}
-
-}  // namespace
 
 TEST(PrepareNeighbors, BenzeneRunWritesTheNeighbourFilesAndReportsAndReadModeReproducesThem) {
     krymo_test::ScopedStudyDir dir;
-    write_input("");
-    const auto r = run_command(prepare_exe() + " -rmin");
+    auto run = [](const std::string& extra, const std::string& options) {
+        krymo_test::write_file("krymo.inp", "&transport\n  crystal = " + krymo_test::data_path("crystals/benzene.cif") +
+                                                "\n  lattice_cutoff = 4.0\n  neighbor_scell = 2 2 2\n" + extra + "/\n");
+        return krymo_test::run_command(krymo_test::prepare_exe() + options);
+    };
+    const auto r = run("", " -rmin");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(read_file("data/uc_H.inp"), "21\n21\n21\n21\n");
     const std::string nd = read_file("data/neighbor.dat");
     EXPECT_NE(nd.find("cell index\n4\n1 "), std::string::npos) << nd.substr(0, 200);
     for (const char* s : {"**** KRYMO Build Neighbor List ****", "**** Calculate minimum atomic distance with neighbors",
                           "**** Check Duplicate 2mol pairs ****", "**** Check RE Duplicate Molecules in Unit Cell ****",
-                          "  Unit cell molecular indexes:  1 1 1 1\n",
-                          "**** Check HL Duplicate Molecules in Unit Cell ****"})
+                          "  Unit cell molecular indexes:  1 1 1 1\n", "**** Check HL Duplicate Molecules in Unit Cell"})
         EXPECT_NE(r.output.find(s), std::string::npos) << s;
     // Four identical molecules: one bond file, of the representative.
     EXPECT_EQ(read_file("data/mol1_bonds.dat").substr(0, 3), "12\n");
@@ -42,8 +34,7 @@ TEST(PrepareNeighbors, BenzeneRunWritesTheNeighbourFilesAndReportsAndReadModeRep
     krymo_test::write_file("neighbor.dat", nd);
     std::remove("data/neighbor.dat");
     std::remove("data/mol1_bonds.dat");
-    write_input("  read_neighbor_dat = 1\n  compute_engine = 4\n");
-    const auto again = run_command(prepare_exe() + " -info false");
+    const auto again = run("  read_neighbor_dat = 1\n  compute_engine = 4\n", " -info false");
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.output.find("Reading file 'neighbor.dat'\n"), std::string::npos) << again.output;
     EXPECT_NE(again.output.find("Only Gaussian, ORCA, Q-Chem computing engines are supported!"), std::string::npos);

@@ -8,23 +8,15 @@ using krymo_test::TestTransport;
 
 namespace {
 
-// Two molecules in a small monoclinic cell, so the list has several roots, cells and distances.
-void two_molecule_cell(TestTransport& t) {
+// Two molecules in a small monoclinic cell, so the list has several roots, cells and distances;
+// with text, ./neighbor.dat holds it, ready to be read.
+void two_molecule_cell(TestTransport& t, const std::string& text = "") {
+    if (!text.empty()) krymo_test::write_file("neighbor.dat", text);
     t.set_cell(6, 5, 7, 90, 105, 90);
     t.add_molecule({6, 1, 1}, {0.1, 0.1, 0.1, 0.25, 0.1, 0.1, 0.1, 0.3, 0.1}, true);
     t.add_molecule({8, 1}, {0.6, 0.55, 0.5, 0.6, 0.7, 0.55}, true);
     t.set_search(4.5, 1);
     t.calc_x_com();
-}
-
-// Writes ./neighbor.dat holding text and makes r ready to read it.
-void prepare_read(TestTransport& r, const std::string& text) {
-    krymo_test::write_file("neighbor.dat", text);
-    two_molecule_cell(r);
-}
-std::string read_list(TestTransport& r, const std::string& text) {
-    prepare_read(r, text);
-    return krymo_test::capture_stdout([&] { r.build_neighbor_list(true, false); });
 }
 
 }  // namespace
@@ -36,13 +28,15 @@ TEST(NeighborRead, WrittenFileReadsBackToTheSameListAndFileOrderIsKept) {
     t.build();
     ASSERT_GT(t.nnei[0], 3);
     t.output_neighbor_data();
-    EXPECT_EQ(read_list(r, krymo_test::read_file("data/neighbor.dat")), "Reading file 'neighbor.dat'\n");
+    two_molecule_cell(r, krymo_test::read_file("data/neighbor.dat"));
+    EXPECT_EQ(krymo_test::capture_stdout([&] { r.build_neighbor_list(true, false); }), "Reading file 'neighbor.dat'\n");
     EXPECT_EQ(r.list_text(), t.list_text());
     EXPECT_EQ(r.nei_com_x, t.nei_com_x);
     // Entries out of distance order, a tab-separated line and a line far beyond 255 characters.
     const std::string pad(400, ' ');
-    read_list(o, "# c1\n# c2\n2\n1 0 0 0 # root\n3 # x\n  2 9 9 9 9 0 0 1\n\t1\t0\t0\t0\t5\t1\t0\t0\n" + pad +
-                     "2 0 0 0 0 -1 0 0" + pad + "\r\n2 root\n0 # none\n");
+    two_molecule_cell(o, "# c1\n# c2\n2\n1 0 0 0 # root\n3 # x\n  2 9 9 9 9 0 0 1\n\t1\t0\t0\t0\t5\t1\t0\t0\n" + pad +
+                             "2 0 0 0 0 -1 0 0" + pad + "\r\n2 root\n0 # none\n");
+    krymo_test::capture_stdout([&] { o.build_neighbor_list(true, false); });
     EXPECT_EQ(o.list_text(), "2:0,0,1 1:1,0,0 2:-1,0,0 \n\n");
 }
 
@@ -67,7 +61,7 @@ TEST(NeighborRead, MalformedFilesStopTheRun) {
         if (text.rfind("2\n", 0) == 0) text.insert(2, "1 0 0 0 # root\n");
         const std::string message = c.second.rfind("line ", 0) == 0 ? "neighbor.dat " + c.second : c.second;
         TestTransport r;
-        prepare_read(r, "# c1\n# c2\n" + text);
+        two_molecule_cell(r, "# c1\n# c2\n" + text);
         krymo_test::expect_stop([&] { r.build_neighbor_list(true, false); }, 1, message);
     }
     std::remove("neighbor.dat");

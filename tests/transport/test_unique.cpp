@@ -9,26 +9,16 @@
 
 using krymo_test::TestTransport;
 
-namespace {
-
-// n placeholder molecules with the given atom counts, masses and (optionally) moments.
-void molecules(TestTransport& t, std::vector<int> natoms, std::vector<double> mass, std::vector<double> moments = {}) {
-    t.set_cell(10, 10, 10);
-    for (size_t m = 0; m < natoms.size(); ++m) t.add_molecule({}, {});
-    t.build();
-    t.mol_natoms = natoms;
-    t.mol_mass = mass;
-    t.mol_moments = moments;
-}
-
-}  // namespace
-
 TEST(UniqueMolecules, ReGroupingByAtomCountAndMassAndHlMoments) {
-    struct Case {
-        std::vector<int> natoms;
-        std::vector<double> mass;
-        std::string indexes, unique;
+    // Placeholder molecules given only atom counts and masses (and moments for the HL test).
+    auto molecules = [](TestTransport& t, std::vector<int> natoms, std::vector<double> mass) {
+        t.set_cell(10, 10, 10);
+        for (size_t m = 0; m < natoms.size(); ++m) t.add_molecule({}, {});
+        t.build();
+        t.mol_natoms = natoms;
+        t.mol_mass = mass;
     };
+    struct Case { std::vector<int> natoms; std::vector<double> mass; std::string indexes, unique; };
     const Case cases[] = {
         {{12, 12, 12, 12}, {78.1, 78.1, 78.1, 78.1}, " 1 1 1 1", " 1"},
         {{12, 18, 12, 18}, {78.1, 128.2, 78.1, 128.2}, " 1 2 1 2", " 1 2"},
@@ -46,24 +36,29 @@ TEST(UniqueMolecules, ReGroupingByAtomCountAndMassAndHlMoments) {
     }
     // The HL test adds the moments, in order, with the same inclusive tolerance.
     TestTransport t;
-    molecules(t, {2, 2, 2}, {2.0, 2.0, 2.0}, {0.0, 1.0, 2.0, 0.01, 1.0, 2.0, 0.0, 2.0, 1.0});
+    molecules(t, {2, 2, 2}, {2.0, 2.0, 2.0});
+    t.mol_moments = {0.0, 1.0, 2.0, 0.01, 1.0, 2.0, 0.0, 2.0, 1.0};
     EXPECT_TRUE(t.HL_mols_if_the_same(0, 1));
     EXPECT_FALSE(t.HL_mols_if_the_same(0, 2));
     EXPECT_TRUE(t.RE_mols_if_the_same(0, 2));
 }
 
-TEST(UniquePairs, UniqueMoleculesAreTheRootsOfRepresentativePairs) {
-    // Three identical H2 at y = 1, 4 and 8: pairs 1-2 and 2-1 are one dimer (3 A apart), pairs 2-3
-    // and 3-2 another (4 A apart). Representatives 1 and 3 have roots 1 and 2, although every
+TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs) {
+    // Three identical H2 with atoms at (2, y, 2.5) and (3, y + 1, 2.5), y = 1, 4 and 8. About the
+    // centre d = +-(0.5, 0.5, 0); with the plus-signed xy sum and the division by n = 2 the tensor is
+    // m [[.25, .25, 0], [.25, .25, 0], [0, 0, .5]] and the solver returns 0, m/2, m/2 (the physical
+    // tensor, with -xy, would give m/2, 0, m/2). Pairs 1-2 and 2-1 are one dimer (3 A apart), pairs
+    // 2-3 and 3-2 another (4 A apart): representatives 1 and 3 have roots 1 and 2, although every
     // molecule is the same as molecule 1.
     krymo_test::ScopedStudyDir dir;
     TestTransport t;
     t.set_cell(10, 10, 10);
-    for (double y : {1, 4, 8}) t.add_molecule({1, 1}, {2.13, y, 2.5, 2.87, y, 2.5});
+    for (double y : {1, 4, 8}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
     t.set_search(4.5, 0);
     t.output_eigval = 1;
     t.build();
     t.calc_HL_uc_mol_eigval_eigvec();
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(t.mol_moments[k], k == 0 ? 0.0 : 1.00794 / 2, 1e-12) << k;
     krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
     EXPECT_EQ(t.HL_pair_index, (std::vector<int>{0, 0, 2, 2}));
     EXPECT_EQ(t.HL_unique_pairs, (std::vector<int>{1, 3}));
@@ -72,26 +67,13 @@ TEST(UniquePairs, UniqueMoleculesAreTheRootsOfRepresentativePairs) {
               "**** Check HL Duplicate Molecules in Unit Cell ****\n  Unit cell molecular indexes:  1 1 1\n"
               "  Unit cell unique molecular indexes: 1 2\n**** End of Check HL Duplicate Molecules in Unit Cell ****\n\n");
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(t.HL_unique_mols, (std::vector<int>{1, 2}));
     EXPECT_EQ(krymo_test::read_file("data/unique_id_map.dat"), "# Unique ID mapping\n3\n  1\n      1   1    1\n"
                                                               "  2\n      2   1    2\n      2   2    3\n  1\n      3   1    4\n");
     // Eigenvalue files: one line per molecule, one per pair.
-    EXPECT_EQ(krymo_test::read_file("data/eigval_1mol.dat").rfind("# unitcell mol eigenvalues by principal moment of inertia\n3\n   ", 0), 0u);
-    const std::string e2 = krymo_test::read_file("data/eigval_2mol.dat");
+    const std::string e1 = krymo_test::read_file("data/eigval_1mol.dat"), e2 = krymo_test::read_file("data/eigval_2mol.dat");
+    EXPECT_EQ(e1.rfind("# unitcell mol eigenvalues by principal moment of inertia\n3\n   ", 0), 0u) << e1;
     EXPECT_EQ(e2.rfind("# 2mol eigenvalues by principal moment of inertia\n3\n  1\n     1: ", 0), 0u) << e2;
     EXPECT_NE(e2.find("\n  3\n     1: "), std::string::npos);
-}
-
-TEST(UniquePairs, TensorIsPlusSignedAndSolverOrdered) {
-    // Hydrogens at (0,0,0) and (1,1,0): d = +-(0.5,0.5,0) about the centre. With the plus-signed
-    // xy sum and the division by n = 2, T = m [[.25, .25, 0], [.25, .25, 0], [0, 0, .5]]; the solver
-    // returns 0, m/2, m/2 (the physical tensor, with -xy, would come out as m/2, 0, m/2).
-    TestTransport t;
-    t.set_cell(10, 10, 10);
-    t.add_molecule({1, 1}, {0, 0, 0, 1, 1, 0});
-    t.build();
-    t.calc_HL_uc_mol_eigval_eigvec();
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(t.mol_moments[k], k == 0 ? 0.0 : 1.00794 / 2, 1e-12) << k;
 }
 
 TEST(PairMap, StrictBoundaryOverwriteRuleAndThePlainDoubleLoop) {
