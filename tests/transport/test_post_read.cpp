@@ -10,8 +10,16 @@ namespace {
 // shifted by 5 A in z, water (O-H 0.96 A, H-H 1.52 A) and a chlorine atom.
 void four_molecule_cell(TestTransport& t) {
     t.set_cell(10, 10, 10);
-    krymo_test::add_benzene(t, 5, 5, 2);
-    krymo_test::add_benzene(t, 5, 5, 7);
+    for (double z : {2.0, 7.0}) {
+        std::vector<int> types(6, 6);
+        types.resize(12, 1);
+        std::vector<double> x;
+        for (int k = 0; k < 12; ++k) {
+            const double r = k < 6 ? 1.39 : 2.47, a = k * M_PI / 3;
+            x.insert(x.end(), {5 + r * std::cos(a), 5 + r * std::sin(a), z});
+        }
+        t.add_molecule(types, x);
+    }
     t.add_molecule({8, 1, 1}, {5, 5, 9, 5.96, 5, 9, 4.76, 5.93, 9});
     t.add_molecule({17}, {1, 1, 1});
 }
@@ -98,25 +106,22 @@ TEST(PostRead, SettingsAdjustments) {
 }
 
 TEST(PostRead, ListLengthFailures) {
-    struct Case {
-        std::vector<double> radii;  // with reorg_outer 2
-        std::vector<int> homo_adj, lumo_adj;
-        std::string message;  // empty: accepted
-    };
+    // Numbers of reorg_outer radii (with reorg_outer 2), homo and lumo adjustments; no message: accepted.
+    struct Case { size_t radii, homo, lumo; std::string message; };
     const Case cases[] = {
-        {{1, 1, 1}, {}, {}, "reorg_outer: Number of radiuses (3) is LESS than number of molecules (4)\n"},
-        {{1, 1, 1, 1, 2}, {}, {}, ""},  // extra radii are accepted
-        {{}, {1, 2, 3, 4, 5}, {}, "homo_adjustment: Number of input parameters (5) is NOT equal to nmols_uc (4)\n"},
-        {{}, {}, {1}, "lumo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (4)\n"},
-        {{}, {1}, {1}, "homo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (4)\n"},
+        {3, 0, 0, "reorg_outer: Number of radiuses (3) is LESS than number of molecules (4)\n"},
+        {5, 0, 0, ""},
+        {0, 5, 0, "homo_adjustment: Number of input parameters (5) is NOT equal to nmols_uc (4)\n"},
+        {0, 0, 1, "lumo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (4)\n"},
+        {0, 1, 1, "homo_adjustment: Number of input parameters (1) is NOT equal to nmols_uc (4)\n"},
     };
     for (const Case& c : cases) {
         TestTransport t;
         four_molecule_cell(t);
-        t.reorg_outer_type = c.radii.empty() ? 0 : 2;
-        t.reorg_outer_radii = c.radii;
-        t.homo_adjustment = c.homo_adj;
-        t.lumo_adjustment = c.lumo_adj;
+        t.reorg_outer_type = c.radii == 0 ? 0 : 2;
+        t.reorg_outer_radii.assign(c.radii, 1.0);
+        t.homo_adjustment.assign(c.homo, 1);
+        t.lumo_adjustment.assign(c.lumo, 1);
         if (c.message.empty()) t.post_data_read_treatment(false);
         else krymo_test::expect_stop([&] { t.post_data_read_treatment(false); }, 1, "", c.message);
     }

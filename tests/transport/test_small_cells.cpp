@@ -47,51 +47,40 @@ const std::string kInterpenetratingMidCif =
 
 }  // namespace
 
-TEST(SmallCells, HydrogenCellSixEqualImagesFilesReportAndPairs) {
-    for (bool pruned : {true, false}) {
-        SCOPED_TRACE(pruned ? "pruned" : "straightforward");
-        krymo_test::ScopedStudyDir dir;
-        TestTransport t;
-        krymo_test::hydrogen_cell(t);
-        t.set_pruned_neighbor_search(pruned);
-        t.build();
-        t.output_neighbor_data();
-        EXPECT_EQ(krymo_test::read_file("data/neighbor.dat"), kHydrogenList);
-        ASSERT_EQ(t.nei_com_x[0].size(), 18u);
-        EXPECT_NEAR(t.nei_com_x[0][1], 7.5, 1e-9);  // image centres, Cartesian, in list order
-        EXPECT_NEAR(t.nei_com_x[0][17], -2.5, 1e-9);
-        // The +-a images come 4.26 A close (atoms along x), the others 5.0 A; equal values keep the index sort's order.
-        EXPECT_EQ(krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }),
-                  kRminHead + "    neighbor 1 [-1  0  0]:    4.260\n    neighbor 1 [ 1  0  0]:    4.260\n"
-                              "    neighbor 1 [ 0  1  0]:    5.000\n    neighbor 1 [ 0  0  1]:    5.000\n"
-                              "    neighbor 1 [ 0 -1  0]:    5.000\n    neighbor 1 [ 0  0 -1]:    5.000\n" + kRminTail);
-        // Each -t dimer is a translation of its +t one: three unique pairs.
-        t.calc_HL_uc_mol_eigval_eigvec();
-        const std::string out = krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
-        EXPECT_EQ(t.HL_pair_index, (std::vector<int>{0, 1, 2, 0, 2, 1}));
-        EXPECT_EQ(out, "**** Check Duplicate 2mol pairs ****\n  Unique 2mol pairs: 3 out of 6\n      1   1   <=>    1\n"
-                       "      1   2   <=>    2\n      1   3   <=>    3\n**** End of Check Duplicate 2mol pairs ****\n\n");
-    }
-}
-
-TEST(SmallCells, NoSearchCellsLeaveALoneMoleculeWithoutNeighboursOrPairs) {
-    for (int n : {0, -1}) {
-        krymo_test::ScopedStudyDir dir;
-        TestTransport t;
-        krymo_test::hydrogen_cell(t, n);
-        EXPECT_EQ(krymo_test::capture_stdout([&] { t.build(true); }),
-                  krymo::format_string("\n**** KRYMO Build Neighbor List ****\n  Neighbor rcutoff distance: 5.5\n"
-                                       "  Neighbor search cell (-/+): %d %d %d\n**** End of KRYMO Build Neighbor List "
-                                       "****\n\n", n, n, n));
-        t.output_neighbor_data();
-        EXPECT_EQ(krymo_test::read_file("data/neighbor.dat"), kHead + "0" + kCountTail);
-        t.calc_HL_uc_mol_eigval_eigvec();
-        const std::string out = krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
-        EXPECT_NE(out.find("  Unique 2mol pairs: 0 out of 0\n"), std::string::npos);
-        EXPECT_TRUE(t.HL_unique_pairs.empty());
-        EXPECT_EQ(krymo_test::read_file("data/unique_id_map.dat"), "# Unique ID mapping\n1\n  0\n");
-        EXPECT_FALSE(krymo_test::path_exists("data/eigval_2mol.dat"));  // output_eigval is 0
-    }
+TEST(SmallCells, HydrogenCellWithSixEqualImagesOrNoneListReportAndPairs) {
+    // With one search cell each way: the +-a images come 4.26 A close (atoms along x), the others
+    // 5.0 A, and equal values keep the index sort's order; each -t dimer is a translation of its +t one.
+    struct Case { int n; std::string list, rmin, pairs; std::vector<int> pair_index; };
+    const Case cases[] = {
+        {1, kHydrogenList,
+         "    neighbor 1 [-1  0  0]:    4.260\n    neighbor 1 [ 1  0  0]:    4.260\n    neighbor 1 [ 0  1  0]:    5.000\n"
+         "    neighbor 1 [ 0  0  1]:    5.000\n    neighbor 1 [ 0 -1  0]:    5.000\n    neighbor 1 [ 0  0 -1]:    5.000\n",
+         "3 out of 6\n      1   1   <=>    1\n      1   2   <=>    2\n      1   3   <=>    3\n", {0, 1, 2, 0, 2, 1}},
+        {0, kHead + "0" + kCountTail, "", "0 out of 0\n", {}},
+        {-1, kHead + "0" + kCountTail, "", "0 out of 0\n", {}}};
+    for (const Case& c : cases)
+        for (bool pruned : {true, false}) {
+            SCOPED_TRACE(krymo::format_string("n %d, pruned %d", c.n, pruned));
+            krymo_test::ScopedStudyDir dir;
+            TestTransport t;
+            krymo_test::hydrogen_cell(t, c.n);
+            t.set_pruned_neighbor_search(pruned);
+            EXPECT_EQ(krymo_test::capture_stdout([&] { t.build(true); }),
+                      krymo::format_string("\n**** KRYMO Build Neighbor List ****\n  Neighbor rcutoff distance: 5.5\n"
+                                           "  Neighbor search cell (-/+): %d %d %d\n**** End of KRYMO Build Neighbor "
+                                           "List ****\n\n", c.n, c.n, c.n));
+            t.output_neighbor_data();
+            EXPECT_EQ(krymo_test::read_file("data/neighbor.dat"), c.list);
+            if (c.n == 1)  // image centres, Cartesian, in list order: +b first, -c last
+                EXPECT_EQ(krymo::format_string("%.4f %.4f", t.nei_com_x[0][1], t.nei_com_x[0][17]), "7.5000 -2.5000");
+            EXPECT_EQ(krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }),
+                      kRminHead + c.rmin + kRminTail);
+            t.calc_HL_uc_mol_eigval_eigvec();
+            EXPECT_EQ(krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); }),
+                      "**** Check Duplicate 2mol pairs ****\n  Unique 2mol pairs: " + c.pairs +
+                          "**** End of Check Duplicate 2mol pairs ****\n\n");
+            EXPECT_EQ(t.HL_pair_index, c.pair_index);
+        }
 }
 
 TEST(SmallCells, AtomPairExactlyAtTheCutoffIsNoNeighbour) {

@@ -27,6 +27,7 @@ public:
     using Transport::reorg_outer_type; using Transport::reorg_outer_radii; using Transport::homo_adjustment;
     using Transport::lumo_adjustment; using Transport::output_eigval; using Transport::data_mol_output_level;
     using Transport::cif_lattice_vectors; using Transport::neighbor_scell; using Transport::RE_unique;
+    using Transport::mol_data_source;
 
     // Cell from a, b, c, alpha, beta, gamma; right angles give exact zeros (no "-0.0000" in files).
     void set_cell(double a, double b, double c, double alpha = 90, double beta = 90, double gamma = 90) {
@@ -48,14 +49,6 @@ public:
         mol_atypes.push_back(types);
         mol_x.push_back(x);
         mol_x_s.push_back(other);
-    }
-
-    // A real crystal of the test data, assembled into whole molecules, with centres of mass.
-    void load_crystal(const std::string& file) {
-        read_data_cif(data_path("crystals/" + file), false);
-        mol_data_source = 2;
-        read_crystal_strcuture_files(false, false);
-        calc_x_com();
     }
 
     void set_search(double cutoff, int n) {
@@ -82,18 +75,6 @@ inline void hydrogen_cell(TestTransport& t, int n = 1) {
     t.set_cell(5, 5, 5);
     t.add_molecule({1, 1}, {0.426, 0.5, 0.5, 0.574, 0.5, 0.5}, true);
     t.set_search(5.5, n);
-}
-
-// Flat benzene centred at (cx, cy, z): C-C 1.39 A, C-H 1.08 A.
-inline void add_benzene(TestTransport& t, double cx, double cy, double z) {
-    std::vector<int> types(12, 6);
-    std::vector<double> x;
-    for (int k = 0; k < 12; ++k) {
-        const double a = k * M_PI / 3, r = k < 6 ? 1.39 : 2.47;
-        if (k >= 6) types[k] = 1;
-        x.insert(x.end(), {cx + r * std::cos(a), cy + r * std::sin(a), z});
-    }
-    t.add_molecule(types, x);
 }
 
 // Runs fn with the given OpenMP team size and restores the earlier one.
