@@ -2,7 +2,7 @@
 // files and the bond lists (distance rule with the element-table radii), read back.
 #include "transport/transport_fixture.h"
 
-using krymo_test::TestTransport;
+using namespace krymo_test;
 
 namespace {
 
@@ -42,7 +42,7 @@ TEST(PostRead, HomoNumbersOrbitalFilesAndBondLists) {
         {"ZINDOS/S", true, {}, {}, "15\n15\n4\n3\n", "16\n16\n5\n4\n", "", ""},
         {"zindos", false, {}, {}, "21\n21\n5\n8\n", "22\n22\n6\n9\n", "", ""}};
     for (const Case& c : cases) {
-        krymo_test::ScopedStudyDir dir;
+        ScopedStudyDir dir;
         TestTransport t;
         four_molecule_cell(t);
         t.qc_basis = c.basis;
@@ -56,28 +56,27 @@ TEST(PostRead, HomoNumbersOrbitalFilesAndBondLists) {
         t.write_H_L_inp();
         for (const auto& f : {std::make_pair("uc_H", c.uc_H), std::make_pair("uc_L", c.uc_L),
                               std::make_pair("H_adj", c.H_adj), std::make_pair("L_adj", c.L_adj)})
-            EXPECT_EQ(krymo_test::read_file(std::string("data/") + f.first + ".inp"), f.second) << c.basis << f.first;
+            EXPECT_EQ(read_file(std::string("data/") + f.first + ".inp"), f.second) << c.basis << f.first;
     }
-    krymo_test::ScopedStudyDir dir;
+    ScopedStudyDir dir;
     TestTransport t;
     four_molecule_cell(t);
     t.RE_unique = false;  // every molecule gets a file (representatives only: see the end-to-end run)
     t.write_mol_bonds_files(false);  // does nothing
-    EXPECT_FALSE(krymo_test::path_exists("data"));
+    EXPECT_FALSE(path_exists("data"));
     t.write_mol_bonds_files(true);
-    EXPECT_EQ(krymo_test::read_file("data/mol1_bonds.dat"),
+    EXPECT_EQ(read_file("data/mol1_bonds.dat"),
               "12\n  1   2  0  0\n  1   6  0  0\n  1   7  0  0\n  2   3  0  0\n  2   8  0  0\n  3   4  0  0\n"
               "  3   9  0  0\n  4   5  0  0\n  4  10  0  0\n  5   6  0  0\n  5  11  0  0\n  6  12  0  0\n");
-    EXPECT_EQ(krymo_test::read_file("data/mol3_bonds.dat"), "2\n  1   2  0  0\n  1   3  0  0\n");
-    EXPECT_EQ(krymo_test::read_file("data/mol4_bonds.dat"), "0\n");
+    EXPECT_EQ(read_file("data/mol3_bonds.dat"), "2\n  1   2  0  0\n  1   3  0  0\n");
+    EXPECT_EQ(read_file("data/mol4_bonds.dat"), "0\n");
     // Reading appends; a file cut short still gives the announced number of lines.
-    krymo_test::write_file("short.dat", "3\n  1   2  0  0\n");
+    write_file("short.dat", "3\n  1   2  0  0\n");
     std::vector<std::string> lines = {"kept"};
     for (const char* f : {"data/mol3_bonds.dat", "data/mol4_bonds.dat", "short.dat"})
-        krymo::Transport::load_bonds_data(f, lines);
+        t.load_bonds_data(f, lines);
     EXPECT_EQ(lines, (std::vector<std::string>{"kept", "  1   2  0  0", "  1   3  0  0", "  1   2  0  0", "", ""}));
-    krymo_test::expect_stop([&] { krymo::Transport::load_bonds_data("none.dat", lines); }, 255,
-                            "Failed to open input file \"none.dat\"\n");
+    expect_stop([&] { t.load_bonds_data("none.dat", lines); }, 255, "Failed to open input file \"none.dat\"\n");
 }
 
 TEST(PostRead, SettingsAdjustments) {
@@ -98,7 +97,7 @@ TEST(PostRead, SettingsAdjustments) {
         t.reorg_outer_type = std::stoi(c[0]);
         t.qc_exe = c[1];
         t.qc_basis_re = c[2];
-        EXPECT_EQ(krymo_test::capture_stdout([&] { t.post_data_read_treatment(true); }), c[4]);
+        EXPECT_EQ(capture_stdout([&] { t.post_data_read_treatment(true); }), c[4]);
         EXPECT_EQ(t.qc_basis_re, c[3]);
         EXPECT_EQ(t.carrier_letter, 'h');
         EXPECT_FALSE(t.RE_use_neutral_chk);
@@ -123,6 +122,6 @@ TEST(PostRead, ListLengthFailures) {
         t.homo_adjustment.assign(c.homo, 1);
         t.lumo_adjustment.assign(c.lumo, 1);
         if (c.message.empty()) t.post_data_read_treatment(false);
-        else krymo_test::expect_stop([&] { t.post_data_read_treatment(false); }, 1, "", c.message);
+        else expect_stop([&] { t.post_data_read_treatment(false); }, 1, "", c.message);
     }
 }

@@ -6,13 +6,13 @@
 
 #include "transport/transport_fixture.h"
 
-using krymo_test::TestTransport;
+using namespace krymo_test;
 
 namespace {
 
-const char* const kCrystals[] = {"benzene", "naphthalene", "quinacridone_beta", "thioquinacridone", "tipge_pentacene_hb",
-                                 "tipge_pentacene_ss", "cl4_tips_pentacene", "ibuprofen", "paracetamol_form1",
-                                 "androstenetrione_diester_zprime2", "iodo_tamoxifen_analogue"};
+const char* const kCrystals[] = {"benzene", "naphthalene", "quinacridone_beta", "thioquinacridone",
+                                 "tipge_pentacene_hb", "tipge_pentacene_ss", "cl4_tips_pentacene", "ibuprofen",
+                                 "paracetamol_form1", "androstenetrione_diester_zprime2", "iodo_tamoxifen_analogue"};
 
 // Plain loops over every atom pair of every image, sharing nothing with the search: the listed
 // entries are exactly the images with an atom pair closer than the cutoff, ordered by centre distance.
@@ -44,7 +44,7 @@ void expect_all_pairs_list(const TestTransport& t, double cutoff, int n) {
             for (int b = -n; b <= n; ++b)
                 for (int c = -n; c <= n; ++c)
                     for (int j = 0; j < nm; ++j)
-                        if (!(j == i && a == 0 && b == 0 && c == 0) && touches(i, j, a, b, c)) expected.insert({j, a, b, c});
+                        if ((j != i || a || b || c) && touches(i, j, a, b, c)) expected.insert({j, a, b, c});
         double last = 0;
         for (int k = 0; k < t.nnei[i]; ++k) {
             const int j = t.nei_mol_ids[i][k];
@@ -66,10 +66,10 @@ void expect_all_pairs_list(const TestTransport& t, double cutoff, int n) {
 // Every neighbour file of one run and the -rmin report, concatenated.
 std::string run(const std::string& file, double cutoff, int n, bool pruned, int threads, bool check) {
     std::string all;
-    krymo_test::with_threads(threads, [&] {
-        krymo_test::ScopedStudyDir dir;
+    with_threads(threads, [&] {
+        ScopedStudyDir dir;
         TestTransport t;
-        t.read_data_cif(krymo_test::data_path("crystals/" + file + ".cif"), false);
+        t.read_data_cif(data_path("crystals/" + file + ".cif"), false);
         t.mol_data_source = 2;
         t.read_crystal_strcuture_files(false, false);
         t.calc_x_com();
@@ -79,11 +79,11 @@ std::string run(const std::string& file, double cutoff, int n, bool pruned, int 
         t.build_neighbor_list(false, false);
         if (check) expect_all_pairs_list(t, cutoff, n);
         t.output_neighbor_data();
-        all = krymo_test::read_file("data/neighbor.dat");
+        all = read_file("data/neighbor.dat");
         for (int m = 1; m <= t.nmols_uc; ++m)
             for (const char* f : {"data/mol%d_neighbors.cif", "data/mol%d_neighbors_mid.cif"})
-                all += krymo_test::read_file(krymo::format_string(f, m));
-        all += krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(false); });
+                all += read_file(krymo::format_string(f, m));
+        all += capture_stdout([&] { t.find_neighbor_molecules_min_distance(false); });
     });
     return all;
 }

@@ -5,9 +5,16 @@
 
 #include "transport/transport_fixture.h"
 
-using krymo_test::TestTransport;
+using namespace krymo_test;
 
 namespace {
+
+// H2 along x in the middle of a cubic 5 A cell, searched n cells each way with a 5.5 A cutoff.
+void hydrogen_cell(TestTransport& t, int n = 1) {
+    t.set_cell(5, 5, 5);
+    t.add_molecule({1, 1}, {0.426, 0.5, 0.5, 0.574, 0.5, 0.5}, true);
+    t.set_search(5.5, n);
+}
 
 const std::string kHead = "# nroot, root_mol_info, nnei, neighbors_info\n"
                           "# r = molecular COM distance, cindex = neighbor cell index\n1\n"
@@ -47,40 +54,46 @@ const std::string kInterpenetratingMidCif =
 
 }  // namespace
 
-TEST(SmallCells, HydrogenCellWithSixEqualImagesOrNoneListReportAndPairs) {
+TEST(SmallCells, HydrogenCellWithSixEqualImagesOrNoneFilesReportAndPairs) {
     // With one search cell each way: the +-a images come 4.26 A close (atoms along x), the others
     // 5.0 A, and equal values keep the index sort's order; each -t dimer is a translation of its +t one.
     struct Case { int n; std::string list, rmin, pairs; std::vector<int> pair_index; };
     const Case cases[] = {
         {1, kHydrogenList,
-         "    neighbor 1 [-1  0  0]:    4.260\n    neighbor 1 [ 1  0  0]:    4.260\n    neighbor 1 [ 0  1  0]:    5.000\n"
-         "    neighbor 1 [ 0  0  1]:    5.000\n    neighbor 1 [ 0 -1  0]:    5.000\n    neighbor 1 [ 0  0 -1]:    5.000\n",
+         "    neighbor 1 [-1  0  0]:    4.260\n    neighbor 1 [ 1  0  0]:    4.260\n"
+         "    neighbor 1 [ 0  1  0]:    5.000\n    neighbor 1 [ 0  0  1]:    5.000\n"
+         "    neighbor 1 [ 0 -1  0]:    5.000\n    neighbor 1 [ 0  0 -1]:    5.000\n",
          "3 out of 6\n      1   1   <=>    1\n      1   2   <=>    2\n      1   3   <=>    3\n", {0, 1, 2, 0, 2, 1}},
         {0, kHead + "0" + kCountTail, "", "0 out of 0\n", {}},
         {-1, kHead + "0" + kCountTail, "", "0 out of 0\n", {}}};
     for (const Case& c : cases)
         for (bool pruned : {true, false}) {
             SCOPED_TRACE(krymo::format_string("n %d, pruned %d", c.n, pruned));
-            krymo_test::ScopedStudyDir dir;
+            ScopedStudyDir dir;
             TestTransport t;
-            krymo_test::hydrogen_cell(t, c.n);
+            hydrogen_cell(t, c.n);
             t.set_pruned_neighbor_search(pruned);
-            EXPECT_EQ(krymo_test::capture_stdout([&] { t.build(true); }),
+            EXPECT_EQ(capture_stdout([&] { t.build(true); }),
                       krymo::format_string("\n**** KRYMO Build Neighbor List ****\n  Neighbor rcutoff distance: 5.5\n"
                                            "  Neighbor search cell (-/+): %d %d %d\n**** End of KRYMO Build Neighbor "
                                            "List ****\n\n", c.n, c.n, c.n));
             t.output_neighbor_data();
-            EXPECT_EQ(krymo_test::read_file("data/neighbor.dat"), c.list);
-            if (c.n == 1)  // image centres, Cartesian, in list order: +b first, -c last
+            EXPECT_EQ(read_file("data/neighbor.dat"), c.list);
+            if (c.n == 1)  // image centres, Cartesian, in list order: y of +b first, z of -c last
                 EXPECT_EQ(krymo::format_string("%.4f %.4f", t.nei_com_x[0][1], t.nei_com_x[0][17]), "7.5000 -2.5000");
-            EXPECT_EQ(krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }),
-                      kRminHead + c.rmin + kRminTail);
+            EXPECT_EQ(capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }), kRminHead + c.rmin + kRminTail);
             t.calc_HL_uc_mol_eigval_eigvec();
-            EXPECT_EQ(krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); }),
+            EXPECT_EQ(capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); }),
                       "**** Check Duplicate 2mol pairs ****\n  Unique 2mol pairs: " + c.pairs +
                           "**** End of Check Duplicate 2mol pairs ****\n\n");
             EXPECT_EQ(t.HL_pair_index, c.pair_index);
         }
+    ScopedStudyDir dir;
+    write_file("data", "a file where the directory should be");
+    TestTransport t;
+    hydrogen_cell(t);
+    t.build();
+    expect_stop([&] { t.output_neighbor_data(); }, 1, "", "Failed to open output file \"data/neighbor.dat\"\n");
 }
 
 TEST(SmallCells, AtomPairExactlyAtTheCutoffIsNoNeighbour) {
@@ -93,39 +106,46 @@ TEST(SmallCells, AtomPairExactlyAtTheCutoffIsNoNeighbour) {
         t.set_search(8.0, 1);
         t.build();
         EXPECT_EQ(t.nnei[0], 0);
-        EXPECT_EQ(krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }), kRminHead + kRminTail);
+        EXPECT_EQ(capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }), kRminHead + kRminTail);
         t.set_search(8.000001, 1);
         t.build();
         EXPECT_EQ(t.nnei[0], 6);
     }
 }
 
-TEST(SmallCells, InterpenetratingMoleculesAreNeighboursOrderedByCentreDistance) {
+TEST(SmallCells, InterpenetratingMoleculesNeighboursByAtomsOrderedByCentresAndTheirPictures) {
     // A and B each have a heavy iodine at one end and a hydrogen at the other; their hydrogens are
     // 1 A apart while their centres of mass are about 20 A apart. C, a lone hydrogen 3.5 A above
-    // A's iodine, comes later in candidate order but is nearer by centre of mass.
+    // A's iodine, comes later in candidate order but is nearer by centre of mass. The output level
+    // chooses the pictures: bit 1 molecule 1 only, else bit 2 every molecule.
     std::string plain;  // the picture without the centre markers (rows starting with a digit)
     std::istringstream in(kInterpenetratingMidCif);
     for (std::string l; std::getline(in, l);)
         if (!std::isdigit(static_cast<unsigned char>(l[0]))) plain += l + "\n";
-    for (bool pruned : {true, false}) {
-        krymo_test::ScopedStudyDir dir;
+    const int cases[][2] = {{1, 1}, {3, 1}, {2, 3}, {6, 3}, {0, 0}, {4, 0}, {8, 0}};  // level, pictures
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c[0]);
+        ScopedStudyDir dir;
         TestTransport t;
         t.set_cell(30, 30, 30);
         t.add_molecule({53, 1}, {2, 10, 10, 12, 10, 10});
         t.add_molecule({1, 53}, {13, 10, 10, 23, 10, 10});
         t.add_molecule({1}, {2, 10, 13.5});
         t.set_search(4.0, 0);
-        t.set_pruned_neighbor_search(pruned);
+        t.set_pruned_neighbor_search(c[0] % 2 == 0);
         t.build();
         EXPECT_EQ(t.list_text(), "3:0,0,0 2:0,0,0 \n1:0,0,0 \n1:0,0,0 \n");
-        t.data_mol_output_level = 1;
+        const std::string rmin = capture_stdout([&] { t.find_neighbor_molecules_min_distance(false); });
+        EXPECT_NE(rmin.find("1:\n    neighbor 2 [ 0  0  0]:    1.000\n    neighbor 3 [ 0  0  0]:    3.500\n  molecule 2"),
+                  std::string::npos) << rmin;
+        t.data_mol_output_level = c[0];
         t.output_neighbor_data();
-        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors_mid.cif"), kInterpenetratingMidCif);
-        EXPECT_EQ(krymo_test::read_file("data/mol1_neighbors.cif"), plain);
-        const std::string report = krymo_test::capture_stdout([&] { t.find_neighbor_molecules_min_distance(false); });
-        EXPECT_NE(report.find("  molecule 1:\n    neighbor 2 [ 0  0  0]:    1.000\n    neighbor 3 [ 0  0  0]:    3.500\n"),
-                  std::string::npos) << report;
+        for (int m = 1; m <= 3; ++m)
+            for (const char* suffix : {"", "_mid"})
+                EXPECT_EQ(path_exists(krymo::format_string("data/mol%d_neighbors%s.cif", m, suffix)), m <= c[1]);
+        if (c[1] == 0) continue;
+        EXPECT_EQ(read_file("data/mol1_neighbors_mid.cif"), kInterpenetratingMidCif);
+        EXPECT_EQ(read_file("data/mol1_neighbors.cif"), plain);
     }
 }
 
@@ -134,39 +154,14 @@ TEST(SmallCells, TheThreeHundredthNeighbourStopsTheRunFromAnyThreadCount) {
     // reaching all of them: 2n images. 149 cells each way keep 298; 150 give the 300th.
     for (int threads : {1, 2, 3})
         for (int n : {149, 150})
-            krymo_test::with_threads(threads, [&] {
+            with_threads(threads, [&] {
                 TestTransport t;
                 t.set_cell(1, 50, 50);
                 t.add_molecule({1}, {0, 0, 0}, true);
                 t.set_search(200.0, 0);
                 t.neighbor_scell[0] = n;
-                if (n == 150) return krymo_test::expect_stop([&] { t.build(); }, 1, "", "Need to boost NNEIMAX (NumNeigh=300)\n");
+                if (n == 150) return expect_stop([&] { t.build(); }, 1, "", "Need to boost NNEIMAX (NumNeigh=300)\n");
                 t.build();
                 EXPECT_EQ(t.nnei[0], 298);
             });
-}
-
-TEST(SmallCells, OutputLevelChoosesTheCifRootsAndAnUnopenableFileStops) {
-    // level -> pictures of molecule 1, of molecule 2 (two molecules in the cell).
-    const int cases[][3] = {{3, 1, 0}, {1, 1, 0}, {2, 1, 1}, {6, 1, 1}, {0, 0, 0}, {4, 0, 0}, {8, 0, 0}};
-    for (const auto& c : cases) {
-        krymo_test::ScopedStudyDir dir;
-        TestTransport t;
-        krymo_test::hydrogen_cell(t);
-        t.add_molecule({1, 1}, {0.426, 0.5, 0.0, 0.574, 0.5, 0.0}, true);
-        t.data_mol_output_level = c[0];
-        t.build();
-        t.output_neighbor_data();
-        EXPECT_TRUE(krymo_test::path_exists("data/neighbor.dat"));
-        for (int m : {1, 2})
-            for (const char* suffix : {"", "_mid"})
-                EXPECT_EQ(krymo_test::path_exists(krymo::format_string("data/mol%d_neighbors%s.cif", m, suffix)), c[m] == 1)
-                    << "level " << c[0];
-    }
-    krymo_test::ScopedStudyDir dir;
-    krymo_test::write_file("data", "a file where the directory should be");
-    TestTransport t;
-    krymo_test::hydrogen_cell(t);
-    t.build();
-    krymo_test::expect_stop([&] { t.output_neighbor_data(); }, 1, "", "Failed to open output file \"data/neighbor.dat\"\n");
 }

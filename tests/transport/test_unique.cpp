@@ -7,7 +7,7 @@
 #include "transport/reference_algorithms.h"
 #include "transport/transport_fixture.h"
 
-using krymo_test::TestTransport;
+using namespace krymo_test;
 
 TEST(UniqueMolecules, ReGroupingByAtomCountAndMassAndHlMoments) {
     // Placeholder molecules given only atom counts and masses (and moments for the HL test).
@@ -29,7 +29,7 @@ TEST(UniqueMolecules, ReGroupingByAtomCountAndMassAndHlMoments) {
     for (const Case& c : cases) {
         TestTransport t;
         molecules(t, c.natoms, c.mass);
-        EXPECT_EQ(krymo_test::capture_stdout([&] { t.RE_check_unitcell_same_mols(true); }),
+        EXPECT_EQ(capture_stdout([&] { t.RE_check_unitcell_same_mols(true); }),
                   "**** Check RE Duplicate Molecules in Unit Cell ****\n  Unit cell molecular indexes: " + c.indexes +
                       "\n  Unit cell unique molecular indexes:" + c.unique +
                       "\n**** End of Check RE Duplicate Molecules in Unit Cell ****\n\n");
@@ -50,7 +50,7 @@ TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs
     // tensor, with -xy, would give m/2, 0, m/2). Pairs 1-2 and 2-1 are one dimer (3 A apart), pairs
     // 2-3 and 3-2 another (4 A apart): representatives 1 and 3 have roots 1 and 2, although every
     // molecule is the same as molecule 1.
-    krymo_test::ScopedStudyDir dir;
+    ScopedStudyDir dir;
     TestTransport t;
     t.set_cell(10, 10, 10);
     for (double y : {1, 4, 8}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
@@ -59,18 +59,19 @@ TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs
     t.build();
     t.calc_HL_uc_mol_eigval_eigvec();
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(t.mol_moments[k], k == 0 ? 0.0 : 1.00794 / 2, 1e-12) << k;
-    krymo_test::capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
+    capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
     EXPECT_EQ(t.HL_pair_index, (std::vector<int>{0, 0, 2, 2}));
     EXPECT_EQ(t.HL_unique_pairs, (std::vector<int>{1, 3}));
     int result = -1;
-    EXPECT_EQ(krymo_test::capture_stdout([&] { result = t.HL_check_unitcell_unique_mols(true); }),
+    EXPECT_EQ(capture_stdout([&] { result = t.HL_check_unitcell_unique_mols(true); }),
               "**** Check HL Duplicate Molecules in Unit Cell ****\n  Unit cell molecular indexes:  1 1 1\n"
-              "  Unit cell unique molecular indexes: 1 2\n**** End of Check HL Duplicate Molecules in Unit Cell ****\n\n");
+              "  Unit cell unique molecular indexes: 1 2\n"
+              "**** End of Check HL Duplicate Molecules in Unit Cell ****\n\n");
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(krymo_test::read_file("data/unique_id_map.dat"), "# Unique ID mapping\n3\n  1\n      1   1    1\n"
-                                                              "  2\n      2   1    2\n      2   2    3\n  1\n      3   1    4\n");
+    EXPECT_EQ(read_file("data/unique_id_map.dat"), "# Unique ID mapping\n3\n  1\n      1   1    1\n  2\n      2   1    2\n"
+                                                  "      2   2    3\n  1\n      3   1    4\n");
     // Eigenvalue files: one line per molecule, one per pair.
-    const std::string e1 = krymo_test::read_file("data/eigval_1mol.dat"), e2 = krymo_test::read_file("data/eigval_2mol.dat");
+    const std::string e1 = read_file("data/eigval_1mol.dat"), e2 = read_file("data/eigval_2mol.dat");
     EXPECT_EQ(e1.rfind("# unitcell mol eigenvalues by principal moment of inertia\n3\n   ", 0), 0u) << e1;
     EXPECT_EQ(e2.rfind("# 2mol eigenvalues by principal moment of inertia\n3\n  1\n     1: ", 0), 0u) << e2;
     EXPECT_NE(e2.find("\n  3\n     1: "), std::string::npos);
@@ -96,7 +97,7 @@ TEST(PairMap, StrictBoundaryOverwriteRuleAndThePlainDoubleLoop) {
         }
         std::vector<int> fast, slow;
         krymo::build_pair_map(v.data(), n, fast);
-        krymo_test::pair_map_quadratic(v.data(), n, slow);
+        pair_map_quadratic(v.data(), n, slow);
         ASSERT_EQ(fast, slow) << "round " << round;
     }
 }

@@ -1,5 +1,5 @@
 // A run object that tests fill by hand (a cell and molecules given directly, settings set by name),
-// the small cells several tests share, and helpers for threads, standard output and failures.
+// and helpers for threads, standard output and failures.
 #pragma once
 
 #include <omp.h>
@@ -18,16 +18,16 @@ namespace krymo_test {
 
 class TestTransport : public krymo::Transport {
 public:
-    using Transport::homo_index; using Transport::HL_pair_index; using Transport::HL_unique_mols;
-    using Transport::HL_unique_pairs; using Transport::mol_com; using Transport::mol_mass; using Transport::mol_moments;
-    using Transport::mol_natoms; using Transport::mol_x_s; using Transport::nei_cindex; using Transport::nei_com_x;
-    using Transport::nei_mol_ids; using Transport::nmols_uc; using Transport::nnei; using Transport::carrier_letter;
-    using Transport::chargetype; using Transport::compute_engine; using Transport::RE_use_neutral_chk;
-    using Transport::qc_basis; using Transport::qc_basis_re; using Transport::use_moo; using Transport::qc_exe;
-    using Transport::reorg_outer_type; using Transport::reorg_outer_radii; using Transport::homo_adjustment;
-    using Transport::lumo_adjustment; using Transport::output_eigval; using Transport::data_mol_output_level;
-    using Transport::cif_lattice_vectors; using Transport::neighbor_scell; using Transport::RE_unique;
-    using Transport::mol_data_source;
+    using Transport::carrier_letter; using Transport::chargetype; using Transport::cif_lattice_vectors;
+    using Transport::compute_engine; using Transport::data_mol_output_level; using Transport::HL_pair_index;
+    using Transport::HL_unique_pairs; using Transport::homo_adjustment; using Transport::homo_index;
+    using Transport::lumo_adjustment; using Transport::mol_com; using Transport::mol_data_source;
+    using Transport::mol_mass; using Transport::mol_moments; using Transport::mol_natoms; using Transport::mol_x_s;
+    using Transport::nei_cindex; using Transport::nei_com_x; using Transport::nei_mol_ids;
+    using Transport::neighbor_scell; using Transport::nmols_uc; using Transport::nnei; using Transport::output_eigval;
+    using Transport::qc_basis; using Transport::qc_basis_re; using Transport::qc_exe; using Transport::RE_unique;
+    using Transport::RE_use_neutral_chk; using Transport::reorg_outer_radii; using Transport::reorg_outer_type;
+    using Transport::use_moo;
 
     // Cell from a, b, c, alpha, beta, gamma; right angles give exact zeros (no "-0.0000" in files).
     void set_cell(double a, double b, double c, double alpha = 90, double beta = 90, double gamma = 90) {
@@ -69,13 +69,6 @@ public:
         return s;
     }
 };
-
-// H2 along x in the middle of a cubic 5 A cell, searched n cells each way with a 5.5 A cutoff.
-inline void hydrogen_cell(TestTransport& t, int n = 1) {
-    t.set_cell(5, 5, 5);
-    t.add_molecule({1, 1}, {0.426, 0.5, 0.5, 0.574, 0.5, 0.5}, true);
-    t.set_search(5.5, n);
-}
 
 // Runs fn with the given OpenMP team size and restores the earlier one.
 template <class F>
