@@ -2,58 +2,42 @@
 // reproducing the computed list, and files written before an unsupported engine stops the run.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "test_support.h"
 
-using krymo_test::prepare_exe;
+using krymo_test::path_exists;
 using krymo_test::read_file;
-using krymo_test::run_command;
 
-namespace {
-
-void write_input(const std::string& extra) {
-    krymo_test::write_file("krymo.inp", "&transport\n  crystal = " + krymo_test::data_path("crystals/benzene.cif") +
-                                            "\n  lattice_cutoff = 4.0\n  neighbor_scell = 2 2 2\n" + extra + "/\n");
-}
-
-}  // namespace
-
-TEST(PrepareNeighbors, BenzeneRunWritesTheNeighbourFilesAndReports) {
+TEST(PrepareNeighbors, BenzeneRunWritesTheNeighbourFilesAndReportsAndReadModeReproducesThem) {
     krymo_test::ScopedStudyDir dir;
-    write_input("");
-    const auto r = run_command(prepare_exe() + " -rmin");
+    auto run = [](const std::string& extra, const std::string& options) {
+        krymo_test::write_file("krymo.inp", "&transport\n  crystal = " + krymo_test::data_path("crystals/benzene.cif") +
+                                                "\n  lattice_cutoff = 4.0\n  neighbor_scell = 2 2 2\n" + extra + "/\n");
+        return krymo_test::run_command(krymo_test::prepare_exe() + options);
+    };
+    const auto r = run("", " -rmin");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(read_file("data/uc_H.inp"), "21\n21\n21\n21\n");
-    EXPECT_EQ(read_file("data/uc_L.inp"), "22\n22\n22\n22\n");
     const std::string nd = read_file("data/neighbor.dat");
-    EXPECT_EQ(nd.rfind("# nroot, root_mol_info, nnei, neighbors_info\n# r = molecular COM distance, cindex = neighbor "
-                       "cell index\n4\n1 ",
-                       0),
-              0u);
-    for (const char* s : {"**** KRYMO Build Neighbor List ****", "**** Calculate minimum atomic distance with neighbors",
-                          "**** Check Duplicate 2mol pairs ****", "**** Check RE Duplicate Molecules in Unit Cell ****",
-                          "  Unit cell molecular indexes:  1 1 1 1\n",
-                          "**** Check HL Duplicate Molecules in Unit Cell ****"})
+    EXPECT_NE(nd.find("cell index\n4\n1 "), std::string::npos) << nd.substr(0, 200);
+    for (const char* s : {"**** KRYMO Build Neighbor List ****", "**** Calculate minimum atomic distance with",
+                          "**** Check Duplicate 2mol pairs ****", "**** Check RE Duplicate Molecules in Unit Cell",
+                          "  Unit cell molecular indexes:  1 1 1 1\n", "**** Check HL Duplicate Molecules in Unit"})
         EXPECT_NE(r.output.find(s), std::string::npos) << s;
     // Four identical molecules: one bond file, of the representative.
     EXPECT_EQ(read_file("data/mol1_bonds.dat").substr(0, 3), "12\n");
-    EXPECT_FALSE(krymo_test::path_exists("data/mol2_bonds.dat"));
-    EXPECT_TRUE(krymo_test::path_exists("data/unique_id_map.dat"));
-
-    // Read mode takes the list back from ./neighbor.dat and writes the same file again.
+    EXPECT_FALSE(path_exists("data/mol2_bonds.dat"));
+    EXPECT_TRUE(path_exists("data/unique_id_map.dat"));
+    // Read mode takes the list back from ./neighbor.dat and writes the same file again, as well as the
+    // bond file, before an unsupported engine stops the run.
     krymo_test::write_file("neighbor.dat", nd);
-    write_input("  read_neighbor_dat = 1\n");
-    const auto again = run_command(prepare_exe() + " -info false");
-    ASSERT_EQ(again.status, 0) << again.output;
-    EXPECT_NE(again.output.find("Reading file 'neighbor.dat'\n"), std::string::npos);
+    std::remove("data/neighbor.dat");
+    std::remove("data/mol1_bonds.dat");
+    const auto again = run("  read_neighbor_dat = 1\n  compute_engine = 4\n", " -info false");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.output.find("Reading file 'neighbor.dat'\n"), std::string::npos) << again.output;
+    EXPECT_NE(again.output.find("Only Gaussian, ORCA, Q-Chem computing engines are supported!"), std::string::npos);
     EXPECT_EQ(read_file("data/neighbor.dat"), nd);
-}
-
-TEST(PrepareNeighbors, UnsupportedEngineStopsAfterTheNeighbourFiles) {
-    krymo_test::ScopedStudyDir dir;
-    write_input("  compute_engine = 4\n");
-    const auto r = run_command(prepare_exe() + " -info false");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("Only Gaussian, ORCA, Q-Chem computing engines are supported!"), std::string::npos);
-    EXPECT_TRUE(krymo_test::path_exists("data/neighbor.dat"));
-    EXPECT_TRUE(krymo_test::path_exists("data/mol1_bonds.dat"));
+    EXPECT_TRUE(path_exists("data/mol1_bonds.dat"));
 }
