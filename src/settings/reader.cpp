@@ -83,7 +83,7 @@ void KrymoInp::validate_choice(const std::string& key, const std::string& value,
 
 void KrymoInp::read_molecule_list(const std::string& value) {
     std::vector<std::string> pieces;
-    split_to_words(value, " ", pieces);
+    split_to_words(value, " \t", pieces);
     char* end = nullptr;
     const long n = pieces.empty() ? 0 : std::strtol(pieces[0].c_str(), &end, 10);
     if (pieces.empty() || *end != '\0' || n < 1)
@@ -99,7 +99,7 @@ void KrymoInp::read_molecule_list(const std::string& value) {
 
 void KrymoInp::read_reorg_outer(const std::string& value) {
     std::vector<std::string> pieces;
-    split_to_words(value, " ", pieces);
+    split_to_words(value, " \t", pieces);
     const std::string method = pieces.empty() ? std::string() : pieces[0];
     std::vector<double> nums;
     for (size_t i = 1; i < pieces.size(); ++i) {

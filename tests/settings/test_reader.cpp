@@ -79,7 +79,7 @@ TEST_F(Reader, BasisOrderListsAndRepeatedKeys) {
     SettingsProbe& b = read("&transport\nbasis_name_re = 3-21G\nbasis_name = 6-31G\n/\n");
     EXPECT_EQ(b.qc_basis_re, "6-31G");
     SettingsProbe& c = read("&transport\nhomo_adjustment = 1 0\nhomo_adjustment = 1\t0\n"
-                            "molecule = 2 a.mol b.mol\nmolecule = 1 c.mol\n/\n");
+                            "molecule = 2 a.mol b.mol\nmolecule = 1\tc.mol\n/\n");
     EXPECT_EQ(c.homo_adjustment, (std::vector<int>{1, 0, 1, 0}));
     EXPECT_EQ(c.mol_files, (std::vector<std::string>{"c.mol"}));
     EXPECT_EQ(c.nmols_uc, 1);
