@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "jobs/job_arrays.h"
 #include "jobs/job_kinds.h"
 #include "jobs/schedulers.h"
@@ -31,8 +34,13 @@ JobTexts texts(int nodes, int ppn, const std::string& name, const std::string& t
 }  // namespace
 
 Jobscript::Jobscript() {
+    // Every script names absolute paths below the work directory: without it they would point at "/HL".
     std::vector<char> buf(4096);
-    while (getcwd(buf.data(), buf.size()) == nullptr && buf.size() < (1u << 20)) buf.resize(buf.size() * 2);
+    while (getcwd(buf.data(), buf.size()) == nullptr) {
+        if (errno != ERANGE || buf.size() >= (1u << 20))
+            KRYMO_FATAL_ERR(kUnit, 255, format_string("Cannot determine the working directory: %s\n", std::strerror(errno)));
+        buf.resize(buf.size() * 2);
+    }
     workdir = buf.data();
 }
 

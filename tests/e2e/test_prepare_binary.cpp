@@ -73,3 +73,10 @@ TEST(PrepareBinary, UnsupportedEngineStopsAfterTheStructureFiles) {
     EXPECT_TRUE(krymo_test::path_exists("data/config.inp"));
     EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
 }
+
+TEST(PrepareBinary, DeletedWorkingDirectoryIsReportedNotWrittenAsRootPaths) {
+    ScopedStudyDir dir;
+    auto r = run_command("mkdir gone && cd gone && rmdir ../gone && " + prepare_exe() + " -info false");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_NE(r.output.find("Cannot determine the working directory"), std::string::npos) << r.output;
+}
