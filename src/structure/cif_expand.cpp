@@ -32,7 +32,8 @@ void FileIO::expand_crystal(bool info) {
     cif_radii.assign(natoms_cif, 9999.99);
     cif_x_s.assign(3 * natoms_cif, 0.0);
     for (int i = 0; i < natoms_cif; ++i) {
-        cif_radii[i] = find_element_radius_from_name_nw(Atoms.type_symbol[i]);
+        // From the element already resolved: a type symbol with a charge ("O2-") must bond like its element.
+        cif_radii[i] = find_element_radius_from_index_nw(cif_atypes[i]);
         cif_x_s[3 * i + 0] = std::strtod(Atoms.fract_x[i].c_str(), nullptr);
         cif_x_s[3 * i + 1] = std::strtod(Atoms.fract_y[i].c_str(), nullptr);
         cif_x_s[3 * i + 2] = std::strtod(Atoms.fract_z[i].c_str(), nullptr);

@@ -30,6 +30,7 @@ public:
         const std::string& counts = lines_[3];
         if (counts.size() < 6) fail_a();
         natoms = column_int(counts, 0, 3);
+        if (natoms < 0) fail(1, format_string("Negative atom count (%d) in the counts line", natoms), 3);
         if (counts.size() >= 15) {
             const int chiral = column_int(counts, 12, 3);
             if (chiral != 0 && chiral != 1)

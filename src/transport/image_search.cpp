@@ -30,7 +30,8 @@ double widen(double s) { return s * (1.0 + 1e-9) + 1e-6; }
 
 ImageSearch::ImageSearch(const double latt[3][3], const std::vector<int>& natoms,
                          const std::vector<std::vector<double>>& x_s, const int scell[3], double cutoff)
-    : nmols_(static_cast<int>(natoms.size())), cutoff_(cutoff) {
+    // The atom test compares squared distances, so a negative cutoff acts as its magnitude.
+    : nmols_(static_cast<int>(natoms.size())), cutoff_(std::fabs(cutoff)) {
     for (int r = 0; r < 3; ++r) {
         scell_[r] = scell[r];
         for (int c = 0; c < 3; ++c) latt_[r][c] = latt[r][c];
@@ -84,7 +85,8 @@ void ImageSearch::candidates(int i, std::vector<ImageCandidate>& out) const {
         const double reach = widen(cutoff_ + radius_[i] + radius_[j]);
         double f0[3];
         int lo[3], hi[3];
-        for (int k = 0; k < 3; ++k) {
+        bool reachable = true;
+        for (int k = 0; k < 3 && reachable; ++k) {
             f0[k] = centre_s_[3 * j + k] - centre_s_[3 * i + k];
             if (!bounded) {
                 lo[k] = -n[k];
@@ -93,9 +95,15 @@ void ImageSearch::candidates(int i, std::vector<ImageCandidate>& out) const {
             }
             const double span = reach * plane_inv_[k];
             const double l = std::ceil(-span - f0[k]), h = std::floor(span - f0[k]);
+            // No searched cell in reach (also for far or non-finite centres): casting l or h would overflow.
+            if (!(l <= n[k] && h >= -n[k])) {
+                reachable = false;
+                break;
+            }
             lo[k] = static_cast<int>(std::max(l, static_cast<double>(-n[k])));
             hi[k] = static_cast<int>(std::min(h, static_cast<double>(n[k])));
         }
+        if (!reachable) continue;
         for (int c = lo[2]; c <= hi[2]; ++c)
             for (int b = lo[1]; b <= hi[1]; ++b)
                 for (int a = lo[0]; a <= hi[0]; ++a) {

@@ -165,3 +165,27 @@ TEST(SmallCells, TheThreeHundredthNeighbourStopsTheRunFromAnyThreadCount) {
                 EXPECT_EQ(t.nnei[0], 298);
             });
 }
+
+TEST(SmallCells, PruningAgreesForANegativeCutoffAndFarAwayMolecules) {
+    // A negative cutoff acts as its magnitude in the atom test; a molecule 1e10 cells away is no
+    // neighbour and must not send the pruned search through overflowing cell ranges.
+    std::string lists[2];
+    for (bool pruned : {true, false}) {
+        TestTransport t;
+        t.set_cell(5, 5, 5);
+        t.add_molecule({1, 1}, {0.426, 0.5, 0.5, 0.574, 0.5, 0.5}, true);
+        t.add_molecule({1, 1}, {1e10, 0.5, 0.5, 1e10, 0.6, 0.5}, true);
+        t.set_pruned_neighbor_search(pruned);
+        t.set_search(-5.5, 1);
+        t.build();
+        lists[pruned] = t.list_text();
+        // Each molecule sees only its own six images.
+        EXPECT_EQ(t.nnei[0], 6);
+        EXPECT_EQ(t.nnei[1], 6);
+        const std::string& l = lists[pruned];
+        const size_t eol = l.find('\n');
+        EXPECT_EQ(l.substr(0, eol).find("2:"), std::string::npos) << l;
+        EXPECT_EQ(l.substr(eol).find("1:"), std::string::npos) << l;
+    }
+    EXPECT_EQ(lists[0], lists[1]);
+}
