@@ -229,9 +229,13 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                    contains(line, "_symmetry_space_group_name_H-M") || contains(line, "_space_group_name_H-M_alt")) {
             spacegroup_name = value;
         } else if (contains(line, "_symmetry_space_group_name_Hall") || contains(line, "_space_group_name_Hall")) {
+            // Only the enclosing CIF quotes go: a '"' inside belongs to the symbol ('P 3 2"').
             spacegroup_hall = value;
-            sg_triml(spacegroup_hall);
-            sg_trimr(spacegroup_hall);
+            trim(spacegroup_hall);
+            const size_t n = spacegroup_hall.size();
+            if (n >= 2 && (spacegroup_hall[0] == '\'' || spacegroup_hall[0] == '"') &&
+                spacegroup_hall[n - 1] == spacegroup_hall[0])
+                spacegroup_hall = spacegroup_hall.substr(1, n - 2);
         } else if (contains(line, "_cell_length_a")) {
             cell_latt[0] = std::strtod(value.c_str(), nullptr);
         } else if (contains(line, "_cell_length_b")) {

@@ -20,6 +20,21 @@ std::string normalise_spacegroup_name(const std::string& name) {
     return out;
 }
 
+std::string normalise_hall_symbol(const std::string& hall) {
+    // Blanks separate the parts of a Hall symbol and '"' is part of it ("P 3 2\"" is not "P 32"):
+    // runs of blanks become one, quotes stay; case does not change the meaning.
+    std::string out;
+    for (char c : hall) {
+        if (c == ' ' || c == '\t') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+            continue;
+        }
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 #ifdef KRYMO_HAVE_SPGLIB
 
 bool spacegroup_database_available() { return true; }
@@ -80,11 +95,11 @@ std::vector<std::vector<std::vector<std::string>>> setting_names() {
 
 SpacegroupMatch find_spacegroup_operations(const std::string& hall, const std::string& hm_name, int number) {
     SpacegroupMatch m;
-    const std::string want_hall = normalise_spacegroup_name(hall);
+    const std::string want_hall = normalise_hall_symbol(hall);
     const std::string want_hm = normalise_spacegroup_name(hm_name);
     if (!want_hall.empty())
         for (int h = 1; h <= kNumHallSettings; ++h)
-            if (normalise_spacegroup_name(spg_get_spacegroup_type(h).hall_symbol) == want_hall) {
+            if (normalise_hall_symbol(spg_get_spacegroup_type(h).hall_symbol) == want_hall) {
                 fill_operations(h, m);
                 m.how = "Hall symbol";
                 return m;

@@ -26,5 +26,7 @@ SpacegroupMatch find_spacegroup_operations(const std::string& hall, const std::s
 // Canonical form used to compare names: blanks, tabs, underscores, parentheses and quotes removed,
 // lower case.
 std::string normalise_spacegroup_name(const std::string& name);
+// A Hall symbol for comparison: blanks collapsed, quotes kept, lower case.
+std::string normalise_hall_symbol(const std::string& hall);
 
 }  // namespace krymo

@@ -124,6 +124,15 @@ TEST(CifReader, OperationsFromTheSpaceGroup) {
         EXPECT_EQ(p.spacegroup_ops == first_ops, std::string(how) != "space-group number") << tag;
     }
     EXPECT_NE(std::find(first_ops.begin(), first_ops.end(), "-x+1/2,y+1/2,-z"), first_ops.end());
+
+    // Hall symbols whose blanks or '"' tell groups apart: P321 (150), P312 (149), P622 (177) are not
+    // P3_2 (145) or P6_2 (171), which have half as many operations.
+    const std::pair<const char*, int> hall[] = {{"'P 3 2\"'", 6}, {"'P 3 2'", 6}, {"'P 6 2'", 12}, {"'P 32'", 3}};
+    for (const auto& [symbol, nops] : hall) {
+        StructureProbe q;
+        read_cif(q, kCell + "_symmetry_space_group_name_Hall " + symbol + "\n" + atoms);
+        EXPECT_EQ(static_cast<int>(q.spacegroup_ops.size()), nops) << symbol;
+    }
 }
 
 TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
@@ -169,4 +178,13 @@ TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
     const krymo::FatalError m = expect_fatal([&] { p.read_data_cif("nope.cif", false); });
     EXPECT_EQ(m.status, 255);
     EXPECT_EQ(m.err_text, "Failed to open input file \"nope.cif\"\n");
+}
+
+TEST(CifReader, ChargedTypeSymbolsBondLikeTheirElement) {
+    // O2- must take oxygen's bonding radius, not the "no element" radius that joins everything.
+    ScopedStudyDir dir;
+    StructureProbe p;
+    read_cif(p, kCell + kP1 + kAtomLoop + "C1 C 0.10 0.1 0.1\nO1 O2- 0.22 0.1 0.1\nC2 C 0.6 0.6 0.6\n");
+    EXPECT_EQ(p.cif_atypes, (std::vector<int>{6, 8, 6}));
+    EXPECT_EQ(p.sep_mol_natoms, (std::vector<int>{2, 1}));
 }

@@ -92,6 +92,7 @@ TEST(MolReader, MalformedFiles) {
         {kHeader + "  2  0  0  0  0  0  0  0  0  0999 V2000\n    0.0000    0.0000    0.0000 C   0\n",
          "WARNING: Problems reading a MDL file\n         Not enough atoms to match atom count (2) in counts line\n"},
         {v2000 + "    0.0000    0.0000    0.0000\n", "too short (30 characters)"},
+        {kHeader + " -1  0  0  0  0  0  0  0  0  0999 V2000\n", "Negative atom count (-1)"},
         {v2000 + "    0.0000    0.0000    0.0000 D   0\n",
          "Unknown element symbol \"D\" in MOL file \"bad.mol\"\n         (file \"bad.mol\", line 5)\n"},
         {v3000 + "M  V30 1 R# 0 0 0 0\nM  V30 END ATOM\n", "R group"},
