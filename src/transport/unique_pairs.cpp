@@ -58,7 +58,16 @@ void moment_and_rotate(int n, const int* element, const double* x, double* x_out
     }
 }
 
-const OutputFailure kReportFailure = {"transport", 255, true, false};
+// One report file in the data directory; a file that cannot be written stops the run.
+template <class Body>
+void write_report(const std::string& dir, const char* name, Body body) {
+    static const OutputFailure kReportFailure = {"transport", 255, true, false};
+    create_directory(dir);
+    TextWriter out;
+    open_output(out, format_string("%s/%s", dir.c_str(), name), kReportFailure);
+    body(out);
+    close_output(out, kReportFailure);
+}
 
 // "%10.6f" for the 3 eigenvalues, two blanks, then the 9 eigenvector components.
 std::string eigen_columns(const double* eigval, const double* eigvec) {
@@ -113,14 +122,11 @@ void Transport::calc_HL_uc_mol_eigval_eigvec() {
         calc_uc_mol_moment_and_rotate_x_one(mol_natoms[i], mol_atypes[i].data(), x.data(), x.data(), i);
     }
     if (!(HL_unique_uc_mol && output_eigval != 0)) return;
-    create_directory(data_dir);
-    const std::string path = format_string("%s/eigval_1mol.dat", data_dir.c_str());
-    TextWriter out;
-    open_output(out, path, kReportFailure);
-    out.printf("# unitcell mol eigenvalues by principal moment of inertia\n");
-    out.printf("%d\n", nm);
-    for (int i = 0; i < nm; ++i) out.line("   " + eigen_columns(&mol_moments[3 * i], &mol_eigvec[9 * i]));
-    close_output(out, kReportFailure);
+    write_report(data_dir, "eigval_1mol.dat", [&](TextWriter& out) {
+        out.printf("# unitcell mol eigenvalues by principal moment of inertia\n");
+        out.printf("%d\n", nm);
+        for (int i = 0; i < nm; ++i) out.line("   " + eigen_columns(&mol_moments[3 * i], &mol_eigvec[9 * i]));
+    });
 }
 
 void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
@@ -148,37 +154,30 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
         }
     }
 
-    if (HL_unique_pair && output_eigval != 0) {
-        create_directory(data_dir);
-        const std::string path = format_string("%s/eigval_2mol.dat", data_dir.c_str());
-        TextWriter out;
-        open_output(out, path, kReportFailure);
-        out.printf("# 2mol eigenvalues by principal moment of inertia\n");
-        out.printf("%d\n", nm);
-        for (int i = 0; i < nm; ++i) {
-            out.printf("  %d\n", i + 1);
-            for (int k = 0; k < nnei[i]; ++k)
-                out.line(format_string("    %2d: ", k + 1) +
-                         eigen_columns(&pair_eigval[i][3 * k], &pair_eigvec[i][9 * k]));
-        }
-        close_output(out, kReportFailure);
-    }
+    if (HL_unique_pair && output_eigval != 0)
+        write_report(data_dir, "eigval_2mol.dat", [&](TextWriter& out) {
+            out.printf("# 2mol eigenvalues by principal moment of inertia\n");
+            out.printf("%d\n", nm);
+            for (int i = 0; i < nm; ++i) {
+                out.printf("  %d\n", i + 1);
+                for (int k = 0; k < nnei[i]; ++k)
+                    out.line(format_string("    %2d: ", k + 1) +
+                             eigen_columns(&pair_eigval[i][3 * k], &pair_eigvec[i][9 * k]));
+            }
+        });
 
     build_pair_map(all_eig.data(), P, HL_pair_index);
 
-    if (HL_unique_pair) {
-        create_directory(data_dir);
-        const std::string path = format_string("%s/unique_id_map.dat", data_dir.c_str());
-        TextWriter out;
-        open_output(out, path, kReportFailure);
-        out.printf("# Unique ID mapping\n");
-        out.printf("%d\n", nm);
-        for (int i = 0; i < nm; ++i) {
-            out.printf("  %d\n", nnei[i]);
-            for (int k = 0; k < nnei[i]; ++k) out.printf("    %3d %3d  %3d\n", i + 1, k + 1, global_pair_number(i, k + 1));
-        }
-        close_output(out, kReportFailure);
-    }
+    if (HL_unique_pair)
+        write_report(data_dir, "unique_id_map.dat", [&](TextWriter& out) {
+            out.printf("# Unique ID mapping\n");
+            out.printf("%d\n", nm);
+            for (int i = 0; i < nm; ++i) {
+                out.printf("  %d\n", nnei[i]);
+                for (int k = 0; k < nnei[i]; ++k)
+                    out.printf("    %3d %3d  %3d\n", i + 1, k + 1, global_pair_number(i, k + 1));
+            }
+        });
 
     HL_unique_pairs = HL_pair_index;
     std::sort(HL_unique_pairs.begin(), HL_unique_pairs.end());
