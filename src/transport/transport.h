@@ -57,6 +57,12 @@ public:
     bool RE_mols_if_the_same(int i, int j) const;
     bool HL_mols_if_the_same(int i, int j) const;
     void RE_check_unitcell_same_mols(bool info);
+    // index[j] := index[i] for every pair i < j that `same` calls equal (a later i overwrites).
+    void group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const) const;
+    // The two report lines of a check: per-molecule indexes, then the distinct representatives.
+    static void print_mol_indexes(const std::vector<int>& index);
+    static void print_unique_mols(const std::vector<int>& unique, const char* family);
+    static std::vector<int> sorted_distinct(std::vector<int> v);
 
     // --- bond lists (bond_lists.cpp) ---
     void write_mol_bonds_files(bool flag);

@@ -23,26 +23,37 @@ bool Transport::HL_mols_if_the_same(int i, int j) const {
     return true;
 }
 
+void Transport::group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const) const {
+    for (int i = 0; i + 1 < nmols_uc; ++i)
+        for (int j = i + 1; j < nmols_uc; ++j)
+            if ((this->*same)(i, j)) index[j] = index[i];
+}
+
+void Transport::print_mol_indexes(const std::vector<int>& index) {
+    std::printf("  Unit cell molecular indexes: ");
+    for (int v : index) std::printf(" %d", v);
+    std::printf("\n");
+}
+
+void Transport::print_unique_mols(const std::vector<int>& unique, const char* family) {
+    std::printf("  Unit cell unique molecular indexes:");
+    for (int v : unique) std::printf(" %d", v);
+    std::printf("\n**** End of Check %s Duplicate Molecules in Unit Cell ****\n\n", family);
+}
+
+std::vector<int> Transport::sorted_distinct(std::vector<int> v) {
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+    return v;
+}
+
 void Transport::RE_check_unitcell_same_mols(bool info) {
-    const int nm = nmols_uc;
     if (info) std::printf("**** Check RE Duplicate Molecules in Unit Cell ****\n");
-    for (int i = 0; i + 1 < nm; ++i)
-        for (int j = i + 1; j < nm; ++j)
-            if (RE_mols_if_the_same(i, j)) RE_uc_mol_index[j] = RE_uc_mol_index[i];
-    if (info) {
-        std::printf("  Unit cell molecular indexes: ");
-        for (int v : RE_uc_mol_index) std::printf(" %d", v);
-        std::printf("\n");
-    }
-    RE_unique_mols = RE_uc_mol_index;
-    std::sort(RE_unique_mols.begin(), RE_unique_mols.end());
-    RE_unique_mols.erase(std::unique(RE_unique_mols.begin(), RE_unique_mols.end()), RE_unique_mols.end());
+    group_same_mols(RE_uc_mol_index, &Transport::RE_mols_if_the_same);
+    if (info) print_mol_indexes(RE_uc_mol_index);
+    RE_unique_mols = sorted_distinct(RE_uc_mol_index);
     RE_nunique = static_cast<int>(RE_unique_mols.size());
-    if (info) {
-        std::printf("  Unit cell unique molecular indexes:");
-        for (int v : RE_unique_mols) std::printf(" %d", v);
-        std::printf("\n**** End of Check RE Duplicate Molecules in Unit Cell ****\n\n");
-    }
+    if (info) print_unique_mols(RE_unique_mols, "RE");
 }
 
 }  // namespace krymo

@@ -206,23 +206,12 @@ int Transport::HL_check_unitcell_unique_mols(bool info) {
         while (gp >= first + nnei[root]) first += nnei[root++];
         roots.push_back(root + 1);
     }
-    for (int i = 0; i + 1 < nm; ++i)
-        for (int j = i + 1; j < nm; ++j)
-            if (HL_mols_if_the_same(i, j)) HL_uc_mol_index[j] = HL_uc_mol_index[i];
-    if (info) {
-        std::printf("  Unit cell molecular indexes: ");
-        for (int v : HL_uc_mol_index) std::printf(" %d", v);
-        std::printf("\n");
-    }
-    std::sort(roots.begin(), roots.end());
-    roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
-    HL_unique_mols = roots;
-    HL_nunique = static_cast<int>(roots.size());
-    if (info) {
-        std::printf("  Unit cell unique molecular indexes:");
-        for (int v : HL_unique_mols) std::printf(" %d", v);
-        std::printf("\n**** End of Check HL Duplicate Molecules in Unit Cell ****\n\n");
-    }
+    group_same_mols(HL_uc_mol_index, &Transport::HL_mols_if_the_same);
+    if (info) print_mol_indexes(HL_uc_mol_index);
+    // The representatives are the roots of the representative pairs, not the molecule classes.
+    HL_unique_mols = sorted_distinct(roots);
+    HL_nunique = static_cast<int>(HL_unique_mols.size());
+    if (info) print_unique_mols(HL_unique_mols, "HL");
     for (int i = 0; i < nm; ++i)
         if (HL_uc_mol_index[i] != i + 1) return 0;
     return 1;
