@@ -156,9 +156,10 @@ int run_prepare(const PrepareOptions& opts) {
     if (tp.get_unique_HL_calc_flag()) tp.HL_check_unitcell_unique_mols(info);
     tp.write_mol_bonds_files(true);
 
-    const int engine = tp.get_compute_engine();
-    if (engine < 1 || engine > 3)
+    Engine engine;
+    if (!engine_from_setting(tp.get_compute_engine(), engine))
         KRYMO_FATAL_OUT("main_prepare", 1, "Only Gaussian, ORCA, Q-Chem computing engines are supported!\n");
+    tp.write_qc_job_sets(engine);
 
     std::printf("****** KRYMO Transport Preparation Succsessfully Done.\n");
     return 0;

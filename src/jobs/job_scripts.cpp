@@ -117,21 +117,32 @@ void Jobscript::write_job_array(JobKind kind, const std::string& script, const J
     write_script_file(path, compose_job_array_script(kind, job_sched_type, job_settings(), t, members));
 }
 
+void Jobscript::write_HL_job_of_kind(JobKind kind, const std::string& script, int nodes, int ppn,
+                                     const std::string& name, const std::string& tag, const std::string& marker) {
+    write_job(kind, script, texts(nodes, ppn, name, tag, marker));
+}
+
+void Jobscript::write_HL_job_array_of_kind(JobKind kind, const std::string& script, int nodes, int ppn,
+                                           const std::string& name, const std::string& tag,
+                                           const std::string& marker, int count, const std::vector<int>* indices) {
+    write_job_array(kind, script, texts(nodes, ppn, name, tag, marker), count, indices);
+}
+
 // --- entry points ---
 
 void Jobscript::write_gaussian_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
                                       const std::string& tag, const std::string& marker) {
-    write_job(JobKind::gaussian_HL, script, texts(nodes, ppn, name, tag, marker));
+    write_HL_job_of_kind(JobKind::gaussian_HL, script, nodes, ppn, name, tag, marker);
 }
 
 void Jobscript::write_orca_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
                                   const std::string& tag, const std::string& marker) {
-    write_job(JobKind::orca_HL, script, texts(nodes, ppn, name, tag, marker));
+    write_HL_job_of_kind(JobKind::orca_HL, script, nodes, ppn, name, tag, marker);
 }
 
 void Jobscript::write_qchem_HL_job(const std::string& script, int nodes, int ppn, const std::string& name,
                                    const std::string& tag, const std::string& marker) {
-    write_job(JobKind::qchem_HL, script, texts(nodes, ppn, name, tag, marker));
+    write_HL_job_of_kind(JobKind::qchem_HL, script, nodes, ppn, name, tag, marker);
 }
 
 void Jobscript::write_gaussian_RE_job(const std::string& script, int nodes, int ppn, const std::string& command,
@@ -189,19 +200,19 @@ void Jobscript::write_calc_getRE_job(const std::string& script, int nodes, int p
 void Jobscript::write_gaussian_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
                                             const std::string& tag, const std::string& marker, int count,
                                             const std::vector<int>* indices) {
-    write_job_array(JobKind::gaussian_HL, script, texts(nodes, ppn, name, tag, marker), count, indices);
+    write_HL_job_array_of_kind(JobKind::gaussian_HL, script, nodes, ppn, name, tag, marker, count, indices);
 }
 
 void Jobscript::write_orca_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
                                         const std::string& tag, const std::string& marker, int count,
                                         const std::vector<int>* indices) {
-    write_job_array(JobKind::orca_HL, script, texts(nodes, ppn, name, tag, marker), count, indices);
+    write_HL_job_array_of_kind(JobKind::orca_HL, script, nodes, ppn, name, tag, marker, count, indices);
 }
 
 void Jobscript::write_qchem_HL_job_array(const std::string& script, int nodes, int ppn, const std::string& name,
                                          const std::string& tag, const std::string& marker, int count,
                                          const std::vector<int>* indices) {
-    write_job_array(JobKind::qchem_HL, script, texts(nodes, ppn, name, tag, marker), count, indices);
+    write_HL_job_array_of_kind(JobKind::qchem_HL, script, nodes, ppn, name, tag, marker, count, indices);
 }
 
 }  // namespace krymo

@@ -81,6 +81,14 @@ public:
                                   const std::vector<int>* indices = nullptr);
 
 protected:
+    // The HL job of a quantum-chemistry kind (gaussian_HL, orca_HL, qchem_HL), single or as an array:
+    // the job sets pick the kind from their engine.
+    void write_HL_job_of_kind(JobKind kind, const std::string& script, int nodes, int ppn, const std::string& name,
+                              const std::string& tag, const std::string& marker);
+    void write_HL_job_array_of_kind(JobKind kind, const std::string& script, int nodes, int ppn,
+                                    const std::string& name, const std::string& tag, const std::string& marker,
+                                    int count, const std::vector<int>* indices);
+
     // Path of a kind's script: "<jobs dir>/<script>.<ext>" for the quantum-chemistry kinds, else "<script>.<ext>".
     std::string job_script_path(JobKind kind, const std::string& script) const;
     JobSettings job_settings() const;

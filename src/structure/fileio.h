@@ -53,6 +53,30 @@ public:
     void write_cif_mol_one(TextWriter& file, int start, int natoms, const int* atypes, const double* x_s,
                            const double shift[3], double divisor, int description) const;
 
+    // --- quantum-chemistry inputs: n atoms, element indices, Cartesian coordinates (3 per atom).
+    // The append text is written last, as stored; nodes (and for Q-Chem memory and processes) are
+    // not part of the text but kept so that every writer takes the resources of the job. ---
+    void write_gau_mol_com_HL(const std::string& path, int n, const int* atypes, const double* x,
+                              const std::string& title, const std::string& chk, const std::string& route, int memory,
+                              int nodes, int nprocs, const std::string& append) const;
+    // With `geom_from_chk` the geometry and guess come from the checkpoint: no atoms, no append text.
+    void write_gau_mol_com_RE(const std::string& path, int n, const int* atypes, const double* x,
+                              const std::string& title, const std::string& chk, const std::string& charge_mult,
+                              const std::string& route, int memory, int nodes, int nprocs, const std::string& append,
+                              bool geom_from_chk) const;
+    void write_orca_mol_inp_HL(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                               int nprocs, const std::string& method, const std::string& basis,
+                               const std::string& append) const;
+    void write_orca_mol_inp_RE(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                               int nprocs, const std::string& charge_mult, const std::string& method,
+                               const std::string& basis, const std::string& append) const;
+    void write_qchem_mol_inp_HL(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                                int nprocs, const std::string& method, const std::string& basis,
+                                const std::string& append) const;
+    void write_qchem_mol_inp_RE(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                                int nprocs, const std::string& charge_mult, const std::string& method,
+                                const std::string& basis, const std::string& append) const;
+
     // --- geometry ---
     // Lattice matrix of six cell parameters into `out`, also stored with its inverse.
     void convert_cell6_to_latt3x3(const double cell6[6], double out[3][3]);

@@ -6,11 +6,18 @@
 #include <vector>
 
 #include "settings/krymo_inp.h"
+#include "transport/jobsets/engines.h"
 
 namespace krymo {
 
 // A root molecule may hold at most NNEIMAX - 1 neighbours; the NNEIMAX-th stops the run.
 constexpr int NNEIMAX = 300;
+
+// Atoms of one quantum-chemistry calculation: element indices and Cartesian coordinates (3 per atom).
+struct QcGeometry {
+    std::vector<int> types;
+    std::vector<double> x;
+};
 
 class Transport : public KrymoInp {
 public:
@@ -68,8 +75,52 @@ public:
     void write_mol_bonds_files(bool flag);
     static void load_bonds_data(const std::string& path, std::vector<std::string>& lines);
 
+    // --- quantum-chemistry job sets (jobsets/) ---
+    // Every job set of engine `e` for this run: the unique writers where their flags say so.
+    void write_qc_job_sets(Engine e);
+    // Transfer-integral calculations of one kind, all or only the unique ones, with jobs and runner.
+    void write_HL_job_set(Engine e, HlKind kind, bool unique);
+    // Reorganization-energy calculations of all or the unique molecules, with jobs and runners.
+    void write_RE_job_set(Engine e, bool unique);
+    void format_RE_gaussian_job_string(std::string& out, int mol, const char* state, bool formchk) const;
+    void format_RE_orca_job_string(std::string& out, int mol, const char* state) const;
+    void format_RE_qchem_job_string(std::string& out, int mol, const char* state) const;
+    void write_RE_gaussian_lambda_4P_com(int mol, const std::string& state, const std::string& charge_mult);
+
+    void write_HL_gaussian_mol_one_gjf_and_job_uc();
+    void write_HL_gaussian_mol_one_gjf_and_job_uc_unique();
+    void write_HL_gaussian_mol_one_gjf_and_job_nei();
+    void write_HL_gaussian_mol_one_gjf_and_job_nei_unique();
+    void write_HL_gaussian_2mol_gjf_and_job();
+    void write_HL_gaussian_2mol_gif_and_job_unique();
+    void write_HL_orca_mol_one_inp_and_job_uc();
+    void write_HL_orca_mol_one_inp_and_job_uc_unique();
+    void write_HL_orca_mol_one_inp_and_job_nei();
+    void write_HL_orca_mol_one_inp_and_job_nei_unique();
+    void write_HL_orca_2mol_inp_and_job();
+    void write_HL_orca_2mol_inp_and_job_unique();
+    void write_HL_qchem_mol_one_inp_and_job_uc();
+    void write_HL_qchem_mol_one_inp_and_job_uc_unique();
+    void write_HL_qchem_mol_one_inp_and_job_nei();
+    void write_HL_qchem_mol_one_inp_and_job_nei_unique();
+    void write_HL_qchem_2mol_inp_and_job();
+    void write_HL_qchem_2mol_inp_and_job_unique();
+    void write_RE_gaussian_mol_gjf_and_job_separated();
+    void write_RE_gaussian_mol_gjf_and_job_unique_separated();
+    void write_RE_orca_mol_inp_and_job_seperated();
+    void write_RE_orca_mol_inp_and_job_unique_seperated();
+    void write_RE_qchem_mol_inp_and_job_seperated();
+    void write_RE_qchem_mol_inp_and_job_unique_seperated();
+
 protected:
     bool openmp_flag = true;
+
+    // --- workflow directories below the work directory ---
+    std::string hl_dir = "HL";
+    std::string re_dir = "RE";
+    std::string scr_dir = "scr";
+    std::string run_dir = "RUN";
+    std::string check_dir = "check";
     std::string trackdir = "track";
 
     // --- post-read state ---
@@ -109,6 +160,12 @@ protected:
     int total_pairs() const;
 
 private:
+    // Atoms of molecule `mol` (0-based) shifted by `cell` (null: none), appended to `g`.
+    void append_image(int mol, const int* cell, QcGeometry& g) const;
+    void write_HL_input(Engine e, const std::string& name, const std::string& title, const QcGeometry& g) const;
+    void write_RE_input(Engine e, int mol, const char* state, const char* charge_mult, bool geom_from_chk) const;
+    std::string RE_job_body(Engine e, int mol, const char* state) const;
+
     void compute_neighbor_list();
     void read_neighbor_list();
     void finish_neighbor_list();
