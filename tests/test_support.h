@@ -70,6 +70,14 @@ inline krymo::FatalError expect_fatal(const std::function<void()>& fn) {
     return krymo::FatalError("none", 0, -1, "", "");
 }
 
+// Every `from` in `s` replaced by `to`; `from` must occur when `required`.
+inline std::string replaced(std::string s, const std::string& from, const std::string& to, bool required = true) {
+    size_t p = s.find(from);
+    if (required) EXPECT_NE(p, std::string::npos) << "missing: " << from;
+    for (; p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
+    return s;
+}
+
 struct CommandResult {
     int status = -1;
     std::string output;  // standard output and standard error together

@@ -65,14 +65,6 @@ inline std::string write_kind(TestJobs& j, const std::string& k, const std::stri
     return read_file((jobs_dir ? "jobs/" : "") + script + "." + j.get_job_script_ext());
 }
 
-// Every `from` in `s` replaced by `to`; `from` must occur when `required`.
-inline std::string replaced(std::string s, const std::string& from, const std::string& to, bool required = true) {
-    size_t p = s.find(from);
-    if (required) EXPECT_NE(p, std::string::npos) << "missing: " << from;
-    for (; p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
-    return s;
-}
-
 inline std::string with_workdir(const std::string& text, const std::string& workdir) {
     return replaced(text, "@W@", workdir, false);
 }

@@ -28,6 +28,16 @@ public:
     using Transport::qc_basis; using Transport::qc_basis_re; using Transport::qc_exe; using Transport::RE_unique;
     using Transport::RE_use_neutral_chk; using Transport::reorg_outer_radii; using Transport::reorg_outer_type;
     using Transport::use_moo;
+    // Job sets
+    using Transport::HL_unique_mols; using Transport::HL_unique_nei_mol; using Transport::HL_unique_pair;
+    using Transport::HL_unique_uc_mol; using Transport::lat_site_energy; using Transport::mol_atypes;
+    using Transport::mol_x; using Transport::qc_inp_append; using Transport::RE_calc_lambda_4P;
+    using Transport::RE_unique_mols; using Transport::sched_job_array; using Transport::sched_type;
+
+    void use_scheduler(const std::string& name) {
+        sched_type = name;
+        parse_scheduling_type();
+    }
 
     // Cell from a, b, c, alpha, beta, gamma; right angles give exact zeros (no "-0.0000" in files).
     void set_cell(double a, double b, double c, double alpha = 90, double beta = 90, double gamma = 90) {

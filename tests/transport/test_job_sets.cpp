@@ -1,0 +1,281 @@
+// Quantum-chemistry job sets on a hand-made cell whose neighbour list and unique lists are known:
+// which inputs, job scripts and runner lines each engine writes, plain and unique, single jobs and
+// arrays; the geometry of monomers and pairs; the reorganization-energy states; and the failures.
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "golden.h"
+#include "transport/transport_fixture.h"
+
+using namespace krymo_test;
+using krymo::Engine;
+
+namespace {
+
+const char* const kEngineNames[] = {"gaussian", "orca", "qchem"};
+const Engine kEngines[] = {Engine::Gaussian, Engine::Orca, Engine::Qchem};
+
+// Three molecules in a 10 A cube: H2, a carbon atom, HF. Root 1 has three neighbours (global pairs
+// 1-3), root 2 two (pairs 4-5), root 3 none. Unique pairs 2 and 4; unique molecules 1 and 3.
+void small_cell(TestTransport& t) {
+    t.set_cell(10, 10, 10);
+    t.add_molecule({1, 1}, {0.1, 0.1, 0.1, 0.17, 0.1, 0.1}, true);
+    t.add_molecule({6}, {0.5, 0.5, 0.5}, true);
+    t.add_molecule({9, 1}, {0.8, 0.2, 0.3, 0.89, 0.2, 0.3}, true);
+    t.nnei = {3, 2, 0};
+    t.nei_mol_ids = {{1, 0, 2}, {0, 2}, {}};
+    t.nei_cindex = {{0, 0, 0, 1, 0, 0, -1, 0, 0}, {0, 0, 0, 0, 1, 0}, {}};
+    t.HL_unique_pairs = {2, 4};
+    t.HL_unique_mols = {1, 3};
+    t.RE_unique_mols = {1, 3};
+    t.qc_exe = "qcexe";
+}
+
+void set_unique(TestTransport& t, bool unique) {
+    t.HL_unique_uc_mol = t.HL_unique_nei_mol = t.HL_unique_pair = t.RE_unique = unique;
+}
+
+std::vector<std::string> list_dir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The files of the study, then every runner script, with the work directory written as @W@.
+std::string study_picture(const std::string& workdir) {
+    std::string s;
+    for (const char* d : {"HL", "RE", "jobs"}) {
+        s += std::string("==> ") + d + "/\n";
+        for (const std::string& f : list_dir(d)) s += f + "\n";
+    }
+    for (const std::string& f : list_dir("scr")) s += "==> scr/" + f + "\n" + read_file("scr/" + f);
+    return replaced(s, workdir, "@W@", false);
+}
+
+// The atom lines of a Gaussian input (between the charge line and the next empty line).
+std::string atom_block(const std::string& path) {
+    const std::string text = read_file(path);
+    const size_t start = text.find("0 1\n") + 4;
+    return text.substr(start, text.find("\n\n", start) + 1 - start);
+}
+
+}  // namespace
+
+TEST(JobSets, EachEngineWritesItsFilesAndRunnersPlainAndUniqueSingleAndArray) {
+    for (int e = 0; e < 3; ++e)
+        for (bool unique : {false, true})
+            for (bool array : {false, true}) {
+                const std::string name = krymo::format_string("jobsets/%s_%s_%s.txt", kEngineNames[e],
+                                                              unique ? "unique" : "plain", array ? "array" : "single");
+                SCOPED_TRACE(name);
+                ScopedStudyDir dir;
+                TestTransport t;
+                small_cell(t);
+                set_unique(t, unique);
+                t.sched_job_array = array;
+                t.write_qc_job_sets(kEngines[e]);
+                expect_golden(study_picture(t.get_workdir()), name);
+                // A root without neighbours has no array: a scheduler would refuse one without members.
+                EXPECT_FALSE(path_exists("jobs/job_2mol-3.pbs"));
+                EXPECT_FALSE(path_exists("jobs/job_nei_mol-3.pbs"));
+            }
+}
+
+TEST(JobSets, MonomerAndPairGeometryAndUniqueNumbering) {
+    ScopedStudyDir dir;
+    TestTransport t;
+    small_cell(t);
+    set_unique(t, false);
+    t.sched_job_array = false;
+    t.write_qc_job_sets(Engine::Gaussian);
+    // Pair 1-3: the root's atoms first, then HF shifted one cell along -a.
+    EXPECT_EQ(atom_block("HL/2mol-1-3.com"),
+              "H     1.0000    1.0000    1.0000\nH     1.7000    1.0000    1.0000\n"
+              "F    -2.0000    2.0000    3.0000\nH    -1.1000    2.0000    3.0000\n");
+    EXPECT_NE(read_file("HL/2mol-1-3.com").find("\n\n2mol-1-3\n\n"), std::string::npos);
+    EXPECT_EQ(atom_block("HL/nei_mol-2-2.com"), "F     8.0000   12.0000    3.0000\nH     8.9000   12.0000    3.0000\n");
+
+    ScopedStudyDir unique_dir;
+    set_unique(t, true);
+    t.write_qc_job_sets(Engine::Gaussian);
+    // Unique pairs carry their global number; the first entry of root 2 is pair 4.
+    EXPECT_EQ(atom_block("HL/nei_mol-2.com"), "H    11.0000    1.0000    1.0000\nH    11.7000    1.0000    1.0000\n");
+    EXPECT_EQ(atom_block("HL/2mol-4.com"), "C     5.0000    5.0000    5.0000\nH     1.0000    1.0000    1.0000\n"
+                                           "H     1.7000    1.0000    1.0000\n");
+    const std::string pair4 = read_file("HL/2mol-4.com");
+    EXPECT_EQ(pair4.substr(0, 15), "%chk=2mol-4.chk");
+    EXPECT_NE(pair4.find("\n\n2mol-2-1\n\n"), std::string::npos) << pair4;
+    EXPECT_NE(read_file("HL/nei_mol-4.com").find("\n\nnei_mol\n\n"), std::string::npos);
+}
+
+TEST(JobSets, SubmitCommandsAndEmptyUniqueLists) {
+    ScopedStudyDir dir;
+    TestTransport t;
+    small_cell(t);
+    set_unique(t, false);
+    t.sched_job_array = false;
+    t.use_scheduler("lsf");
+    t.write_HL_gaussian_mol_one_gjf_and_job_uc();
+    // "bsub < " keeps its blank: two blanks before the script.
+    EXPECT_NE(read_file("scr/mol_one_uc.py").find("os.system(\"bsub <  ../jobs/job_uc_mol-1.lsf\")\n\n"),
+              std::string::npos);
+
+    // No unique pair: no input and no job; the runner only changes directory and back.
+    t.HL_unique_pairs.clear();
+    t.use_scheduler("slurm");
+    for (bool array : {false, true}) {
+        ScopedStudyDir empty;
+        t.sched_job_array = array;
+        t.write_HL_orca_2mol_inp_and_job_unique();
+        EXPECT_EQ(read_file("scr/mol_two.py"),
+                  "#!/usr/bin/env python\nimport os\nimport glob\nimport shutil\n\ncwd = os.getcwd()\n"
+                  "os.chdir(\"HL\")\n\nos.chdir(cwd)\n\n");
+        EXPECT_TRUE(list_dir("HL").empty());
+        EXPECT_TRUE(list_dir("jobs").empty());
+    }
+}
+
+TEST(JobSets, OverlapMethodWritesOnlyEveryUnitCellMoleculeWithGaussian) {
+    for (int e = 0; e < 3; ++e) {
+        ScopedStudyDir dir;
+        TestTransport t;
+        small_cell(t);
+        set_unique(t, true);
+        t.use_moo = true;
+        t.set_job_moo_flag(true);
+        t.write_qc_job_sets(kEngines[e]);
+        const std::vector<std::string> runners = list_dir("scr");
+        if (kEngines[e] == Engine::Gaussian) {
+            EXPECT_EQ(runners, (std::vector<std::string>{"mol_RE_anion_cation.py", "mol_RE_lambda_4P.py",
+                                                         "mol_RE_neutral.py", "mol_one_uc.py"}));
+            EXPECT_EQ(list_dir("HL"), (std::vector<std::string>{"uc_mol-1.com", "uc_mol-2.com", "uc_mol-3.com"}));
+        } else {
+            EXPECT_EQ(runners.size(), 5u) << kEngineNames[e];
+        }
+    }
+}
+
+TEST(JobSets, ReorganizationStatesFollowTheCarrierAndTheOptions) {
+    struct Case {
+        const char* carrier;
+        bool four_point, neutral_chk, dielectric;
+        std::vector<std::string> re_files;
+    };
+    const Case cases[] = {
+        {"e", false, false, false, {"re-mol1-anion.com", "re-mol1-neutral.com", "re-mol3-anion.com", "re-mol3-neutral.com"}},
+        {"h", false, true, true, {"re-mol1-cation.com", "re-mol1-neutral.com", "re-mol3-cation.com", "re-mol3-neutral.com"}},
+        {"a", true, false, false,
+         {"re-mol1-anion.com", "re-mol1-anion_nC.com", "re-mol1-cation.com", "re-mol1-cation_nC.com",
+          "re-mol1-neutral.com", "re-mol1-neutral_eN.com", "re-mol1-neutral_hN.com", "re-mol3-anion.com",
+          "re-mol3-anion_nC.com", "re-mol3-cation.com", "re-mol3-cation_nC.com", "re-mol3-neutral.com",
+          "re-mol3-neutral_eN.com", "re-mol3-neutral_hN.com"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.carrier);
+        ScopedStudyDir dir;
+        TestTransport t;
+        small_cell(t);
+        t.carrier_letter = c.carrier[0];
+        t.RE_calc_lambda_4P = c.four_point;
+        t.RE_use_neutral_chk = c.neutral_chk;
+        t.reorg_outer_type = c.dielectric ? 3 : 0;
+        t.write_RE_gaussian_mol_gjf_and_job_unique_separated();
+        EXPECT_EQ(list_dir("RE"), c.re_files);
+        const std::string charged = read_file("scr/mol_RE_anion_cation.py");
+        EXPECT_EQ(charged.find("anion") != std::string::npos, c.carrier[0] != 'h');
+        EXPECT_EQ(charged.find("cation") != std::string::npos, c.carrier[0] != 'e');
+        // A charged state started from the neutral checkpoint has no coordinates of its own.
+        const std::string cation = read_file("RE/re-mol1-cation.com");
+        if (c.carrier[0] != 'e') EXPECT_EQ(cation.find("H     1.0000") == std::string::npos, c.neutral_chk);
+        EXPECT_EQ(path_exists("scr/mol_RE_lambda_4P.py"), c.four_point);
+        EXPECT_EQ(path_exists("scr/mol_RE_mps.py"), c.dielectric);
+        if (c.dielectric) {
+            // The multipoles of every state are gathered whatever the carrier.
+            const std::string mps = read_file("jobs/job_re-mps.pbs");
+            for (const char* log : {"re-mol1-cation.log", "re-mol1-anion.log", "re-mol3-neutral.log"})
+                EXPECT_NE(mps.find(log), std::string::npos) << log;
+        }
+        if (c.four_point) {
+            // One job per molecule runs the four single points, electron pair first.
+            const std::string job = read_file("jobs/job_re-mol3_lambda_4P.pbs");
+            size_t last = 0;
+            for (const char* s : {"re-mol3-neutral_eN.com", "re-mol3-anion_nC.com", "re-mol3-neutral_hN.com",
+                                  "re-mol3-cation_nC.com"}) {
+                const size_t at = job.find(s);
+                ASSERT_NE(at, std::string::npos) << s;
+                EXPECT_GT(at, last) << s;
+                last = at;
+            }
+            EXPECT_EQ(job.find("formchk"), std::string::npos);
+            expect_golden(read_file("RE/re-mol3-cation_nC.com"), "jobsets/re-mol3-cation_nC.com");
+        }
+    }
+}
+
+TEST(JobSets, ReorganizationJobScriptsOfEachEngine) {
+    for (int e = 0; e < 3; ++e) {
+        ScopedStudyDir dir;
+        TestTransport t;
+        small_cell(t);
+        t.write_RE_job_set(kEngines[e], false);
+        const char* job = kEngines[e] == Engine::Orca ? "jobs/job_re_mol2-cation.pbs" : "jobs/job_re-mol2-cation.pbs";
+        expect_golden(replaced(read_file(job), t.get_workdir(), "@W@"),
+                      std::string("jobsets/re_job_") + kEngineNames[e] + ".pbs");
+    }
+}
+
+TEST(JobSets, UnwritableRunnersAndInputsStopTheRun) {
+    ScopedStudyDir dir;
+    TestTransport t;
+    small_cell(t);
+    write_file("scr", "a file where the scripts directory belongs\n");
+    expect_stop([&] { t.write_HL_qchem_mol_one_inp_and_job_uc(); }, 1, "",
+                "Failed to open output file scr/mol_one_uc.py\n");
+    ASSERT_EQ(std::system("rm scr && mkdir -p scr/mol_RE_mps.py/keep"), 0);
+    t.reorg_outer_type = 3;
+    // The multipole runner reports on standard output.
+    expect_stop([&] { t.write_RE_gaussian_mol_gjf_and_job_separated(); }, 1,
+                "Failed to open output file scr/mol_RE_mps.py\n");
+    ASSERT_EQ(std::system("rm -rf HL"), 0);
+    write_file("HL", "a file where the inputs belong\n");
+    const krymo::FatalError e = expect_fatal([&] { t.write_HL_orca_2mol_inp_and_job(); });
+    EXPECT_EQ(e.unit, "fileio");
+    EXPECT_EQ(e.status, 255);
+    EXPECT_EQ(e.err_text, "Failed to open output file HL/2mol-1-1.inp\n");
+}
+
+TEST(JobSets, RunnersAreValidPythonAndJobScriptsValidShell) {
+    if (run_command("python3 -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    // Every engine, scheduler and mode in a folder of its own, checked together: the job scripts of a
+    // folder as one text by bash and by sh (a failing folder is then checked file by file), every runner
+    // by the Python compiler.
+    ScopedStudyDir top;
+    int n = 0;
+    for (int e = 0; e < 3; ++e)
+        for (const char* sched : {"pbs", "slurm", "lsf", "local"})
+            for (int mode = 0; mode < 4; ++mode) {
+                const std::string sub = krymo::format_string("%s-%s-%d", kEngineNames[e], sched, mode);
+                ASSERT_EQ(std::system(("mkdir " + sub).c_str()), 0);
+                ASSERT_EQ(chdir(sub.c_str()), 0);
+                TestTransport t;
+                small_cell(t);
+                t.use_scheduler(sched);
+                t.sched_job_array = mode & 1;
+                set_unique(t, mode & 2);
+                t.reorg_outer_type = 3;
+                t.write_qc_job_sets(kEngines[e]);
+                ASSERT_EQ(chdir(".."), 0);
+                ++n;
+            }
+    const CommandResult r = run_command(
+        "for d in */; do cat \"$d\"jobs/* > all.sh; if ! bash -n all.sh || ! sh -n all.sh; then "
+        "for f in \"$d\"jobs/*; do bash -n \"$f\" && sh -n \"$f\" || echo \"BAD $f\"; done; fi; done; "
+        "python3 -m py_compile */scr/*.py || echo BAD python; ls -d */scr/mol_two.py | wc -l");
+    EXPECT_EQ(r.output, krymo::format_string("%d\n", n));
+}
