@@ -58,6 +58,13 @@ TEST(PrepareBinary, ExampleStudyRunsAndEchoesTheCrystalLattice) {
     EXPECT_NE(echo.find("  vector_c        =    -4.738"), std::string::npos) << echo;
     EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
     EXPECT_TRUE(krymo_test::path_exists("data/unitcell.cif"));
+    // The quantum-chemistry work of the study: Gaussian on Slurm, arrays, unique molecules and pairs.
+    for (const char* f : {"HL/uc_mol-1.com", "HL/2mol-1.com", "HL/nei_mol-1.com", "RE/re-mol1-neutral.com",
+                          "jobs/job_uc_mol.slurm", "jobs/job_2mol.slurm", "jobs/job_re-mol1-anion.slurm",
+                          "scr/mol_one_uc.py", "scr/mol_one_nei.py", "scr/mol_two.py", "scr/mol_RE_neutral.py",
+                          "scr/mol_RE_anion_cation.py", "scr/mol_RE_lambda_4P.py"})
+        EXPECT_TRUE(krymo_test::path_exists(f)) << f;
+    EXPECT_NE(krymo_test::read_file("HL/uc_mol-1.com").find("#P b3lyp 6-31G(d) IOp(3/33=1,5/33=2)"), std::string::npos);
 }
 
 TEST(PrepareBinary, UnsupportedEngineStopsAfterTheStructureFiles) {
@@ -72,6 +79,8 @@ TEST(PrepareBinary, UnsupportedEngineStopsAfterTheStructureFiles) {
     EXPECT_NE(r.output.find("Only Gaussian, ORCA, Q-Chem computing engines are supported!\n"), std::string::npos);
     EXPECT_TRUE(krymo_test::path_exists("data/config.inp"));
     EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
+    EXPECT_FALSE(krymo_test::path_exists("HL"));
+    EXPECT_FALSE(krymo_test::path_exists("scr"));
 }
 
 TEST(PrepareBinary, DeletedWorkingDirectoryIsReportedNotWrittenAsRootPaths) {
