@@ -5,12 +5,15 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <dirent.h>
 
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 #include "util/fatal.h"
 
@@ -58,6 +61,18 @@ public:
 private:
     std::string path_, old_;
 };
+
+// Names in a directory (without the dot entries), sorted; empty when it does not exist.
+inline std::vector<std::string> list_dir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // Runs fn, which must stop with a FatalError; returns it for further checks.
 inline krymo::FatalError expect_fatal(const std::function<void()>& fn) {

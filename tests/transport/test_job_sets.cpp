@@ -1,10 +1,6 @@
 // Quantum-chemistry job sets on a hand-made cell whose neighbour list and unique lists are known:
 // which inputs, job scripts and runner lines each engine writes, plain and unique, single jobs and
 // arrays; the geometry of monomers and pairs; the reorganization-energy states; and the failures.
-#include <dirent.h>
-
-#include <algorithm>
-
 #include "golden.h"
 #include "transport/transport_fixture.h"
 
@@ -34,17 +30,6 @@ void small_cell(TestTransport& t) {
 
 void set_unique(TestTransport& t, bool unique) {
     t.HL_unique_uc_mol = t.HL_unique_nei_mol = t.HL_unique_pair = t.RE_unique = unique;
-}
-
-std::vector<std::string> list_dir(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // The files of the study, then every runner script, with the work directory written as @W@.

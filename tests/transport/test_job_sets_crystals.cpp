@@ -1,8 +1,6 @@
 // Job sets of real crystals: every calculation the neighbour and unique lists call for has its input,
 // pairs are the root followed by the listed image, the unique inputs equal the plain ones they stand
 // for, and the runners mark and submit exactly the jobs that exist, with the markers the jobs remove.
-#include <dirent.h>
-
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -24,13 +22,8 @@ const char* const kCrystals[] = {"benzene", "naphthalene", "quinacridone_beta", 
                                  "paracetamol_form1", "androstenetrione_diester_zprime2", "iodo_tamoxifen_analogue"};
 
 std::set<std::string> files_in(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.insert(e->d_name);
-        closedir(d);
-    }
-    return names;
+    const std::vector<std::string> names = list_dir(dir);
+    return {names.begin(), names.end()};
 }
 
 struct Atom {
