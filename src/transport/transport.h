@@ -112,6 +112,20 @@ public:
     void write_RE_qchem_mol_inp_and_job_seperated();
     void write_RE_qchem_mol_inp_and_job_unique_seperated();
 
+    // --- workflow tree and gather scripts (workflow/tree.cpp, workflow/gather_scripts.cpp) ---
+
+
+    // --- workflow: output checker scripts (workflow/checker_scripts.cpp) ---
+
+
+    // --- workflow: normal-mode preparation (workflow/evc_scripts.cpp) ---
+
+
+    // --- workflow: mobility run scripts (workflow/mobility_scripts.cpp) ---
+
+
+    // --- end of workflow ---
+
 protected:
     bool openmp_flag = true;
 
@@ -125,6 +139,9 @@ protected:
 
     // --- post-read state ---
     char carrier_letter = 'a';  // lower-cased first character of chargetype
+    // Electron work for 'e' and 'a', hole work for 'h' and 'a'; electrons always come first.
+    bool electron_work() const { return carrier_letter == 'e' || carrier_letter == 'a'; }
+    bool hole_work() const { return carrier_letter == 'h' || carrier_letter == 'a'; }
     bool com_ready = false;     // mol_mass, mol_com_s, mol_com filled
     bool homo_ready = false;
     std::vector<int> homo_index;  // 1-based HOMO number per unit-cell molecule

@@ -147,8 +147,7 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
     } else {
         for (int m = 1; m <= nmols_uc; ++m) mols.push_back(m);
     }
-    const bool electron = carrier_letter == 'e' || carrier_letter == 'a';
-    const bool hole = carrier_letter == 'h' || carrier_letter == 'a';
+    const bool electron = electron_work(), hole = hole_work();
     const bool four_point = E.re_extras && RE_calc_lambda_4P;
 
     for (int m : mols) {
