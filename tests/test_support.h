@@ -98,6 +98,9 @@ struct CommandResult {
     std::string output;  // standard output and standard error together
 };
 
+// The Python interpreter for generated scripts: the system one when present (fast to start).
+inline std::string python3() { return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3"; }
+
 // Runs a shell command and returns its exit status and combined output.
 inline CommandResult run_command(const std::string& cmd) {
     CommandResult r;

@@ -13,6 +13,9 @@ namespace krymo {
 // A root molecule may hold at most NNEIMAX - 1 neighbours; the NNEIMAX-th stops the run.
 constexpr int NNEIMAX = 300;
 
+// The lumping scripts that merge per-molecule results into one file per carrier.
+enum class LumpKind { NormalModes = 0, InternalEnergy, OuterLambda, LambdaEvc };
+
 // Atoms of one quantum-chemistry calculation: element indices and Cartesian coordinates (3 per atom).
 struct QcGeometry {
     std::vector<int> types;
@@ -113,7 +116,27 @@ public:
     void write_RE_qchem_mol_inp_and_job_unique_seperated();
 
     // --- workflow tree and gather scripts (workflow/tree.cpp, workflow/gather_scripts.cpp) ---
-
+    // Molecules whose reorganization jobs run (the representatives with the unique flag), and the
+    // molecule whose results stand for molecule m (1-based).
+    std::vector<int> RE_molecules() const;
+    int RE_representative(int m) const;
+    // Extension of the quantum-chemistry outputs the gather tools read: "log", "out", or empty.
+    const char* qc_output_ext() const;
+    // Root molecule (0-based) owning the flattened neighbour entry `key`.
+    int neighbor_map_key_1d_to_uc_id(int key) const;
+    void write_trans_int_files();
+    void write_get_transint_py();
+    // get_site_ener.py, SE_einternal_files.dat, get_RE_int_ener.py, get_RE_outer_ener.py with their jobs.
+    void write_site_energy_scripts();
+    void write_copy_neutral_chk_files_py();
+    void write_copy_RE_lambda_4P_files_py();
+    void write_RE_lambda_4P_list(bool hole);
+    void write_get_RE_lambda_4P_py();
+    void write_lumping_script(LumpKind kind);
+    void write_merge_evc_NM_output_py();
+    void write_merge_RE_int_ener_output_py();
+    void write_merge_RE_outer_lambda_output_py();
+    void write_get_RE_lambda_evc_py();
 
     // --- workflow: output checker scripts (workflow/checker_scripts.cpp) ---
 
@@ -182,6 +205,7 @@ private:
     void write_HL_input(Engine e, const std::string& name, const std::string& title, const QcGeometry& g) const;
     void write_RE_input(Engine e, int mol, const char* state, const char* charge_mult, bool geom_from_chk) const;
     std::string RE_job_body(Engine e, int mol, const char* state) const;
+    void write_chk_copy_script(bool four_point);
 
     void compute_neighbor_list();
     void read_neighbor_list();
