@@ -112,4 +112,14 @@ inline CommandResult run_command(const std::string& cmd) {
     return r;
 }
 
+// The python3 interpreter itself, found once: version-manager shims cost a second per start.
+inline const std::string& python3_exe() {
+    static const std::string exe = [] {
+        std::string out = run_command("python3 -c 'import sys; print(sys.executable)'").output;
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+        return out.empty() || out.find('\n') != std::string::npos ? std::string("python3") : out;
+    }();
+    return exe;
+}
+
 }  // namespace krymo_test
