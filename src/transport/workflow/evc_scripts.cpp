@@ -3,6 +3,8 @@
 // submits one job per work directory, and the gather script that turns each job's result into the
 // per-molecule pieces the lumping scripts merge in data_dir. The plain and unique forms differ only
 // in the molecules they visit and in a few lines that existing studies know.
+#include <iterator>
+
 #include "transport/script_file.h"
 #include "transport/transport.h"
 #include "util/files.h"
@@ -58,8 +60,7 @@ const char* const exp_re_py_head[] = {
     "",
 };
 
-// The last two fields of the first "Total reorganization energy" line (cm-1), in meV, and their sum;
-// all stay 0 when the projection wrote no such line.
+// The last two fields of the first "Total reorganization energy" line (cm-1), in meV, and their sum.
 const char* const exp_re_py_read_lambda_elec[] = {
     "e_lam1 = 0",
     "e_lam2 = 0",
@@ -94,9 +95,16 @@ const char* const exp_re_py_read_lambda_hole[] = {
     "",
 };
 
-constexpr int kReadLambdaLines = sizeof exp_re_py_read_lambda_elec / sizeof exp_re_py_read_lambda_elec[0];
-static_assert(kReadLambdaLines == sizeof exp_re_py_read_lambda_hole / sizeof exp_re_py_read_lambda_hole[0],
-              "both carriers read the same way");
+// A projection whose output lacks the summary line did not finish: stop before its zeros are taken
+// for a reorganization energy (a zero energy would pass silently into every hopping rate).
+const char* const exp_re_py_require_lambda[] = {
+    "if not [line for line in lines if lamda_line in line]:",
+    "    sys.exit(\"No '%s' line in %s\" % (lamda_line, os.path.join(os.getcwd(), \"evc.cart.dat\")))",
+    "",
+};
+
+constexpr int kReadLambdaLines = std::size(exp_re_py_read_lambda_elec);
+static_assert(kReadLambdaLines == std::size(exp_re_py_read_lambda_hole), "both carriers read the same way");
 
 struct EvcCarrier {
     const char* dir;    // work directory and the block name of the combined lambda.dat
@@ -241,12 +249,13 @@ void Transport::write_get_re_py_file_of(const char* name, const std::vector<int>
     const char* data = data_dir.c_str();
 
     ScriptFile out(scr_dir + "/" + name);
-    out.lines(exp_re_py_head, sizeof exp_re_py_head / sizeof exp_re_py_head[0]);
+    out.lines(exp_re_py_head, std::size(exp_re_py_head));
     for (int m : mols) {
         out.printf("sys.stdout.write(\"  Treating mol%d...\\n\")\nos.chdir(cwd2)\nos.chdir(\"mol%d\")\n", m, m);
         for (const EvcCarrier* c : carriers) {
             out.printf("os.chdir(\"%s\")\n", c->dir);
             out.lines(c->read_lambda, kReadLambdaLines);
+            out.lines(exp_re_py_require_lambda, std::size(exp_re_py_require_lambda));
             out.write("with open(\"lambda.dat\", \"w\") as n:\n");
             out.write(lambda_value_line(*c));
             out.write("    n.write(\"# reorganization energies: lam lam1 lam2 [meV]\\n\")\n\n");

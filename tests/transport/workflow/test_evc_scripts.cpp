@@ -129,7 +129,8 @@ TEST(EvcStage, ScriptsJobsAndWorkTreePerEngineCarrierAndMolecules) {
 }
 
 // prepare_RE.py, run_RE.py and get_RE.py in the order of a study, local jobs calling stub tools that
-// write evc.cart.dat (energies in cm-1) and NM.dat in their work directory.
+// write evc.cart.dat (energies in cm-1) and NM.dat in their work directory. A projection output
+// without its summary line stops the gather instead of passing on zero energies.
 TEST(EvcStage, LocalRunFromCopiedOutputsToDataPieces) {
     for (bool unique : {false, true}) {
         SCOPED_TRACE(unique);
@@ -150,7 +151,7 @@ TEST(EvcStage, LocalRunFromCopiedOutputsToDataPieces) {
              "  */mol1/elec) echo \" Total reorganization energy (cm-1):   100.0   200.0\" > evc.cart.dat ;;\n"
              "  */mol1/hole) printf 'header\\n Total reorganization energy  1.0  2.0  50.0  25.0\\n"
              " Total reorganization energy  9 9\\n' > evc.cart.dat ;;\n"
-             "  *) echo \"no summary\" > evc.cart.dat ;;\n"
+             "  *) echo \" Total reorganization energy 0 0\" > evc.cart.dat ;;\n"
              "esac\n");
         stub("qcpost_modes.exe", "echo \"modes $* in $(pwd)\" >> " + w + "/calls.txt\necho \"modes of $(pwd)\" > $2\n");
         const std::string env = "PATH=" + w + "/bin:$PATH ";
@@ -183,6 +184,13 @@ TEST(EvcStage, LocalRunFromCopiedOutputsToDataPieces) {
         EXPECT_EQ(read_file("evc/mol3_NM-e.dat"), "modes of " + w + "/evc/mol3/elec\n");
         EXPECT_EQ(path_exists("data/NM2-e.dat"), !unique);
         EXPECT_EQ(path_exists("data/mol4_lambda-h.dat"), !unique);
+
+        write_file("evc/mol3/hole/evc.cart.dat", "projection stopped\n");
+        const CommandResult r = run_command(python3_exe() + " scr/get_RE.py");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.output.find("No 'Total reorganization energy' line in " + w + "/evc/mol3/hole/evc.cart.dat\n"),
+                  std::string::npos) << r.output;
+        EXPECT_EQ(read_file("data/mol3_lambda-h.dat"), kZero + note);
     }
 }
 
