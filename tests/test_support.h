@@ -98,9 +98,6 @@ struct CommandResult {
     std::string output;  // standard output and standard error together
 };
 
-// The Python interpreter for generated scripts: the system one when present (fast to start).
-inline std::string python3() { return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3"; }
-
 // Runs a shell command and returns its exit status and combined output.
 inline CommandResult run_command(const std::string& cmd) {
     CommandResult r;
@@ -113,6 +110,16 @@ inline CommandResult run_command(const std::string& cmd) {
     int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+// The python3 interpreter itself, found once: version-manager shims cost a second per start.
+inline const std::string& python3_exe() {
+    static const std::string exe = [] {
+        std::string out = run_command("python3 -c 'import sys; print(sys.executable)'").output;
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+        return out.empty() || out.find('\n') != std::string::npos ? std::string("python3") : out;
+    }();
+    return exe;
 }
 
 }  // namespace krymo_test

@@ -139,10 +139,28 @@ public:
     void write_get_RE_lambda_evc_py();
 
     // --- workflow: output checker scripts (workflow/checker_scripts.cpp) ---
-
+    // Fixed scripts in the scripts directory: the job scripts skip a run whose output already shows a
+    // normal end, and Q-Chem's ".FChk" files are renamed to the ".fchk" the later tools read.
+    void write_gaussian_log_check_py_file();
+    void write_orca_out_check_py_file();
+    void write_qchem_out_check_py_file();
+    void write_qchem_fchk_ext_lowercase_py_file();
 
     // --- workflow: normal-mode preparation (workflow/evc_scripts.cpp) ---
-
+    // The named writers visit every molecule (plain) or the representatives of RE_unique_mols (unique).
+    void write_evc_inp_files();
+    void write_evc_inp_files_unique();
+    // `name` (prepare_RE.py) and run_RE.py in the scripts directory, the work tree evc/mol<m>/<carrier>
+    // and one normal-mode job script in each work directory.
+    void write_prepare_evc_files(const char* name);
+    void write_prepare_evc_files_unique(const char* name);
+    // `name` (get_RE.py): reorganization energies and normal modes of each work directory, copied to data_dir.
+    void write_get_re_py_file(const char* name);
+    void write_get_re_py_file_unique(const char* name);
+    // The writers behind the named ones: 1-based molecule numbers, in the order visited.
+    void write_evc_inp_files_of(const std::vector<int>& mols);
+    void write_prepare_evc_files_of(const char* name, const std::vector<int>& mols, bool unique);
+    void write_get_re_py_file_of(const char* name, const std::vector<int>& mols);
 
     // --- workflow: mobility run scripts (workflow/mobility_scripts.cpp) ---
 

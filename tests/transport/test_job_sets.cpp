@@ -236,7 +236,7 @@ TEST(JobSets, UnwritableRunnersAndInputsStopTheRun) {
 }
 
 TEST(JobSets, RunnersAreValidPythonAndJobScriptsValidShell) {
-    if (run_command(python3() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
     // Every engine, scheduler and mode in a folder of its own, checked together: the job scripts of a
     // folder as one text by bash and by sh (a failing folder is then checked file by file), every runner
     // by the Python compiler.
@@ -261,6 +261,6 @@ TEST(JobSets, RunnersAreValidPythonAndJobScriptsValidShell) {
     const CommandResult r = run_command(
         "for d in */; do cat \"$d\"jobs/* > all.sh; if ! bash -n all.sh || ! sh -n all.sh; then "
         "for f in \"$d\"jobs/*; do bash -n \"$f\" && sh -n \"$f\" || echo \"BAD $f\"; done; fi; done; " +
-        python3() + " -m py_compile */scr/*.py || echo BAD python; ls -d */scr/mol_two.py | wc -l");
+        python3_exe() + " -m py_compile */scr/*.py || echo BAD python; ls -d */scr/mol_two.py | wc -l");
     EXPECT_EQ(r.output, krymo::format_string("%d\n", n));
 }

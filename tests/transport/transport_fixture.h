@@ -33,8 +33,9 @@ public:
     using Transport::HL_unique_uc_mol; using Transport::lat_site_energy; using Transport::mol_atypes;
     using Transport::mol_x; using Transport::qc_inp_append; using Transport::RE_calc_lambda_4P;
     using Transport::RE_unique_mols; using Transport::sched_job_array; using Transport::sched_type;
-    // Gather scripts
-    using Transport::RE_uc_mol_index; using Transport::qc_ppn;
+    // Workflow
+    using Transport::data_dir; using Transport::eckart_mirror; using Transport::qc_ppn; using Transport::re_dir;
+    using Transport::RE_uc_mol_index; using Transport::scr_dir; using Transport::use_evc_dint;
 
     void use_scheduler(const std::string& name) {
         sched_type = name;

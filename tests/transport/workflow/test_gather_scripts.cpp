@@ -118,7 +118,7 @@ TEST(GatherScripts, OuterSphereAndCarrierOptionsChooseTheirLines) {
 }
 
 TEST(GatherScripts, LumpingScriptsMergeThePiecesWhenRun) {
-    if (run_command(python3() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
     for (bool unique : {false, true}) {
         SCOPED_TRACE(unique ? "unique" : "plain");
         ScopedStudyDir dir;
@@ -136,7 +136,7 @@ TEST(GatherScripts, LumpingScriptsMergeThePiecesWhenRun) {
                 write_file(krymo::format_string("data/mol%d_lambda-%s.dat", m, c), krymo::format_string("%d.5 1 2\n# x\n", m));
             }
         const CommandResult r = run_command("for s in merge_evc_NM_output get_RE_lambda_evc merge_RE_int_ener_output "
-                                            "merge_RE_outer_lambda_output; do " + python3() + " scr/$s.py || echo FAIL $s; done");
+                                            "merge_RE_outer_lambda_output; do " + python3_exe() + " scr/$s.py || echo FAIL $s; done");
         const std::string nm = unique ? "4\nnm 1 e\nmode\nnm 1 e\nmode\nnm 3 e\nmode\nnm 3 e\nmode\n"
                                       : "4\nnm 1 e\nmode\nnm 2 e\nmode\nnm 3 e\nmode\nnm 4 e\nmode\n";
         EXPECT_EQ(read_file("data/NM-e.dat"), nm);

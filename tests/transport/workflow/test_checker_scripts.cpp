@@ -1,0 +1,105 @@
+// The output checkers and the Q-Chem checkpoint renamer: their exact text, and what they do when
+// python3 runs them on sample outputs.
+#include <sys/stat.h>
+
+#include "golden.h"
+#include "transport/transport_fixture.h"
+
+using namespace krymo_test;
+
+namespace {
+
+// All four scripts in scr/ of the current directory.
+void write_all(TestTransport& t) {
+    mkdir("scr", 0750);
+    t.write_gaussian_log_check_py_file();
+    t.write_orca_out_check_py_file();
+    t.write_qchem_out_check_py_file();
+    t.write_qchem_fchk_ext_lowercase_py_file();
+}
+
+struct CheckCase {
+    const char* script;
+    std::string output;  // text of the checked file
+    bool exists;
+    bool with_argument;
+    int status;
+};
+
+const char kGaussianEnd[] = " Normal termination of Gaussian 09 at Mon Jan  1 10:00:00 2024.\n";
+
+}  // namespace
+
+TEST(CheckerScripts, TextAsWrittenAndValidPython) {
+    ScopedStudyDir dir;
+    TestTransport t;
+    write_all(t);
+    EXPECT_EQ(list_dir("scr"), (std::vector<std::string>{"gaussian_log_check.py", "orca_out_check.py",
+                                                         "qchem_fchk_ext_lowercase.py", "qchem_out_check.py"}));
+    for (const std::string& f : list_dir("scr")) expect_golden(read_file("scr/" + f), "workflow/checkers/" + f);
+    const CommandResult r = run_command(python3_exe() + " -m py_compile scr/*.py && ls scr/__pycache__ | wc -l");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output, "4\n");
+}
+
+TEST(CheckerScripts, ExitStatusOnSampleOutputs) {
+    ScopedStudyDir dir;
+    TestTransport t;
+    write_all(t);
+    const std::string gaussian_ok = std::string(" Entering Link 1\n SCF Done\n") + kGaussianEnd;
+    const CheckCase cases[] = {
+        {"gaussian_log_check.py", gaussian_ok, true, true, 0},
+        // Without a final line end the last line still counts.
+        {"gaussian_log_check.py", " Normal termination of Gaussian 16", true, true, 0},
+        // A later link started after the first normal end and did not finish.
+        {"gaussian_log_check.py", gaussian_ok + " Entering Link 1\n", true, true, 1},
+        // The text must start with its blank, as Gaussian prints it.
+        {"gaussian_log_check.py", "Normal termination of Gaussian 09\n", true, true, 1},
+        {"gaussian_log_check.py", "", false, true, 1},
+        {"gaussian_log_check.py", gaussian_ok, true, false, 1},
+        {"orca_out_check.py", "  ****ORCA TERMINATED NORMALLY****\nTOTAL RUN TIME: 0 days\n", true, true, 0},
+        {"orca_out_check.py", "ORCA finished by error termination\n", true, true, 1},
+        {"orca_out_check.py", "", false, true, 1},
+        {"orca_out_check.py", "ORCA TERMINATED NORMALLY\n", true, false, 1},
+        {"qchem_out_check.py", " *  Thank you very much for using Q-Chem.  Have a nice day.  *\n\nTotal job time\n", true,
+         true, 0},
+        {"qchem_out_check.py", "Q-Chem fatal error occurred\n", true, true, 1},
+        {"qchem_out_check.py", "", false, true, 1},
+        {"qchem_out_check.py", "Have a nice day.\n", true, false, 1},
+    };
+    int n = 0;
+    for (const CheckCase& c : cases) {
+        const std::string out = "out" + std::to_string(++n);
+        SCOPED_TRACE(std::string(c.script) + " on " + (c.exists ? c.output : "<missing>"));
+        if (c.exists) write_file(out, c.output);
+        const CommandResult r = run_command(python3_exe() + " scr/" + c.script + (c.with_argument ? " " + out : ""));
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.output, "");  // the job scripts print their own messages
+    }
+    // An empty log has no last line: the script fails, which the job scripts also take as "not done".
+    write_file("empty.log", "");
+    EXPECT_NE(run_command(python3_exe() + " scr/gaussian_log_check.py empty.log").status, 0);
+}
+
+TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnly) {
+    ScopedStudyDir dir;
+    TestTransport t;
+    write_all(t);
+    mkdir("RE", 0750);
+    write_file("RE/a.FChk", "new a\n");
+    write_file("RE/a.fchk", "old a\n");
+    write_file("RE/b.fchk", "b\n");
+    write_file("RE/c.out", "c\n");
+    const CommandResult r = run_command(python3_exe() + " scr/qchem_fchk_ext_lowercase.py RE");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(list_dir("RE"), (std::vector<std::string>{"a.fchk", "b.fchk", "c.out"}));
+    EXPECT_EQ(read_file("RE/a.fchk"), "new a\n");
+    EXPECT_EQ(read_file("RE/b.fchk"), "b\n");
+}
+
+TEST(CheckerScripts, UnwritableFileStopsTheRun) {
+    ScopedStudyDir dir;
+    TestTransport t;  // no scr/ directory
+    expect_stop([&] { t.write_gaussian_log_check_py_file(); }, 255, "",
+                "Failed to open output file scr/gaussian_log_check.py\n");
+}
