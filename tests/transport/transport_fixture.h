@@ -33,6 +33,14 @@ public:
     using Transport::HL_unique_uc_mol; using Transport::lat_site_energy; using Transport::mol_atypes;
     using Transport::mol_x; using Transport::qc_inp_append; using Transport::RE_calc_lambda_4P;
     using Transport::RE_unique_mols; using Transport::sched_job_array; using Transport::sched_type;
+    // Mobility run scripts
+    using Transport::crystal_file; using Transport::delta_temp; using Transport::do_transport_get_mob_MC;
+    using Transport::do_transport_get_mob_MC_temp; using Transport::do_transport_get_mob_ME;
+    using Transport::do_transport_get_mob_ME_temp; using Transport::do_transport_run_MC;
+    using Transport::do_transport_run_MC_temp; using Transport::do_transport_run_ME;
+    using Transport::do_transport_run_ME_temp; using Transport::end_temp; using Transport::HOMOLUMO_dynamic_disorder;
+    using Transport::mol_files; using Transport::nsimu; using Transport::ratetype; using Transport::read_neighbor_dat;
+    using Transport::start_temp; using Transport::V_dynamic_disorder;
 
     void use_scheduler(const std::string& name) {
         sched_type = name;
