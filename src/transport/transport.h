@@ -123,8 +123,9 @@ public:
 
     // --- workflow: mobility run scripts (workflow/mobility_scripts.cpp) ---
     // The MC and ME run directories that the eight mobility switches ask for, single and temperature
-    // scan, each with its scripts and job scripts (steps 16 and 17 of the workflow tree).
-    void write_mobility_dirs();
+    // scan, each with its scripts and job scripts (steps 16 and 17 of the workflow tree). `verbose`
+    // prints the progress lines "Writting MC files..." and "Writting ME files..." before each stage.
+    void write_mobility_dirs(bool verbose = false);
     // One carrier (0 electron, 1 hole) of an MC run below `dir`; `root` leads from the carrier
     // directory back to the work directory; a non-zero `temp_flag` adds "temp.inp" with `temp`.
     void write_run_scripts_MC(const char* dir, const char* root, int carrier, int temp_flag, double temp);

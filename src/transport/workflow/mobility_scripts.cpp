@@ -5,6 +5,7 @@
 // The three kinds of run directory share one writer; the table below holds what they differ in.
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 #include "transport/script_file.h"
 #include "transport/transport.h"
@@ -103,7 +104,7 @@ int Transport::scan_temperature_count() const {
 
 void Transport::write_mobility_run(const MobilityRun& run, const char* dir, const char* root, int carrier,
                                    int temp_flag, double temp) {
-    const CarrierFiles& c = kCarriers[carrier];
+    const CarrierFiles& c = kCarriers[carrier == 0 ? 0 : 1];
     const int ppn = qc_ppn;
     create_directory(dir);
     const std::string here = run.carrier_level ? format_string("%s/%s", dir, c.dir) : std::string(dir);
@@ -230,11 +231,12 @@ void Transport::write_get_mob_py_ME_TD(const char* dir) {
     py.finish();
 }
 
-void Transport::write_mobility_dirs() {
+void Transport::write_mobility_dirs(bool verbose) {
     const char* rate = ratetype.c_str();
     const bool carriers[2] = {electron_work(), hole_work()};
     const int ntemp = scan_temperature_count();
 
+    if (verbose) std::printf("Writting MC files...\n");
     if (do_transport_run_MC != 0 || do_transport_get_mob_MC != 0) {
         const std::string dir = format_string("MC-%s", rate);
         create_directory(dir);
@@ -252,6 +254,7 @@ void Transport::write_mobility_dirs() {
                 if (carriers[c]) write_run_scripts_MC(dir.c_str(), "../../..", c, 1, t);
         }
     }
+    if (verbose) std::printf("Writting ME files...\n");
     if (do_transport_run_ME != 0 || do_transport_get_mob_ME != 0) {
         const std::string dir = format_string("ME-%s", rate);
         create_directory(dir);
