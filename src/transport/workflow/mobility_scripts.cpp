@@ -46,9 +46,9 @@ const char* const kPrepareHead[] = {
 };
 
 enum class Marker {
-    RunDir,           // "<dir>_<carrier dir>", slashes turned into underscores
-    Charge,           // "me_<letter>"
-    ChargeAndTemp,    // "me_td_<letter>_<temperature>_td"
+    RunDir,         // "<dir>_<carrier dir>", slashes turned into underscores
+    Charge,         // "me_<letter>"
+    ChargeAndTemp,  // "me_td_<letter>_<temperature>_td"
 };
 
 using JobWriter = void (Jobscript::*)(const std::string&, int, int, const std::string&, const std::string&,
@@ -57,35 +57,40 @@ using JobWriter = void (Jobscript::*)(const std::string&, int, int, const std::s
 }  // namespace
 
 struct Transport::MobilityRun {
-    const char* prepare;       // prepare script name
-    const char* glob_import;   // import line of the dynamic-disorder glob
-    bool carrier_level;        // files in "<dir>/elec" or "<dir>/hole"; else in dir itself
-    bool outer_and_neighbor;   // copies the outer-sphere energies and neighbor.dat
-    bool temp_file;            // writes "temp.inp" when asked
-    const char* batch;         // batch script name
+    const char* prepare;      // prepare script name
+    const char* glob_import;  // import line of the dynamic-disorder glob
+    bool carrier_level;       // files in "<dir>/elec" or "<dir>/hole"; else in dir itself
+    bool outer_and_neighbor;  // copies the outer-sphere energies and neighbor.dat
+    bool temp_file;           // writes "temp.inp" when asked
+    const char* batch;        // batch script name
     const OutputFailure* batch_failure;
-    const char* job_script;    // job script stem, beside the batch script
-    const char* job_name;      // null: the carrier directory name
+    const char* job_script;  // job script stem, beside the batch script
+    const char* job_name;    // null: the carrier directory name
     const char* serial_tool;
     const char* parallel_tool;  // chosen when OpenMP is on
     bool simulation_range;      // the simulator is told which simulations to run
     Marker marker;
     JobWriter write_job;
-    bool mobility_script;      // an MC run evaluates its own mobility
+    bool mobility_script;  // an MC run evaluates its own mobility
 };
 
 namespace {
 
-const Transport::MobilityRun kMC = {
-    "prepare-mc.py", "import glob\n", true, true, true, "run_mc_batch.py", &kWorkflowScriptFailure, "run_mc",
-    nullptr, "hopsim_mc.exe", "hopsim_mc_par.exe", true, Marker::RunDir,
-    &Jobscript::write_MC_job, true};
-const Transport::MobilityRun kME = {
-    "prepare-me.py", "import glob\n", true, false, false, "run_me_batch.py", &kMeBatchFailure, "run_me",
-    nullptr, "hopsim_master.exe", "hopsim_master.exe", false, Marker::Charge, &Jobscript::write_ME_job, false};
-const Transport::MobilityRun kMETD = {
-    "prepare-me.py", "import glob\n\n", false, false, true, "run_me_batch.py", &kWorkflowScriptFailure, "run_me",
-    "td", "hopsim_master.exe", "hopsim_master.exe", false, Marker::ChargeAndTemp, &Jobscript::write_ME_job, false};
+// Rows: prepare script, glob import, carrier level, outer and neighbour copies, temperature file;
+// batch script, its failure report, job script, job name; tools and range; marker; job writer;
+// mobility script. The ME scan keeps an empty line after its glob import.
+const Transport::MobilityRun kMC = {"prepare-mc.py", "import glob\n", true, true, true,
+                                    "run_mc_batch.py", &kWorkflowScriptFailure, "run_mc", nullptr,
+                                    "hopsim_mc.exe", "hopsim_mc_par.exe", true,
+                                    Marker::RunDir, &Jobscript::write_MC_job, true};
+const Transport::MobilityRun kME = {"prepare-me.py", "import glob\n", true, false, false,
+                                    "run_me_batch.py", &kMeBatchFailure, "run_me", nullptr,
+                                    "hopsim_master.exe", "hopsim_master.exe", false,
+                                    Marker::Charge, &Jobscript::write_ME_job, false};
+const Transport::MobilityRun kMETD = {"prepare-me.py", "import glob\n\n", false, false, true,
+                                      "run_me_batch.py", &kWorkflowScriptFailure, "run_me", "td",
+                                      "hopsim_master.exe", "hopsim_master.exe", false,
+                                      Marker::ChargeAndTemp, &Jobscript::write_ME_job, false};
 
 std::string run_dir_marker_name(const std::string& dir, const char* carrier_dir, const char* suffix) {
     std::string name = dir + "_" + carrier_dir + suffix;
