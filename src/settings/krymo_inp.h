@@ -36,6 +36,8 @@ protected:
     void read_molecule_list(const std::string& value);
     void read_reorg_outer(const std::string& value);
     void read_thinfilm(const std::string& value);
+    // A requested temperature scan needs finite temperatures and a non-zero step (status 1 otherwise).
+    void check_temperature_scan();
     void validate_choice(const std::string& key, const std::string& value, const std::vector<const char*>& allowed,
                          const char* listed);
     [[noreturn]] void reject_value(int line, const std::string& key, const std::string& value,

@@ -294,6 +294,20 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
                     format_string("\nUnknown parameter \"%s\" in file %s!!!\n\n", key.c_str(), input_path.c_str()));
 }
 
+void KrymoInp::check_temperature_scan() {
+    if (do_transport_run_MC_temp == 0 && do_transport_get_mob_MC_temp == 0 && do_transport_run_ME_temp == 0 &&
+        do_transport_get_mob_ME_temp == 0)
+        return;
+    // The scan makes (end_temp - start_temp) / delta_temp + 1 run directories: every term must be a number.
+    const char* expected = "a finite number when a temperature scan (a do_transport_*_temp switch) is on";
+    if (!std::isfinite(start_temp)) reject_value(__LINE__, "start_temp", format_string("%g", start_temp), expected);
+    if (!std::isfinite(end_temp)) reject_value(__LINE__, "end_temp", format_string("%g", end_temp), expected);
+    if (!std::isfinite(delta_temp) || delta_temp == 0.0)
+        reject_value(__LINE__, "delta_temp", format_string("%g", delta_temp),
+                     "a finite, non-zero temperature step when a temperature scan (a do_transport_*_temp switch) "
+                     "is on");
+}
+
 void KrymoInp::load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines) {
     // Whole lines of any length: a long line must never arrive as several settings lines.
     if (!read_lines(path, lines, true))
@@ -350,6 +364,7 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
                         format_string("Incomptiable settings:\n  The compute_engine = %d, while qc_exe is set to %s\n"
                                       "  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n",
                                       compute_engine, qc_exe.c_str()));
+    check_temperature_scan();
     update_unique_flags();
     if (krymo_dat_file.empty()) krymo_dat_file = "krymo-" + ratetype + ".dat";
     if (sched_type == "lsf" && !nodelist.empty())

@@ -163,6 +163,25 @@ public:
     void write_get_re_py_file_of(const char* name, const std::vector<int>& mols);
 
     // --- workflow: mobility run scripts (workflow/mobility_scripts.cpp) ---
+    // The MC and ME run directories that the eight mobility switches ask for, single and temperature
+    // scan, each with its scripts and job scripts (steps 16 and 17 of the workflow tree). `verbose`
+    // prints the progress lines "Writting MC files..." and "Writting ME files..." before each stage.
+    void write_mobility_dirs(bool verbose = false);
+    // One carrier (0 electron, 1 hole) of an MC run below `dir`; `root` leads from the carrier
+    // directory back to the work directory; a non-zero `temp_flag` adds "temp.inp" with `temp`.
+    void write_run_scripts_MC(const char* dir, const char* root, int carrier, int temp_flag, double temp);
+    void write_run_scripts_ME(const char* dir, const char* root, int carrier);
+    // One temperature directory `dir` of the ME scan (no carrier level below it).
+    void write_run_scripts_ME_TD(const char* dir, const char* root, int carrier, int temp_flag, double temp);
+    // "get_mob.py" in `dir`: copies each carrier's ME result, or tabulates the scan against temperature.
+    void write_get_mob_py_ME(const char* dir);
+    void write_get_mob_py_ME_TD(const char* dir);
+    // Temperatures of a scan: start_temp + k * delta_temp for k < scan_temperature_count().
+    int scan_temperature_count() const;
+    double scan_temperature(int k) const { return start_temp + k * delta_temp; }
+    struct MobilityRun;  // what the MC, ME and ME-scan run directories differ in
+    void write_mobility_run(const MobilityRun& run, const char* dir, const char* root, int carrier, int temp_flag,
+                            double temp);
 
 
     // --- end of workflow ---

@@ -28,6 +28,14 @@ public:
     using Transport::qc_basis; using Transport::qc_basis_re; using Transport::qc_exe; using Transport::RE_unique;
     using Transport::RE_use_neutral_chk; using Transport::reorg_outer_radii; using Transport::reorg_outer_type;
     using Transport::use_moo;
+    // Mobility run scripts
+    using Transport::crystal_file; using Transport::delta_temp; using Transport::do_transport_get_mob_MC;
+    using Transport::do_transport_get_mob_MC_temp; using Transport::do_transport_get_mob_ME;
+    using Transport::do_transport_get_mob_ME_temp; using Transport::do_transport_run_MC;
+    using Transport::do_transport_run_MC_temp; using Transport::do_transport_run_ME;
+    using Transport::do_transport_run_ME_temp; using Transport::end_temp; using Transport::HOMOLUMO_dynamic_disorder;
+    using Transport::mol_files; using Transport::nsimu; using Transport::ratetype; using Transport::read_neighbor_dat;
+    using Transport::start_temp; using Transport::V_dynamic_disorder;
     // Job sets
     using Transport::HL_unique_mols; using Transport::HL_unique_nei_mol; using Transport::HL_unique_pair;
     using Transport::HL_unique_uc_mol; using Transport::lat_site_energy; using Transport::mol_atypes;

@@ -1,0 +1,64 @@
+// A requested temperature scan needs a count of temperatures: a zero or non-numeric step, or a
+// temperature that is not a number, stops the read with status 1 before anything is written.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "settings_probe.h"
+#include "test_support.h"
+
+using namespace krymo_test;
+
+namespace {
+
+krymo::FatalError read_fails(const std::string& body) {
+    write_file("krymo.inp", "&transport\n" + body + "/\n");
+    SettingsProbe s;
+    return expect_fatal([&] { s.read_krymo_inp("krymo.inp", false); });
+}
+
+}  // namespace
+
+TEST(TemperatureScanSettings, ScanWithoutAUsableStepOrTemperatureStops) {
+    ScopedStudyDir dir;
+    struct Case {
+        const char* body;
+        const char* key;
+    };
+    const Case cases[] = {
+        {"do_transport_run_MC_temp = 1\ndelta_temp = 0\n", "delta_temp"},
+        {"do_transport_get_mob_MC_temp = 1\ndelta_temp = fifty\n", "delta_temp"},  // no digits reads as 0
+        {"delta_temp = nan\ndo_transport_run_ME_temp = 2\n", "delta_temp"},
+        {"do_transport_get_mob_ME_temp = 1\ndelta_temp = inf\n", "delta_temp"},
+        {"do_transport_run_ME_temp = 1\nstart_temp = nan\n", "start_temp"},
+        {"do_transport_run_ME_temp = 1\nend_temp = -inf\n", "end_temp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        const krymo::FatalError e = read_fails(c.body);
+        EXPECT_EQ(e.unit, "krymo_inp");
+        EXPECT_EQ(e.status, 1);
+        EXPECT_EQ(e.out_text.rfind(std::string("Invalid value of ") + c.key + " in krymo.inp: ", 0), 0u) << e.out_text;
+        EXPECT_NE(e.out_text.find("do_transport_*_temp"), std::string::npos) << e.out_text;
+    }
+    // Without a scan the step is never used, and a negative step scans downwards.
+    write_file("krymo.inp", "&transport\ndelta_temp = 0\n/\n&transport\ndo_transport_run_MC_temp = 0\n/\n");
+    SettingsProbe s;
+    EXPECT_EQ(s.read_krymo_inp("krymo.inp", false), 1);
+    write_file("krymo.inp", "&transport\ndo_transport_run_MC_temp = 1\nstart_temp = 300\nend_temp = 200\n"
+                            "delta_temp = -50\n/\n");
+    EXPECT_EQ(s.read_krymo_inp("krymo.inp", false), 1);
+}
+
+TEST(TemperatureScanSettings, PrepareStopsBeforeWritingAnything) {
+    ScopedStudyDir dir;
+    const std::string example = source_dir() + "/examples/naphthalene/";
+    write_file("naphthalene.cif", read_file(example + "naphthalene.cif"));
+    std::string inp = read_file(example + "krymo.inp");
+    inp.insert(inp.rfind("/\n"), "  do_transport_run_ME_temp = 1\n  delta_temp = 0\n");
+    write_file("krymo.inp", inp);
+    const CommandResult r = run_command(prepare_exe() + " -info false");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("\nERROR  transport : krymo_inp : line "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Invalid value of delta_temp in krymo.inp: \"0\""), std::string::npos) << r.output;
+    EXPECT_EQ(list_dir("."), (std::vector<std::string>{"krymo.inp", "naphthalene.cif"}));
+}
