@@ -160,6 +160,7 @@ int run_prepare(const PrepareOptions& opts) {
     if (!engine_from_setting(tp.get_compute_engine(), engine))
         KRYMO_FATAL_OUT("main_prepare", 1, "Only Gaussian, ORCA, Q-Chem computing engines are supported!\n");
     tp.write_qc_job_sets(engine);
+    tp.write_scripts(false);
 
     std::printf("****** KRYMO Transport Preparation Succsessfully Done.\n");
     return 0;

@@ -116,6 +116,8 @@ public:
     void write_RE_qchem_mol_inp_and_job_unique_seperated();
 
     // --- workflow tree and gather scripts (workflow/tree.cpp, workflow/gather_scripts.cpp) ---
+    // Every list, script and run directory of the later stages; `verbose` prints a line per group.
+    void write_scripts(bool verbose);
     // Molecules whose reorganization jobs run (the representatives with the unique flag), and the
     // molecule whose results stand for molecule m (1-based).
     std::vector<int> RE_molecules() const;

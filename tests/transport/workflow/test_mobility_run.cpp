@@ -71,7 +71,7 @@ int count_lines_with(const std::string& text, const std::string& word) {
 }  // namespace
 
 TEST(MobilityRun, LocalStudyRunsEveryMobilityScriptWithStubTools) {
-    if (run_command("python3 -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
     ScopedStudyDir dir;
     TestTransport t;
     const std::string& w = t.get_workdir();
@@ -89,7 +89,7 @@ TEST(MobilityRun, LocalStudyRunsEveryMobilityScriptWithStubTools) {
     write_stubs(w);
     write_study_inputs();
     write_file("drive.py", driver_script());
-    const CommandResult r = run_command("PATH='" + w + "/stubs':\"$PATH\" python3 drive.py");
+    const CommandResult r = run_command("PATH='" + w + "/stubs':\"$PATH\" " + python3_exe() + " drive.py");
     ASSERT_EQ(r.status, 0) << r.output;
 
     const std::vector<std::string> mine = {"VL.dat", "VL2-dyn.dat", "LUMO-dyn.dat", "NM-e.dat", "EL.dat"};

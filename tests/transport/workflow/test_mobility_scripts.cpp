@@ -280,7 +280,7 @@ TEST(MobilityScripts, UnwritableScriptsStopTheRun) {
 }
 
 TEST(MobilityScripts, ScriptsAreValidPythonAndJobScriptsValidShellForEveryScheduler) {
-    if (run_command("python3 -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
     for (const char* sched : {"pbs", "slurm", "lsf", "local"}) {
         SCOPED_TRACE(sched);
         ScopedStudyDir dir;
@@ -296,7 +296,7 @@ TEST(MobilityScripts, ScriptsAreValidPythonAndJobScriptsValidShellForEverySchedu
         ASSERT_EQ(jobs.size(), 2u * 2 * 4 + 2u * 4);
         std::string list;
         for (const std::string& f : py) list += " '" + f + "'";
-        const CommandResult r = run_command("python3 -m py_compile" + list);
+        const CommandResult r = run_command(python3_exe() + " -m py_compile" + list);
         EXPECT_EQ(r.status, 0) << r.output;
         std::string check = "status=0";
         for (const std::string& f : jobs)

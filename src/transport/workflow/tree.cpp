@@ -1,0 +1,85 @@
+// The workflow tree: after the quantum-chemistry job sets, every list, script and run directory that
+// the later stages need, in a fixed order, each file complete before the next is opened.
+#include <cstdio>
+
+#include "transport/script_file.h"
+#include "transport/transport.h"
+#include "util/files.h"
+
+namespace krymo {
+
+void Transport::write_scripts(bool verbose) {
+    auto progress = [&](const char* name) {
+        if (verbose) std::printf("Writting %s...\n", name);
+    };
+    for (const std::string* d : {&run_dir, &scr_dir, &data_dir, &hl_dir}) create_directory(*d);
+    // The workflow jobs live beside the quantum-chemistry jobs, which normally made the folder already.
+    create_directory(job_dir);
+
+    progress("trans_int_files.dat");
+    write_trans_int_files();
+
+    switch (compute_engine) {
+        case 1: write_gaussian_log_check_py_file(); break;
+        case 2: write_orca_out_check_py_file(); break;
+        case 3:
+            write_qchem_out_check_py_file();
+            write_qchem_fchk_ext_lowercase_py_file();
+            break;
+        default: break;
+    }
+
+    progress("get_transint.py");
+    write_get_transint_py();
+    progress("merge_evc_NM_output.py");
+    write_merge_evc_NM_output_py();
+
+    if (lat_site_energy != 0) {
+        progress("SE_einternal_files.dat");
+        write_site_energy_scripts();
+    }
+    if (RE_use_neutral_chk) write_copy_neutral_chk_files_py();
+    if (RE_calc_lambda_4P && compute_engine == 1) {
+        write_copy_RE_lambda_4P_files_py();
+        if (electron_work()) {
+            progress("re_lambda_4P_files-e.dat");
+            write_RE_lambda_4P_list(false);
+        }
+        if (hole_work()) {
+            progress("re_lambda_4P_files-h.dat");
+            write_RE_lambda_4P_list(true);
+        }
+        // An electron-only study runs its four-point list too.
+        if (electron_work() || hole_work()) write_get_RE_lambda_4P_py();
+    }
+    if (lat_site_energy != 0) {
+        progress("merge_RE_int_ener_output.py");
+        write_merge_RE_int_ener_output_py();
+    }
+    if (reorg_outer_type != 0) {
+        progress("merge_RE_outer_lambda_output.py");
+        write_merge_RE_outer_lambda_output_py();
+    }
+
+    progress("evc inp files");
+    const bool unique = get_unique_RE_calc_flag();
+    if (unique) write_evc_inp_files_unique();
+    else write_evc_inp_files();
+    progress("evc get_RE.py");
+    if (unique) {
+        write_prepare_evc_files_unique("prepare_RE.py");
+        write_get_re_py_file_unique("get_RE.py");
+    } else {
+        write_prepare_evc_files("prepare_RE.py");
+        write_get_re_py_file("get_RE.py");
+    }
+    write_get_RE_lambda_evc_py();
+
+    write_mobility_dirs(verbose);
+
+    ScriptFile sh(scr_dir + "/krymo.sh");
+    sh.write("#!/bin/sh\n\npython $KRYMO_ROOT/bin/krymo.py 1> log 2>&1 &\n\n");
+    sh.finish();
+}
+
+}  // namespace krymo
