@@ -1,0 +1,170 @@
+// The whole generated workflow of a study, run locally: krymo_prepare writes the tree, stub programs
+// stand in for the quantum chemistry and the later tools, and every runner, gather, lumping and
+// mobility script runs in the order a study follows. Every job must run once and clean up after
+// itself, the data must flow from stage to stage, and a second pass must skip what has finished.
+#include <map>
+#include <sstream>
+
+#include "test_support.h"
+#include "util/text.h"
+
+using namespace krymo_test;
+
+namespace {
+
+// One program for every outside tool: it records its call and writes what the later scripts read.
+const char* const kStub = R"STUB(#!/bin/sh
+name=$(basename "$0")
+echo "$name $* @ $(pwd)" >> "$KRYMO_STUB_LOG"
+case "$name" in
+g09)
+    base=${1%.com}
+    printf ' Entering Gaussian System\n Normal termination of Gaussian 09 at stub.\n' > "$base.log"
+    : > "$base.chk" ;;
+formchk) : > "${1%.chk}.fchk" ;;
+qchem)
+    base=${3%.inp}
+    : > "$base.FChk"
+    echo " Thank you very much for using Q-Chem.  Have a nice day." ;;
+qcpost_coupling.exe) echo "coupling" > VL.dat; echo "coupling" > VH.dat ;;
+qcpost_nmproj.exe) echo " Total reorganization energy (cm-1):  100.0  200.0" > evc.cart.dat ;;
+qcpost_modes.exe) echo "modes of $(pwd)" > "$2" ;;
+hopsim_master.exe)
+    printf 'mu_a = 1.25e-01\nmu_b = 2.5e-01\nmu_c = 5e-01\nmu_av = 2.9e-01\n' > exp_data.dat ;;
+esac
+exit 0
+)STUB";
+
+const char* const kTools[] = {"g09", "formchk", "qchem", "qcpost_coupling.exe", "qcpost_nmproj.exe", "qcpost_modes.exe",
+                              "qcpost_lambda4p.exe", "qcpost_log_multipoles.exe", "hopsim_rates.exe", "hopsim_mc.exe",
+                              "hopsim_mc_par.exe", "hopsim_mobility.exe", "hopsim_mobility_par.exe",
+                              "hopsim_master.exe"};
+
+// Runs the stages in study order; stops at the first script that fails.
+const char* const kDriver = R"PY(import os, subprocess, sys
+root = os.getcwd()
+def run(d, script):
+    if subprocess.call(['python', script], cwd=os.path.join(root, d)) != 0:
+        sys.exit('%s/%s failed' % (d, script))
+quantum = ['scr/mol_one_uc.py', 'scr/mol_one_nei.py', 'scr/mol_two.py', 'scr/mol_RE_neutral.py',
+           'scr/mol_RE_anion_cation.py', 'scr/copy_RE_lambda_4P_files.py', 'scr/mol_RE_lambda_4P.py']
+later = ['scr/get_transint.py', 'scr/get_RE_lambda_4P.py', 'scr/prepare_RE.py', 'scr/run_RE.py', 'scr/get_RE.py',
+         'scr/merge_evc_NM_output.py', 'scr/get_RE_lambda_evc.py']
+for s in quantum + (later if sys.argv[1] == 'all' else []):
+    if os.path.isfile(s):
+        run('', s)
+if sys.argv[1] != 'all':
+    sys.exit(0)
+for top, dirs, files in sorted(os.walk('.')):
+    dirs.sort()
+    for prepare, batch in (('prepare-mc.py', 'run_mc_batch.py'), ('prepare-me.py', 'run_me_batch.py')):
+        if prepare in files:
+            run(top, prepare)
+            run(top, batch)
+            if 'get_mob.py' in files:
+                run(top, 'get_mob.py')
+for d in sorted(os.listdir('.')):
+    if d.startswith('ME-') and os.path.isfile(os.path.join(d, 'get_mob.py')):
+        run(d, 'get_mob.py')
+)PY";
+
+struct Study {
+    const char* name;
+    const char* engine_lines;
+    bool unique;
+    bool array;
+};
+
+std::string study_input(const Study& s) {
+    return krymo::format_string(
+        "&transport\n  crystal = naphthalene.cif\n  sched_type = local\n  sched_job_array = %d\n%s"
+        "  HL_unique_mol = %d\n  RE_unique_mol = %d\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n"
+        "  do_transport_run_ME = 1\n  do_transport_run_ME_temp = 1\n  do_transport_run_MC_temp = 1\n"
+        "  start_temp = 200\n  end_temp = 300\n  delta_temp = 100\n/\n",
+        s.array, s.engine_lines, s.unique, s.unique);
+}
+
+// Calls of each tool, by its first argument.
+std::map<std::string, int> calls_of(const std::string& log, const std::string& tool) {
+    std::map<std::string, int> n;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream w(line);
+        std::string name, first, arg;
+        w >> name;
+        if (name != tool) continue;
+        while (w >> arg && arg != "@")
+            if (arg.find('.') != std::string::npos) first = arg;
+        ++n[first];
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    const Study studies[] = {
+        {"gaussian", "  compute_engine = 1\n  qc_exe = g09\n  qc_basis = b3lyp 6-31G\n", false, false},
+        {"gaussian unique arrays", "  compute_engine = 1\n  qc_exe = g09\n", true, true},
+        {"qchem arrays", "  compute_engine = 3\n  qc_exe = qchem\n  qc_method = b3lyp\n  qc_basis = 6-31G\n", false, true},
+        {"qchem unique", "  compute_engine = 3\n  qc_exe = qchem\n", true, false},
+    };
+    for (const Study& s : studies) {
+        SCOPED_TRACE(s.name);
+        ScopedStudyDir dir;
+        const std::string w = dir.path();
+        write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
+        write_file("krymo.inp", study_input(s));
+        const CommandResult prep = run_command(prepare_exe() + " -info false");
+        ASSERT_EQ(prep.status, 0) << prep.output;
+
+        ASSERT_EQ(std::system("mkdir stubs"), 0);
+        write_file("stubs/stub", kStub);
+        std::string links = "cd stubs && chmod +x stub && ln -s " + python3_exe() + " python";
+        for (const char* t : kTools) links += std::string(" && ln -s stub ") + t;
+        ASSERT_EQ(std::system(links.c_str()), 0);
+        write_file("drive.py", kDriver);
+        const std::string env = "KRYMO_STUB_LOG='" + w + "/calls.log' PATH='" + w + "/stubs':\"$PATH\" ";
+        const CommandResult all = run_command(env + "python drive.py all");
+        ASSERT_EQ(all.status, 0) << all.output;
+
+        // Every quantum-chemistry input ran exactly once; no job left its marker or an error marker.
+        const std::string log = read_file("calls.log");
+        const bool gaussian = s.engine_lines[19] == '1';
+        const std::map<std::string, int> qc = calls_of(log, gaussian ? "g09" : "qchem");
+        size_t inputs = 0;
+        for (const char* d : {"HL", "RE"})
+            for (const std::string& f : list_dir(d))
+                if (f.size() > 4 && f.substr(f.size() - 4) == (gaussian ? ".com" : ".inp") && f.rfind("evc-", 0) != 0) {
+                    ++inputs;
+                    EXPECT_EQ(qc.count(f) ? qc.at(f) : 0, 1) << f;
+                }
+        EXPECT_EQ(qc.size(), inputs);
+        EXPECT_EQ(list_dir("RUN"), std::vector<std::string>{});
+
+        // Transfer integrals, normal modes and reorganization energies reached the data folder.
+        EXPECT_EQ(read_file("data/VL.dat"), "coupling\n");
+        EXPECT_EQ(read_file("data/NM-e.dat"), "2\nmodes of " + w + "/evc/mol1/elec\nmodes of " + w + "/evc/mol" +
+                                                  (s.unique ? "1" : "2") + "/elec\n");
+        EXPECT_EQ(read_file("evc/mol1/hole/lambda.dat"),
+                  "     37.19526000      12.39842000      24.79684000\n# reorganization energies: lam lam1 lam2 [meV]\n");
+        EXPECT_EQ(read_file("data/mol_lambda_evc-h.dat").substr(0, 2), "2\n");
+        // The mobility stages ran in their folders and the scan collector tabulated the stub mobilities.
+        EXPECT_TRUE(path_exists("MC-marcus-temp/300/hole/charge.inp"));
+        EXPECT_EQ(read_file("ME-marcus/mob_hole.dat").substr(0, 16), "mu_a = 1.25e-01\n");
+        const std::string mob = read_file("ME-marcus-temp/mob_elec.dat");
+        const std::string rows = "dir_a:\n200  1.250000e-01  cm^{2}/Vs\n300  1.250000e-01  cm^{2}/Vs\ndir_b:\n";
+        EXPECT_EQ(mob.substr(0, rows.size()), rows);
+
+        // A second pass: the checkers see the finished outputs and nothing is computed again.
+        const CommandResult again = run_command(env + "python drive.py quantum");
+        ASSERT_EQ(again.status, 0) << again.output;
+        EXPECT_EQ(calls_of(read_file("calls.log"), gaussian ? "g09" : "qchem"), qc);
+        EXPECT_EQ(list_dir("RUN"), std::vector<std::string>{});
+
+        const CommandResult compiled = run_command("find . -name '*.py' ! -path './stubs/*' | xargs " + python3_exe() +
+                                                   " -m py_compile");
+        EXPECT_EQ(compiled.output, "");
+    }
+}
