@@ -120,8 +120,10 @@ void FileIO::read_crystal_strcuture_files(bool info, bool cellvec) {
 
 void FileIO::make_whole_molecule(int id, int natoms, const int* atypes, double* x_s, bool info) {
     if (natoms <= 0) return;
+    // The radii of the separation: a molecule it found is then always bonded enough to be made
+    // whole, and no atom joins through a different image than the one it bonded through there.
     std::vector<double> radii(natoms);
-    for (int i = 0; i < natoms; ++i) radii[i] = find_element_radius_from_index(atypes[i]);
+    for (int i = 0; i < natoms; ++i) radii[i] = find_element_radius_from_index_nw(atypes[i]);
     const int joined = grow_whole_molecule(natoms, radii.data(), bond_dis_scale, cif_lattice_vectors, x_s);
     if (joined < natoms)
         KRYMO_FATAL_OUT("fileio", 1,

@@ -15,7 +15,8 @@ struct ElementRow {
 
 constexpr int kNumElements = 104;  // rows 0 (dummy) .. 103 (Lr)
 extern const ElementRow Elements_m[kNumElements];
-// Covalent radii in Angstrom of the crystal reader; entries 104 and 105 lie beyond the last element.
+// Covalent radii in Angstrom of the crystal separation and the whole-molecule repair (bond lists use
+// the element table); entries 104 and 105 lie beyond the last element.
 extern const double nw_elem_radius_m[106];
 
 // Element index of a symbol (first two characters, case-normalised), -1 when no row matches.

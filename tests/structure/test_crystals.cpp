@@ -39,12 +39,12 @@ void PrintTo(const Expected& e, std::ostream* os) { *os << e.file; }
 
 class RealCrystal : public ::testing::TestWithParam<Expected> {};
 
-// Connected by plain Cartesian bonds (no periodic images) with the repair's radii.
+// Connected by plain Cartesian bonds (no periodic images) with the radii of the separation and repair.
 bool whole(const std::vector<int>& at, const std::vector<double>& x, double scale) {
     std::vector<char> available(at.size(), 1);
     return krymo_ref::grow(0, available, [&](int m, int i) {
                const double d[3] = {x[3 * m] - x[3 * i], x[3 * m + 1] - x[3 * i + 1], x[3 * m + 2] - x[3 * i + 2]};
-               const double s = find_element_radius_from_index(at[m]) + find_element_radius_from_index(at[i]);
+               const double s = find_element_radius_from_index_nw(at[m]) + find_element_radius_from_index_nw(at[i]);
                return s * scale > get_magnitude(d);
            }).size() == at.size();
 }
@@ -95,7 +95,7 @@ TEST_P(RealCrystal, WholeMoleculesAndFastSearchesEqualPlainScans) {
         std::vector<double> x, r;
         for (int j = 0; j < n; ++j) {
             const int k = c.sep_mol_atoms[o + j];
-            r.push_back(find_element_radius_from_index(c.cif_atypes[k]));
+            r.push_back(find_element_radius_from_index_nw(c.cif_atypes[k]));
             x.insert(x.end(), &c.cif_x_s[3 * k], &c.cif_x_s[3 * k] + 3);
         }
         std::vector<double> fast = x;
