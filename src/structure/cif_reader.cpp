@@ -139,7 +139,6 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     Atoms = CifAtomColumns();
     Bonds = CifBondColumns();
     std::vector<int> atom_line;  // 1-based file line of each atom row
-    int partial_occupancy = 0;
     bool have_type_symbols = true;
 
     const size_t n = lines.size();
@@ -297,6 +296,9 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                 const int p_y = tags.position("_atom_site_fract_y");
                 const int p_z = tags.position("_atom_site_fract_z");
                 const int p_occ = tags.position("_atom_site_occupancy");
+                const int p_calc = tags.position("_atom_site_calc_flag");
+                const int p_assembly = tags.position("_atom_site_disorder_assembly");
+                const int p_group = tags.position("_atom_site_disorder_group");
                 i = tags.last_line;
                 if (p_label == 0 || p_x == 0 || p_y == 0 || p_z == 0) continue;
                 have_type_symbols = p_type != 0;
@@ -310,16 +312,21 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                         Atoms.fract_x.push_back(tok[p_x - 1].text);
                         Atoms.fract_y.push_back(tok[p_y - 1].text);
                         Atoms.fract_z.push_back(tok[p_z - 1].text);
+                        auto optional = [&](int p, std::vector<std::string>& column) {
+                            if (p) column.push_back(tok[p - 1].text);
+                        };
+                        optional(p_occ, Atoms.occupancy);
+                        optional(p_calc, Atoms.calc_flag);
+                        optional(p_assembly, Atoms.disorder_assembly);
+                        optional(p_group, Atoms.disorder_group);
                         atom_line.push_back(static_cast<int>(first_line) + 1);
-                        if (p_occ && looks_numeric(tok[p_occ - 1].text) &&
-                            std::strtod(tok[p_occ - 1].text.c_str(), nullptr) < 1.0)
-                            ++partial_occupancy;
                     });
             }
             // Any other loop is ignored: its lines are walked as ordinary lines.
         }
     }
 
+    const std::string selection_report = select_atom_sites(path, atom_line);
     const int nrows = static_cast<int>(Atoms.label.size());
     if (nrows == 0)
         KRYMO_FATAL_OUT(kUnit, 255,
@@ -330,8 +337,10 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     // Elements, checked before any lookup uses them.
     cif_atypes.assign(nrows, -1);
     for (int i = 0; i < nrows; ++i) {
-        if (have_type_symbols) {
-            cif_atypes[i] = element_from_type_symbol(Atoms.type_symbol[i]);
+        // A type symbol written '?' or '.' is missing: the label tells the element.
+        const std::string& type = Atoms.type_symbol[i];
+        if (have_type_symbols && type != "?" && type != ".") {
+            cif_atypes[i] = element_from_type_symbol(type);
             if (cif_atypes[i] < 0)
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("Unknown element symbol \"%s\" of atom %s in crystal file \"%s\" "
@@ -378,16 +387,36 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     if (!have_type_symbols)
         std::printf("WARNING: No _atom_site_type_symbol column in \"%s\": elements are taken from the atom labels.\n",
                     path.c_str());
-    if (partial_occupancy > 0)
-        std::printf("WARNING: %d atoms have an occupancy below 1 (disordered sites may overlap); "
-                    "all sites are kept.\n",
-                    partial_occupancy);
-
+    std::printf("%s", selection_report.c_str());
 
     expand_crystal(info);
     crystal_file = path;
     crystal_read = true;
     if (info) std::printf("Crystal file %s parsing done.\n", path.c_str());
+}
+
+std::string FileIO::select_atom_sites(const std::string& path, std::vector<int>& row_lines) {
+    SiteColumns columns;
+    columns.label = &Atoms.label;
+    columns.type_symbol = &Atoms.type_symbol;
+    columns.occupancy = &Atoms.occupancy;
+    columns.calc_flag = &Atoms.calc_flag;
+    columns.assembly = &Atoms.disorder_assembly;
+    columns.group = &Atoms.disorder_group;
+    const SiteSelection s = select_sites(columns, disorder_mode);
+    auto keep_rows = [&](auto& column) {
+        if (column.empty()) return;
+        size_t w = 0;
+        for (size_t i = 0; i < s.keep.size(); ++i)
+            if (s.keep[i]) column[w++] = column[i];
+        column.resize(w);
+    };
+    for (std::vector<std::string>* c : {&Atoms.label, &Atoms.type_symbol, &Atoms.fract_x, &Atoms.fract_y,
+                                        &Atoms.fract_z, &Atoms.occupancy, &Atoms.calc_flag, &Atoms.disorder_assembly,
+                                        &Atoms.disorder_group})
+        keep_rows(*c);
+    keep_rows(row_lines);
+    return describe_site_selection(s, disorder_mode, path);
 }
 
 void FileIO::derive_spacegroup_operations(const std::string& path) {

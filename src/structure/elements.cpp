@@ -1,6 +1,7 @@
 #include "structure/elements.h"
 
 #include <cctype>
+#include <map>
 
 namespace krymo {
 
@@ -163,6 +164,27 @@ double find_element_radius_from_index_nw(int index) {
 double find_element_radius_from_name_nw(const std::string& symbol) {
     const int i = find_element_index_from_name(symbol);
     return i < 0 ? 9999.99 : nw_elem_radius_m[i];
+}
+
+std::string hill_formula(const int* atypes, int natoms) {
+    std::map<std::string, int> counts;
+    for (int i = 0; i < natoms; ++i) {
+        ++counts[valid_element_index(atypes[i]) ? element_symbol(atypes[i]) : std::string("?")];
+    }
+    std::string out;
+    auto take = [&](const std::string& sym) {
+        const auto it = counts.find(sym);
+        if (it == counts.end()) return;
+        out += it->second == 1 ? sym : sym + std::to_string(it->second);
+        counts.erase(it);
+    };
+    // Without carbon, Hill order is purely alphabetical.
+    if (counts.count("C")) {
+        take("C");
+        take("H");
+    }
+    while (!counts.empty()) take(counts.begin()->first);
+    return out;
 }
 
 }  // namespace krymo

@@ -33,6 +33,10 @@ double find_element_radius_from_index_nw(int index);
 // Second covalent radius of the element whose symbol matches, 9999.99 when none matches.
 double find_element_radius_from_name_nw(const std::string& symbol);
 
+// Formula in Hill order (C, then H, then the other symbols alphabetically; counts of 1 omitted):
+// "C44H54Ge2". Indices outside the table count as "?".
+std::string hill_formula(const int* atypes, int natoms);
+
 // True for an index that names a real element (1..103).
 inline bool valid_element_index(int index) { return index >= 1 && index < kNumElements; }
 

@@ -188,3 +188,21 @@ TEST(CifReader, ChargedTypeSymbolsBondLikeTheirElement) {
     EXPECT_EQ(p.cif_atypes, (std::vector<int>{6, 8, 6}));
     EXPECT_EQ(p.sep_mol_natoms, (std::vector<int>{2, 1}));
 }
+
+TEST(CifReader, DummyPlaceholderAndEmptySitesAreNotAtoms) {
+    // A dummy H far outside the cell with occupancy 3, a difference peak, a lone-pair site and an
+    // empty site would each become a one-atom "molecule".
+    ScopedStudyDir dir;
+    StructureProbe p;
+    const std::string out = read_cif(
+        p, kCell + kP1 +
+               "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+               "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_calc_flag\n"
+               "C1 C 0.10 0.1 0.1 1 d\nO1 O 0.22 0.1 0.1 1 d\nH9 H -1 -1 -1 3 dum\nQ1 Q 0.5 0.5 0.5 1 .\n"
+               "Lp1 ? 0.7 0.7 0.7 1 .\nN1 N 0.3 0.8 0.3 0 d\n");
+    EXPECT_EQ(out,
+              "WARNING: 3 dummy or placeholder sites (calc flag dum; Q, Du, Lp or Xx) in \"t.cif\" are not atoms: "
+              "skipped.\nWARNING: 1 sites of occupancy 0 in \"t.cif\" are not atoms: dropped.\n");
+    EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "O1"}));
+    EXPECT_EQ(p.sep_mol_natoms, std::vector<int>{2});
+}
