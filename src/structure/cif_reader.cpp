@@ -136,6 +136,8 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     spacegroup_name.clear();
     spacegroup_hall.clear();
     spacegroup_number = -1;
+    formula_units_z = 0;
+    formula_sum.clear();
     Atoms = CifAtomColumns();
     Bonds = CifBondColumns();
     std::vector<int> atom_line;  // 1-based file line of each atom row
@@ -195,9 +197,10 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
         if (!packet.empty()) not_enough_columns(packet_line, ncols);
         return j;
     };
-    // Where a loop's rows end: text fields, blank lines, new tags and loops.
+    // Where a loop's rows end: text fields, blank lines, new tags, loops and data blocks.
     auto loop_end = [&](size_t j, const std::string& s) {
-        return text_field_mark(j) || s.empty() || s[0] == ';' || s[0] == '_' || strcasestr_n(s.c_str(), "loop_", 5);
+        return text_field_mark(j) || s.empty() || s[0] == ';' || s[0] == '_' || strcasestr_n(s.c_str(), "loop_", 5) ||
+               strcasestr_n(s.c_str(), "data_", 5);
     };
 
     bool in_text = false;
@@ -216,18 +219,19 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
         std::string value = split == std::string::npos ? std::string() : line.substr(split + 1);
         trim(value);
 
+        // Tags are case-insensitive: "_symmetry_space_group_name_h-m" is the H-M name.
+        const std::string tag = tag_name(line);
         if (strcasestr_n(line.c_str(), "data_", 5)) {
             identifier = line.substr(5);
-        } else if (contains(line, "_chemical_name_common")) {
+        } else if (contains(tag, "_chemical_name_common")) {
             chemical_name = value;
             sg_trim(chemical_name);
             if (identifier.empty()) identifier = chemical_name;
-        } else if (contains(line, "_space_group_IT_number") || contains(line, "_symmetry_Int_Tables_number")) {
+        } else if (contains(tag, "_space_group_it_number") || contains(tag, "_symmetry_int_tables_number")) {
             spacegroup_number = std::atoi(value.c_str());
-        } else if (contains(line, "_symmetry_space_group_name_H-M_alt") ||
-                   contains(line, "_symmetry_space_group_name_H-M") || contains(line, "_space_group_name_H-M_alt")) {
+        } else if (contains(tag, "_symmetry_space_group_name_h-m") || contains(tag, "_space_group_name_h-m_alt")) {
             spacegroup_name = value;
-        } else if (contains(line, "_symmetry_space_group_name_Hall") || contains(line, "_space_group_name_Hall")) {
+        } else if (contains(tag, "_symmetry_space_group_name_hall") || contains(tag, "_space_group_name_hall")) {
             // Only the enclosing CIF quotes go: a '"' inside belongs to the symbol ('P 3 2"').
             spacegroup_hall = value;
             trim(spacegroup_hall);
@@ -235,21 +239,34 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
             if (n >= 2 && (spacegroup_hall[0] == '\'' || spacegroup_hall[0] == '"') &&
                 spacegroup_hall[n - 1] == spacegroup_hall[0])
                 spacegroup_hall = spacegroup_hall.substr(1, n - 2);
-        } else if (contains(line, "_cell_length_a")) {
+        } else if (contains(tag, "_cell_length_a")) {
             cell_latt[0] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_length_b")) {
+        } else if (contains(tag, "_cell_length_b")) {
             cell_latt[1] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_length_c")) {
+        } else if (contains(tag, "_cell_length_c")) {
             cell_latt[2] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_angle_alpha")) {
+        } else if (contains(tag, "_cell_angle_alpha")) {
             cell_latt[3] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_angle_beta")) {
+        } else if (contains(tag, "_cell_angle_beta")) {
             cell_latt[4] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_angle_gamma")) {
+        } else if (contains(tag, "_cell_angle_gamma")) {
             cell_latt[5] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "loop_")) {
+        } else if (contains(tag, "_cell_formula_units_z")) {
+            formula_units_z = std::atoi(value.c_str());
+        } else if (contains(tag, "_chemical_formula_sum")) {
+            // SHELXL writes the value on the next line when the tag column is full.
+            if (value.empty() && i + 1 < n && !text_field_mark(i + 1)) {
+                const std::string next = trimmed(i + 1);
+                if (!next.empty() && next[0] != '_' && next[0] != '#' && !strcasestr_n(next.c_str(), "loop_", 5)) {
+                    value = next;
+                    ++i;
+                }
+            }
+            formula_sum = value;
+            sg_trim(formula_sum);
+        } else if (tag.compare(0, 5, "loop_") == 0) {
             if (i + 1 >= n) break;
-            const std::string first = trimmed(i + 1);
+            const std::string first = tag_name(trimmed(i + 1));
             const LoopTags tags = read_tags(i + 1);
             if (contains(first, "_symmetry") || contains(first, "_space_group")) {
                 int op_col = 0;
@@ -365,7 +382,10 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                               c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i]));
     }
 
-    if (spacegroup_ops.empty()) derive_spacegroup_operations(path);
+    if (spacegroup_ops.empty())
+        derive_spacegroup_operations(path);
+    else
+        use_distinct_operations(path);
 
     if (info) {
         std::printf("  Identifier: %s\n", identifier.c_str());
@@ -390,6 +410,7 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     std::printf("%s", selection_report.c_str());
 
     expand_crystal(info);
+    check_formula_units(path);
     crystal_file = path;
     crystal_read = true;
     if (info) std::printf("Crystal file %s parsing done.\n", path.c_str());

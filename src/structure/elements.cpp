@@ -1,6 +1,7 @@
 #include "structure/elements.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <map>
 
 namespace krymo {
@@ -185,6 +186,34 @@ std::string hill_formula(const int* atypes, int natoms) {
     }
     while (!counts.empty()) take(counts.begin()->first);
     return out;
+}
+
+bool parse_formula(const std::string& text, std::vector<std::pair<int, double>>& counts) {
+    counts.clear();
+    size_t i = 0;
+    const size_t n = text.size();
+    auto skip = [&] {
+        while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\'' || text[i] == '"')) ++i;
+    };
+    for (skip(); i < n; skip()) {
+        if (!std::isupper(static_cast<unsigned char>(text[i]))) break;
+        std::string sym(1, text[i++]);
+        if (i < n && std::islower(static_cast<unsigned char>(text[i]))) sym += text[i++];
+        const int e = find_element_index_from_name(sym);
+        if (!valid_element_index(e)) break;
+        double count = 1.0;
+        if (i < n && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.')) {
+            char* end = nullptr;
+            count = std::strtod(text.c_str() + i, &end);
+            i = static_cast<size_t>(end - text.c_str());
+        }
+        counts.emplace_back(e, count);
+    }
+    if (i < n || counts.empty()) {
+        counts.clear();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace krymo

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace krymo {
 
@@ -36,6 +38,10 @@ double find_element_radius_from_name_nw(const std::string& symbol);
 // Formula in Hill order (C, then H, then the other symbols alphabetically; counts of 1 omitted):
 // "C44H54Ge2". Indices outside the table count as "?".
 std::string hill_formula(const int* atypes, int natoms);
+
+// Element counts of a formula such as "C44 H54 Ge2" or "C44H54Ge2" (blanks and quotes ignored,
+// counts may be fractional). False, with `counts` empty, when any part names no element.
+bool parse_formula(const std::string& text, std::vector<std::pair<int, double>>& counts);
 
 // True for an index that names a real element (1..103).
 inline bool valid_element_index(int index) { return index >= 1 && index < kNumElements; }

@@ -74,6 +74,10 @@ protected:
     // Drops the atom rows that are not atoms of the structure (dummy sites, occupancy 0, minor
     // disorder groups) and returns what to report about them.
     std::string select_atom_sites(const std::string& path, std::vector<int>& row_lines);
+    // Listed operations used once each; a warning when they repeat or do not fit the named group.
+    void use_distinct_operations(const std::string& path);
+    // A warning when the molecules found are not Z formula units.
+    void check_formula_units(const std::string& path);
     // Operations of a crystal file that lists none: from its space group, else P1 (with a warning).
     void derive_spacegroup_operations(const std::string& path);
     // Cell matrices, unit-cell atoms by symmetry, Cartesian coordinates and molecules.
@@ -108,6 +112,8 @@ protected:
     std::string spacegroup_name;
     std::string spacegroup_hall;   // Hall symbol, used only to derive missing operations
     int spacegroup_number = -1;
+    int formula_units_z = 0;       // _cell_formula_units_Z, 0 when not given
+    std::string formula_sum;       // _chemical_formula_sum, quotes removed
     std::vector<std::string> spacegroup_ops;
     double cell_latt[6] = {0, 0, 0, 0, 0, 0};
     CifAtomColumns Atoms;

@@ -206,3 +206,40 @@ TEST(CifReader, DummyPlaceholderAndEmptySitesAreNotAtoms) {
     EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "O1"}));
     EXPECT_EQ(p.sep_mol_natoms, std::vector<int>{2});
 }
+
+TEST(CifReader, SymmetryThatContradictsItselfIsReported) {
+    // C2/c: four operations and the C-centring; one C-O molecule on a general position, Z = 8.
+    const std::string ops4 = "x,y,z\n-x,y,-z+1/2\n-x,-y,-z\nx,-y,z+1/2\n";
+    const std::string centred = "x+1/2,y+1/2,z\n-x+1/2,y+1/2,-z+1/2\n-x+1/2,-y+1/2,-z\nx+1/2,-y+1/2,z+1/2\n";
+    const std::string head = kCell + "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n_cell_formula_units_Z 8\n";
+    const std::string loop = "loop_\n_symmetry_equiv_pos_as_xyz\n";
+    const std::string atoms = kAtomLoop + "C1 C 0.1 0.2 0.3\nO1 O 0.213 0.2 0.3\n";
+    const std::string repeated = "WARNING: 4 of the 8 symmetry operations of \"t.cif\" repeat an earlier one; each is "
+                                 "used once.\n";
+    const std::string order = "WARNING: \"t.cif\" lists 4 distinct symmetry operations, but its space group "
+                              "'C 1 2/c 1' has 8 (operations or a centring translation missing?); the listed "
+                              "operations are used.\n";
+    const std::string by_formula = "WARNING: The cell of \"t.cif\" holds 4 molecules of 8 atoms in all, 4 formula "
+                                   "units of CO, but Z = 8: expected 8 molecules (16 atoms). Check the symmetry "
+                                   "operations.\n";
+    const std::string by_count = "WARNING: The cell of \"t.cif\" holds 4 molecules of CO, but Z = 8. Check the "
+                                 "symmetry operations.\n";
+    const bool named = krymo::spacegroup_database_available();
+    const struct {
+        std::string text, out;
+        int natoms;
+    } cases[] = {
+        // Every operation twice and the centring left out: half the cell.
+        {head + "_chemical_formula_sum 'C O'\n" + loop + ops4 + ops4 + atoms,
+         repeated + (named ? order : "") + by_formula, 8},
+        {head + loop + ops4 + atoms, (named ? order : "") + by_count, 8},
+        // The consistent file, with the formula on the line after its tag.
+        {head + "_chemical_formula_sum\n 'C O'\n" + loop + ops4 + centred + atoms, "", 16},
+    };
+    for (const auto& c : cases) {
+        ScopedStudyDir dir;
+        StructureProbe p;
+        EXPECT_EQ(read_cif(p, c.text), c.out) << c.text;
+        EXPECT_EQ(p.natoms_cif, c.natoms);
+    }
+}
