@@ -88,26 +88,85 @@ void PeriodicBins::bins_for_cutoff(const double latt[3][3], double cutoff, int m
 }
 
 std::vector<char> find_overlapped_atoms(const std::vector<double>& x_s) {
+    const double none[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    return scan_sites(x_s, none, 0.0).removed;
+}
+
+SiteScan scan_sites(const std::vector<double>& x_s, const double latt[3][3], double cutoff) {
     const int n = static_cast<int>(x_s.size() / 3);
-    std::vector<char> removed(n, 0);
+    SiteScan scan;
+    scan.removed.assign(n, 0);
+    scan.keeper.assign(n, -1);
     // Bins of width >= 0.01 are far wider than the 0.001 overlap distance.
     const int per_axis = std::min(100, bins_per_axis_limit(n));
     const int nb[3] = {per_axis, per_axis, per_axis};
     PeriodicBins bins(x_s.data(), n, nb);
+    // Close pairs come from the same neighbour walk when the bins are at least `cutoff` wide
+    // across every pair of lattice planes; a pair is that close only if each component is.
+    double h[3] = {0, 0, 0};
+    const bool close_wanted = cutoff > 0.0 && plane_spacings(latt, h);
+    const bool close_here = close_wanted && std::min({h[0], h[1], h[2]}) / per_axis >= cutoff;
+    std::vector<std::pair<int, int>> candidates;
     for (int i = 0; i < n; ++i) {
-        if (removed[i]) continue;
+        if (scan.removed[i]) continue;
         const double* xi = &x_s[3 * i];
         bins.for_each_near(xi, [&](int j) {
-            if (j <= i || removed[j]) return;
-            double r2 = 0.0;
+            if (j <= i || scan.removed[j]) return;
+            double r2 = 0.0, d[3];
             for (int k = 0; k < 3; ++k) {
-                const double d = wrap_displacement_once(xi[k] - x_s[3 * j + k]);
-                r2 += d * d;
+                d[k] = wrap_displacement_once(xi[k] - x_s[3 * j + k]);
+                r2 += d[k] * d[k];
             }
-            if (r2 < 1e-6) removed[j] = 1;
+            if (r2 < 1e-6) {
+                scan.removed[j] = 1;
+                scan.keeper[j] = i;
+                return;
+            }
+            if (!close_here) return;
+            for (int k = 0; k < 3; ++k) {
+                d[k] = wrap_displacement(d[k]);
+                if (std::fabs(d[k]) * h[k] >= cutoff) return;
+            }
+            if (cart_length(latt, d) < cutoff) candidates.emplace_back(i, j);
         });
     }
-    return removed;
+    if (close_here) {
+        // An atom removed after its pair was noted is a copy, not a site.
+        for (const auto& p : candidates)
+            if (!scan.removed[p.second]) scan.close.push_back(p);
+        std::sort(scan.close.begin(), scan.close.end());
+    } else if (close_wanted) {
+        std::vector<double> kept;
+        std::vector<int> index;
+        for (int i = 0; i < n; ++i)
+            if (!scan.removed[i]) {
+                kept.insert(kept.end(), &x_s[3 * i], &x_s[3 * i] + 3);
+                index.push_back(i);
+            }
+        for (const auto& [a, b] : find_close_pairs(kept, latt, cutoff)) scan.close.emplace_back(index[a], index[b]);
+    }
+    return scan;
+}
+
+std::vector<std::pair<int, int>> find_close_pairs(const std::vector<double>& x_s, const double latt[3][3],
+                                                  double cutoff) {
+    const int n = static_cast<int>(x_s.size() / 3);
+    std::vector<std::pair<int, int>> pairs;
+    if (n < 2) return pairs;
+    int nb[3];
+    PeriodicBins::bins_for_cutoff(latt, cutoff, bins_per_axis_limit(n), nb);
+    PeriodicBins bins(x_s.data(), n, nb);
+    for (int i = 0; i < n; ++i) {
+        const double* xi = &x_s[3 * i];
+        bins.for_each_near(xi, [&](int j) {
+            if (j <= i) return;
+            double d[3];
+            for (int k = 0; k < 3; ++k) d[k] = wrap_displacement(xi[k] - x_s[3 * j + k]);
+            if (cart_length(latt, d) < cutoff) pairs.emplace_back(i, j);
+        });
+    }
+    std::sort(pairs.begin(), pairs.end());
+    return pairs;
 }
 
 void separate_bonded_molecules(const std::vector<double>& x_s, const std::vector<double>& radii, double scale,
@@ -195,11 +254,13 @@ WholeGrowth grow_whole_molecule(int natoms, const double* radii, double scale, c
             d[k] = x[3 * m + k] - x[3 * i + k];
             beyond_half = beyond_half || std::fabs(d[k]) > 0.5;
         }
+        // Only the minimum image can bond in a large cell; it is the placed one unless the pair
+        // spans half a cell.
+        if (!small_cell && !beyond_half) return;
         const double s = (radii[m] + radii[i]) * scale;
         for (int k = 0; k < 3; ++k) w[k] = wrap_displacement(d[k]);
         if (!small_cell) {
-            // Only the minimum image can bond; it is the placed one unless the pair spans half a cell.
-            if (beyond_half && s > cart_length(latt, w)) {
+            if (s > cart_length(latt, w)) {
                 const double t[3] = {d[0] - w[0], d[1] - w[1], d[2] - w[2]};
                 report(m, i, t);
             }

@@ -4,6 +4,7 @@
 // available atom bonded to a member, and a cell list over positions modulo 1 finds the bonds.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 namespace krymo {
@@ -49,6 +50,20 @@ private:
 // lies within 0.001 in fractional units (each component wrapped by one step). Returns one flag per
 // atom, 1 for removed.
 std::vector<char> find_overlapped_atoms(const std::vector<double>& x_s);
+
+struct SiteScan {
+    std::vector<char> removed;                // as find_overlapped_atoms
+    std::vector<int> keeper;                  // for a removed atom the atom that stays, else -1
+    std::vector<std::pair<int, int>> close;   // surviving pairs closer than the cutoff, sorted
+};
+// The overlap removal, and in the same pass the pairs of surviving atoms closer than `cutoff`
+// (Angstrom, minimum image) in the lattice `latt` (columns a, b, c).
+SiteScan scan_sites(const std::vector<double>& x_s, const double latt[3][3], double cutoff);
+
+// Pairs of distinct atoms closer than `cutoff` (Angstrom, minimum image, repeated wrap), each pair
+// once as (lower index, higher index), in order of the lower index.
+std::vector<std::pair<int, int>> find_close_pairs(const std::vector<double>& x_s, const double latt[3][3],
+                                                  double cutoff);
 
 // Molecule separation: seeds at the lowest-index free atom; at each step the lowest-index free
 // atom bonded to any member joins ((r_m + r_i) * scale > minimum-image distance, repeated wrap).

@@ -1,5 +1,6 @@
 // CIF reader: the data-block name, a few single-value tags, one symmetry-operation loop, one
 // atom-site loop and an optional bond loop before it. Expansion and separation: cif_expand.cpp.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +75,9 @@ struct LoopTags {
 
 // Element of an atom label: leading letters, two when the second is lower case and they form an
 // element, else one. Returns -1 and sets `why` when the label names no element or is ambiguous.
-int element_from_label(const std::string& label, std::string& why) {
+// A label that could name two elements ("CO1": C or Co) is settled by the formula when it lists
+// exactly one of them.
+int element_from_label(const std::string& label, const std::vector<int>& formula_elements, std::string& why) {
     std::string letters;
     for (char c : label) {
         if (!std::isalpha(static_cast<unsigned char>(c))) break;
@@ -91,8 +94,13 @@ int element_from_label(const std::string& label, std::string& why) {
         if (lower2 && two > 0) return two;
         if (!lower2 && two > 0) {
             if (one > 0) {
-                why = format_string("its leading letters could be %s or %s", element_symbol(one).c_str(),
-                                    element_symbol(two).c_str());
+                auto listed = [&](int e) {
+                    return std::find(formula_elements.begin(), formula_elements.end(), e) != formula_elements.end();
+                };
+                if (listed(one) != listed(two)) return listed(one) ? one : two;
+                why = format_string("its leading letters could be %s or %s, and _chemical_formula_sum does not settle "
+                                    "which",
+                                    element_symbol(one).c_str(), element_symbol(two).c_str());
                 return -1;
             }
             return two;
@@ -352,6 +360,10 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                       path.c_str()));
 
     // Elements, checked before any lookup uses them.
+    std::vector<int> formula_elements;
+    std::vector<std::pair<int, double>> formula;
+    if (parse_formula(formula_sum, formula))
+        for (const auto& f : formula) formula_elements.push_back(f.first);
     cif_atypes.assign(nrows, -1);
     for (int i = 0; i < nrows; ++i) {
         // A type symbol written '?' or '.' is missing: the label tells the element.
@@ -366,7 +378,7 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                               atom_line[i]));
         } else {
             std::string why;
-            cif_atypes[i] = element_from_label(Atoms.label[i], why);
+            cif_atypes[i] = element_from_label(Atoms.label[i], formula_elements, why);
             if (cif_atypes[i] < 0)
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("Cannot take the element of atom %s in crystal file \"%s\" (line %d) "
@@ -441,8 +453,10 @@ std::string FileIO::select_atom_sites(const std::string& path, std::vector<int>&
 }
 
 void FileIO::derive_spacegroup_operations(const std::string& path) {
-    const bool named = !spacegroup_hall.empty() || !normalise_spacegroup_name(spacegroup_name).empty() ||
-                       (spacegroup_number >= 1 && spacegroup_number <= 230);
+    // '?' and '.' are CIF's "unknown": no name at all.
+    const std::string hm = normalise_spacegroup_name(spacegroup_name);
+    const bool has_name = !hm.empty() && hm != "?" && hm != ".";
+    const bool named = !spacegroup_hall.empty() || has_name || (spacegroup_number >= 1 && spacegroup_number <= 230);
     if (!named) {
         std::printf("WARNING: No symmetry operations and no space group in \"%s\": read as P1.\n", path.c_str());
         spacegroup_ops.push_back("x,y,z");
@@ -457,7 +471,16 @@ void FileIO::derive_spacegroup_operations(const std::string& path) {
                                       "space-group database (spglib) to derive them from its space group (%s).\n"
                                       "Add a _symmetry_equiv_pos_as_xyz loop or rebuild with spglib.\n",
                                       path.c_str(), described.c_str()));
-    const SpacegroupMatch m = find_spacegroup_operations(spacegroup_hall, spacegroup_name, spacegroup_number);
+    // A name that is given but not understood stops the run: the number alone would give the
+    // standard setting, which need not be the file's.
+    if (spacegroup_hall.empty() && has_name && !find_spacegroup_operations("", spacegroup_name, 0).found)
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("The crystal file \"%s\" lists no symmetry operations and its space-group name "
+                                      "%s is not understood. Add a _symmetry_equiv_pos_as_xyz loop or a "
+                                      "_space_group_name_Hall.\n",
+                                      path.c_str(), spacegroup_name.c_str()));
+    const SpacegroupMatch m =
+        find_spacegroup_operations(spacegroup_hall, has_name ? spacegroup_name : std::string(), spacegroup_number);
     if (!m.found)
         KRYMO_FATAL_OUT(kUnit, 255,
                         format_string("The crystal file \"%s\" lists no symmetry operations and its space group (%s) "

@@ -71,10 +71,9 @@ void FileIO::check_formula_units(const std::string& path) {
         for (const auto& f : formula) atoms += f.second;
         const double units = natoms_cif / atoms;
         if (std::fabs(units - formula_units_z) <= 0.02 * formula_units_z) return;
-        std::printf("WARNING: The cell of \"%s\" holds %d molecules of %d atoms in all, %s formula units of %s, but "
-                    "Z = %d: expected %s molecules (%s atoms). Check the symmetry operations.\n",
-                    path.c_str(), nmols, natoms_cif, stream_real(units).c_str(), formula_sum.c_str(), formula_units_z,
-                    stream_real(nmols * formula_units_z / units).c_str(),
+        std::printf("WARNING: The cell of \"%s\" holds %d molecules (%d atoms), but Z = %d formula units of %s make "
+                    "%s atoms. Check the symmetry operations.\n",
+                    path.c_str(), nmols, natoms_cif, formula_units_z, formula_sum.c_str(),
                     stream_real(atoms * formula_units_z).c_str());
         return;
     }

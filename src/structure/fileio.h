@@ -90,6 +90,10 @@ protected:
     void ParseTransformString(const std::string& text, double R[3][3], double t[3]) const;
     // Expands the asymmetric unit by every operation and removes overlapping atoms.
     void make_spacegroup_P1(bool fractional);
+    // Warnings about distinct sites closer than any bond; `pairs` index the expanded atoms `x_s`,
+    // whose atom k * nrows + i is a copy of atom-loop row i.
+    std::string close_sites_report(const std::vector<std::pair<int, int>>& pairs, const std::vector<double>& x_s,
+                                   int nrows) const;
     // Splits the unit cell into bonded molecules (sep_mol_natoms, sep_mol_atoms).
     void separate_cif_molecules(bool info);
 

@@ -105,7 +105,7 @@ TEST(CellSearch, BondsToOwnImagesAreFound) {
     }
 }
 
-TEST(CellSearch, OverlapRemovalEqualsPlainScan) {
+TEST(CellSearch, OverlapRemovalAndClosePairsEqualPlainScans) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     std::vector<double> x;
@@ -118,6 +118,28 @@ TEST(CellSearch, OverlapRemovalEqualsPlainScan) {
     }
     for (double edge : {0.0, 0.9996, -0.0003, 1.0004}) x.insert(x.end(), {edge, 0.5, 0.5});
     const std::vector<char> fast = find_overlapped_atoms(x);
-    EXPECT_EQ(fast, krymo_ref::overlapped_atoms(x));
+    const std::vector<char> removed = krymo_ref::overlapped_atoms(x);
+    EXPECT_EQ(fast, removed);
     EXPECT_GT(std::count(fast.begin(), fast.end(), 1), 100);
+
+    // Close survivors in an oblique cell: found in the overlap walk (bins wide enough for 0.5 A) or
+    // in a pass of their own (1.0 A).
+    const double cell6[6] = {11, 12, 10, 80, 100, 110};
+    double latt[3][3];
+    FileIO().convert_cell6_to_latt3x3(cell6, latt);
+    for (double cutoff : {0.5, 1.0}) {
+        const SiteScan scan = scan_sites(x, latt, cutoff);
+        EXPECT_EQ(scan.removed, removed);
+        std::vector<std::pair<int, int>> ref;
+        const int n = static_cast<int>(removed.size());
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n && !removed[i]; ++j) {
+                double d[3];
+                for (int k = 0; k < 3; ++k) d[k] = wrap_displacement(x[3 * i + k] - x[3 * j + k]);
+                if (!removed[j] && krymo_ref::cart_length(latt, d) < cutoff) ref.emplace_back(i, j);
+            }
+        EXPECT_EQ(scan.close, ref) << cutoff;
+        EXPECT_GT(ref.size(), 10u) << cutoff;
+        for (int j = 0; j < n; ++j) EXPECT_EQ(scan.keeper[j] >= 0, removed[j] != 0);
+    }
 }
