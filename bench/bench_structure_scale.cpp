@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     for (int n : counts) {
         std::vector<double> x, r;
         for (int j = 0; j < n; ++j) {
-            r.push_back(find_element_radius_from_index(atypes[atoms[o + j]]));
+            r.push_back(find_element_radius_from_index_nw(atypes[atoms[o + j]]));
             for (int k = 0; k < 3; ++k) x.push_back(x_s[3 * atoms[o + j] + k]);
         }
         std::vector<double> fast = x;

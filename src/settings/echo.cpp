@@ -206,6 +206,9 @@ bool KrymoInp::write_krymo_inp(const std::string& name, bool in_data_dir, bool i
         for (const std::string& f : mol_files) s += " " + f;
         w.line(s);
     } else if (mol_data_source == 2) {
+        // Before the crystal, which is read as soon as its key is met.
+        w.line(std::string("  disorder           = ") + disorder_mode_name(disorder_mode) +
+               "    ! major or all sites of disordered parts");
         w.line("  crystal            = " + crystal_file);
     }
     w.line("/");

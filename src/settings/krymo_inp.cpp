@@ -45,6 +45,7 @@ void KrymoInp::set_varables_default() {
         for (int j = 0; j < 3; ++j) latt_vectors[i][j] = latt[i][j];
     lattice_cutoff = 4.0;
     neighbor_scell[0] = neighbor_scell[1] = neighbor_scell[2] = 3;
+    disorder_mode = DisorderMode::major;
 }
 
 void KrymoInp::get_environment_variables() {

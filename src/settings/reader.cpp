@@ -248,6 +248,17 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
              read_data_cif(text_trimmed(v), info);
              mol_data_source = 2;
          }},
+        {{"disorder"},
+         [&](const std::string& v) {
+             DisorderMode mode = disorder_mode;
+             if (!parse_disorder_mode(v, mode))
+                 reject_value(__LINE__, "disorder", text_trimmed(v),
+                              "major (keep the major group of each disorder assembly) or all (keep every site)");
+             const bool changed = mode != disorder_mode;
+             disorder_mode = mode;
+             // The crystal is read when its key is met: a later change of mode reads it again.
+             if (changed && crystal_read) read_data_cif(crystal_file, info);
+         }},
         {{"lat_site_energy"}, set_int(lat_site_energy)},
         {{"output_level"}, set_int(output_level)},
         {{"krymo_dat_file"}, [&](const std::string& v) { krymo_dat_file = text_trimmed(v); }},

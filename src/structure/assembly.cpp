@@ -120,13 +120,28 @@ void FileIO::read_crystal_strcuture_files(bool info, bool cellvec) {
 
 void FileIO::make_whole_molecule(int id, int natoms, const int* atypes, double* x_s, bool info) {
     if (natoms <= 0) return;
+    // The radii of the separation: a molecule it found is then always bonded enough to be made
+    // whole, and no atom joins through a different image than the one it bonded through there.
     std::vector<double> radii(natoms);
-    for (int i = 0; i < natoms; ++i) radii[i] = find_element_radius_from_index(atypes[i]);
-    const int joined = grow_whole_molecule(natoms, radii.data(), bond_dis_scale, cif_lattice_vectors, x_s);
-    if (joined < natoms)
+    for (int i = 0; i < natoms; ++i) radii[i] = find_element_radius_from_index_nw(atypes[i]);
+    const WholeGrowth g = grow_whole_molecule(natoms, radii.data(), bond_dis_scale, cif_lattice_vectors, x_s);
+    if (g.joined < natoms)
         KRYMO_FATAL_OUT("fileio", 1,
                         format_string("Not all atoms are bonded in the molecule!\nnat_bonded = %d, natoms = %d\n",
-                                      joined, natoms));
+                                      g.joined, natoms));
+    if (g.periodic) {
+        const std::string formula = hill_formula(atypes, natoms);
+        KRYMO_FATAL_OUT(
+            "fileio", 1,
+            format_string("The crystal %s holds no discrete molecules: molecule %d (%s, %d atoms) bonds to its own "
+                          "periodic image along the lattice direction [%d %d %d] (atoms %s%d and %s%d of the "
+                          "molecule).\nA polymeric chain, layer or network has no molecules to compute; give a "
+                          "crystal of discrete molecules.\n",
+                          crystal_file.empty() ? "file" : ("file \"" + crystal_file + "\"").c_str(), id,
+                          formula.c_str(), natoms, g.image[0], g.image[1], g.image[2],
+                          element_symbol(atypes[g.partner]).c_str(), g.partner + 1,
+                          element_symbol(atypes[g.atom]).c_str(), g.atom + 1));
+    }
 
     double com[3];
     centre_of_mass(natoms, atypes, x_s, com);

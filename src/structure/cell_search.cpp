@@ -59,21 +59,27 @@ void PeriodicBins::bin_of(const double p[3], int b[3]) const {
     for (int k = 0; k < 3; ++k) b[k] = std::min(static_cast<int>(unit_fraction(p[k]) * nb_[k]), nb_[k] - 1);
 }
 
-void PeriodicBins::bins_for_cutoff(const double latt[3][3], double cutoff, int max_bins, int nb[3]) {
-    double inv[3][3];
-    // Plane spacing along axis k is 1 / |row k of the inverse|; a singular cell gets one bin.
+bool plane_spacings(const double latt[3][3], double h[3]) {
     const double det = latt[0][0] * (latt[1][1] * latt[2][2] - latt[1][2] * latt[2][1]) -
                        latt[0][1] * (latt[1][0] * latt[2][2] - latt[1][2] * latt[2][0]) +
                        latt[0][2] * (latt[1][0] * latt[2][1] - latt[1][1] * latt[2][0]);
-    if (!(std::fabs(det) > 1e-30) || !std::isfinite(det)) {
+    if (!(std::fabs(det) > 1e-30) || !std::isfinite(det)) return false;
+    // The spacing of the planes across axis k is 1 / |row k of the inverse|.
+    double inv[3][3];
+    invert(latt, inv);
+    for (int k = 0; k < 3; ++k) h[k] = 1.0 / get_magnitude(inv[k]);
+    return true;
+}
+
+void PeriodicBins::bins_for_cutoff(const double latt[3][3], double cutoff, int max_bins, int nb[3]) {
+    double h[3];
+    if (!plane_spacings(latt, h)) {
         nb[0] = nb[1] = nb[2] = 1;
         return;
     }
-    invert(latt, inv);
     for (int k = 0; k < 3; ++k) {
-        const double h = 1.0 / get_magnitude(inv[k]);
         // A small margin keeps pairs right at the cutoff inside neighbouring bins despite rounding.
-        const double n = h / (cutoff * (1.0 + 1e-6) + 1e-9);
+        const double n = h[k] / (cutoff * (1.0 + 1e-6) + 1e-9);
         if (!std::isfinite(n) || n >= max_bins)
             nb[k] = max_bins;
         else
@@ -82,26 +88,85 @@ void PeriodicBins::bins_for_cutoff(const double latt[3][3], double cutoff, int m
 }
 
 std::vector<char> find_overlapped_atoms(const std::vector<double>& x_s) {
+    const double none[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    return scan_sites(x_s, none, 0.0).removed;
+}
+
+SiteScan scan_sites(const std::vector<double>& x_s, const double latt[3][3], double cutoff) {
     const int n = static_cast<int>(x_s.size() / 3);
-    std::vector<char> removed(n, 0);
+    SiteScan scan;
+    scan.removed.assign(n, 0);
+    scan.keeper.assign(n, -1);
     // Bins of width >= 0.01 are far wider than the 0.001 overlap distance.
     const int per_axis = std::min(100, bins_per_axis_limit(n));
     const int nb[3] = {per_axis, per_axis, per_axis};
     PeriodicBins bins(x_s.data(), n, nb);
+    // Close pairs come from the same neighbour walk when the bins are at least `cutoff` wide
+    // across every pair of lattice planes; a pair is that close only if each component is.
+    double h[3] = {0, 0, 0};
+    const bool close_wanted = cutoff > 0.0 && plane_spacings(latt, h);
+    const bool close_here = close_wanted && std::min({h[0], h[1], h[2]}) / per_axis >= cutoff;
+    std::vector<std::pair<int, int>> candidates;
     for (int i = 0; i < n; ++i) {
-        if (removed[i]) continue;
+        if (scan.removed[i]) continue;
         const double* xi = &x_s[3 * i];
         bins.for_each_near(xi, [&](int j) {
-            if (j <= i || removed[j]) return;
-            double r2 = 0.0;
+            if (j <= i || scan.removed[j]) return;
+            double r2 = 0.0, d[3];
             for (int k = 0; k < 3; ++k) {
-                const double d = wrap_displacement_once(xi[k] - x_s[3 * j + k]);
-                r2 += d * d;
+                d[k] = wrap_displacement_once(xi[k] - x_s[3 * j + k]);
+                r2 += d[k] * d[k];
             }
-            if (r2 < 1e-6) removed[j] = 1;
+            if (r2 < 1e-6) {
+                scan.removed[j] = 1;
+                scan.keeper[j] = i;
+                return;
+            }
+            if (!close_here) return;
+            for (int k = 0; k < 3; ++k) {
+                d[k] = wrap_displacement(d[k]);
+                if (std::fabs(d[k]) * h[k] >= cutoff) return;
+            }
+            if (cart_length(latt, d) < cutoff) candidates.emplace_back(i, j);
         });
     }
-    return removed;
+    if (close_here) {
+        // An atom removed after its pair was noted is a copy, not a site.
+        for (const auto& p : candidates)
+            if (!scan.removed[p.second]) scan.close.push_back(p);
+        std::sort(scan.close.begin(), scan.close.end());
+    } else if (close_wanted) {
+        std::vector<double> kept;
+        std::vector<int> index;
+        for (int i = 0; i < n; ++i)
+            if (!scan.removed[i]) {
+                kept.insert(kept.end(), &x_s[3 * i], &x_s[3 * i] + 3);
+                index.push_back(i);
+            }
+        for (const auto& [a, b] : find_close_pairs(kept, latt, cutoff)) scan.close.emplace_back(index[a], index[b]);
+    }
+    return scan;
+}
+
+std::vector<std::pair<int, int>> find_close_pairs(const std::vector<double>& x_s, const double latt[3][3],
+                                                  double cutoff) {
+    const int n = static_cast<int>(x_s.size() / 3);
+    std::vector<std::pair<int, int>> pairs;
+    if (n < 2) return pairs;
+    int nb[3];
+    PeriodicBins::bins_for_cutoff(latt, cutoff, bins_per_axis_limit(n), nb);
+    PeriodicBins bins(x_s.data(), n, nb);
+    for (int i = 0; i < n; ++i) {
+        const double* xi = &x_s[3 * i];
+        bins.for_each_near(xi, [&](int j) {
+            if (j <= i) return;
+            double d[3];
+            for (int k = 0; k < 3; ++k) d[k] = wrap_displacement(xi[k] - x_s[3 * j + k]);
+            if (cart_length(latt, d) < cutoff) pairs.emplace_back(i, j);
+        });
+    }
+    std::sort(pairs.begin(), pairs.end());
+    return pairs;
 }
 
 void separate_bonded_molecules(const std::vector<double>& x_s, const std::vector<double>& radii, double scale,
@@ -144,13 +209,19 @@ void separate_bonded_molecules(const std::vector<double>& x_s, const std::vector
     }
 }
 
-int grow_whole_molecule(int natoms, const double* radii, double scale, const double latt[3][3], double* x) {
-    if (natoms <= 0) return 0;
+WholeGrowth grow_whole_molecule(int natoms, const double* radii, double scale, const double latt[3][3], double* x) {
+    WholeGrowth g;
+    if (natoms <= 0) return g;
+    const double reach = 2.0 * max_radius(radii, natoms) * scale;
     int nb[3];
-    PeriodicBins::bins_for_cutoff(latt, 2.0 * max_radius(radii, natoms) * scale, bins_per_axis_limit(natoms), nb);
+    PeriodicBins::bins_for_cutoff(latt, reach, bins_per_axis_limit(natoms), nb);
     // Free atoms keep their positions until they join, so bins of the starting positions serve
     // for the whole growth.
     PeriodicBins bins(x, natoms, nb);
+    // A bond can reach an image other than the minimum one (or an atom's own image) only when it
+    // spans half the distance between two lattice planes.
+    double h[3];
+    const bool small_cell = !plane_spacings(latt, h) || reach >= 0.5 * std::min({h[0], h[1], h[2]});
 
     std::vector<char> available(natoms, 1);
     std::vector<int> partner(natoms, -1);
@@ -163,13 +234,55 @@ int grow_whole_molecule(int natoms, const double* radii, double scale, const dou
         for (int k = 0; k < 3; ++k) d[k] = wrap_displacement(d[k]);
         return s > cart_length(latt, d) ? 2 : 0;
     };
+    auto report = [&](int m, int i, const double t[3]) {
+        g.periodic = true;
+        g.atom = i;
+        g.partner = m;
+        int sign = 0;
+        for (int k = 0; k < 3; ++k) {
+            g.image[k] = static_cast<int>(std::lround(t[k]));
+            if (sign == 0 && g.image[k] != 0) sign = g.image[k] > 0 ? 1 : -1;
+        }
+        for (int& v : g.image) v *= sign;
+    };
+    // Placed members m and i must bond only as placed: a bond to any other image of i closes a ring
+    // through the lattice.
+    auto check_placed = [&](int m, int i) {
+        double d[3], w[3];
+        bool beyond_half = false;
+        for (int k = 0; k < 3; ++k) {
+            d[k] = x[3 * m + k] - x[3 * i + k];
+            beyond_half = beyond_half || std::fabs(d[k]) > 0.5;
+        }
+        // Only the minimum image can bond in a large cell; it is the placed one unless the pair
+        // spans half a cell.
+        if (!small_cell && !beyond_half) return;
+        const double s = (radii[m] + radii[i]) * scale;
+        for (int k = 0; k < 3; ++k) w[k] = wrap_displacement(d[k]);
+        if (!small_cell) {
+            if (s > cart_length(latt, w)) {
+                const double t[3] = {d[0] - w[0], d[1] - w[1], d[2] - w[2]};
+                report(m, i, t);
+            }
+            return;
+        }
+        for (int a = -1; a <= 1 && !g.periodic; ++a)
+            for (int b = -1; b <= 1 && !g.periodic; ++b)
+                for (int c = -1; c <= 1 && !g.periodic; ++c) {
+                    const double v[3] = {w[0] + a, w[1] + b, w[2] + c};
+                    const double t[3] = {d[0] - v[0], d[1] - v[1], d[2] - v[2]};
+                    if (std::fabs(t[0]) + std::fabs(t[1]) + std::fabs(t[2]) > 0.5 && s > cart_length(latt, v))
+                        report(m, i, t);
+                }
+    };
     MinHeap frontier;
-    int joined = 0;
     auto join = [&](int m) {
         available[m] = 0;
-        ++joined;
+        ++g.joined;
         bins.for_each_near(&x[3 * m], [&](int i) {
-            if (available[i] && partner[i] < 0 && bond_kind(m, i) != 0) {
+            if (!available[i]) {
+                if (!g.periodic && (i != m || small_cell)) check_placed(m, i);
+            } else if (partner[i] < 0 && bond_kind(m, i) != 0) {
                 partner[i] = m;
                 frontier.push(i);
             }
@@ -184,7 +297,7 @@ int grow_whole_molecule(int natoms, const double* radii, double scale, const dou
             for (int k = 0; k < 3; ++k) x[3 * i + k] = x[3 * m + k] - wrap_displacement(x[3 * m + k] - x[3 * i + k]);
         join(i);
     }
-    return joined;
+    return g;
 }
 
 }  // namespace krymo

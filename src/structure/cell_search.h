@@ -4,6 +4,7 @@
 // available atom bonded to a member, and a cell list over positions modulo 1 finds the bonds.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 namespace krymo {
@@ -50,14 +51,39 @@ private:
 // atom, 1 for removed.
 std::vector<char> find_overlapped_atoms(const std::vector<double>& x_s);
 
+struct SiteScan {
+    std::vector<char> removed;                // as find_overlapped_atoms
+    std::vector<int> keeper;                  // for a removed atom the atom that stays, else -1
+    std::vector<std::pair<int, int>> close;   // surviving pairs closer than the cutoff, sorted
+};
+// The overlap removal, and in the same pass the pairs of surviving atoms closer than `cutoff`
+// (Angstrom, minimum image) in the lattice `latt` (columns a, b, c).
+SiteScan scan_sites(const std::vector<double>& x_s, const double latt[3][3], double cutoff);
+
+// Pairs of distinct atoms closer than `cutoff` (Angstrom, minimum image, repeated wrap), each pair
+// once as (lower index, higher index), in order of the lower index.
+std::vector<std::pair<int, int>> find_close_pairs(const std::vector<double>& x_s, const double latt[3][3],
+                                                  double cutoff);
+
 // Molecule separation: seeds at the lowest-index free atom; at each step the lowest-index free
 // atom bonded to any member joins ((r_m + r_i) * scale > minimum-image distance, repeated wrap).
 void separate_bonded_molecules(const std::vector<double>& x_s, const std::vector<double>& radii, double scale,
                                const double latt[3][3], std::vector<int>& counts, std::vector<int>& atoms);
 
+// Distances between opposite faces of the cell (columns a, b, c); false for a singular cell.
+bool plane_spacings(const double latt[3][3], double h[3]);
+
+struct WholeGrowth {
+    int joined = 0;          // atoms joined from atom 0
+    bool periodic = false;   // a member bonds to a periodic image of the molecule itself
+    int image[3] = {0, 0, 0};  // lattice translation of that bond, first non-zero component positive
+    int atom = -1, partner = -1;  // the two atoms of that bond
+};
+
 // Whole-molecule growth from atom 0: the lowest-index free atom bonded to any member joins; its
 // partner is the earliest-joined member it bonds to, either where it lies or through the nearest
-// image, in which case it moves next to the partner. Returns the number of atoms joined.
-int grow_whole_molecule(int natoms, const double* radii, double scale, const double latt[3][3], double* x_s);
+// image, in which case it moves next to the partner. A bond between two placed members that only
+// an image other than the placed one makes (the molecule is a chain, layer or net) is reported.
+WholeGrowth grow_whole_molecule(int natoms, const double* radii, double scale, const double latt[3][3], double* x_s);
 
 }  // namespace krymo

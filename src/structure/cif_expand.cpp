@@ -1,5 +1,6 @@
 // Unit cell of a read crystal file: symmetry expansion to P1, overlap removal, Cartesian
 // coordinates and the split into bonded molecules.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "structure/symop.h"
 #include "structure/cell.h"
 #include "util/fatal.h"
+#include "util/linalg.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -49,6 +51,32 @@ void FileIO::expand_crystal(bool info) {
     cif_radii.shrink_to_fit();
 }
 
+namespace {
+
+// Closer than this, two sites cannot both be atoms of one structure.
+constexpr double kCloseSites = 0.5;
+// Label pairs listed in one warning before the rest are only counted.
+constexpr size_t kListedPairs = 10;
+
+// Distinct label pairs in order of first appearance, with the smallest value seen; unordered pairs
+// are kept with the lower label first.
+struct LabelPairs {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::vector<double> values;
+    void add(std::string a, std::string b, double v, bool unordered) {
+        if (unordered && b < a) std::swap(a, b);
+        for (size_t k = 0; k < pairs.size(); ++k)
+            if (pairs[k].first == a && pairs[k].second == b) {
+                values[k] = std::min(values[k], v);
+                return;
+            }
+        pairs.emplace_back(a, b);
+        values.push_back(v);
+    }
+};
+
+}  // namespace
+
 void FileIO::make_spacegroup_P1(bool) {
     const int nops = static_cast<int>(spacegroup_ops.size());
     const int N = natoms_cif;
@@ -67,9 +95,21 @@ void FileIO::make_spacegroup_P1(bool) {
         }
     }
 
-    const std::vector<char> removed = find_overlapped_atoms(x_s);
+    const SiteScan scan = scan_sites(x_s, cif_lattice_vectors, kCloseSites);
+    const std::vector<char>& removed = scan.removed;
+    const std::vector<int>& keeper = scan.keeper;
     int nremoved = 0;
     for (char r : removed) nremoved += r;
+    // Atom k * N + i is a copy of row i. A site shared by two elements keeps the first one.
+    auto label_of = [&](size_t a) -> const std::string& { return Atoms.label[a % N]; };
+    LabelPairs mixed;
+    for (size_t a = 0; a < removed.size(); ++a)
+        if (removed[a] && atypes[a] != atypes[keeper[a]]) mixed.add(label_of(keeper[a]), label_of(a), 0.0, false);
+    std::string notes;
+    for (const auto& p : mixed.pairs)
+        notes += format_string("WARNING: Sites %s and %s of different elements share one position; %s is kept.\n",
+                               p.first.c_str(), p.second.c_str(), p.first.c_str());
+    notes += close_sites_report(scan.close, x_s, N);
     if (nremoved > 0) {
         const int remaining = static_cast<int>(removed.size()) - nremoved;
         std::printf("WARNING: Overlapped atoms detected and to be removed\n");
@@ -87,10 +127,32 @@ void FileIO::make_spacegroup_P1(bool) {
         radii.resize(w);
         x_s.resize(3 * w);
     }
+    std::printf("%s", notes.c_str());
     natoms_cif = static_cast<int>(atypes.size());
     cif_atypes.swap(atypes);
     cif_radii.swap(radii);
     cif_x_s.swap(x_s);
+}
+
+std::string FileIO::close_sites_report(const std::vector<std::pair<int, int>>& pairs, const std::vector<double>& x_s,
+                                       int nrows) const {
+    LabelPairs close;
+    for (const auto& [i, j] : pairs) {
+        double d[3], c[3];
+        for (int k = 0; k < 3; ++k) d[k] = wrap_displacement(x_s[3 * i + k] - x_s[3 * j + k]);
+        mat_vec_mul(cif_lattice_vectors, d, c);
+        close.add(Atoms.label[i % nrows], Atoms.label[j % nrows], get_magnitude(c), true);
+    }
+    std::string out;
+    for (size_t k = 0; k < close.pairs.size() && k < kListedPairs; ++k)
+        out += format_string("WARNING: Sites %s and %s are %.3f A apart (closer than %.1f A): disorder the file does "
+                             "not mark, or a misplaced atom?\n",
+                             close.pairs[k].first.c_str(), close.pairs[k].second.c_str(), close.values[k],
+                             kCloseSites);
+    if (close.pairs.size() > kListedPairs)
+        out += format_string("WARNING: ... and %d more pairs of sites closer than %.1f A.\n",
+                             static_cast<int>(close.pairs.size() - kListedPairs), kCloseSites);
+    return out;
 }
 
 void FileIO::separate_cif_molecules(bool info) {

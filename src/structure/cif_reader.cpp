@@ -1,5 +1,6 @@
 // CIF reader: the data-block name, a few single-value tags, one symmetry-operation loop, one
 // atom-site loop and an optional bond loop before it. Expansion and separation: cif_expand.cpp.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +75,9 @@ struct LoopTags {
 
 // Element of an atom label: leading letters, two when the second is lower case and they form an
 // element, else one. Returns -1 and sets `why` when the label names no element or is ambiguous.
-int element_from_label(const std::string& label, std::string& why) {
+// A label that could name two elements ("CO1": C or Co) is settled by the formula when it lists
+// exactly one of them.
+int element_from_label(const std::string& label, const std::vector<int>& formula_elements, std::string& why) {
     std::string letters;
     for (char c : label) {
         if (!std::isalpha(static_cast<unsigned char>(c))) break;
@@ -91,8 +94,13 @@ int element_from_label(const std::string& label, std::string& why) {
         if (lower2 && two > 0) return two;
         if (!lower2 && two > 0) {
             if (one > 0) {
-                why = format_string("its leading letters could be %s or %s", element_symbol(one).c_str(),
-                                    element_symbol(two).c_str());
+                auto listed = [&](int e) {
+                    return std::find(formula_elements.begin(), formula_elements.end(), e) != formula_elements.end();
+                };
+                if (listed(one) != listed(two)) return listed(one) ? one : two;
+                why = format_string("its leading letters could be %s or %s, and _chemical_formula_sum does not settle "
+                                    "which",
+                                    element_symbol(one).c_str(), element_symbol(two).c_str());
                 return -1;
             }
             return two;
@@ -136,10 +144,11 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     spacegroup_name.clear();
     spacegroup_hall.clear();
     spacegroup_number = -1;
+    formula_units_z = 0;
+    formula_sum.clear();
     Atoms = CifAtomColumns();
     Bonds = CifBondColumns();
     std::vector<int> atom_line;  // 1-based file line of each atom row
-    int partial_occupancy = 0;
     bool have_type_symbols = true;
 
     const size_t n = lines.size();
@@ -196,9 +205,10 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
         if (!packet.empty()) not_enough_columns(packet_line, ncols);
         return j;
     };
-    // Where a loop's rows end: text fields, blank lines, new tags and loops.
+    // Where a loop's rows end: text fields, blank lines, new tags, loops and data blocks.
     auto loop_end = [&](size_t j, const std::string& s) {
-        return text_field_mark(j) || s.empty() || s[0] == ';' || s[0] == '_' || strcasestr_n(s.c_str(), "loop_", 5);
+        return text_field_mark(j) || s.empty() || s[0] == ';' || s[0] == '_' || strcasestr_n(s.c_str(), "loop_", 5) ||
+               strcasestr_n(s.c_str(), "data_", 5);
     };
 
     bool in_text = false;
@@ -217,18 +227,19 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
         std::string value = split == std::string::npos ? std::string() : line.substr(split + 1);
         trim(value);
 
+        // Tags are case-insensitive: "_symmetry_space_group_name_h-m" is the H-M name.
+        const std::string tag = tag_name(line);
         if (strcasestr_n(line.c_str(), "data_", 5)) {
             identifier = line.substr(5);
-        } else if (contains(line, "_chemical_name_common")) {
+        } else if (contains(tag, "_chemical_name_common")) {
             chemical_name = value;
             sg_trim(chemical_name);
             if (identifier.empty()) identifier = chemical_name;
-        } else if (contains(line, "_space_group_IT_number") || contains(line, "_symmetry_Int_Tables_number")) {
+        } else if (contains(tag, "_space_group_it_number") || contains(tag, "_symmetry_int_tables_number")) {
             spacegroup_number = std::atoi(value.c_str());
-        } else if (contains(line, "_symmetry_space_group_name_H-M_alt") ||
-                   contains(line, "_symmetry_space_group_name_H-M") || contains(line, "_space_group_name_H-M_alt")) {
+        } else if (contains(tag, "_symmetry_space_group_name_h-m") || contains(tag, "_space_group_name_h-m_alt")) {
             spacegroup_name = value;
-        } else if (contains(line, "_symmetry_space_group_name_Hall") || contains(line, "_space_group_name_Hall")) {
+        } else if (contains(tag, "_symmetry_space_group_name_hall") || contains(tag, "_space_group_name_hall")) {
             // Only the enclosing CIF quotes go: a '"' inside belongs to the symbol ('P 3 2"').
             spacegroup_hall = value;
             trim(spacegroup_hall);
@@ -236,21 +247,34 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
             if (n >= 2 && (spacegroup_hall[0] == '\'' || spacegroup_hall[0] == '"') &&
                 spacegroup_hall[n - 1] == spacegroup_hall[0])
                 spacegroup_hall = spacegroup_hall.substr(1, n - 2);
-        } else if (contains(line, "_cell_length_a")) {
+        } else if (contains(tag, "_cell_length_a")) {
             cell_latt[0] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_length_b")) {
+        } else if (contains(tag, "_cell_length_b")) {
             cell_latt[1] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_length_c")) {
+        } else if (contains(tag, "_cell_length_c")) {
             cell_latt[2] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_angle_alpha")) {
+        } else if (contains(tag, "_cell_angle_alpha")) {
             cell_latt[3] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_angle_beta")) {
+        } else if (contains(tag, "_cell_angle_beta")) {
             cell_latt[4] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "_cell_angle_gamma")) {
+        } else if (contains(tag, "_cell_angle_gamma")) {
             cell_latt[5] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(line, "loop_")) {
+        } else if (contains(tag, "_cell_formula_units_z")) {
+            formula_units_z = std::atoi(value.c_str());
+        } else if (contains(tag, "_chemical_formula_sum")) {
+            // SHELXL writes the value on the next line when the tag column is full.
+            if (value.empty() && i + 1 < n && !text_field_mark(i + 1)) {
+                const std::string next = trimmed(i + 1);
+                if (!next.empty() && next[0] != '_' && next[0] != '#' && !strcasestr_n(next.c_str(), "loop_", 5)) {
+                    value = next;
+                    ++i;
+                }
+            }
+            formula_sum = value;
+            sg_trim(formula_sum);
+        } else if (tag.compare(0, 5, "loop_") == 0) {
             if (i + 1 >= n) break;
-            const std::string first = trimmed(i + 1);
+            const std::string first = tag_name(trimmed(i + 1));
             const LoopTags tags = read_tags(i + 1);
             if (contains(first, "_symmetry") || contains(first, "_space_group")) {
                 int op_col = 0;
@@ -297,6 +321,9 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                 const int p_y = tags.position("_atom_site_fract_y");
                 const int p_z = tags.position("_atom_site_fract_z");
                 const int p_occ = tags.position("_atom_site_occupancy");
+                const int p_calc = tags.position("_atom_site_calc_flag");
+                const int p_assembly = tags.position("_atom_site_disorder_assembly");
+                const int p_group = tags.position("_atom_site_disorder_group");
                 i = tags.last_line;
                 if (p_label == 0 || p_x == 0 || p_y == 0 || p_z == 0) continue;
                 have_type_symbols = p_type != 0;
@@ -310,16 +337,21 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                         Atoms.fract_x.push_back(tok[p_x - 1].text);
                         Atoms.fract_y.push_back(tok[p_y - 1].text);
                         Atoms.fract_z.push_back(tok[p_z - 1].text);
+                        auto optional = [&](int p, std::vector<std::string>& column) {
+                            if (p) column.push_back(tok[p - 1].text);
+                        };
+                        optional(p_occ, Atoms.occupancy);
+                        optional(p_calc, Atoms.calc_flag);
+                        optional(p_assembly, Atoms.disorder_assembly);
+                        optional(p_group, Atoms.disorder_group);
                         atom_line.push_back(static_cast<int>(first_line) + 1);
-                        if (p_occ && looks_numeric(tok[p_occ - 1].text) &&
-                            std::strtod(tok[p_occ - 1].text.c_str(), nullptr) < 1.0)
-                            ++partial_occupancy;
                     });
             }
             // Any other loop is ignored: its lines are walked as ordinary lines.
         }
     }
 
+    const std::string selection_report = select_atom_sites(path, atom_line);
     const int nrows = static_cast<int>(Atoms.label.size());
     if (nrows == 0)
         KRYMO_FATAL_OUT(kUnit, 255,
@@ -328,10 +360,16 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                       path.c_str()));
 
     // Elements, checked before any lookup uses them.
+    std::vector<int> formula_elements;
+    std::vector<std::pair<int, double>> formula;
+    if (parse_formula(formula_sum, formula))
+        for (const auto& f : formula) formula_elements.push_back(f.first);
     cif_atypes.assign(nrows, -1);
     for (int i = 0; i < nrows; ++i) {
-        if (have_type_symbols) {
-            cif_atypes[i] = element_from_type_symbol(Atoms.type_symbol[i]);
+        // A type symbol written '?' or '.' is missing: the label tells the element.
+        const std::string& type = Atoms.type_symbol[i];
+        if (have_type_symbols && type != "?" && type != ".") {
+            cif_atypes[i] = element_from_type_symbol(type);
             if (cif_atypes[i] < 0)
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("Unknown element symbol \"%s\" of atom %s in crystal file \"%s\" "
@@ -340,7 +378,7 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                               atom_line[i]));
         } else {
             std::string why;
-            cif_atypes[i] = element_from_label(Atoms.label[i], why);
+            cif_atypes[i] = element_from_label(Atoms.label[i], formula_elements, why);
             if (cif_atypes[i] < 0)
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("Cannot take the element of atom %s in crystal file \"%s\" (line %d) "
@@ -356,7 +394,10 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                               c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i]));
     }
 
-    if (spacegroup_ops.empty()) derive_spacegroup_operations(path);
+    if (spacegroup_ops.empty())
+        derive_spacegroup_operations(path);
+    else
+        use_distinct_operations(path);
 
     if (info) {
         std::printf("  Identifier: %s\n", identifier.c_str());
@@ -378,21 +419,44 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     if (!have_type_symbols)
         std::printf("WARNING: No _atom_site_type_symbol column in \"%s\": elements are taken from the atom labels.\n",
                     path.c_str());
-    if (partial_occupancy > 0)
-        std::printf("WARNING: %d atoms have an occupancy below 1 (disordered sites may overlap); "
-                    "all sites are kept.\n",
-                    partial_occupancy);
-
+    std::printf("%s", selection_report.c_str());
 
     expand_crystal(info);
+    check_formula_units(path);
     crystal_file = path;
     crystal_read = true;
     if (info) std::printf("Crystal file %s parsing done.\n", path.c_str());
 }
 
+std::string FileIO::select_atom_sites(const std::string& path, std::vector<int>& row_lines) {
+    SiteColumns columns;
+    columns.label = &Atoms.label;
+    columns.type_symbol = &Atoms.type_symbol;
+    columns.occupancy = &Atoms.occupancy;
+    columns.calc_flag = &Atoms.calc_flag;
+    columns.assembly = &Atoms.disorder_assembly;
+    columns.group = &Atoms.disorder_group;
+    const SiteSelection s = select_sites(columns, disorder_mode);
+    auto keep_rows = [&](auto& column) {
+        if (column.empty()) return;
+        size_t w = 0;
+        for (size_t i = 0; i < s.keep.size(); ++i)
+            if (s.keep[i]) column[w++] = column[i];
+        column.resize(w);
+    };
+    for (std::vector<std::string>* c : {&Atoms.label, &Atoms.type_symbol, &Atoms.fract_x, &Atoms.fract_y,
+                                        &Atoms.fract_z, &Atoms.occupancy, &Atoms.calc_flag, &Atoms.disorder_assembly,
+                                        &Atoms.disorder_group})
+        keep_rows(*c);
+    keep_rows(row_lines);
+    return describe_site_selection(s, disorder_mode, path);
+}
+
 void FileIO::derive_spacegroup_operations(const std::string& path) {
-    const bool named = !spacegroup_hall.empty() || !normalise_spacegroup_name(spacegroup_name).empty() ||
-                       (spacegroup_number >= 1 && spacegroup_number <= 230);
+    // '?' and '.' are CIF's "unknown": no name at all.
+    const std::string hm = normalise_spacegroup_name(spacegroup_name);
+    const bool has_name = !hm.empty() && hm != "?" && hm != ".";
+    const bool named = !spacegroup_hall.empty() || has_name || (spacegroup_number >= 1 && spacegroup_number <= 230);
     if (!named) {
         std::printf("WARNING: No symmetry operations and no space group in \"%s\": read as P1.\n", path.c_str());
         spacegroup_ops.push_back("x,y,z");
@@ -407,7 +471,16 @@ void FileIO::derive_spacegroup_operations(const std::string& path) {
                                       "space-group database (spglib) to derive them from its space group (%s).\n"
                                       "Add a _symmetry_equiv_pos_as_xyz loop or rebuild with spglib.\n",
                                       path.c_str(), described.c_str()));
-    const SpacegroupMatch m = find_spacegroup_operations(spacegroup_hall, spacegroup_name, spacegroup_number);
+    // A name that is given but not understood stops the run: the number alone would give the
+    // standard setting, which need not be the file's.
+    if (spacegroup_hall.empty() && has_name && !find_spacegroup_operations("", spacegroup_name, 0).found)
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("The crystal file \"%s\" lists no symmetry operations and its space-group name "
+                                      "%s is not understood. Add a _symmetry_equiv_pos_as_xyz loop or a "
+                                      "_space_group_name_Hall.\n",
+                                      path.c_str(), spacegroup_name.c_str()));
+    const SpacegroupMatch m =
+        find_spacegroup_operations(spacegroup_hall, has_name ? spacegroup_name : std::string(), spacegroup_number);
     if (!m.found)
         KRYMO_FATAL_OUT(kUnit, 255,
                         format_string("The crystal file \"%s\" lists no symmetry operations and its space group (%s) "

@@ -1,6 +1,8 @@
 #include "structure/elements.h"
 
 #include <cctype>
+#include <cstdlib>
+#include <map>
 
 namespace krymo {
 
@@ -163,6 +165,55 @@ double find_element_radius_from_index_nw(int index) {
 double find_element_radius_from_name_nw(const std::string& symbol) {
     const int i = find_element_index_from_name(symbol);
     return i < 0 ? 9999.99 : nw_elem_radius_m[i];
+}
+
+std::string hill_formula(const int* atypes, int natoms) {
+    std::map<std::string, int> counts;
+    for (int i = 0; i < natoms; ++i) {
+        ++counts[valid_element_index(atypes[i]) ? element_symbol(atypes[i]) : std::string("?")];
+    }
+    std::string out;
+    auto take = [&](const std::string& sym) {
+        const auto it = counts.find(sym);
+        if (it == counts.end()) return;
+        out += it->second == 1 ? sym : sym + std::to_string(it->second);
+        counts.erase(it);
+    };
+    // Without carbon, Hill order is purely alphabetical.
+    if (counts.count("C")) {
+        take("C");
+        take("H");
+    }
+    while (!counts.empty()) take(counts.begin()->first);
+    return out;
+}
+
+bool parse_formula(const std::string& text, std::vector<std::pair<int, double>>& counts) {
+    counts.clear();
+    size_t i = 0;
+    const size_t n = text.size();
+    auto skip = [&] {
+        while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\'' || text[i] == '"')) ++i;
+    };
+    for (skip(); i < n; skip()) {
+        if (!std::isupper(static_cast<unsigned char>(text[i]))) break;
+        std::string sym(1, text[i++]);
+        if (i < n && std::islower(static_cast<unsigned char>(text[i]))) sym += text[i++];
+        const int e = find_element_index_from_name(sym);
+        if (!valid_element_index(e)) break;
+        double count = 1.0;
+        if (i < n && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.')) {
+            char* end = nullptr;
+            count = std::strtod(text.c_str() + i, &end);
+            i = static_cast<size_t>(end - text.c_str());
+        }
+        counts.emplace_back(e, count);
+    }
+    if (i < n || counts.empty()) {
+        counts.clear();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace krymo

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace krymo {
 
@@ -15,7 +17,8 @@ struct ElementRow {
 
 constexpr int kNumElements = 104;  // rows 0 (dummy) .. 103 (Lr)
 extern const ElementRow Elements_m[kNumElements];
-// Covalent radii in Angstrom of the crystal reader; entries 104 and 105 lie beyond the last element.
+// Covalent radii in Angstrom of the crystal separation and the whole-molecule repair (bond lists use
+// the element table); entries 104 and 105 lie beyond the last element.
 extern const double nw_elem_radius_m[106];
 
 // Element index of a symbol (first two characters, case-normalised), -1 when no row matches.
@@ -31,6 +34,14 @@ double find_element_radius_from_index(int index);
 double find_element_radius_from_index_nw(int index);
 // Second covalent radius of the element whose symbol matches, 9999.99 when none matches.
 double find_element_radius_from_name_nw(const std::string& symbol);
+
+// Formula in Hill order (C, then H, then the other symbols alphabetically; counts of 1 omitted):
+// "C44H54Ge2". Indices outside the table count as "?".
+std::string hill_formula(const int* atypes, int natoms);
+
+// Element counts of a formula such as "C44 H54 Ge2" or "C44H54Ge2" (blanks and quotes ignored,
+// counts may be fractional). False, with `counts` empty, when any part names no element.
+bool parse_formula(const std::string& text, std::vector<std::pair<int, double>>& counts);
 
 // True for an index that names a real element (1..103).
 inline bool valid_element_index(int index) { return index >= 1 && index < kNumElements; }

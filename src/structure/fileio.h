@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "structure/elements.h"
+#include "structure/site_filter.h"
 
 namespace krymo {
 
@@ -14,6 +15,8 @@ class TextWriter;
 // Text columns of the crystal file's atom loop (asymmetric unit, file order).
 struct CifAtomColumns {
     std::vector<std::string> label, type_symbol, fract_x, fract_y, fract_z;
+    // Read to tell atoms from dummy sites and alternative positions; empty where the file has no column.
+    std::vector<std::string> occupancy, calc_flag, disorder_assembly, disorder_group;
 };
 
 // Text columns of the crystal file's bond loop; kept for completeness, no stage reads them.
@@ -92,6 +95,13 @@ public:
     const std::string& get_identifier() const { return identifier; }
 
 protected:
+    // Drops the atom rows that are not atoms of the structure (dummy sites, occupancy 0, minor
+    // disorder groups) and returns what to report about them.
+    std::string select_atom_sites(const std::string& path, std::vector<int>& row_lines);
+    // Listed operations used once each; a warning when they repeat or do not fit the named group.
+    void use_distinct_operations(const std::string& path);
+    // A warning when the molecules found are not Z formula units.
+    void check_formula_units(const std::string& path);
     // Operations of a crystal file that lists none: from its space group, else P1 (with a warning).
     void derive_spacegroup_operations(const std::string& path);
     // Cell matrices, unit-cell atoms by symmetry, Cartesian coordinates and molecules.
@@ -104,12 +114,17 @@ protected:
     void ParseTransformString(const std::string& text, double R[3][3], double t[3]) const;
     // Expands the asymmetric unit by every operation and removes overlapping atoms.
     void make_spacegroup_P1(bool fractional);
+    // Warnings about distinct sites closer than any bond; `pairs` index the expanded atoms `x_s`,
+    // whose atom k * nrows + i is a copy of atom-loop row i.
+    std::string close_sites_report(const std::vector<std::pair<int, int>>& pairs, const std::vector<double>& x_s,
+                                   int nrows) const;
     // Splits the unit cell into bonded molecules (sep_mol_natoms, sep_mol_atoms).
     void separate_cif_molecules(bool info);
 
     // --- settings held by the structure part (input keys) ---
     double bond_dis_scale = 1.15;
     int data_mol_output_level = 1;
+    DisorderMode disorder_mode = DisorderMode::major;  // which sites of a disordered crystal are atoms
     int mol_data_source = -1;          // 1 molecule files, 2 crystal file
     double latt_vectors[3][3] = {{8.098, 0, 0}, {0, 5.953, 0}, {-4.888095, 0, 7.138882}};  // rows a, b, c
     int neighbor_scell[3] = {3, 3, 3};  // -/+ cells of the neighbour search and of the supercell file
@@ -125,6 +140,8 @@ protected:
     std::string spacegroup_name;
     std::string spacegroup_hall;   // Hall symbol, used only to derive missing operations
     int spacegroup_number = -1;
+    int formula_units_z = 0;       // _cell_formula_units_Z, 0 when not given
+    std::string formula_sum;       // _chemical_formula_sum, quotes removed
     std::vector<std::string> spacegroup_ops;
     double cell_latt[6] = {0, 0, 0, 0, 0, 0};
     CifAtomColumns Atoms;

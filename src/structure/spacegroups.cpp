@@ -1,6 +1,8 @@
 #include "structure/spacegroups.h"
 
+#include <array>
 #include <cctype>
+#include <cmath>
 
 #include "structure/symop.h"
 #include "util/text.h"
@@ -91,6 +93,63 @@ std::vector<std::vector<std::vector<std::string>>> setting_names() {
     return names;
 }
 
+// Lattice translations of a centring letter (the primitive one included).
+std::vector<std::array<double, 3>> centring_translations(char letter) {
+    switch (letter) {
+        case 'A': return {{0, 0, 0}, {0, 0.5, 0.5}};
+        case 'B': return {{0, 0, 0}, {0.5, 0, 0.5}};
+        case 'C': return {{0, 0, 0}, {0.5, 0.5, 0}};
+        case 'I': return {{0, 0, 0}, {0.5, 0.5, 0.5}};
+        case 'F': return {{0, 0, 0}, {0, 0.5, 0.5}, {0.5, 0, 0.5}, {0.5, 0.5, 0}};
+        default: return {};
+    }
+}
+
+SpacegroupMatch find_by_name(const std::string& want_hm) {
+    SpacegroupMatch m;
+    static const auto names = setting_names();
+    // Name kinds in order of preference, each over all settings in database order.
+    for (int kind = 0; kind < kNameKinds; ++kind)
+        for (int h = 1; h <= kNumHallSettings; ++h)
+            for (const std::string& name : names[kind][h])
+                if (name == want_hm) {
+                    fill_operations(h, m);
+                    m.how = "space-group name";
+                    return m;
+                }
+    return m;
+}
+
+// A centred setting no table lists ("A -1", "I 1 2/a 1"): the operations of the primitive part
+// combined with the translations of the centring letter.
+SpacegroupMatch find_by_centring(const std::string& want_hm) {
+    const std::vector<std::array<double, 3>> shifts =
+        want_hm.empty() ? std::vector<std::array<double, 3>>() : centring_translations(static_cast<char>(std::toupper(want_hm[0])));
+    if (shifts.empty()) return SpacegroupMatch();
+    SpacegroupMatch m = find_by_name("p" + want_hm.substr(1));
+    if (!m.found) return m;
+    const char letter = static_cast<char>(std::toupper(want_hm[0]));
+    std::vector<std::string> ops;
+    for (const auto& shift : shifts)
+        for (const std::string& text : m.ops) {
+            double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, t[3] = {0, 0, 0};
+            parse_transform_string(text, R, t);
+            int Ri[3][3];
+            for (int r = 0; r < 3; ++r) {
+                for (int c = 0; c < 3; ++c) Ri[r][c] = static_cast<int>(std::lround(R[r][c]));
+                t[r] += shift[r];
+                t[r] -= std::floor(t[r]);
+            }
+            ops.push_back(format_transform_string(Ri, t));
+        }
+    m.ops = ops;
+    m.how = "centring letter and primitive part of the space-group name";
+    m.international = std::string(1, letter) + m.international.substr(1);
+    const size_t p = m.hall_symbol.find('P');
+    if (p != std::string::npos) m.hall_symbol[p] = letter;
+    return m;
+}
+
 }  // namespace
 
 SpacegroupMatch find_spacegroup_operations(const std::string& hall, const std::string& hm_name, int number) {
@@ -105,16 +164,9 @@ SpacegroupMatch find_spacegroup_operations(const std::string& hall, const std::s
                 return m;
             }
     if (!want_hm.empty()) {
-        const auto names = setting_names();
-        // Name kinds in order of preference, each over all settings in database order.
-        for (int kind = 0; kind < kNameKinds; ++kind)
-            for (int h = 1; h <= kNumHallSettings; ++h)
-                for (const std::string& name : names[kind][h])
-                    if (name == want_hm) {
-                        fill_operations(h, m);
-                        m.how = "space-group name";
-                        return m;
-                    }
+        m = find_by_name(want_hm);
+        if (!m.found) m = find_by_centring(want_hm);
+        if (m.found) return m;
     }
     if (number >= 1 && number <= 230)
         for (int h = 1; h <= kNumHallSettings; ++h)

@@ -89,3 +89,22 @@ TEST(PrepareBinary, DeletedWorkingDirectoryIsReportedNotWrittenAsRootPaths) {
     EXPECT_EQ(r.status, 255);
     EXPECT_NE(r.output.find("Cannot determine the working directory"), std::string::npos) << r.output;
 }
+
+TEST(PrepareBinary, PolymericChainStopsBeforeAnyFileIsWritten) {
+    // A Cu-Cl zigzag chain along a: each Cu bonds to the Cl of the next cell.
+    ScopedStudyDir dir;
+    krymo_test::write_file("chain.cif",
+                           "data_chain\n_cell_length_a 7\n_cell_length_b 10\n_cell_length_c 10\n_cell_angle_alpha 90\n"
+                           "_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n"
+                           "x+1/2,y,z\nloop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
+                           "_atom_site_fract_y\n_atom_site_fract_z\nCu1 Cu 0 0.5 0.5\nCl1 Cl 0.25 0.6 0.5\n");
+    krymo_test::write_file("krymo.inp", "&transport\n  crystal = chain.cif\n/\n");
+    auto r = run_command(prepare_exe() + " -info false");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("\nERROR  transport : fileio : line "), std::string::npos);
+    EXPECT_NE(r.output.find("The crystal file \"chain.cif\" holds no discrete molecules: molecule 1 (Cl2Cu2, 4 atoms) "
+                            "bonds to its own periodic image along the lattice direction [1 0 0]"),
+              std::string::npos)
+        << r.output;
+    EXPECT_FALSE(krymo_test::path_exists("data"));
+}

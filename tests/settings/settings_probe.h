@@ -8,6 +8,7 @@ struct SettingsProbe : krymo::KrymoInp {
     using KrymoInp::chargetype;
     using KrymoInp::compute_engine;
     using KrymoInp::crystal_file;
+    using KrymoInp::disorder_mode;
     using KrymoInp::emultipole_scale1;
     using KrymoInp::HL_unique_pair;
     using KrymoInp::HL_unique_uc_mol;
@@ -21,6 +22,7 @@ struct SettingsProbe : krymo::KrymoInp {
     using KrymoInp::module_qc_flag;
     using KrymoInp::mol_data_source;
     using KrymoInp::mol_files;
+    using KrymoInp::natoms_cif;
     using KrymoInp::nmols_uc;
     using KrymoInp::nodelist;
     using KrymoInp::qc_basis;

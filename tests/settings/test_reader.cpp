@@ -149,12 +149,39 @@ TEST_F(Reader, InvalidValuesStopWithTheirMessageAndStatus) {
 TEST_F(Reader, IncompleteValuesAreRejectedNamingTheKey) {
     const char* lines[] = {"molecule = 3 a.mol b.mol", "molecule = two a.mol", "molecule = 0",
                            "reorg_outer = constant",   "reorg_outer = spheres 3.5", "reorg_outer = dielectric 2",
-                           "reorg_outer = constant x", "thinfilm = 1",             "thinfilm = a b"};
+                           "reorg_outer = constant x", "thinfilm = 1",             "thinfilm = a b",
+                           "disorder = minor"};
     for (const char* line : lines) {
         krymo::FatalError e = read_fails(std::string("&transport\n") + line + "\n/\n");
         EXPECT_EQ(e.status, 1) << line;
         std::string key(line, std::string(line).find(' '));
         EXPECT_NE(e.out_text.find("Invalid value of " + key + " in krymo.inp"), std::string::npos) << e.out_text;
+    }
+}
+
+TEST_F(Reader, DisorderAppliesInEitherOrderAndIsEchoedBeforeTheCrystal) {
+    // The brick-work cell has 120 sites: both alternative positions of one disordered arm per molecule.
+    const std::string crystal = "crystal = " + krymo_test::data_path("crystals/tipge_pentacene_bw.cif") + "\n";
+    const struct {
+        std::string body;
+        int natoms;
+        const char* echoed;
+    } cases[] = {
+        {crystal, 100, "major"},
+        {"disorder = all\n" + crystal, 120, "all"},
+        {crystal + "disorder = ALL\n", 120, "all"},
+        {"disorder = all\n" + crystal + "disorder = major\n", 100, "major"},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        SettingsProbe& s = read("&transport\n" + c.body + "/\n");
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(s.natoms_cif, c.natoms) << c.body;
+        ASSERT_TRUE(s.write_krymo_inp("echo.inp", false, false));
+        const std::string echo = krymo_test::read_file("echo.inp");
+        const size_t at = echo.find(std::string("  disorder           = ") + c.echoed + "    ! ");
+        EXPECT_NE(at, std::string::npos) << echo;
+        EXPECT_LT(at, echo.find("  crystal            = "));
     }
 }
 

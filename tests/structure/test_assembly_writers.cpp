@@ -2,6 +2,8 @@
 // structure files, checked as full text on a small hand-checked cell.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "structure_probe.h"
 
 using namespace krymo_test;
@@ -117,14 +119,45 @@ TEST(Assembly, MoleculeModeKeepsCoordinatesAndDirectories) {
     for (size_t k = 0; k < p.mol_x[0].size(); ++k) EXPECT_NEAR(back.mol_x[0][k], p.mol_x[0][k], 5e-5);
 }
 
-TEST(Assembly, RepairRadiiFailuresAndWrapThresholds) {
+TEST(Assembly, RepairBondsWithTheSeparationRadii) {
     ScopedStudyDir dir;
-    // Two carbons 1.70 A apart: bonded for the separation (0.77 + 0.77) but not for the repair (0.72 + 0.72).
+    // Each cell separates into one molecule whose bonds are longer than the element-table radii
+    // allow: an organic C-C of 1.70 A, a Be complex straddling the face x = 1 (Be-O 1.62 A), and an
+    // Hg-Cl pair whose chlorine lies 2.90 A away in the cell but 2.40 A away through the image
+    // (the element-table radius of Hg would keep the far copy).
+    const double o = 0.0935;  // 1.62 A / sqrt(3) in a 10 A cell
+    const struct {
+        std::string cell, atoms;
+        double bond;  // every bond to atom 0 after the repair, A
+    } cases[] = {
+        {kCell, "C1 C 0.1 0.5 0.5\nC2 C 0.27 0.5 0.5\n", 1.70},
+        {kCell, krymo::format_string("Be1 Be 0.02 0.5 0.5\nO1 O %.4f %.4f %.4f\nO2 O %.4f %.4f %.4f\n"
+                                     "O3 O %.4f %.4f %.4f\nO4 O %.4f %.4f %.4f\n",
+                                     0.02 + o, 0.5 + o, 0.5 + o, 0.02 + o, 0.5 - o, 0.5 - o, 1.02 - o, 0.5 + o,
+                                     0.5 - o, 1.02 - o, 0.5 - o, 0.5 + o),
+         std::sqrt(3.0) * o * 10},
+        {"_cell_length_a 5.3\n_cell_length_b 10\n_cell_length_c 10\n_cell_angle_alpha 90\n"
+         "_cell_angle_beta 90\n_cell_angle_gamma 90\n",
+         "Hg1 Hg 0.05 0.5 0.5\nCl1 Cl 0.597 0.5 0.5\n", 0.453 * 5.3},
+    };
+    for (const auto& c : cases) {
+        StructureProbe p;
+        read_cif(p, "data_tiny\n" + c.cell + kP1 + kAtomLoop + c.atoms);
+        ASSERT_EQ(p.sep_mol_natoms.size(), 1u) << c.atoms;
+        p.mol_data_source = 2;
+        p.read_crystal_strcuture_files(false, false);
+        const std::vector<double>& x = p.mol_x[0];
+        for (int j = 1; j < p.mol_natoms[0]; ++j)
+            EXPECT_NEAR(std::hypot(x[3 * j] - x[0], x[3 * j + 1] - x[1], x[3 * j + 2] - x[2]), c.bond, 1e-3)
+                << c.atoms << " atom " << j;
+    }
+
+    // Atoms that bond in no image stop the repair.
     StructureProbe p;
-    read_cif(p, kTinyCif + "C1 C 0.1 0.5 0.5\nC2 C 0.27 0.5 0.5\n");
-    EXPECT_EQ(p.sep_mol_natoms, std::vector<int>{2});
-    p.mol_data_source = 2;
-    krymo::FatalError e = expect_fatal([&] { p.read_crystal_strcuture_files(false, false); });
+    read_cif(p, kTinyCif + kTinyAtoms);
+    const int pair[2] = {6, 6};
+    double far[6] = {0.1, 0.5, 0.5, 0.5, 0.5, 0.5};
+    krymo::FatalError e = expect_fatal([&] { p.make_whole_molecule(1, 2, pair, far, false); });
     EXPECT_EQ(e.status, 1);
     EXPECT_EQ(e.out_text, "Not all atoms are bonded in the molecule!\nnat_bonded = 1, natoms = 2\n");
     StructureProbe none;

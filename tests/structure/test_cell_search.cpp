@@ -51,20 +51,61 @@ TEST(CellSearch, SeparationAndRepairEqualPlainScans) {
         for (int n : counts) {
             std::vector<double> mx, r;
             for (int j = 0; j < n; ++j) {
-                // The repair's own radii are smaller, so some molecules stop early: both must agree.
-                r.push_back(radii[atoms[o + j]] * 0.93);
+                // With smaller radii some molecules stop early: both versions must agree.
+                r.push_back(radii[atoms[o + j]] * (seed % 2 ? 0.93 : 1.0));
                 for (int k = 0; k < 3; ++k) mx.push_back(x[3 * atoms[o + j] + k]);
             }
             std::vector<double> fast = mx;
-            EXPECT_EQ(grow_whole_molecule(n, r.data(), 1.15, latt, fast.data()),
-                      krymo_ref::grow_whole(n, r.data(), 1.15, latt, mx.data()));
+            const WholeGrowth g = grow_whole_molecule(n, r.data(), 1.15, latt, fast.data());
+            EXPECT_EQ(g.joined, krymo_ref::grow_whole(n, r.data(), 1.15, latt, mx.data()));
             EXPECT_EQ(fast, mx) << seed;
+            if (g.joined == n) EXPECT_EQ(g.periodic, krymo_ref::bonds_to_own_image(n, r.data(), 1.15, latt, mx.data()));
             o += n;
         }
     }
 }
 
-TEST(CellSearch, OverlapRemovalEqualsPlainScan) {
+TEST(CellSearch, BondsToOwnImagesAreFound) {
+    // Fractional positions and radii in an orthogonal cell; the expected lattice direction of the
+    // infinite bonding, or none.
+    const struct {
+        const char* what;
+        double cell[3];
+        std::vector<std::array<double, 4>> atoms;
+        std::array<int, 3> image;  // {0, 0, 0}: discrete
+    } cases[] = {
+        {"one atom bonded to its neighbour image", {1.5, 10, 10}, {{0.5, 0.5, 0.5, 0.77}}, {1, 0, 0}},
+        {"one atom, far from its images", {3, 10, 10}, {{0.5, 0.5, 0.5, 0.77}}, {0, 0, 0}},
+        {"Cu-Cl zigzag chain along a", {7, 10, 10},
+         {{0, 0.5, 0.5, 1.17}, {0.25, 0.6, 0.5, 0.99}, {0.5, 0.5, 0.5, 1.17}, {0.75, 0.6, 0.5, 0.99}}, {1, 0, 0}},
+        {"the chain broken: one Cl gone", {7, 10, 10},
+         {{0, 0.5, 0.5, 1.17}, {0.25, 0.6, 0.5, 0.99}, {0.5, 0.5, 0.5, 1.17}}, {0, 0, 0}},
+        {"a chain along the diagonal a - b", {5, 5, 12},
+         {{0.1, 0.9, 0.5, 0.77}, {0.3, 0.7, 0.5, 0.77}, {0.5, 0.5, 0.5, 0.77}, {0.7, 0.3, 0.5, 0.77},
+          {0.9, 0.1, 0.5, 0.77}},
+         {1, -1, 0}},
+        {"a C-C pair in a short cell, bonded only once", {3.4, 10, 10},
+         {{0.1, 0.5, 0.5, 0.77}, {0.55, 0.5, 0.5, 0.77}}, {0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        const double cell6[6] = {c.cell[0], c.cell[1], c.cell[2], 90, 90, 90};
+        double latt[3][3];
+        FileIO().convert_cell6_to_latt3x3(cell6, latt);
+        std::vector<double> x, r;
+        for (const auto& a : c.atoms) {
+            x.insert(x.end(), a.begin(), a.begin() + 3);
+            r.push_back(a[3]);
+        }
+        const int n = static_cast<int>(r.size());
+        const WholeGrowth g = grow_whole_molecule(n, r.data(), 1.15, latt, x.data());
+        EXPECT_EQ(g.joined, n) << c.what;
+        EXPECT_EQ(g.periodic, c.image != (std::array<int, 3>{0, 0, 0})) << c.what;
+        EXPECT_EQ(g.periodic, krymo_ref::bonds_to_own_image(n, r.data(), 1.15, latt, x.data())) << c.what;
+        if (g.periodic) EXPECT_EQ((std::array<int, 3>{g.image[0], g.image[1], g.image[2]}), c.image) << c.what;
+    }
+}
+
+TEST(CellSearch, OverlapRemovalAndClosePairsEqualPlainScans) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     std::vector<double> x;
@@ -77,6 +118,28 @@ TEST(CellSearch, OverlapRemovalEqualsPlainScan) {
     }
     for (double edge : {0.0, 0.9996, -0.0003, 1.0004}) x.insert(x.end(), {edge, 0.5, 0.5});
     const std::vector<char> fast = find_overlapped_atoms(x);
-    EXPECT_EQ(fast, krymo_ref::overlapped_atoms(x));
+    const std::vector<char> removed = krymo_ref::overlapped_atoms(x);
+    EXPECT_EQ(fast, removed);
     EXPECT_GT(std::count(fast.begin(), fast.end(), 1), 100);
+
+    // Close survivors in an oblique cell: found in the overlap walk (bins wide enough for 0.5 A) or
+    // in a pass of their own (1.0 A).
+    const double cell6[6] = {11, 12, 10, 80, 100, 110};
+    double latt[3][3];
+    FileIO().convert_cell6_to_latt3x3(cell6, latt);
+    for (double cutoff : {0.5, 1.0}) {
+        const SiteScan scan = scan_sites(x, latt, cutoff);
+        EXPECT_EQ(scan.removed, removed);
+        std::vector<std::pair<int, int>> ref;
+        const int n = static_cast<int>(removed.size());
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n && !removed[i]; ++j) {
+                double d[3];
+                for (int k = 0; k < 3; ++k) d[k] = wrap_displacement(x[3 * i + k] - x[3 * j + k]);
+                if (!removed[j] && krymo_ref::cart_length(latt, d) < cutoff) ref.emplace_back(i, j);
+            }
+        EXPECT_EQ(scan.close, ref) << cutoff;
+        EXPECT_GT(ref.size(), 10u) << cutoff;
+        for (int j = 0; j < n; ++j) EXPECT_EQ(scan.keeper[j] >= 0, removed[j] != 0);
+    }
 }

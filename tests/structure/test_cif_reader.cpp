@@ -188,3 +188,110 @@ TEST(CifReader, ChargedTypeSymbolsBondLikeTheirElement) {
     EXPECT_EQ(p.cif_atypes, (std::vector<int>{6, 8, 6}));
     EXPECT_EQ(p.sep_mol_natoms, (std::vector<int>{2, 1}));
 }
+
+TEST(CifReader, DummyPlaceholderAndEmptySitesAreNotAtoms) {
+    // A dummy H far outside the cell with occupancy 3, a difference peak, a lone-pair site and an
+    // empty site would each become a one-atom "molecule".
+    ScopedStudyDir dir;
+    StructureProbe p;
+    const std::string out = read_cif(
+        p, kCell + kP1 +
+               "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+               "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_calc_flag\n"
+               "C1 C 0.10 0.1 0.1 1 d\nO1 O 0.22 0.1 0.1 1 d\nH9 H -1 -1 -1 3 dum\nQ1 Q 0.5 0.5 0.5 1 .\n"
+               "Lp1 ? 0.7 0.7 0.7 1 .\nN1 N 0.3 0.8 0.3 0 d\n");
+    EXPECT_EQ(out,
+              "WARNING: 3 dummy or placeholder sites (calc flag dum; Q, Du, Lp or Xx) in \"t.cif\" are not atoms: "
+              "skipped.\nWARNING: 1 sites of occupancy 0 in \"t.cif\" are not atoms: dropped.\n");
+    EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "O1"}));
+    EXPECT_EQ(p.sep_mol_natoms, std::vector<int>{2});
+}
+
+TEST(CifReader, SymmetryThatContradictsItselfIsReported) {
+    // C2/c: four operations and the C-centring; one C-O molecule on a general position, Z = 8.
+    const std::string ops4 = "x,y,z\n-x,y,-z+1/2\n-x,-y,-z\nx,-y,z+1/2\n";
+    const std::string centred = "x+1/2,y+1/2,z\n-x+1/2,y+1/2,-z+1/2\n-x+1/2,-y+1/2,-z\nx+1/2,-y+1/2,z+1/2\n";
+    const std::string head = kCell + "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n_cell_formula_units_Z 8\n";
+    const std::string loop = "loop_\n_symmetry_equiv_pos_as_xyz\n";
+    const std::string atoms = kAtomLoop + "C1 C 0.1 0.2 0.3\nO1 O 0.213 0.2 0.3\n";
+    const std::string repeated = "WARNING: 4 of the 8 symmetry operations of \"t.cif\" repeat an earlier one; each is "
+                                 "used once.\n";
+    const std::string order = "WARNING: \"t.cif\" lists 4 distinct symmetry operations, but its space group "
+                              "'C 1 2/c 1' has 8 (operations or a centring translation missing?); the listed "
+                              "operations are used.\n";
+    const std::string by_formula = "WARNING: The cell of \"t.cif\" holds 4 molecules (8 atoms), but Z = 8 formula "
+                                   "units of CO make 16 atoms. Check the symmetry operations.\n";
+    const std::string by_count = "WARNING: The cell of \"t.cif\" holds 4 molecules of CO, but Z = 8. Check the "
+                                 "symmetry operations.\n";
+    const bool named = krymo::spacegroup_database_available();
+    const struct {
+        std::string text, out;
+        int natoms;
+    } cases[] = {
+        // Every operation twice and the centring left out: half the cell.
+        {head + "_chemical_formula_sum 'C O'\n" + loop + ops4 + ops4 + atoms,
+         repeated + (named ? order : "") + by_formula, 8},
+        {head + loop + ops4 + atoms, (named ? order : "") + by_count, 8},
+        // The consistent file, with the formula on the line after its tag.
+        {head + "_chemical_formula_sum\n 'C O'\n" + loop + ops4 + centred + atoms, "", 16},
+    };
+    for (const auto& c : cases) {
+        ScopedStudyDir dir;
+        StructureProbe p;
+        EXPECT_EQ(read_cif(p, c.text), c.out) << c.text;
+        EXPECT_EQ(p.natoms_cif, c.natoms);
+    }
+}
+
+TEST(CifReader, DialectDetailsOfRealFiles) {
+    ScopedStudyDir dir;
+    const std::string atoms = kAtomLoop + "C1 C 0.1 0.2 0.3\n";
+    const bool spglib = krymo::spacegroup_database_available();
+    // Operations from names: a lower-case tag, and centred settings that no table lists.
+    const std::pair<const char*, std::vector<std::string>> names[] = {
+        {"_symmetry_space_group_name_h-m 'P 1 21/c 1'", {"x,y,z", "-x,-y,-z", "-x,y+1/2,-z+1/2", "x,-y+1/2,z+1/2"}},
+        {"_SYMMETRY_SPACE_GROUP_NAME_H-M 'A -1'", {"x,y,z", "-x,-y,-z", "x,y+1/2,z+1/2", "-x,-y+1/2,-z+1/2"}},
+        {"_space_group_name_H-M_alt 'I 1 2/a 1'",
+         {"x,y,z", "-x,-y,-z", "-x+1/2,y,-z", "x+1/2,-y,z", "x+1/2,y+1/2,z+1/2", "-x+1/2,-y+1/2,-z+1/2",
+          "-x,y+1/2,-z+1/2", "x,-y+1/2,z+1/2"}},
+    };
+    for (const auto& [tag, ops] : names) {
+        if (!spglib) break;
+        StructureProbe p;
+        read_cif(p, kCell + tag + "\n" + atoms);
+        EXPECT_EQ(p.spacegroup_ops, ops) << tag;
+    }
+    StructureProbe f;
+    read_cif(f, kCell + "_symmetry_space_group_name_H-M 'F -1'\n" + atoms);
+    EXPECT_EQ(f.natoms_cif, spglib ? 8 : 1);
+
+    // A loop ends at the next data block; '?' and '.' type symbols leave the element to the label;
+    // the formula settles labels that read two ways.
+    StructureProbe b;
+    read_cif(b, "data_one\n" + kCell + "_chemical_formula_sum 'H N Co'\n" + kP1 + kAtomLoop +
+                    "C1 ? 0.1 0.1 0.1\nN1 . 0.3 0.3 0.3\nCO1 ? 0.5 0.5 0.5\nHO1 ? 0.7 0.7 0.7\n"
+                    "data_two\n_cell_length_a 5\nloop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
+                    "_atom_site_fract_z\nO9 0 0 0\n");
+    EXPECT_EQ(b.cif_atypes, (std::vector<int>{6, 7, 27, 1}));
+    EXPECT_DOUBLE_EQ(b.cell_latt[0], 10.0);
+
+    // A mixed site keeps its first element; sites closer than 0.5 A are named with their distance.
+    StructureProbe m;
+    EXPECT_EQ(read_cif(m, kCell + kP1 + kAtomLoop +
+                              "Fe1 Fe 0.1 0.1 0.1\nNi1 Ni 0.1 0.1 0.1\nC1 C 0.5 0.5 0.5\nC1' C 0.53 0.5 0.5\n"),
+              "WARNING: Overlapped atoms detected and to be removed\n"
+              "         Number of overlapped atoms is 1\n"
+              "         Number of remaining atoms is 3\n"
+              "WARNING: Sites Fe1 and Ni1 of different elements share one position; Fe1 is kept.\n"
+              "WARNING: Sites C1 and C1' are 0.300 A apart (closer than 0.5 A): disorder the file does not mark, or "
+              "a misplaced atom?\n");
+    EXPECT_EQ(m.cif_atypes, (std::vector<int>{26, 6, 6}));
+
+    // A name that is given but not understood is an error, even next to a number.
+    const std::string unknown = kCell + "_symmetry_space_group_name_H-M 'X 9'\n_space_group_IT_number 2\n" + atoms;
+    const krymo::FatalError e = expect_fatal([&] { StructureProbe q; read_cif(q, unknown); });
+    EXPECT_EQ(e.status, 255);
+    EXPECT_NE(e.out_text.find(spglib ? "space-group name 'X 9' is not understood" : "no space-group database"),
+              std::string::npos)
+        << e.out_text;
+}

@@ -33,18 +33,19 @@ const Expected kCrystals[] = {
     {"paracetamol_form1.cif", 80, 4, 20},
     {"androstenetrione_diester_zprime2.cif", 496, 8, 62},
     {"iodo_tamoxifen_analogue.cif", 488, 8, 61},
+    {"tipge_pentacene_bw.cif", 100, 1, 100},  // the major disorder group (the default)
 };
 
 void PrintTo(const Expected& e, std::ostream* os) { *os << e.file; }
 
 class RealCrystal : public ::testing::TestWithParam<Expected> {};
 
-// Connected by plain Cartesian bonds (no periodic images) with the repair's radii.
+// Connected by plain Cartesian bonds (no periodic images) with the radii of the separation and repair.
 bool whole(const std::vector<int>& at, const std::vector<double>& x, double scale) {
     std::vector<char> available(at.size(), 1);
     return krymo_ref::grow(0, available, [&](int m, int i) {
                const double d[3] = {x[3 * m] - x[3 * i], x[3 * m + 1] - x[3 * i + 1], x[3 * m + 2] - x[3 * i + 2]};
-               const double s = find_element_radius_from_index(at[m]) + find_element_radius_from_index(at[i]);
+               const double s = find_element_radius_from_index_nw(at[m]) + find_element_radius_from_index_nw(at[i]);
                return s * scale > get_magnitude(d);
            }).size() == at.size();
 }
@@ -95,12 +96,12 @@ TEST_P(RealCrystal, WholeMoleculesAndFastSearchesEqualPlainScans) {
         std::vector<double> x, r;
         for (int j = 0; j < n; ++j) {
             const int k = c.sep_mol_atoms[o + j];
-            r.push_back(find_element_radius_from_index(c.cif_atypes[k]));
+            r.push_back(find_element_radius_from_index_nw(c.cif_atypes[k]));
             x.insert(x.end(), &c.cif_x_s[3 * k], &c.cif_x_s[3 * k] + 3);
         }
         std::vector<double> fast = x;
         EXPECT_EQ(krymo_ref::grow_whole(n, r.data(), c.bond_dis_scale, c.cif_lattice_vectors, x.data()), n);
-        EXPECT_EQ(grow_whole_molecule(n, r.data(), c.bond_dis_scale, c.cif_lattice_vectors, fast.data()), n);
+        EXPECT_EQ(grow_whole_molecule(n, r.data(), c.bond_dis_scale, c.cif_lattice_vectors, fast.data()).joined, n);
         EXPECT_EQ(x, fast);
     }
 
@@ -150,3 +151,40 @@ INSTANTIATE_TEST_SUITE_P(Data, RealCrystal, ::testing::ValuesIn(kCrystals),
                              std::string n = p.param.file;
                              return n.substr(0, n.find('.'));
                          });
+
+TEST(DisorderedCrystal, MajorGroupIsTheRealMoleculeAllKeepsEverySite) {
+    const std::string path = krymo_test::data_path("crystals/tipge_pentacene_bw.cif");
+    krymo_test::ScopedStudyDir dir;
+    const struct {
+        DisorderMode mode;
+        int natoms;
+        const char* formula;
+        const char* report;  // a line of the run output
+        bool apart;          // no two atoms closer than 0.8 A
+    } cases[] = {
+        {DisorderMode::major, 100, "C44H54Ge2",
+         "(disorder = major): 10 sites of minor groups dropped.\n"
+         "  assembly A: group 1 kept (mean occupancy 0.520), group 2 dropped (10 sites)\n",
+         true},
+        {DisorderMode::all, 120, "C50H68Ge2",
+         "WARNING: 20 atoms have an occupancy below 1 (disordered sites may overlap); all sites are kept.\n", false},
+    };
+    for (const auto& c : cases) {
+        StructureProbe p;
+        p.disorder_mode = c.mode;
+        const std::string out = krymo_test::stdout_of([&] { p.read_data_cif(path, false); });
+        EXPECT_NE(out.find(c.report), std::string::npos) << out;
+        p.mol_data_source = 2;
+        p.read_crystal_strcuture_files(false, false);
+        ASSERT_EQ(p.nmols_uc, 1);
+        ASSERT_EQ(p.mol_natoms[0], c.natoms);
+        EXPECT_EQ(hill_formula(p.mol_atypes[0].data(), p.mol_natoms[0]), c.formula);
+        double closest = 1e9;
+        const std::vector<double>& x = p.mol_x[0];
+        for (int i = 0; i < c.natoms; ++i)
+            for (int j = i + 1; j < c.natoms; ++j)
+                closest = std::min(closest, std::hypot(x[3 * i] - x[3 * j], x[3 * i + 1] - x[3 * j + 1],
+                                                       x[3 * i + 2] - x[3 * j + 2]));
+        EXPECT_EQ(closest > 0.8, c.apart) << closest;
+    }
+}

@@ -25,6 +25,11 @@ TEST(Elements, LookupsAndTables) {
     char buf[3];
     find_element_name_from_index(17, buf);
     EXPECT_STREQ(buf, "Cl");
+    // Hill order: C and H first when there is carbon, otherwise alphabetical.
+    const std::pair<std::vector<int>, const char*> formulas[] = {
+        {{32, 6, 1, 6, 1, 1}, "C2H3Ge"}, {{17, 80, 17, 1}, "Cl2HHg"}, {{8, 1, 1}, "H2O"}, {{6, -1}, "C?"}};
+    for (const auto& [atypes, formula] : formulas)
+        EXPECT_EQ(hill_formula(atypes.data(), static_cast<int>(atypes.size())), formula);
 }
 
 TEST(Cell, MatricesAndInverse) {

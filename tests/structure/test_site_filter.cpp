@@ -1,0 +1,103 @@
+// Which atom-loop rows are atoms: dummy and placeholder sites, occupancy 0, and the disorder
+// groups kept in each assembly under `disorder = major` or `all`.
+#include <gtest/gtest.h>
+
+#include "structure/site_filter.h"
+#include "structure_probe.h"
+
+using namespace krymo;
+
+namespace {
+
+// Rows as "label type occupancy calc_flag assembly group"; "-" for a column the file lacks.
+struct Rows {
+    std::vector<std::string> label, type, occ, calc, assembly, group;
+    explicit Rows(const std::vector<std::string>& rows) {
+        for (const std::string& r : rows) {
+            std::vector<std::string> w;
+            split_to_words(r, " ", w);
+            std::vector<std::string>* cols[6] = {&label, &type, &occ, &calc, &assembly, &group};
+            for (int k = 0; k < 6; ++k)
+                if (w[k] != "-") cols[k]->push_back(w[k]);
+        }
+    }
+    SiteSelection select(DisorderMode mode) const {
+        SiteColumns c;
+        c.label = &label;
+        c.type_symbol = &type;
+        c.occupancy = &occ;
+        c.calc_flag = &calc;
+        c.assembly = &assembly;
+        c.group = &group;
+        return select_sites(c, mode);
+    }
+};
+
+std::string kept(const SiteSelection& s) {
+    std::string out;
+    for (char k : s.keep) out += k ? '1' : '0';
+    return out;
+}
+
+}  // namespace
+
+TEST(SiteFilter, ModeNamesAndPlaceholders) {
+    DisorderMode m = DisorderMode::all;
+    EXPECT_TRUE(parse_disorder_mode(" Major ", m));
+    EXPECT_EQ(m, DisorderMode::major);
+    EXPECT_TRUE(parse_disorder_mode("ALL", m));
+    EXPECT_EQ(std::string(disorder_mode_name(m)), "all");
+    EXPECT_FALSE(parse_disorder_mode("minor", m));
+    EXPECT_FALSE(parse_disorder_mode("", m));
+    for (const char* p : {"Q", "Q12", "Du", "DU1", "Lp2", "xx"}) EXPECT_TRUE(is_placeholder_symbol(p)) << p;
+    for (const char* p : {"C", "Cu1", "QQ", "Dy", "Xe", "?", ""}) EXPECT_FALSE(is_placeholder_symbol(p)) << p;
+}
+
+TEST(SiteFilter, MajorAndAllSelections) {
+    const struct {
+        const char* what;
+        std::vector<std::string> rows;
+        const char* major;  // kept rows under `major`
+        const char* all;    // kept rows under `all`
+        int partial_major, partial_all;
+    } cases[] = {
+        {"ordered sites with a dummy, a placeholder and an empty site",
+         {"C1 C 1 . . .", "H9 H 3 dum . .", "Q1 Q 0.1 . . .", "Du1 ? 1 . . .", "C2 C 0 . . .", "C3 C 1.0 . . ."},
+         "100001", "100001", 0, 0},
+        {"partial occupancy without groups is kept",
+         {"C1 C 0.5 . . .", "C2 C 0.5 . . .", "C3 C 1 . . ."}, "111", "111", 2, 2},
+        {"two groups of one assembly: the higher mean occupancy wins",
+         {"C1 C 1 . . .", "C2 C 0.48 . A 2", "C3 C 0.52 . A 1", "C4 C 0.52 . A 1", "C5 C 0.48 . A 2"},
+         "10110", "11111", 0, 4},
+        {"a tie goes to the lower group; a negative group counts by its magnitude",
+         {"C1 C 0.5 . B -2", "C2 C 0.5 . B 1", "C3 C 1 . . 0"}, "011", "111", 0, 2},
+        {"assemblies chosen separately; groups without an assembly form one",
+         {"C1 C 0.6 . A 1", "C2 C 0.4 . A 2", "C3 C 0.3 . B 1", "C4 C 0.7 . B 2", "C5 C 0.2 . . 3",
+          "C6 C 0.8 . . 4", "C7 C 0.7 . ? 4"},
+         "1001011", "1111111", 0, 7},
+        {"no occupancy column: every group is full, the lower group wins",
+         {"C1 C - - A 1", "C2 C - - A 2"}, "10", "11", 0, 0},
+    };
+    for (const auto& c : cases) {
+        const Rows r(c.rows);
+        const SiteSelection major = r.select(DisorderMode::major), all = r.select(DisorderMode::all);
+        EXPECT_EQ(kept(major), c.major) << c.what;
+        EXPECT_EQ(kept(all), c.all) << c.what;
+        EXPECT_EQ(major.partial_kept, c.partial_major) << c.what;
+        EXPECT_EQ(all.partial_kept, c.partial_all) << c.what;
+    }
+
+    // The report counts what went and names the groups kept.
+    const Rows dummies(cases[0].rows);
+    EXPECT_EQ(describe_site_selection(dummies.select(DisorderMode::major), DisorderMode::major, "t.cif"),
+              "WARNING: 3 dummy or placeholder sites (calc flag dum; Q, Du, Lp or Xx) in \"t.cif\" are not atoms: "
+              "skipped.\nWARNING: 1 sites of occupancy 0 in \"t.cif\" are not atoms: dropped.\n");
+    const Rows groups(cases[4].rows);
+    EXPECT_EQ(describe_site_selection(groups.select(DisorderMode::major), DisorderMode::major, "t.cif"),
+              "Disorder in \"t.cif\" (disorder = major): 3 sites of minor groups dropped.\n"
+              "  assembly A: group 1 kept (mean occupancy 0.600), group 2 dropped (1 sites)\n"
+              "  assembly B: group 2 kept (mean occupancy 0.700), group 1 dropped (1 sites)\n"
+              "  assembly (unnamed): group 4 kept (mean occupancy 0.750), group 3 dropped (1 sites)\n");
+    EXPECT_EQ(describe_site_selection(groups.select(DisorderMode::all), DisorderMode::all, "t.cif"),
+              "WARNING: 7 atoms have an occupancy below 1 (disordered sites may overlap); all sites are kept.\n");
+}
