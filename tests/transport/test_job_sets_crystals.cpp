@@ -18,7 +18,7 @@ using krymo::format_string;
 namespace {
 
 const char* const kCrystals[] = {"benzene", "naphthalene", "quinacridone_beta", "thioquinacridone",
-                                 "tipge_pentacene_hb", "tipge_pentacene_ss", "cl4_tips_pentacene", "ibuprofen",
+                                 "tipge_pentacene_hb", "tipge_pentacene_ss", "tipge_pentacene_bw", "cl4_tips_pentacene", "ibuprofen",
                                  "paracetamol_form1", "androstenetrione_diester_zprime2", "iodo_tamoxifen_analogue"};
 
 std::set<std::string> files_in(const std::string& dir) {
