@@ -108,3 +108,21 @@ TEST(PrepareBinary, PolymericChainStopsBeforeAnyFileIsWritten) {
         << r.output;
     EXPECT_FALSE(krymo_test::path_exists("data"));
 }
+
+TEST(PrepareBinary, EveryRealCrystalGetsTheWholeTree) {
+    for (const std::string& cif : krymo_test::list_dir(krymo_test::data_path("crystals"))) {
+        if (cif.size() < 4 || cif.substr(cif.size() - 4) != ".cif") continue;
+        SCOPED_TRACE(cif);
+        ScopedStudyDir dir;
+        krymo_test::write_file(cif, krymo_test::read_file(krymo_test::data_path("crystals/" + cif)));
+        krymo_test::write_file("krymo.inp", "&transport\n  crystal = " + cif + "\n  sched_type = slurm\n/\n");
+        auto r = run_command(prepare_exe() + " -info false");
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find("****** KRYMO Transport Preparation Succsessfully Done.\n"), std::string::npos);
+        for (const char* f : {"data/trans_int_files.dat", "scr/mol_one_uc.py", "scr/mol_two.py", "scr/mol_RE_neutral.py",
+                              "scr/get_transint.py", "scr/prepare_RE.py", "scr/run_RE.py", "scr/get_RE.py",
+                              "scr/gaussian_log_check.py", "scr/krymo.sh", "jobs/job_transint.slurm", "HL/uc_mol-1.com",
+                              "RE/re-mol1-neutral.com", "RE/evc-e-mol1.inp", "MC-quantum/hole/run_mc_batch.py"})
+            EXPECT_TRUE(krymo_test::path_exists(f)) << f;
+    }
+}

@@ -46,21 +46,6 @@ std::vector<Atom> atoms_of(const std::string& path) {
     return atoms;
 }
 
-// A study of one crystal with its neighbour list, unique pairs and unique molecules.
-void prepare(TestTransport& t, const std::string& crystal) {
-    t.read_data_cif(data_path("crystals/" + crystal + ".cif"), false);
-    t.mol_data_source = 2;
-    t.read_crystal_strcuture_files(false, false);
-    capture_stdout([&] {
-        t.post_data_read_treatment(false);
-        t.build_neighbor_list(false, false);
-        t.calc_HL_uc_mol_eigval_eigvec();
-        t.calc_HL_2mol_eigval_eigvec_and_unique_pairs();
-        t.RE_check_unitcell_same_mols(false);
-        t.HL_check_unitcell_unique_mols(false);
-    });
-}
-
 // Inputs the lists call for.
 std::set<std::string> expected_HL(const TestTransport& t, bool unique, const char* ext) {
     std::set<std::string> s;
@@ -169,7 +154,7 @@ TEST_P(RealCrystalJobSets, EveryCalculationHasItsInputAndEveryJobItsStanza) {
                 SCOPED_TRACE(format_string("engine %d unique %d array %d", static_cast<int>(e), unique, array));
                 ScopedStudyDir dir;
                 TestTransport t;
-                prepare(t, GetParam());
+                prepare_crystal(t, GetParam());
                 t.sched_job_array = array;
                 t.HL_unique_uc_mol = t.HL_unique_nei_mol = t.HL_unique_pair = t.RE_unique = unique;
                 t.write_qc_job_sets(e);

@@ -91,6 +91,22 @@ public:
     }
 };
 
+// A study of a crystal from tests/data analysed as a run does it: neighbour list, unique pairs,
+// unique molecules (quietly).
+inline void prepare_crystal(TestTransport& t, const std::string& crystal) {
+    t.read_data_cif(data_path("crystals/" + crystal + ".cif"), false);
+    t.mol_data_source = 2;
+    t.read_crystal_strcuture_files(false, false);
+    testing::internal::CaptureStdout();
+    t.post_data_read_treatment(false);
+    t.build_neighbor_list(false, false);
+    t.calc_HL_uc_mol_eigval_eigvec();
+    t.calc_HL_2mol_eigval_eigvec_and_unique_pairs();
+    t.RE_check_unitcell_same_mols(false);
+    t.HL_check_unitcell_unique_mols(false);
+    testing::internal::GetCapturedStdout();
+}
+
 // Runs fn with the given OpenMP team size and restores the earlier one.
 template <class F>
 void with_threads(int n, F fn) {
