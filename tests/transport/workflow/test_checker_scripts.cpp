@@ -36,7 +36,7 @@ TEST(CheckerScripts, TextAsWrittenAndValidPython) {
     write_all(t);
     EXPECT_EQ(list_dir("scr"), (std::vector<std::string>{"gaussian_log_check.py", "orca_out_check.py",
                                                          "qchem_fchk_ext_lowercase.py", "qchem_out_check.py"}));
-    for (const std::string& f : list_dir("scr")) expect_golden(read_file("scr/" + f), "workflow/checkers/" + f);
+    for (const std::string& f : list_dir("scr")) expect_golden(read_file("scr/" + f), "workflow/checkers/" + f + ".txt");
     const CommandResult r = run_command(python3_exe() + " -m py_compile scr/*.py && ls scr/__pycache__ | wc -l");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output, "4\n");

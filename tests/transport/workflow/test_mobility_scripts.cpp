@@ -118,8 +118,8 @@ TEST(MobilityScripts, ScriptsOfEveryRunKindAndTheCollectors) {
     expect_golden(dir_picture("MC-marcus/hole", w), "mobility/mc_hole.txt");
     expect_golden(dir_picture("ME-marcus/hole", w), "mobility/me_hole.txt");
     expect_golden(dir_picture("ME-marcus-temp/elec/300", w), "mobility/me_temp_elec_300.txt");
-    expect_golden(read_file("ME-marcus/get_mob.py"), "mobility/get_mob_me.py");
-    expect_golden(read_file("ME-marcus-temp/get_mob.py"), "mobility/get_mob_me_temp.py");
+    expect_golden(read_file("ME-marcus/get_mob.py"), "mobility/get_mob_me.py.txt");
+    expect_golden(read_file("ME-marcus-temp/get_mob.py"), "mobility/get_mob_me_temp.py.txt");
 }
 
 TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
