@@ -155,11 +155,16 @@ int run_prepare(const PrepareOptions& opts) {
     if (tp.get_unique_RE_calc_flag()) tp.RE_check_unitcell_same_mols(info);
     if (tp.get_unique_HL_calc_flag()) tp.HL_check_unitcell_unique_mols(info);
     tp.write_mol_bonds_files(true);
+    if (tp.get_data_mol_output_level() & 8) tp.write_oniom_input(info);
 
     Engine engine;
     if (!engine_from_setting(tp.get_compute_engine(), engine))
         KRYMO_FATAL_OUT("main_prepare", 1, "Only Gaussian, ORCA, Q-Chem computing engines are supported!\n");
     tp.write_qc_job_sets(engine);
+    if (tp.get_job_moo_flag()) {
+        tp.output_moo_pos_data();
+        tp.output_moo_map_xml();
+    }
     tp.write_scripts(false);
 
     std::printf("****** KRYMO Transport Preparation Succsessfully Done.\n");

@@ -13,6 +13,9 @@ namespace krymo {
 // A root molecule may hold at most NNEIMAX - 1 neighbours; the NNEIMAX-th stops the run.
 constexpr int NNEIMAX = 300;
 
+// The first pair (i < j, in index order) of fractional positions closer than the overlap tolerance.
+bool find_overlapping_atoms(const std::vector<double>& x_s, int& first, int& second);
+
 // The lumping scripts that merge per-molecule results into one file per carrier.
 enum class LumpKind { NormalModes = 0, InternalEnergy, OuterLambda, LambdaEvc };
 
@@ -77,6 +80,15 @@ public:
     // --- bond lists (bond_lists.cpp) ---
     void write_mol_bonds_files(bool flag);
     static void load_bonds_data(const std::string& path, std::vector<std::string>& lines);
+
+    // --- ONIOM clusters and overlap-method site files (oniom.cpp, moo.cpp) ---
+    void write_oniom_input(bool info);
+    void output_moo_pos_data();
+    void output_moo_map_xml();
+    void write_map_xml_segment(TextWriter& out, const char* prefix, int mol, int natoms, const double* weights,
+                               int homo) const;
+    // Orientation of unit-cell molecule `mol` (0-based): the inertia eigenvectors as rows, 9 values.
+    std::vector<double> moo_orientation(int mol) const;
 
     // --- quantum-chemistry job sets (jobsets/) ---
     // Every job set of engine `e` for this run: the unique writers where their flags say so.

@@ -126,3 +126,18 @@ TEST(PrepareBinary, EveryRealCrystalGetsTheWholeTree) {
             EXPECT_TRUE(krymo_test::path_exists(f)) << f;
     }
 }
+
+TEST(PrepareBinary, OptionalClusterAndOverlapMethodFiles) {
+    ScopedStudyDir dir;
+    copy_example("naphthalene");
+    krymo_test::write_file("krymo.inp", "&transport\n  crystal = naphthalene.cif\n  data_mol_output_level = 9\n"
+                                        "  use_moo = 1\n  qc_basis = zindo ZINDOS\n/\n");
+    auto r = run_command(prepare_exe() + " -info false");
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const char* f : {"data/mol1_oniom.com", "data/mol2_oniom.xyz", "data/moo_mol1_uc.pos", "data/moo_mol2_nei.pos",
+                          "data/moo_map.xml", "HL/uc_mol-2.com"})
+        EXPECT_TRUE(krymo_test::path_exists(f)) << f;
+    // The overlap method needs no neighbour or pair calculations.
+    EXPECT_FALSE(krymo_test::path_exists("HL/2mol-1.com"));
+    EXPECT_FALSE(krymo_test::path_exists("scr/mol_two.py"));
+}
