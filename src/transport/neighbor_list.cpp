@@ -1,5 +1,6 @@
 // Neighbour list: for every unit-cell molecule, the molecule images of a block of cells that hold an
 // atom closer than lattice_cutoff to one of its atoms, ordered by centre-of-mass distance.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -133,6 +134,8 @@ void Transport::compute_neighbor_list() {
 
 void Transport::finish_neighbor_list() {
     const int nm = nmols_uc;
+    pair_start.assign(nm + 1, 0);
+    for (int i = 0; i < nm; ++i) pair_start[i + 1] = pair_start[i] + nnei[i];
     if (!com_ready) calc_x_com();
     nei_com_x.assign(nm, {});
     for (int i = 0; i < nm; ++i) {
@@ -171,16 +174,8 @@ void Transport::allocate_mol_id_indexes_array() {
         for (int k = 1; k <= nnei[i]; ++k) HL_nei_mol_index[i].push_back(k);
 }
 
-int Transport::total_pairs() const {
-    int p = 0;
-    for (int n : nnei) p += n;
-    return p;
-}
-
-int Transport::global_pair_number(int i, int k) const {
-    int g = k;
-    for (int r = 0; r < i; ++r) g += nnei[r];
-    return g;
+int Transport::pair_root(int gp) const {
+    return static_cast<int>(std::upper_bound(pair_start.begin(), pair_start.end(), gp - 1) - pair_start.begin()) - 1;
 }
 
 }  // namespace krymo

@@ -58,7 +58,10 @@ public:
     bool HL_mols_if_the_same(int i, int j) const;
     void RE_check_unitcell_same_mols(bool info);
     // index[j] := index[i] for every pair i < j that `same` calls equal (a later i overwrites).
-    void group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const) const;
+    // `same` implies equal atom counts and `dims` values per molecule (mass, or the three moments)
+    // each within the molecule tolerance.
+    void group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const, int dims,
+                         const double* values) const;
     // The two report lines of a check: per-molecule indexes, then the distinct representatives.
     static void print_mol_indexes(const std::vector<int>& index);
     static void print_unique_mols(const std::vector<int>& unique, const char* family);
@@ -103,10 +106,15 @@ protected:
     std::vector<int> RE_unique_mols;   // 1-based, ascending
     int RE_nunique = 0;
 
+    // Pairs counted root by root: pair_start[i] pairs belong to the roots before root i; the last of
+    // the nmols_uc + 1 entries is the total. Filled with the neighbour list.
+    std::vector<int> pair_start;
     // Global pair number (1-based) of entry k (1-based) of root i (0-based).
-    int global_pair_number(int i, int k) const;
+    int global_pair_number(int i, int k) const { return pair_start[i] + k; }
+    // The root (0-based) whose entries hold global pair number gp (1-based).
+    int pair_root(int gp) const;
     // Total number of pairs.
-    int total_pairs() const;
+    int total_pairs() const { return pair_start.empty() ? 0 : pair_start.back(); }
 
 private:
     void compute_neighbor_list();

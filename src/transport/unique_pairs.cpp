@@ -188,10 +188,9 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
     if (HL_unique_pair) {
         std::printf("**** Check Duplicate 2mol pairs ****\n");
         std::printf("  Unique 2mol pairs: %d out of %d\n", HL_nunique_pairs, P);
-        int root = 0, first = 1;  // root of the current pair and its first global number
         for (int gp : HL_unique_pairs) {
-            while (gp >= first + nnei[root]) first += nnei[root++];
-            std::printf("    %3d %3d   <=>  %3d\n", root + 1, gp - first + 1, gp);
+            const int root = pair_root(gp);
+            std::printf("    %3d %3d   <=>  %3d\n", root + 1, gp - pair_start[root], gp);
         }
         std::printf("**** End of Check Duplicate 2mol pairs ****\n\n");
     }
@@ -201,12 +200,8 @@ int Transport::HL_check_unitcell_unique_mols(bool info) {
     const int nm = nmols_uc;
     if (info) std::printf("**** Check HL Duplicate Molecules in Unit Cell ****\n");
     std::vector<int> roots;
-    int root = 0, first = 1;
-    for (int gp : HL_unique_pairs) {
-        while (gp >= first + nnei[root]) first += nnei[root++];
-        roots.push_back(root + 1);
-    }
-    group_same_mols(HL_uc_mol_index, &Transport::HL_mols_if_the_same);
+    for (int gp : HL_unique_pairs) roots.push_back(pair_root(gp) + 1);
+    group_same_mols(HL_uc_mol_index, &Transport::HL_mols_if_the_same, 3, mol_moments.data());
     if (info) print_mol_indexes(HL_uc_mol_index);
     // The representatives are the roots of the representative pairs, not the molecule classes.
     HL_unique_mols = sorted_distinct(roots);
