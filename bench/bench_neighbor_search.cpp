@@ -3,14 +3,13 @@
 //
 //   bench_neighbor_search [molecules=1000] [molecule file: CIF (first molecule) or MOL, default
 //                         tests/data/crystals/quinacridone_beta.cif] [seed=1] [rmin molecules=200]
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <string>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "bench_support.h"
 #include "molecule_box.h"
 #include "transport/pair_map.h"
 #include "transport/reference_algorithms.h"
@@ -19,11 +18,7 @@
 
 namespace {
 
-double seconds(const std::function<void()>& fn) {
-    const auto t0 = std::chrono::steady_clock::now();
-    fn();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using krymo_bench::seconds;
 
 // Builds the list with one method and returns neighbor.dat, written in a scratch directory.
 std::string neighbor_file(krymo_bench::BoxTransport& box, bool pruned, double& time) {
@@ -86,15 +81,7 @@ int main(int argc, char** argv) {
 
         // Pair map on the box's pairs.
         box.calc_HL_uc_mol_eigval_eigvec();
-        std::fflush(stdout);
-        const int saved = dup(1);
-        const int devnull = open("/dev/null", 1);
-        dup2(devnull, 1);
-        box.calc_HL_2mol_eigval_eigvec_and_unique_pairs();
-        std::fflush(stdout);
-        dup2(saved, 1);
-        close(devnull);
-        close(saved);
+        krymo_bench::without_stdout([&] { box.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
         std::vector<double> eig;
         for (const auto& row : box.pair_eigenvalues()) eig.insert(eig.end(), row.begin(), row.end());
         const int P = static_cast<int>(eig.size() / 3);
