@@ -9,6 +9,7 @@
 #include "transport/transport.h"
 #include "util/fatal.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/sort.h"
 #include "util/text.h"
 
@@ -66,6 +67,7 @@ void Transport::compute_neighbor_list() {
     // Failures are recorded per root and raised after the parallel loop: nothing may leave it.
     std::vector<char> overflow(nm, 0);
     std::vector<std::exception_ptr> errors(nm);
+    Progress progress("neighbour list", nm);
 
 #pragma omp parallel
     {
@@ -103,6 +105,7 @@ void Transport::compute_neighbor_list() {
                                     ok = visit(j, cell);
                                 }
                 }
+                progress.add();
                 if (!ok) {
                     overflow[i] = 1;
                     continue;
@@ -130,6 +133,7 @@ void Transport::compute_neighbor_list() {
         if (errors[i]) std::rethrow_exception(errors[i]);
         if (overflow[i]) KRYMO_FATAL_ERR("transport", 1, format_string("Need to boost NNEIMAX (NumNeigh=%d)\n", NNEIMAX));
     }
+    progress.finish();
 }
 
 void Transport::finish_neighbor_list() {

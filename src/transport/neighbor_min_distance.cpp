@@ -7,6 +7,7 @@
 #include "transport/image_search.h"
 #include "transport/transport.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/sort.h"
 
 namespace krymo {
@@ -36,6 +37,7 @@ void Transport::find_neighbor_molecules_min_distance(bool) {
     std::vector<ImageCandidate> cand, kept;
     std::vector<double> dist;
     std::vector<int> order;
+    Progress progress("minimum distances", nm);
     for (int i = 0; i < nm; ++i) {
         if (search) {
             search->candidates(i, cand);
@@ -66,7 +68,9 @@ void Transport::find_neighbor_molecules_min_distance(bool) {
             std::printf("    neighbor %d [%2d %2d %2d]: %8.3f\n", x.j + 1, x.cell[0], x.cell[1], x.cell[2],
                         dist[order[t]]);
         }
+        progress.add();
     }
+    progress.finish();
     std::printf("**** End of Calculate minimum atomic distance with neighbors ****\n\n");
 }
 

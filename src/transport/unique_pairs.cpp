@@ -9,6 +9,7 @@
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -135,6 +136,7 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
     std::vector<double> x;
     std::vector<int> types;
     std::vector<double> all_eig(3 * P);
+    Progress progress("pair inertia frames", P);
     int g = 0;
     for (int i = 0; i < nm; ++i) {
         pair_eigval[i].resize(3 * nnei[i]);
@@ -151,8 +153,10 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
             mat_vec_mul_n(cif_lattice_vectors, x.data(), x.data(), ni + nj);
             calc_2mol_moment_and_rotate_x_one(ni + nj, types.data(), x.data(), x.data(), i, k);
             for (int t = 0; t < 3; ++t) all_eig[3 * g + t] = pair_eigval[i][3 * k + t];
+            progress.add();
         }
     }
+    progress.finish();
 
     if (HL_unique_pair && output_eigval != 0)
         write_report(data_dir, "eigval_2mol.dat", [&](TextWriter& out) {
