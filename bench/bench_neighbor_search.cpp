@@ -56,14 +56,12 @@ std::string rmin_report(krymo_bench::BoxTransport& box, bool pruned, double& tim
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const std::string here = __FILE__;
-    const std::string data = here.substr(0, here.find_last_of('/')) + "/../tests/data/";
-    const std::string mol = argc > 2 && argv[2][0] != '\0' ? argv[2] : data + "crystals/quinacridone_beta.cif";
-    const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 1u;
-    const int rmin_count = argc > 4 ? std::atoi(argv[4]) : 200;
-    char scratch[] = "/tmp/krymo_bench_XXXXXX";
-    if (mkdtemp(scratch) == nullptr || chdir(scratch) != 0) return 1;
+    const int count = krymo_bench::int_arg(argc, argv, 1, 1000);
+    const std::string mol = krymo_bench::molecule_arg(argc, argv, 2, "quinacridone_beta.cif");
+    const auto seed = static_cast<unsigned>(krymo_bench::int_arg(argc, argv, 3, 1));
+    const int rmin_count = krymo_bench::int_arg(argc, argv, 4, 200);
+    krymo_bench::ScratchDir scratch;
+    if (!scratch.ok()) return 1;
     try {
         krymo_bench::BoxTransport box;
         const krymo_bench::Molecule m = box.load_molecule(mol);
@@ -105,6 +103,5 @@ int main(int argc, char** argv) {
     } catch (const krymo::FatalError& e) {
         return krymo::report_fatal(e);
     }
-    std::string cmd = std::string("rm -rf '") + scratch + "'";
-    return std::system(cmd.c_str()) == 0 ? 0 : 1;
+    return 0;
 }

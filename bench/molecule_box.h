@@ -152,6 +152,10 @@ public:
     int pairs() const { return total_pairs(); }
     const std::vector<std::vector<double>>& pair_eigenvalues() const { return pair_eigval; }
     const std::vector<int>& neighbour_counts() const { return nnei; }
+    // Entry k of root i as (molecule, cell a, b, c).
+    std::vector<int> neighbour(int i, int k) const {
+        return {nei_mol_ids[i][k], nei_cindex[i][3 * k], nei_cindex[i][3 * k + 1], nei_cindex[i][3 * k + 2]};
+    }
     int pair_number(int i, int k) const { return global_pair_number(i, k); }
     const std::vector<int>& re_index() const { return RE_uc_mol_index; }
     const std::vector<int>& hl_index() const { return HL_uc_mol_index; }

@@ -55,8 +55,13 @@ ImageSearch::ImageSearch(const double latt[3][3], const std::vector<int>& natoms
         plane_inv_[k] = bounded_ ? norm3(w) / std::fabs(det) : 0.0;
     }
 
+    latt_norm_ = 0.0;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) latt_norm_ += latt[r][c] * latt[r][c];
+    latt_norm_ = std::sqrt(latt_norm_);
     centre_s_.assign(3 * nmols_, 0.0);
     radius_.assign(nmols_, 0.0);
+    extent_.assign(nmols_, 0.0);
     natoms_.assign(nmols_, 0);
     for (int j = 0; j < nmols_; ++j) {
         const std::vector<double>& x = x_s[j];
@@ -71,6 +76,7 @@ ImageSearch::ImageSearch(const double latt[3][3], const std::vector<int>& natoms
         for (int p = 0; p < n; ++p) {
             const double d[3] = {x[3 * p] - c[0], x[3 * p + 1] - c[1], x[3 * p + 2] - c[2]};
             rmax = std::max(rmax, cart_length(latt_, d));
+            for (int k = 0; k < 3; ++k) extent_[j] = std::max(extent_[j], std::fabs(x[3 * p + k]));
         }
         // A coordinate that is not finite leaves the molecule unbounded: NaN marks it.
         radius_[j] = std::isfinite(c[0] + c[1] + c[2]) ? rmax : NAN;
@@ -194,6 +200,22 @@ void ImageSearch::add_images(int i, int j, std::vector<ImageCandidate>& out) con
                 const std::int64_t order = (((c + nc) * wb + (b + nb)) * wa + (a + na)) * nmols_ + j;
                 out.push_back({order, j, {a, b, c}});
             }
+}
+
+bool ImageSearch::atom_out_of_reach(const double x[3], int j, const int cell[3]) const {
+    if (!bounded_ || !std::isfinite(radius_[j])) return false;
+    double d[3], magnitude = extent_[j];
+    for (int k = 0; k < 3; ++k) {
+        d[k] = centre_s_[3 * j + k] + cell[k] - x[k];
+        magnitude = std::max(magnitude, std::fabs(x[k]) + std::abs(cell[k]));
+    }
+    const double dist = cart_length(latt_, d);
+    // Every atom of the image lies within radius_[j] of its centre, so its distance from x is at
+    // least dist - radius_[j]. The rounding of these lengths and of the test's squared distances
+    // stays below 1e-14 of the lattice norm times the coordinate magnitudes (fractional
+    // differences), plus a relative 1e-15: the margin exceeds both a hundredfold.
+    const double margin = 1e-9 * (cutoff_ + radius_[j] + dist) + 1e-12 * latt_norm_ * (magnitude + 1.0);
+    return dist > radius_[j] + cutoff_ + margin;
 }
 
 void ImageSearch::sort_by_order(std::vector<ImageCandidate>& out) {

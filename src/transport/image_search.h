@@ -38,6 +38,10 @@ public:
     void candidates_testing_every_molecule(int i, std::vector<ImageCandidate>& out) const;
 
     double radius(int j) const { return radius_[j]; }
+    // True when no atom of the image (j, cell) can lie within the cutoff of the atom at fractional
+    // position x: the atom test may skip x. Decided with a margin far above the rounding of the
+    // test's own arithmetic, so skipping never changes its answer.
+    bool atom_out_of_reach(const double x[3], int j, const int cell[3]) const;
     // Number of bins of the molecule grid; 0 when the cell is degenerate and there is no grid.
     int grid_bins() const { return grid_start_.empty() ? 0 : static_cast<int>(grid_start_.size()) - 1; }
 
@@ -60,6 +64,8 @@ private:
     double plane_inv_[3];  // lengths of the rows of the inverse lattice matrix
     std::vector<double> centre_s_;  // 3 per molecule, fractional
     std::vector<double> radius_;    // Cartesian bounding radius about the centre
+    std::vector<double> extent_;    // largest magnitude of a fractional coordinate of the molecule
+    double latt_norm_;              // Frobenius norm of the lattice matrix
     std::vector<int> natoms_;
 
     // Grid over the unit cell, bins numbered a fastest; bin b holds grid_mols_[grid_start_[b] ..

@@ -16,11 +16,19 @@
 namespace krymo {
 
 int Transport::check_if_molecule_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out) const {
+    return atoms_within_rcut(i, j, cell, rcut2, r2_out, nullptr);
+}
+
+int Transport::atoms_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out,
+                                 const ImageSearch* search) const {
     const int ni = mol_natoms[i], nj = mol_natoms[j];
     if (ni == 0) return 0;
     const double* xi = mol_x_s[i].data();
     const double* xj = mol_x_s[j].data();
     for (int p = 0; p < ni; ++p) {
+        // A skipped root atom has no neighbour atom within the cutoff, so the first pair found (and
+        // its distance) is the same as without skipping.
+        if (search != nullptr && search->atom_out_of_reach(xi + 3 * p, j, cell)) continue;
         for (int q = 0; q < nj; ++q) {
             double d[3];
             for (int k = 0; k < 3; ++k) d[k] = xj[3 * q + k] - xi[3 * p + k] + cell[k];
@@ -80,7 +88,7 @@ void Transport::compute_neighbor_list() {
                 int count = 0;
                 // Tests one candidate; false once the buffer is full.
                 auto visit = [&](int j, const int cell[3]) {
-                    if (!check_if_molecule_within_rcut(i, j, cell, rcut2, nullptr)) return true;
+                    if (!atoms_within_rcut(i, j, cell, rcut2, nullptr, search.get())) return true;
                     double d[3];
                     for (int k = 0; k < 3; ++k) d[k] = mol_com_s[3 * j + k] - mol_com_s[3 * i + k] + cell[k];
                     mat_vec_mul(cif_lattice_vectors, d, d);

@@ -9,6 +9,8 @@
 
 namespace krymo {
 
+class ImageSearch;
+
 // A root molecule may hold at most NNEIMAX - 1 neighbours; the NNEIMAX-th stops the run.
 constexpr int NNEIMAX = 300;
 
@@ -118,6 +120,9 @@ protected:
 
 private:
     void compute_neighbor_list();
+    // check_if_molecule_within_rcut, skipping the root atoms that `search` (if any) shows out of reach.
+    int atoms_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out,
+                          const ImageSearch* search) const;
     void read_neighbor_list();
     void finish_neighbor_list();
 };
