@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 
+#include "transport/atom_pairs.h"
 #include "transport/image_search.h"
 #include "transport/transport.h"
 #include "util/fatal.h"
@@ -21,26 +22,17 @@ int Transport::check_if_molecule_within_rcut(int i, int j, const int* cell, doub
 
 int Transport::atoms_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out,
                                  const ImageSearch* search) const {
-    const int ni = mol_natoms[i], nj = mol_natoms[j];
-    if (ni == 0) return 0;
-    const double* xi = mol_x_s[i].data();
-    const double* xj = mol_x_s[j].data();
-    for (int p = 0; p < ni; ++p) {
-        // A skipped root atom has no neighbour atom within the cutoff, so the first pair found (and
-        // its distance) is the same as without skipping.
-        if (search != nullptr && search->atom_out_of_reach(xi + 3 * p, j, cell)) continue;
-        for (int q = 0; q < nj; ++q) {
-            double d[3];
-            for (int k = 0; k < 3; ++k) d[k] = xj[3 * q + k] - xi[3 * p + k] + cell[k];
-            mat_vec_mul(cif_lattice_vectors, d, d);
-            const double r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-            if (r2 < rcut2) {
-                if (r2_out != nullptr) *r2_out = r2;
-                return 1;
-            }
-        }
-    }
-    return 0;
+    if (mol_natoms[i] == 0) return 0;
+    // Skipped root atoms have no pair within the cutoff: the first pair found is the same.
+    int found = 0;
+    for_each_atom_pair(cif_lattice_vectors, mol_x_s[i], mol_natoms[i], mol_x_s[j], mol_natoms[j], j, cell, search,
+                       [&](double r2) {
+                           if (!(r2 < rcut2)) return true;
+                           if (r2_out != nullptr) *r2_out = r2;
+                           found = 1;
+                           return false;
+                       });
+    return found;
 }
 
 void Transport::build_neighbor_list(bool read_neighbor, bool info) {

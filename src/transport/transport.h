@@ -123,6 +123,9 @@ private:
     // check_if_molecule_within_rcut, skipping the root atoms that `search` (if any) shows out of reach.
     int atoms_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out,
                           const ImageSearch* search) const;
+    // found_two_molecules_min_distance, exact when below the cutoff; above it, with a search, only
+    // known to be above it.
+    double min_distance(int i, int j, const int* cell, const ImageSearch* search) const;
     void read_neighbor_list();
     void finish_neighbor_list();
 };
