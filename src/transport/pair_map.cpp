@@ -8,79 +8,28 @@ namespace krymo {
 
 namespace {
 
-// Beyond this magnitude a bin number would lose precision; such items are kept in a plain list.
+// Beyond this magnitude a bin number would lose precision; such items are compared with every
+// earlier item.
 constexpr double kBinnedLimit = 1e12;
 
-struct BinKey {
-    std::int64_t k[4];  // the tag, then up to three bin numbers
-    bool operator==(const BinKey& o) const {
-        return k[0] == o.k[0] && k[1] == o.k[1] && k[2] == o.k[2] && k[3] == o.k[3];
-    }
-    bool operator<(const BinKey& o) const {
-        return std::lexicographical_compare(k, k + 4, o.k, o.k + 4);
-    }
+struct Entry {
+    std::int64_t key[4];  // the tag, then up to three bin numbers
+    int item;
+    signed char side[3];  // per value: the neighbouring bin (-1 or +1) that may also hold matches
 };
 
-std::uint64_t hash_key(const BinKey& b) {
-    std::uint64_t h = 0x9e3779b97f4a7c15ull;
-    for (std::int64_t v : b.k) {
-        h ^= static_cast<std::uint64_t>(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
-        h = (h ^ (h >> 31)) * 0xbf58476d1ce4e5b9ull;
-    }
-    return h ^ (h >> 29);
+int compare_keys(const std::int64_t* a, const std::int64_t* b) {
+    for (int t = 0; t < 4; ++t)
+        if (a[t] != b[t]) return a[t] < b[t] ? -1 : 1;
+    return 0;
 }
 
-// The bins of the binned items, all known in advance: each bin lists its items ascending, and an
-// open-addressing table finds a bin by its key.
-class Bins {
-public:
-    Bins(const std::vector<BinKey>& key, const std::vector<int>& items) : key_(key), bin_of_(key.size(), -1) {
-        std::vector<int> sorted = items;
-        std::sort(sorted.begin(), sorted.end(), [&](int a, int b) { return key[a] < key[b] || (key[a] == key[b] && a < b); });
-        for (size_t t = 0; t < sorted.size(); ++t) {
-            if (t == 0 || !(key[sorted[t]] == key[sorted[t - 1]])) start_.push_back(static_cast<int>(t));
-            bin_of_[sorted[t]] = static_cast<int>(start_.size()) - 1;
-        }
-        start_.push_back(static_cast<int>(sorted.size()));
-        items_ = std::move(sorted);
-        filled_.assign(start_.size() - 1, 0);
-        // A sparse table, so that the many lookups of empty neighbour bins end after a probe or two;
-        // each slot keeps the upper half of its key's hash, so that the key itself is rarely read.
-        size_t size = 16;
-        while (size < 4 * filled_.size()) size *= 2;
-        slots_.assign(size, Slot{-1, 0});
-        for (int b = 0; b + 1 < static_cast<int>(start_.size()); ++b) {
-            const std::uint64_t hash = hash_key(first_key(b));
-            size_t h = hash & (size - 1);
-            while (slots_[h].bin >= 0) h = (h + 1) & (size - 1);
-            slots_[h] = Slot{b, static_cast<std::uint32_t>(hash >> 32)};
-        }
-    }
-    // The bin of the key, or -1.
-    int find(const BinKey& k) const {
-        const size_t mask = slots_.size() - 1;
-        const std::uint64_t hash = hash_key(k);
-        const auto check = static_cast<std::uint32_t>(hash >> 32);
-        for (size_t h = hash & mask; slots_[h].bin >= 0; h = (h + 1) & mask)
-            if (slots_[h].check == check && first_key(slots_[h].bin) == k) return slots_[h].bin;
-        return -1;
-    }
-    // The items of bin b already added, ascending.
-    const int* begin(int b) const { return items_.data() + start_[b]; }
-    const int* end(int b) const { return items_.data() + start_[b] + filled_[b]; }
-    // Items are added in ascending order, so each bin's added items are a prefix of its list.
-    void add(int p) { ++filled_[bin_of_[p]]; }
-
-private:
-    struct Slot {
-        int bin;
-        std::uint32_t check;
-    };
-    const BinKey& first_key(int b) const { return key_[items_[start_[b]]]; }
-    const std::vector<BinKey>& key_;
-    std::vector<int> bin_of_, items_, start_, filled_;
-    std::vector<Slot> slots_;
-};
+// The latest of the ascending items [first, last) that comes before p and matches it, or -1.
+int latest_before(const int* first, const int* last, int p, const std::function<bool(int, int)>& same) {
+    for (const int* it = std::lower_bound(first, last, p); it != first;)
+        if (same(*--it, p)) return *it;
+    return -1;
+}
 
 }  // namespace
 
@@ -90,54 +39,68 @@ std::vector<int> latest_earlier_matches(int n, int dims, const double* values, c
     // the next one, a match of a value in the lower half in that bin or the one before, with a tenth
     // of a bin to spare for rounding. So 2^dims bins are looked at.
     const double width = 2.5 * tolerance;
-    enum Kind : char { kNotFinite, kBinned, kHuge };
-    std::vector<Kind> kind(n, kBinned);
-    std::vector<BinKey> key(n, BinKey{{0, 0, 0, 0}});
-    std::vector<char> side(n * dims, 0);  // per value: -1 or +1, the neighbouring bin that may hold matches
-    std::vector<int> binned;
+    std::vector<int> match(n, -1);
+    std::vector<Entry> entries;
+    std::vector<int> huge;  // ascending
     for (int p = 0; p < n; ++p) {
         const double* v = values + dims * p;
+        bool finite = true, binned = true;
         for (int t = 0; t < dims; ++t) {
-            if (!std::isfinite(v[t])) kind[p] = kNotFinite;  // never compares as close to anything
-            else if (kind[p] == kBinned && !(std::fabs(v[t]) < kBinnedLimit)) kind[p] = kHuge;
+            finite = finite && std::isfinite(v[t]);
+            binned = binned && std::fabs(v[t]) < kBinnedLimit;
         }
-        if (kind[p] != kBinned) continue;
-        key[p].k[0] = tags ? tags[p] : 0;
-        for (int t = 0; t < dims; ++t) {
-            const double b = std::floor(v[t] / width);
-            key[p].k[1 + t] = static_cast<std::int64_t>(b);
-            side[dims * p + t] = v[t] / width - b < 0.5 ? -1 : 1;
-        }
-        binned.push_back(p);
-    }
-    Bins bins(key, binned);
-    std::vector<int> match(n, -1);
-    std::vector<int> huge;  // in item order
-    // The latest of the ascending items [first, last) that matches p, or -1.
-    auto latest = [&](const int* first, const int* last, int p) {
-        for (const int* it = last; it != first;)
-            if (same(*--it, p)) return *it;
-        return -1;
-    };
-    const int offsets = 1 << dims;
-    for (int p = 0; p < n; ++p) {
-        if (kind[p] == kNotFinite) continue;
-        if (kind[p] == kHuge) {
-            for (int q = p - 1; q >= 0 && match[p] < 0; --q)
-                if (same(q, p)) match[p] = q;
+        if (!finite) continue;  // never compares as close to anything
+        if (!binned) {
             huge.push_back(p);
             continue;
         }
-        int best = latest(huge.data(), huge.data() + huge.size(), p);
-        for (int o = 0; o < offsets; ++o) {
-            BinKey nk = key[p];
-            for (int t = 0; t < dims; ++t)
-                if (o >> t & 1) nk.k[1 + t] += side[dims * p + t];
-            const int b = bins.find(nk);
-            if (b >= 0) best = std::max(best, latest(bins.begin(b), bins.end(b), p));
+        Entry e{{tags ? tags[p] : 0, 0, 0, 0}, p, {0, 0, 0}};
+        for (int t = 0; t < dims; ++t) {
+            const double b = std::floor(v[t] / width);
+            e.key[1 + t] = static_cast<std::int64_t>(b);
+            e.side[t] = v[t] / width - b < 0.5 ? -1 : 1;
+        }
+        entries.push_back(e);
+    }
+    for (int p : huge)
+        for (int q = p - 1; q >= 0 && match[p] < 0; --q)
+            if (same(q, p)) match[p] = q;
+
+    // Entries sorted by key, items ascending within a key: the bins are runs of entries. Visiting
+    // them in key order, the neighbouring bin in one direction is found by a cursor per direction
+    // that only moves forward, so the whole pass walks memory in order.
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int c = compare_keys(a.key, b.key);
+        return c < 0 || (c == 0 && a.item < b.item);
+    });
+    std::vector<int> items(entries.size());
+    std::vector<size_t> start;  // first entry of each bin, then the entry count
+    for (size_t t = 0; t < entries.size(); ++t) {
+        items[t] = entries[t].item;
+        if (t == 0 || compare_keys(entries[t].key, entries[t - 1].key) != 0) start.push_back(t);
+    }
+    const size_t nbins = start.size();
+    start.push_back(entries.size());
+    int directions = 1;
+    for (int t = 0; t < dims; ++t) directions *= 3;
+    std::vector<size_t> cursor(directions, 0);
+    for (const Entry& e : entries) {
+        const int p = e.item;
+        int best = latest_before(huge.data(), huge.data() + huge.size(), p, same);
+        for (int o = 0; o < 1 << dims; ++o) {
+            std::int64_t target[4] = {e.key[0], e.key[1], e.key[2], e.key[3]};
+            int direction = 0;
+            for (int t = 0; t < dims; ++t) {
+                const int d = (o >> t & 1) ? e.side[t] : 0;
+                target[1 + t] += d;
+                direction = 3 * direction + d + 1;
+            }
+            size_t& b = cursor[direction];
+            while (b < nbins && compare_keys(entries[start[b]].key, target) < 0) ++b;
+            if (b < nbins && compare_keys(entries[start[b]].key, target) == 0)
+                best = std::max(best, latest_before(&items[start[b]], items.data() + start[b + 1], p, same));
         }
         match[p] = best;
-        bins.add(p);
     }
     return match;
 }
