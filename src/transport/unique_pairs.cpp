@@ -22,22 +22,23 @@ namespace {
 void moment_and_rotate(int n, const int* element, const double* x, double* x_out, double* eigval, double* eigvec) {
     double T[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
     double c[3] = {0, 0, 0}, msum = 0.0;
-    std::vector<double> m(n);
+    // Masses are looked up again in the second pass rather than kept: no allocation per pair.
     for (int p = 0; p < n; ++p) {
-        m[p] = find_element_mass_from_index(element[p]);
-        msum += m[p];
-        for (int k = 0; k < 3; ++k) c[k] += m[p] * x[3 * p + k];
+        const double m = find_element_mass_from_index(element[p]);
+        msum += m;
+        for (int k = 0; k < 3; ++k) c[k] += m * x[3 * p + k];
     }
     if (n > 0)
         for (int k = 0; k < 3; ++k) c[k] /= msum;
     for (int p = 0; p < n; ++p) {
+        const double m = find_element_mass_from_index(element[p]);
         const double dx = x[3 * p] - c[0], dy = x[3 * p + 1] - c[1], dz = x[3 * p + 2] - c[2];
-        T[0][0] += m[p] * (dy * dy + dz * dz);
-        T[1][1] += m[p] * (dx * dx + dz * dz);
-        T[2][2] += m[p] * (dx * dx + dy * dy);
-        T[0][1] += m[p] * dx * dy;
-        T[0][2] += m[p] * dx * dz;
-        T[1][2] += m[p] * dy * dz;
+        T[0][0] += m * (dy * dy + dz * dz);
+        T[1][1] += m * (dx * dx + dz * dz);
+        T[2][2] += m * (dx * dx + dy * dy);
+        T[0][1] += m * dx * dy;
+        T[0][2] += m * dx * dz;
+        T[1][2] += m * dy * dz;
     }
     T[1][0] = T[0][1];
     T[2][0] = T[0][2];
