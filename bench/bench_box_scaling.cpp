@@ -100,7 +100,7 @@ bool agrees_with_straightforward(const krymo_bench::BoxTransport& box) {
     return ok;
 }
 
-// Growth exponents between successive boxes and from 4096 molecules to the largest box.
+// Growth exponents between successive boxes, and from 4096 molecules to 21952 and to a larger last box.
 void print_exponents(const std::vector<Row>& rows, const char* what, double (Row::*times)[kNStages]) {
     std::printf("\ngrowth exponent of %s (time ~ molecules^x)\n%-21s", what, "boxes");
     for (const char* s : kStages) std::printf(" %15s", s);
@@ -113,8 +113,12 @@ void print_exponents(const std::vector<Row>& rows, const char* what, double (Row
         std::printf(" %8.2f\n", std::log(Row::total(tb) / Row::total(ta)) / dn);
     };
     for (size_t t = 1; t < rows.size(); ++t) line(rows[t - 1], rows[t]);
+    // The span of the target (4096 to 21952 molecules), and to a larger last box.
+    const Row* from = nullptr;
     for (const Row& r : rows)
-        if (r.molecules == 4096 && rows.back().molecules > 4096) line(r, rows.back());
+        if (r.molecules == 4096) from = &r;
+    for (const Row& r : rows)
+        if (from != nullptr && (r.molecules == 21952 || (&r == &rows.back() && r.molecules > 21952))) line(*from, r);
 }
 
 }  // namespace
