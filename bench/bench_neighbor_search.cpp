@@ -3,14 +3,13 @@
 //
 //   bench_neighbor_search [molecules=1000] [molecule file: CIF (first molecule) or MOL, default
 //                         tests/data/crystals/quinacridone_beta.cif] [seed=1] [rmin molecules=200]
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <string>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "bench_support.h"
 #include "molecule_box.h"
 #include "transport/pair_map.h"
 #include "transport/reference_algorithms.h"
@@ -19,11 +18,7 @@
 
 namespace {
 
-double seconds(const std::function<void()>& fn) {
-    const auto t0 = std::chrono::steady_clock::now();
-    fn();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using krymo_bench::seconds;
 
 // Builds the list with one method and returns neighbor.dat, written in a scratch directory.
 std::string neighbor_file(krymo_bench::BoxTransport& box, bool pruned, double& time) {
@@ -61,14 +56,12 @@ std::string rmin_report(krymo_bench::BoxTransport& box, bool pruned, double& tim
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const std::string here = __FILE__;
-    const std::string data = here.substr(0, here.find_last_of('/')) + "/../tests/data/";
-    const std::string mol = argc > 2 && argv[2][0] != '\0' ? argv[2] : data + "crystals/quinacridone_beta.cif";
-    const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 1u;
-    const int rmin_count = argc > 4 ? std::atoi(argv[4]) : 200;
-    char scratch[] = "/tmp/krymo_bench_XXXXXX";
-    if (mkdtemp(scratch) == nullptr || chdir(scratch) != 0) return 1;
+    const int count = krymo_bench::int_arg(argc, argv, 1, 1000);
+    const std::string mol = krymo_bench::molecule_arg(argc, argv, 2, "quinacridone_beta.cif");
+    const auto seed = static_cast<unsigned>(krymo_bench::int_arg(argc, argv, 3, 1));
+    const int rmin_count = krymo_bench::int_arg(argc, argv, 4, 200);
+    krymo_bench::ScratchDir scratch;
+    if (!scratch.ok()) return 1;
     try {
         krymo_bench::BoxTransport box;
         const krymo_bench::Molecule m = box.load_molecule(mol);
@@ -86,15 +79,7 @@ int main(int argc, char** argv) {
 
         // Pair map on the box's pairs.
         box.calc_HL_uc_mol_eigval_eigvec();
-        std::fflush(stdout);
-        const int saved = dup(1);
-        const int devnull = open("/dev/null", 1);
-        dup2(devnull, 1);
-        box.calc_HL_2mol_eigval_eigvec_and_unique_pairs();
-        std::fflush(stdout);
-        dup2(saved, 1);
-        close(devnull);
-        close(saved);
+        krymo_bench::without_stdout([&] { box.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
         std::vector<double> eig;
         for (const auto& row : box.pair_eigenvalues()) eig.insert(eig.end(), row.begin(), row.end());
         const int P = static_cast<int>(eig.size() / 3);
@@ -118,6 +103,5 @@ int main(int argc, char** argv) {
     } catch (const krymo::FatalError& e) {
         return krymo::report_fatal(e);
     }
-    std::string cmd = std::string("rm -rf '") + scratch + "'";
-    return std::system(cmd.c_str()) == 0 ? 0 : 1;
+    return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench_support.h"
 #include "structure/cell_search.h"
 #include "structure/fileio.h"
 #include "structure/structure_reference.h"
@@ -47,8 +48,8 @@ int main(int argc, char** argv) {
     std::string root = __FILE__;
     root = root.substr(0, root.rfind("/bench/"));
     const std::string src = argc > 1 ? argv[1] : root + "/tests/data/crystals/tipge_pentacene_hb.cif";
-    char tmpl[] = "/tmp/krymo_bench_XXXXXX";
-    if (mkdtemp(tmpl) == nullptr || chdir(tmpl) != 0) return 1;
+    krymo_bench::ScratchDir scratch;
+    if (!scratch.ok()) return 1;
 
     Cell unit;
     unit.read_data_cif(src, false);
@@ -118,7 +119,5 @@ int main(int argc, char** argv) {
     std::printf("%-12s %12.3f %12.4f %10.1f\n", "total", r_overlap + r_sep + r_rep, f_overlap + f_sep + f_rep,
                 (r_overlap + r_sep + r_rep) / (f_overlap + f_sep + f_rep));
     std::printf("identical results: %s\n", same ? "yes" : "NO");
-    std::string cmd = std::string("rm -rf '") + tmpl + "'";
-    if (std::system(cmd.c_str()) != 0) return 1;
     return same ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench_support.h"
 #include "molecule_box.h"
 #include "util/fatal.h"
 
@@ -14,11 +15,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s DIR [molecules] [molecule file] [seed]\n", argv[0]);
         return 1;
     }
-    const std::string here = __FILE__;
-    const std::string data = here.substr(0, here.find_last_of('/')) + "/../tests/data/";
-    const int count = argc > 2 ? std::atoi(argv[2]) : 1000;
-    const std::string mol = argc > 3 && argv[3][0] != '\0' ? argv[3] : data + "crystals/quinacridone_beta.cif";
-    const unsigned seed = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 1u;
+    const int count = krymo_bench::int_arg(argc, argv, 2, 1000);
+    const std::string mol = krymo_bench::molecule_arg(argc, argv, 3, "quinacridone_beta.cif");
+    const auto seed = static_cast<unsigned>(krymo_bench::int_arg(argc, argv, 4, 1));
     try {
         krymo_bench::BoxTransport box;
         box.make_box(box.load_molecule(mol), count, seed);

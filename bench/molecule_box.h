@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "transport/image_search.h"
 #include "transport/transport.h"
 #include "util/files.h"
 
@@ -150,6 +151,18 @@ public:
     double box_edge() const { return cell_latt[0]; }
     int pairs() const { return total_pairs(); }
     const std::vector<std::vector<double>>& pair_eigenvalues() const { return pair_eigval; }
+    const std::vector<int>& neighbour_counts() const { return nnei; }
+    // Entry k of root i as (molecule, cell a, b, c).
+    std::vector<int> neighbour(int i, int k) const {
+        return {nei_mol_ids[i][k], nei_cindex[i][3 * k], nei_cindex[i][3 * k + 1], nei_cindex[i][3 * k + 2]};
+    }
+    int pair_number(int i, int k) const { return global_pair_number(i, k); }
+    const std::vector<int>& re_index() const { return RE_uc_mol_index; }
+    const std::vector<int>& hl_index() const { return HL_uc_mol_index; }
+    // The candidate search that the neighbour stages build from the box.
+    krymo::ImageSearch image_search() const {
+        return krymo::ImageSearch(cif_lattice_vectors, mol_natoms, mol_x_s, neighbor_scell, lattice_cutoff);
+    }
 
 private:
     // Atoms already placed, binned by position for the contact test across the periodic box.

@@ -8,6 +8,7 @@
 #include "transport/transport.h"
 #include "util/fatal.h"
 #include "util/files.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -125,7 +126,10 @@ ParseResult parse_prepare_options(const std::vector<std::string>& args, PrepareO
                 break;
             case Opt::Rmin: o.rmin = true; break;
             case Opt::Info: o.info = word_is_true(value); break;
-            case Opt::Verbose: o.info = true; break;
+            case Opt::Verbose:
+                o.info = true;
+                o.verbose = true;
+                break;
             case Opt::Help:
             case Opt::LongHelp: std::fputs(usage_text(o.program).c_str(), stdout); return ParseResult::Exit;
             case Opt::Version: print_KRYMO_version(); return ParseResult::Exit;
@@ -136,6 +140,7 @@ ParseResult parse_prepare_options(const std::vector<std::string>& args, PrepareO
 
 int run_prepare(const PrepareOptions& opts) {
     const bool info = opts.info;
+    enable_progress(opts.verbose);
     std::printf("****** Perform Transport Preparation...\n");
     Transport tp;
     tp.read_krymo_inp(opts.config, info);

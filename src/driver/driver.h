@@ -13,6 +13,7 @@ struct PrepareOptions {
     std::string trackdir = "track";
     bool openmp = true;
     bool info = true;
+    bool verbose = false;  // -verbose: also progress reports of long stages when standard error is no terminal
     bool rmin = false;
 };
 

@@ -9,6 +9,7 @@
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -43,7 +44,12 @@ void FileIO::read_crystal_strcuture_files(bool info, bool cellvec) {
             mol_atypes.assign(nmols_uc, {});
             mol_x.assign(nmols_uc, {});
             mol_x_s.assign(nmols_uc, {});
-            for (int i = 0; i < nmols_uc; ++i) read_data_mol(mol_files[i], i, info);
+            Progress progress("molecule files", nmols_uc);
+            for (int i = 0; i < nmols_uc; ++i) {
+                read_data_mol(mol_files[i], i, info);
+                progress.add();
+            }
+            progress.finish();
         }
     } else if (mol_data_source == 2) {
         nmols_uc = static_cast<int>(sep_mol_natoms.size());

@@ -1,9 +1,11 @@
 // Structure files: MOL files of molecules, the unit cell and a block of cells as P1 CIF files.
+#include <algorithm>
 #include <ctime>
 
 #include "structure/fileio.h"
 #include "util/fatal.h"
 #include "util/files.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -110,13 +112,16 @@ void FileIO::write_supercell_block(const std::string& path, int nmols, const std
     const int n[3] = {na, nb, nc};
     write_p1_header(out, identifier, cell_latt, n);
     int label = 0;
+    Progress progress(path, static_cast<long long>(std::max(na, 0)) * std::max(nb, 0) * std::max(nc, 0) * nmols);
     for (int kc = 0; kc < nc; ++kc)
         for (int kb = 0; kb < nb; ++kb)
             for (int ka = 0; ka < na; ++ka) {
                 const int k[3] = {ka, kb, kc};
-                if (film_on && film_dir >= 0 && film_dir < 3 && !(k[film_dir] >= 0 && k[film_dir] < film_ncell))
+                if (film_on && film_dir >= 0 && film_dir < 3 && !(k[film_dir] >= 0 && k[film_dir] < film_ncell)) {
+                    progress.add(nmols);  // blocks left out of a film count as done
                     continue;
-                for (int m = 0; m < nmols; ++m)
+                }
+                for (int m = 0; m < nmols; ++m) {
                     for (int j = 0; j < natoms[m]; ++j) {
                         const std::string sym = element_symbol(atypes[m][j]);
                         const std::string lab = format_string("%s%d", sym.c_str(), ++label);
@@ -124,8 +129,11 @@ void FileIO::write_supercell_block(const std::string& path, int nmols, const std
                         out.printf("%-5s %2s %10.6f %10.6f %10.6f  %d\n", lab.c_str(), sym.c_str(), (ka + x[0]) / na,
                                    (kb + x[1]) / nb, (kc + x[2]) / nc, m + 1);
                     }
+                    progress.add();
+                }
             }
     close_output(out, kCifFailure);
+    progress.finish();
 }
 
 void FileIO::write_cif_mol_one(TextWriter& file, int start, int natoms, const int* atypes, const double* x_s,

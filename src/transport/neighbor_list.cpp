@@ -1,36 +1,38 @@
 // Neighbour list: for every unit-cell molecule, the molecule images of a block of cells that hold an
 // atom closer than lattice_cutoff to one of its atoms, ordered by centre-of-mass distance.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
 
+#include "transport/atom_pairs.h"
 #include "transport/image_search.h"
 #include "transport/transport.h"
 #include "util/fatal.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/sort.h"
 #include "util/text.h"
 
 namespace krymo {
 
 int Transport::check_if_molecule_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out) const {
-    const int ni = mol_natoms[i], nj = mol_natoms[j];
-    if (ni == 0) return 0;
-    const double* xi = mol_x_s[i].data();
-    const double* xj = mol_x_s[j].data();
-    for (int p = 0; p < ni; ++p) {
-        for (int q = 0; q < nj; ++q) {
-            double d[3];
-            for (int k = 0; k < 3; ++k) d[k] = xj[3 * q + k] - xi[3 * p + k] + cell[k];
-            mat_vec_mul(cif_lattice_vectors, d, d);
-            const double r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-            if (r2 < rcut2) {
-                if (r2_out != nullptr) *r2_out = r2;
-                return 1;
-            }
-        }
-    }
-    return 0;
+    return atoms_within_rcut(i, j, cell, rcut2, r2_out, nullptr);
+}
+
+int Transport::atoms_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out,
+                                 const ImageSearch* search) const {
+    if (mol_natoms[i] == 0) return 0;
+    // Skipped root atoms have no pair within the cutoff: the first pair found is the same.
+    int found = 0;
+    for_each_atom_pair(cif_lattice_vectors, mol_x_s[i], mol_natoms[i], mol_x_s[j], mol_natoms[j], j, cell, search,
+                       [&](double r2) {
+                           if (!(r2 < rcut2)) return true;
+                           if (r2_out != nullptr) *r2_out = r2;
+                           found = 1;
+                           return false;
+                       });
+    return found;
 }
 
 void Transport::build_neighbor_list(bool read_neighbor, bool info) {
@@ -65,6 +67,7 @@ void Transport::compute_neighbor_list() {
     // Failures are recorded per root and raised after the parallel loop: nothing may leave it.
     std::vector<char> overflow(nm, 0);
     std::vector<std::exception_ptr> errors(nm);
+    Progress progress("neighbour list", nm);
 
 #pragma omp parallel
     {
@@ -77,7 +80,7 @@ void Transport::compute_neighbor_list() {
                 int count = 0;
                 // Tests one candidate; false once the buffer is full.
                 auto visit = [&](int j, const int cell[3]) {
-                    if (!check_if_molecule_within_rcut(i, j, cell, rcut2, nullptr)) return true;
+                    if (!atoms_within_rcut(i, j, cell, rcut2, nullptr, search.get())) return true;
                     double d[3];
                     for (int k = 0; k < 3; ++k) d[k] = mol_com_s[3 * j + k] - mol_com_s[3 * i + k] + cell[k];
                     mat_vec_mul(cif_lattice_vectors, d, d);
@@ -102,6 +105,7 @@ void Transport::compute_neighbor_list() {
                                     ok = visit(j, cell);
                                 }
                 }
+                progress.add();
                 if (!ok) {
                     overflow[i] = 1;
                     continue;
@@ -129,10 +133,13 @@ void Transport::compute_neighbor_list() {
         if (errors[i]) std::rethrow_exception(errors[i]);
         if (overflow[i]) KRYMO_FATAL_ERR("transport", 1, format_string("Need to boost NNEIMAX (NumNeigh=%d)\n", NNEIMAX));
     }
+    progress.finish();
 }
 
 void Transport::finish_neighbor_list() {
     const int nm = nmols_uc;
+    pair_start.assign(nm + 1, 0);
+    for (int i = 0; i < nm; ++i) pair_start[i + 1] = pair_start[i] + nnei[i];
     if (!com_ready) calc_x_com();
     nei_com_x.assign(nm, {});
     for (int i = 0; i < nm; ++i) {
@@ -171,16 +178,8 @@ void Transport::allocate_mol_id_indexes_array() {
         for (int k = 1; k <= nnei[i]; ++k) HL_nei_mol_index[i].push_back(k);
 }
 
-int Transport::total_pairs() const {
-    int p = 0;
-    for (int n : nnei) p += n;
-    return p;
-}
-
-int Transport::global_pair_number(int i, int k) const {
-    int g = k;
-    for (int r = 0; r < i; ++r) g += nnei[r];
-    return g;
+int Transport::pair_root(int gp) const {
+    return static_cast<int>(std::upper_bound(pair_start.begin(), pair_start.end(), gp - 1) - pair_start.begin()) - 1;
 }
 
 }  // namespace krymo

@@ -4,25 +4,26 @@
 #include <cstdio>
 #include <memory>
 
+#include "transport/atom_pairs.h"
 #include "transport/image_search.h"
 #include "transport/transport.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/sort.h"
 
 namespace krymo {
 
 double Transport::found_two_molecules_min_distance(int i, int j, const int* cell) const {
+    return min_distance(i, j, cell, nullptr);
+}
+
+double Transport::min_distance(int i, int j, const int* cell, const ImageSearch* search) const {
     double r2min = 1e30;
-    const double* xi = mol_x_s[i].data();
-    const double* xj = mol_x_s[j].data();
-    for (int p = 0; p < mol_natoms[i]; ++p)
-        for (int q = 0; q < mol_natoms[j]; ++q) {
-            double d[3];
-            for (int k = 0; k < 3; ++k) d[k] = xj[3 * q + k] - xi[3 * p + k] + cell[k];
-            mat_vec_mul(cif_lattice_vectors, d, d);
-            const double r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-            if (r2 < r2min) r2min = r2;
-        }
+    for_each_atom_pair(cif_lattice_vectors, mol_x_s[i], mol_natoms[i], mol_x_s[j], mol_natoms[j], j, cell, search,
+                       [&](double r2) {
+                           if (r2 < r2min) r2min = r2;
+                           return true;
+                       });
     return std::sqrt(r2min);
 }
 
@@ -36,6 +37,7 @@ void Transport::find_neighbor_molecules_min_distance(bool) {
     std::vector<ImageCandidate> cand, kept;
     std::vector<double> dist;
     std::vector<int> order;
+    Progress progress("minimum distances", nm);
     for (int i = 0; i < nm; ++i) {
         if (search) {
             search->candidates(i, cand);
@@ -50,7 +52,8 @@ void Transport::find_neighbor_molecules_min_distance(bool) {
         kept.clear();
         dist.clear();
         for (const ImageCandidate& x : cand) {
-            const double d = found_two_molecules_min_distance(i, x.j, x.cell);
+            // Skipped atoms are farther apart than the cutoff: a distance below it is exact.
+            const double d = min_distance(i, x.j, x.cell, search.get());
             if (d < lattice_cutoff) {
                 kept.push_back(x);
                 dist.push_back(d);
@@ -66,7 +69,9 @@ void Transport::find_neighbor_molecules_min_distance(bool) {
             std::printf("    neighbor %d [%2d %2d %2d]: %8.3f\n", x.j + 1, x.cell[0], x.cell[1], x.cell[2],
                         dist[order[t]]);
         }
+        progress.add();
     }
+    progress.finish();
     std::printf("**** End of Calculate minimum atomic distance with neighbors ****\n\n");
 }
 

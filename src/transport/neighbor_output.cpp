@@ -7,6 +7,7 @@
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -32,6 +33,7 @@ void Transport::output_neighbor_data() {
         out.printf("# nroot, root_mol_info, nnei, neighbors_info\n");
         out.printf("# r = molecular COM distance, cindex = neighbor cell index\n");
         out.printf("%d\n", nmols_uc);
+        Progress progress("neighbor.dat", nmols_uc);
         for (int i = 0; i < nmols_uc; ++i) {
             const double* ci = &mol_com[3 * i];
             out.printf("%d %8.4f %8.4f %8.4f  # root\n", i + 1, ci[0], ci[1], ci[2]);
@@ -45,8 +47,10 @@ void Transport::output_neighbor_data() {
                 out.printf(" %3d  %8.4f  %8.4f  %8.4f  %8.4f  %2d %2d %2d\n", j + 1, d[0], d[1], d[2], get_magnitude(d),
                            cell[0], cell[1], cell[2]);
             }
+            progress.add();
         }
         close_output(out, kNeighborFileFailure);
+        progress.finish();
     }
 
     const int level = data_mol_output_level;

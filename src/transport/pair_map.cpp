@@ -3,77 +3,116 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 
 namespace krymo {
 
 namespace {
 
-bool same_pair(const double* a, const double* b) {
-    return std::fabs(a[0] - b[0]) < kPairEigenTolerance && std::fabs(a[1] - b[1]) < kPairEigenTolerance &&
-           std::fabs(a[2] - b[2]) < kPairEigenTolerance;
-}
-
-// Bins wider than the tolerance: two matching items lie in the same or adjacent bins along each axis.
-constexpr double kBinWidth = 1.25 * kPairEigenTolerance;
-// Beyond this magnitude a bin number would lose precision; such items are kept in a plain list.
+// Beyond this magnitude a bin number would lose precision; such items are compared with every
+// earlier item.
 constexpr double kBinnedLimit = 1e12;
 
-struct BinKey {
-    std::int64_t k[3];
-    bool operator==(const BinKey& o) const { return k[0] == o.k[0] && k[1] == o.k[1] && k[2] == o.k[2]; }
+struct Entry {
+    std::int64_t key[4];  // the tag, then up to three bin numbers
+    int item;
+    signed char side[3];  // per value: the neighbouring bin (-1 or +1) that may also hold matches
 };
 
-struct BinHash {
-    size_t operator()(const BinKey& b) const {
-        std::uint64_t h = 1469598103934665603ull;
-        for (std::int64_t v : b.k) h = (h ^ static_cast<std::uint64_t>(v)) * 1099511628211ull;
-        return static_cast<size_t>(h);
-    }
-};
+int compare_keys(const std::int64_t* a, const std::int64_t* b) {
+    for (int t = 0; t < 4; ++t)
+        if (a[t] != b[t]) return a[t] < b[t] ? -1 : 1;
+    return 0;
+}
 
-// The latest item of `items` (ascending) that matches e, or -1.
-int latest_match(const std::vector<int>& items, const double* eig, const double* e) {
-    for (auto it = items.rbegin(); it != items.rend(); ++it)
-        if (same_pair(eig + 3 * *it, e)) return *it;
+// The latest of the ascending items [first, last) that comes before p and matches it, or -1.
+int latest_before(const int* first, const int* last, int p, const std::function<bool(int, int)>& same) {
+    for (const int* it = std::lower_bound(first, last, p); it != first;)
+        if (same(*--it, p)) return *it;
     return -1;
 }
 
 }  // namespace
 
-void build_pair_map(const double* eig, int n, std::vector<int>& map) {
-    map.resize(n);
-    std::unordered_map<BinKey, std::vector<int>, BinHash> bins;
-    std::vector<int> unbinned;  // huge values, in item order
+std::vector<int> latest_earlier_matches(int n, int dims, const double* values, const int* tags, double tolerance,
+                                        const std::function<bool(int, int)>& same) {
+    // Bins 2.5 tolerances wide: a match of a value in the upper half of its bin lies in that bin or
+    // the next one, a match of a value in the lower half in that bin or the one before, with a tenth
+    // of a bin to spare for rounding. So 2^dims bins are looked at.
+    const double width = 2.5 * tolerance;
+    std::vector<int> match(n, -1);
+    std::vector<Entry> entries;
+    std::vector<int> huge;  // ascending
     for (int p = 0; p < n; ++p) {
-        const double* e = eig + 3 * p;
-        map[p] = p;
-        // A value that is not finite never compares as close to anything.
-        if (!(std::isfinite(e[0]) && std::isfinite(e[1]) && std::isfinite(e[2]))) continue;
-        const bool binned = std::fabs(e[0]) < kBinnedLimit && std::fabs(e[1]) < kBinnedLimit &&
-                            std::fabs(e[2]) < kBinnedLimit;
-        int best = -1;
-        BinKey key{};
-        if (binned) {
-            for (int t = 0; t < 3; ++t) key.k[t] = static_cast<std::int64_t>(std::floor(e[t] / kBinWidth));
-            for (int d0 = -1; d0 <= 1; ++d0)
-                for (int d1 = -1; d1 <= 1; ++d1)
-                    for (int d2 = -1; d2 <= 1; ++d2) {
-                        const BinKey nk{{key.k[0] + d0, key.k[1] + d1, key.k[2] + d2}};
-                        auto it = bins.find(nk);
-                        if (it != bins.end()) best = std::max(best, latest_match(it->second, eig, e));
-                    }
-            best = std::max(best, latest_match(unbinned, eig, e));
-        } else {
-            for (int q = p - 1; q >= 0 && best < 0; --q)
-                if (same_pair(eig + 3 * q, e)) best = q;
+        const double* v = values + dims * p;
+        bool finite = true, binned = true;
+        for (int t = 0; t < dims; ++t) {
+            finite = finite && std::isfinite(v[t]);
+            binned = binned && std::fabs(v[t]) < kBinnedLimit;
         }
-        if (best >= 0) map[p] = map[best];
-        if (binned)
-            bins[key].push_back(p);
-        else
-            unbinned.push_back(p);
+        if (!finite) continue;  // never compares as close to anything
+        if (!binned) {
+            huge.push_back(p);
+            continue;
+        }
+        Entry e{{tags ? tags[p] : 0, 0, 0, 0}, p, {0, 0, 0}};
+        for (int t = 0; t < dims; ++t) {
+            const double b = std::floor(v[t] / width);
+            e.key[1 + t] = static_cast<std::int64_t>(b);
+            e.side[t] = v[t] / width - b < 0.5 ? -1 : 1;
+        }
+        entries.push_back(e);
     }
+    for (int p : huge)
+        for (int q = p - 1; q >= 0 && match[p] < 0; --q)
+            if (same(q, p)) match[p] = q;
+
+    // Entries sorted by key, items ascending within a key: the bins are runs of entries. Visiting
+    // them in key order, the neighbouring bin in one direction is found by a cursor per direction
+    // that only moves forward, so the whole pass walks memory in order.
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int c = compare_keys(a.key, b.key);
+        return c < 0 || (c == 0 && a.item < b.item);
+    });
+    std::vector<int> items(entries.size());
+    std::vector<size_t> start;  // first entry of each bin, then the entry count
+    for (size_t t = 0; t < entries.size(); ++t) {
+        items[t] = entries[t].item;
+        if (t == 0 || compare_keys(entries[t].key, entries[t - 1].key) != 0) start.push_back(t);
+    }
+    const size_t nbins = start.size();
+    start.push_back(entries.size());
+    int directions = 1;
+    for (int t = 0; t < dims; ++t) directions *= 3;
+    std::vector<size_t> cursor(directions, 0);
+    for (const Entry& e : entries) {
+        const int p = e.item;
+        int best = latest_before(huge.data(), huge.data() + huge.size(), p, same);
+        for (int o = 0; o < 1 << dims; ++o) {
+            std::int64_t target[4] = {e.key[0], e.key[1], e.key[2], e.key[3]};
+            int direction = 0;
+            for (int t = 0; t < dims; ++t) {
+                const int d = (o >> t & 1) ? e.side[t] : 0;
+                target[1 + t] += d;
+                direction = 3 * direction + d + 1;
+            }
+            size_t& b = cursor[direction];
+            while (b < nbins && compare_keys(entries[start[b]].key, target) < 0) ++b;
+            if (b < nbins && compare_keys(entries[start[b]].key, target) == 0)
+                best = std::max(best, latest_before(&items[start[b]], items.data() + start[b + 1], p, same));
+        }
+        match[p] = best;
+    }
+    return match;
+}
+
+void build_pair_map(const double* eig, int n, std::vector<int>& map) {
+    const std::vector<int> match = latest_earlier_matches(n, 3, eig, nullptr, kPairEigenTolerance, [eig](int q, int p) {
+        const double *a = eig + 3 * q, *b = eig + 3 * p;
+        return std::fabs(a[0] - b[0]) < kPairEigenTolerance && std::fabs(a[1] - b[1]) < kPairEigenTolerance &&
+               std::fabs(a[2] - b[2]) < kPairEigenTolerance;
+    });
+    map.resize(n);
+    for (int p = 0; p < n; ++p) map[p] = match[p] < 0 ? p : map[match[p]];
 }
 
 }  // namespace krymo

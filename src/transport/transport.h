@@ -10,6 +10,8 @@
 
 namespace krymo {
 
+class ImageSearch;
+
 // A root molecule may hold at most NNEIMAX - 1 neighbours; the NNEIMAX-th stops the run.
 constexpr int NNEIMAX = 300;
 
@@ -71,7 +73,10 @@ public:
     bool HL_mols_if_the_same(int i, int j) const;
     void RE_check_unitcell_same_mols(bool info);
     // index[j] := index[i] for every pair i < j that `same` calls equal (a later i overwrites).
-    void group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const) const;
+    // `same` implies equal atom counts and `dims` values per molecule (mass, or the three moments)
+    // each within the molecule tolerance.
+    void group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const, int dims,
+                         const double* values) const;
     // The two report lines of a check: per-molecule indexes, then the distinct representatives.
     static void print_mol_indexes(const std::vector<int>& index);
     static void print_unique_mols(const std::vector<int>& unique, const char* family);
@@ -245,10 +250,15 @@ protected:
     std::vector<int> RE_unique_mols;   // 1-based, ascending
     int RE_nunique = 0;
 
+    // Pairs counted root by root: pair_start[i] pairs belong to the roots before root i; the last of
+    // the nmols_uc + 1 entries is the total. Filled with the neighbour list.
+    std::vector<int> pair_start;
     // Global pair number (1-based) of entry k (1-based) of root i (0-based).
-    int global_pair_number(int i, int k) const;
+    int global_pair_number(int i, int k) const { return pair_start[i] + k; }
+    // The root (0-based) whose entries hold global pair number gp (1-based).
+    int pair_root(int gp) const;
     // Total number of pairs.
-    int total_pairs() const;
+    int total_pairs() const { return pair_start.empty() ? 0 : pair_start.back(); }
 
 private:
     // Atoms of molecule `mol` (0-based) shifted by `cell` (null: none), appended to `g`.
@@ -259,6 +269,12 @@ private:
     void write_chk_copy_script(bool four_point);
 
     void compute_neighbor_list();
+    // check_if_molecule_within_rcut, skipping the root atoms that `search` (if any) shows out of reach.
+    int atoms_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out,
+                          const ImageSearch* search) const;
+    // found_two_molecules_min_distance, exact when below the cutoff; above it, with a search, only
+    // known to be above it.
+    double min_distance(int i, int j, const int* cell, const ImageSearch* search) const;
     void read_neighbor_list();
     void finish_neighbor_list();
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "transport/pair_map.h"
 #include "transport/transport.h"
 
 namespace krymo {
@@ -23,10 +24,14 @@ bool Transport::HL_mols_if_the_same(int i, int j) const {
     return true;
 }
 
-void Transport::group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const) const {
-    for (int i = 0; i + 1 < nmols_uc; ++i)
-        for (int j = i + 1; j < nmols_uc; ++j)
-            if ((this->*same)(i, j)) index[j] = index[i];
+void Transport::group_same_mols(std::vector<int>& index, bool (Transport::*same)(int, int) const, int dims,
+                                const double* values) const {
+    // Entry i is final once the molecules before it have been compared with it, so each molecule
+    // takes the entry of its latest earlier match; equal tolerances make the values a safe binning.
+    const std::vector<int> match = latest_earlier_matches(nmols_uc, dims, values, mol_natoms.data(), kMolTolerance,
+                                                          [&](int i, int j) { return (this->*same)(i, j); });
+    for (int j = 0; j < nmols_uc; ++j)
+        if (match[j] >= 0) index[j] = index[match[j]];
 }
 
 void Transport::print_mol_indexes(const std::vector<int>& index) {
@@ -49,7 +54,7 @@ std::vector<int> Transport::sorted_distinct(std::vector<int> v) {
 
 void Transport::RE_check_unitcell_same_mols(bool info) {
     if (info) std::printf("**** Check RE Duplicate Molecules in Unit Cell ****\n");
-    group_same_mols(RE_uc_mol_index, &Transport::RE_mols_if_the_same);
+    group_same_mols(RE_uc_mol_index, &Transport::RE_mols_if_the_same, 1, mol_mass.data());
     if (info) print_mol_indexes(RE_uc_mol_index);
     RE_unique_mols = sorted_distinct(RE_uc_mol_index);
     RE_nunique = static_cast<int>(RE_unique_mols.size());

@@ -9,6 +9,7 @@
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -21,22 +22,23 @@ namespace {
 void moment_and_rotate(int n, const int* element, const double* x, double* x_out, double* eigval, double* eigvec) {
     double T[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
     double c[3] = {0, 0, 0}, msum = 0.0;
-    std::vector<double> m(n);
+    // Masses are looked up again in the second pass rather than kept: no allocation per pair.
     for (int p = 0; p < n; ++p) {
-        m[p] = find_element_mass_from_index(element[p]);
-        msum += m[p];
-        for (int k = 0; k < 3; ++k) c[k] += m[p] * x[3 * p + k];
+        const double m = find_element_mass_from_index(element[p]);
+        msum += m;
+        for (int k = 0; k < 3; ++k) c[k] += m * x[3 * p + k];
     }
     if (n > 0)
         for (int k = 0; k < 3; ++k) c[k] /= msum;
     for (int p = 0; p < n; ++p) {
+        const double m = find_element_mass_from_index(element[p]);
         const double dx = x[3 * p] - c[0], dy = x[3 * p + 1] - c[1], dz = x[3 * p + 2] - c[2];
-        T[0][0] += m[p] * (dy * dy + dz * dz);
-        T[1][1] += m[p] * (dx * dx + dz * dz);
-        T[2][2] += m[p] * (dx * dx + dy * dy);
-        T[0][1] += m[p] * dx * dy;
-        T[0][2] += m[p] * dx * dz;
-        T[1][2] += m[p] * dy * dz;
+        T[0][0] += m * (dy * dy + dz * dz);
+        T[1][1] += m * (dx * dx + dz * dz);
+        T[2][2] += m * (dx * dx + dy * dy);
+        T[0][1] += m * dx * dy;
+        T[0][2] += m * dx * dz;
+        T[1][2] += m * dy * dz;
     }
     T[1][0] = T[0][1];
     T[2][0] = T[0][2];
@@ -135,6 +137,7 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
     std::vector<double> x;
     std::vector<int> types;
     std::vector<double> all_eig(3 * P);
+    Progress progress("pair inertia frames", P);
     int g = 0;
     for (int i = 0; i < nm; ++i) {
         pair_eigval[i].resize(3 * nnei[i]);
@@ -151,8 +154,10 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
             mat_vec_mul_n(cif_lattice_vectors, x.data(), x.data(), ni + nj);
             calc_2mol_moment_and_rotate_x_one(ni + nj, types.data(), x.data(), x.data(), i, k);
             for (int t = 0; t < 3; ++t) all_eig[3 * g + t] = pair_eigval[i][3 * k + t];
+            progress.add();
         }
     }
+    progress.finish();
 
     if (HL_unique_pair && output_eigval != 0)
         write_report(data_dir, "eigval_2mol.dat", [&](TextWriter& out) {
@@ -188,10 +193,9 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
     if (HL_unique_pair) {
         std::printf("**** Check Duplicate 2mol pairs ****\n");
         std::printf("  Unique 2mol pairs: %d out of %d\n", HL_nunique_pairs, P);
-        int root = 0, first = 1;  // root of the current pair and its first global number
         for (int gp : HL_unique_pairs) {
-            while (gp >= first + nnei[root]) first += nnei[root++];
-            std::printf("    %3d %3d   <=>  %3d\n", root + 1, gp - first + 1, gp);
+            const int root = pair_root(gp);
+            std::printf("    %3d %3d   <=>  %3d\n", root + 1, gp - pair_start[root], gp);
         }
         std::printf("**** End of Check Duplicate 2mol pairs ****\n\n");
     }
@@ -201,12 +205,8 @@ int Transport::HL_check_unitcell_unique_mols(bool info) {
     const int nm = nmols_uc;
     if (info) std::printf("**** Check HL Duplicate Molecules in Unit Cell ****\n");
     std::vector<int> roots;
-    int root = 0, first = 1;
-    for (int gp : HL_unique_pairs) {
-        while (gp >= first + nnei[root]) first += nnei[root++];
-        roots.push_back(root + 1);
-    }
-    group_same_mols(HL_uc_mol_index, &Transport::HL_mols_if_the_same);
+    for (int gp : HL_unique_pairs) roots.push_back(pair_root(gp) + 1);
+    group_same_mols(HL_uc_mol_index, &Transport::HL_mols_if_the_same, 3, mol_moments.data());
     if (info) print_mol_indexes(HL_uc_mol_index);
     // The representatives are the roots of the representative pairs, not the molecule classes.
     HL_unique_mols = sorted_distinct(roots);

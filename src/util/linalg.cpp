@@ -103,11 +103,6 @@ void transpose_matrix(double m[3][3]) {
 
 double get_magnitude(const double x[3]) { return std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]); }
 
-void mat_vec_mul(const double m[3][3], const double x[3], double y[3]) {
-    const double x0 = x[0], x1 = x[1], x2 = x[2];
-    for (int i = 0; i < 3; ++i) y[i] = m[i][0] * x0 + m[i][1] * x1 + m[i][2] * x2;
-}
-
 void mat_vec_mul_n(const double m[3][3], const double* x, double* y, int n) {
     for (int k = 0; k < n; ++k) mat_vec_mul(m, x + 3 * k, y + 3 * k);
 }

@@ -32,6 +32,7 @@ TEST(Options, DefaultsWithoutArguments) {
     EXPECT_TRUE(p.opts.openmp);
     EXPECT_TRUE(p.opts.info);
     EXPECT_FALSE(p.opts.rmin);
+    EXPECT_FALSE(p.opts.verbose);
     EXPECT_EQ(p.screen, "");
 }
 
@@ -42,6 +43,8 @@ TEST(Options, ValuesAreCaseSensitiveAndOrderMatters) {
     EXPECT_TRUE(parse({"-omp", "trueish"}).opts.openmp);
     EXPECT_TRUE(parse({"-info", "false", "-verbose"}).opts.info);
     EXPECT_FALSE(parse({"-verbose", "-info", "false"}).opts.info);
+    EXPECT_TRUE(parse({"-verbose", "-info", "false"}).opts.verbose);  // progress reports stay on
+    EXPECT_FALSE(parse({"-info", "true"}).opts.verbose);
     Parsed t = parse({"-x", "-trackdir", "tr2", "-rmin"});  // unknown -x skipped silently
     EXPECT_EQ(t.opts.trackdir, "tr2");
     EXPECT_TRUE(t.opts.rmin);

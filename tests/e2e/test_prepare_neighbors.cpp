@@ -16,8 +16,11 @@ TEST(PrepareNeighbors, BenzeneRunWritesTheNeighbourFilesAndReportsAndReadModeRep
                                                 "\n  lattice_cutoff = 4.0\n  neighbor_scell = 2 2 2\n" + extra + "/\n");
         return krymo_test::run_command(krymo_test::prepare_exe() + options);
     };
-    const auto r = run("", " -rmin");
+    const auto r = run("", " -rmin -verbose");
     ASSERT_EQ(r.status, 0) << r.output;
+    // A short run reports no progress, even with -verbose.
+    for (const char* stage : {"neighbour list: ", "minimum distances: ", "pair inertia frames: "})
+        EXPECT_EQ(r.output.find(stage), std::string::npos) << stage;
     EXPECT_EQ(read_file("data/uc_H.inp"), "21\n21\n21\n21\n");
     const std::string nd = read_file("data/neighbor.dat");
     EXPECT_NE(nd.find("cell index\n4\n1 "), std::string::npos) << nd.substr(0, 200);

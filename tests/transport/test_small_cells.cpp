@@ -110,6 +110,19 @@ TEST(SmallCells, AtomPairExactlyAtTheCutoffIsNoNeighbour) {
         t.set_search(8.000001, 1);
         t.build();
         EXPECT_EQ(t.nnei[0], 6);
+        // Two H2 along x whose nearest atoms are exactly 4 A apart: the pruned search must not skip
+        // the root atom whose distance to the other molecule's sphere is exactly the cutoff.
+        TestTransport h;
+        h.set_cell(20, 20, 20);
+        h.add_molecule({1, 1}, {0, 10, 10, 1, 10, 10});
+        h.add_molecule({1, 1}, {5, 10, 10, 6, 10, 10});
+        h.set_pruned_neighbor_search(pruned);
+        h.set_search(4.0, 0);
+        h.build();
+        EXPECT_EQ(h.list_text(), "\n\n");
+        h.set_search(4.000001, 0);
+        h.build();
+        EXPECT_EQ(h.list_text(), "2:0,0,0 \n1:0,0,0 \n");
     }
 }
 

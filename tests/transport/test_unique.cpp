@@ -43,6 +43,44 @@ TEST(UniqueMolecules, ReGroupingByAtomCountAndMassAndHlMoments) {
     EXPECT_TRUE(t.RE_mols_if_the_same(0, 2));
 }
 
+TEST(UniqueMolecules, GroupingEqualsThePlainDoubleLoop) {
+    // Two atom counts; masses and moments on a grid of 0.005 (exact tolerance distances occur) in a
+    // narrow range, so that classes chain and overlap; a few huge and non-finite values. The
+    // starting entries are shuffled, so the later-overwrites rule shows in the result.
+    std::mt19937 rng(11);
+    for (int round = 0; round < 30; ++round) {
+        const int n = 20 + 25 * round;
+        std::uniform_int_distribution<int> grid(0, 4 + round / 3), pick(0, 49), count(12, 13);
+        auto value = [&](double base) {
+            const int r = pick(rng);
+            return r == 0 ? NAN : r == 1 ? 1e13 + grid(rng) * 0.005 : base + grid(rng) * 0.005;
+        };
+        TestTransport t;
+        t.nmols_uc = n;
+        t.mol_natoms.resize(n);
+        t.mol_mass.resize(n);
+        t.mol_moments.resize(3 * n);
+        for (int i = 0; i < n; ++i) {
+            t.mol_natoms[i] = count(rng);
+            t.mol_mass[i] = value(128.0);
+            for (int k = 0; k < 3; ++k) t.mol_moments[3 * i + k] = value(k * 10.0);
+        }
+        std::vector<int> start(n);
+        for (int i = 0; i < n; ++i) start[i] = i + 1;
+        std::shuffle(start.begin(), start.end(), rng);
+        using Same = bool (krymo::Transport::*)(int, int) const;
+        const std::pair<Same, std::pair<int, const double*>> tests[] = {
+            {&krymo::Transport::RE_mols_if_the_same, {1, t.mol_mass.data()}},
+            {&krymo::Transport::HL_mols_if_the_same, {3, t.mol_moments.data()}}};
+        for (const auto& c : tests) {
+            std::vector<int> fast = start, plain = start;
+            t.group_same_mols(fast, c.first, c.second.first, c.second.second);
+            overwrite_in_order(plain, [&](int i, int j) { return (t.*c.first)(i, j); });
+            ASSERT_EQ(fast, plain) << "round " << round << (c.second.first == 1 ? ", RE" : ", HL");
+        }
+    }
+}
+
 TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs) {
     // Three identical H2 with atoms at (2, y, 2.5) and (3, y + 1, 2.5), y = 1, 4 and 8. About the
     // centre d = +-(0.5, 0.5, 0); with the plus-signed xy sum and the division by n = 2 the tensor is
@@ -75,6 +113,23 @@ TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs
     EXPECT_EQ(e1.rfind("# unitcell mol eigenvalues by principal moment of inertia\n3\n   ", 0), 0u) << e1;
     EXPECT_EQ(e2.rfind("# 2mol eigenvalues by principal moment of inertia\n3\n  1\n     1: ", 0), 0u) << e2;
     EXPECT_NE(e2.find("\n  3\n     1: "), std::string::npos);
+}
+
+TEST(UniquePairs, GlobalPairNumbersCountRootByRootAcrossRootsWithoutNeighbours) {
+    // Hydrogen molecules along y, some close together, some alone: roots with 0, 1 and 2 entries.
+    TestTransport t;
+    t.set_cell(10, 60, 10);
+    for (double y : {1, 4, 15, 26, 29, 32, 45}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
+    t.set_search(3.5, 0);
+    t.build();
+    EXPECT_EQ(t.nnei, (std::vector<int>{1, 1, 0, 1, 2, 1, 0}));
+    for (int i = 0; i < t.nmols_uc; ++i)
+        for (int k = 1; k <= t.nnei[i]; ++k) {
+            const int g = t.global_pair_number(i, k);
+            EXPECT_EQ(g, global_pair_number_by_scan(t.nnei, i, k)) << i << " " << k;
+            EXPECT_EQ(t.pair_root(g), i) << g;
+        }
+    EXPECT_EQ(t.total_pairs(), 6);
 }
 
 TEST(PairMap, StrictBoundaryOverwriteRuleAndThePlainDoubleLoop) {

@@ -21,6 +21,8 @@ public:
     using Transport::carrier_letter; using Transport::chargetype; using Transport::cif_lattice_vectors;
     using Transport::compute_engine; using Transport::data_mol_output_level; using Transport::HL_pair_index;
     using Transport::HL_unique_pairs; using Transport::homo_adjustment; using Transport::homo_index;
+    using Transport::global_pair_number; using Transport::lattice_cutoff; using Transport::pair_root;
+    using Transport::total_pairs;
     using Transport::lumo_adjustment; using Transport::mol_com; using Transport::mol_data_source;
     using Transport::mol_mass; using Transport::mol_moments; using Transport::mol_natoms; using Transport::mol_x_s;
     using Transport::nei_cindex; using Transport::nei_com_x; using Transport::nei_mol_ids;
