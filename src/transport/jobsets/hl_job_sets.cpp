@@ -4,6 +4,7 @@
 #include "transport/jobsets/runner_script.h"
 #include "transport/transport.h"
 #include "util/linalg.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -12,12 +13,15 @@ namespace {
 
 const OutputFailure kRunnerFailure = {"transport", 1, true, false};
 
-// One calculation: its name, Gaussian title, array member number and atoms.
+// One calculation: its name, Gaussian title, array member number, and where its atoms come from
+// (unit-cell molecule `mol`, or entry `entry` of root `root`); the atoms are built only when the
+// input is written, so a large study never holds every geometry at once.
 struct HlCalc {
     std::string name;
     std::string title;
     int member = 0;
-    QcGeometry geometry;
+    int mol = -1;
+    int root = -1, entry = -1;
 };
 
 // The calculations submitted together: one array job in array mode.
@@ -81,13 +85,12 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
     const std::string submit = get_job_submit_command(), ext = get_job_script_ext();
     const std::string marker_base = run_dir + "/running.HL_";
 
-    // Geometry of entry k (0-based) of root i: the neighbour image, after the root itself for a pair.
     auto pair_calc = [&](int i, int k, const std::string& name) {
         HlCalc c;
         c.name = name;
         c.title = kind == HlKind::Dimer ? format_string("2mol-%d-%d", i + 1, k + 1) : "nei_mol";
-        if (kind == HlKind::Dimer) append_image(i, nullptr, c.geometry);
-        append_image(nei_mol_ids[i][k], &nei_cindex[i][3 * k], c.geometry);
+        c.root = i;
+        c.entry = k;
         return c;
     };
     auto uc_calc = [&](int m) {
@@ -95,9 +98,20 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
         c.name = format_string("uc_mol-%d", m);
         c.title = "uc_mol";
         c.member = m;
-        c.geometry.types = mol_atypes[m - 1];
-        c.geometry.x = mol_x[m - 1];
+        c.mol = m - 1;
         return c;
+    };
+    // A unit-cell molecule where it is; a neighbour image, after the root itself for a pair.
+    auto geometry = [&](const HlCalc& c) {
+        QcGeometry g;
+        if (c.mol >= 0) {
+            g.types = mol_atypes[c.mol];
+            g.x = mol_x[c.mol];
+            return g;
+        }
+        if (kind == HlKind::Dimer) append_image(c.root, nullptr, g);
+        append_image(nei_mol_ids[c.root][c.entry], &nei_cindex[c.root][3 * c.entry], g);
+        return g;
     };
 
     std::vector<HlGroup> groups;
@@ -146,8 +160,12 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
         }
     }
 
+    size_t total = 0;
+    for (const HlGroup& g : groups) total += g.calcs.size();
+    Progress progress(std::string("HL inputs ") + K.stem, static_cast<long long>(total));
     for (const HlGroup& g : groups) {
-        for (const HlCalc& c : g.calcs) write_HL_input(e, c.name, c.title, c.geometry);
+        for (const HlCalc& c : g.calcs) write_HL_input(e, c.name, c.title, geometry(c));
+        progress.add(static_cast<long long>(g.calcs.size()));
         if (!sched_job_array) {
             for (const HlCalc& c : g.calcs) {
                 const std::string job = "job_" + c.name, marker = marker_base + c.name;
@@ -175,6 +193,7 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
         }
         runner.submit(submit, job_dir, g.job, ext, unique && kind == HlKind::UcMol && E.uc_unique_single_quotes);
     }
+    progress.finish();
     runner.finish();
 }
 
