@@ -1,6 +1,8 @@
 // Gather stage of the workflow: the list files the post-processing tools read, the scripts that submit
 // those tools, the checkpoint copies before the reorganization jobs, and the lumping scripts that merge
 // per-molecule results into one file per carrier.
+#include <algorithm>
+
 #include "transport/script_file.h"
 #include "transport/transport.h"
 #include "util/fatal.h"
@@ -47,14 +49,23 @@ const char* Transport::qc_output_ext() const {
 
 // --- transfer integrals ---
 
-int Transport::neighbor_map_key_1d_to_uc_id(int key) const {
-    int sum = 0;
-    for (int i = 0; i < nmols_uc; ++i) {
-        sum += nnei[i];
-        if (key < sum) return i;
-    }
-    KRYMO_FATAL_OUT("transport", 255, "neighbor key mapping error!\n");
+namespace {
+
+// Entries before each root, and their total last.
+std::vector<int> entry_prefix(const std::vector<int>& nnei, int nmols) {
+    std::vector<int> prefix(nmols + 1, 0);
+    for (int i = 0; i < nmols; ++i) prefix[i + 1] = prefix[i] + nnei[i];
+    return prefix;
 }
+
+int key_owner(const std::vector<int>& prefix, int key) {
+    if (key < 0 || key >= prefix.back()) KRYMO_FATAL_OUT("transport", 255, "neighbor key mapping error!\n");
+    return static_cast<int>(std::upper_bound(prefix.begin(), prefix.end(), key) - prefix.begin()) - 1;
+}
+
+}  // namespace
+
+int Transport::neighbor_map_key_1d_to_uc_id(int key) const { return key_owner(entry_prefix(nnei, nmols_uc), key); }
 
 void Transport::write_trans_int_files() {
     const std::string path = data_dir + "/trans_int_files.dat";
@@ -64,6 +75,7 @@ void Transport::write_trans_int_files() {
     // With unique pairs each line names the files of its representative pair; the two numbers at the
     // end always name the pair itself.
     const bool unique = HL_unique_nei_mol && HL_unique_pair;
+    const std::vector<int> prefix = entry_prefix(nnei, nmols_uc);
     TextWriter out;
     open_output(out, path, kListFailure);
     out.printf("%d\n", nmols_uc);
@@ -72,7 +84,7 @@ void Transport::write_trans_int_files() {
         for (int j = 0; j < nnei[i]; ++j, ++key) {
             const int r = i + 1, n = nei_mol_ids[i][j] + 1;
             if (unique) {
-                const int u = HL_pair_index[key], o = neighbor_map_key_1d_to_uc_id(u) + 1;
+                const int u = HL_pair_index[key], o = key_owner(prefix, u) + 1;
                 out.printf("%s/2mol-%d.%s  %s/uc_mol-%d.%s  %s/nei_mol-%d.%s  %d %d\n", p, u + 1, ext, p, o, ext, p,
                            u + 1, ext, r, n);
             } else {
