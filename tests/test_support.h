@@ -29,7 +29,9 @@ inline std::string read_file(const std::string& path) {
     return os.str();
 }
 
-inline void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+inline void write_file(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 inline bool path_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 

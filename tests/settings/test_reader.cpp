@@ -1,5 +1,7 @@
 // Reading krymo.inp: section and comment rules, quotes, aliases, lists, precedence and every
 // rejected value with its message and status.
+#include <tuple>
+
 #include "settings_probe.h"
 
 TEST_F(SettingsTest, HeaderCommentAndQuoteRules) {
@@ -40,8 +42,7 @@ TEST_F(SettingsTest, BasisOrderListsAndRepeatedKeys) {
                                     "molecule = 2 a.mol b.mol\nmolecule = 1\tc.mol\n"));
     EXPECT_EQ(c.homo_adjustment, (std::vector<int>{1, 0, 1, 0}));
     EXPECT_EQ(c.mol_files, (std::vector<std::string>{"c.mol"}));
-    EXPECT_EQ(c.nmols_uc, 1);
-    EXPECT_EQ(c.mol_data_source, 1);
+    EXPECT_EQ(std::make_tuple(c.nmols_uc, c.mol_data_source), std::make_tuple(1, 1));
 }
 
 TEST_F(SettingsTest, FlagsThinfilmReorgOuterAndField) {
@@ -50,14 +51,11 @@ TEST_F(SettingsTest, FlagsThinfilmReorgOuterAndField) {
     EXPECT_FALSE(s.RE_calc_lambda_4P);  // a written 0 switches the four-point jobs off
     EXPECT_FALSE(s.RE_use_neutral_chk);
     EXPECT_TRUE(s.read_neighbor_dat);
-    EXPECT_TRUE(s.thinfilm_flag);
-    EXPECT_EQ(s.thinfilm_dir, 2);
-    EXPECT_EQ(s.thinfilm_ncell, 3);
-    EXPECT_EQ(s.reorg_outer_type, 2);
-    EXPECT_DOUBLE_EQ(s.reorg_outer_epsilon, 3.5);
+    EXPECT_EQ(std::make_tuple(s.thinfilm_flag, s.thinfilm_dir, s.thinfilm_ncell), std::make_tuple(true, 2, 3));
+    EXPECT_EQ(std::make_tuple(s.reorg_outer_type, s.get_reorg_outer_flag(), s.reorg_outer_epsilon),
+              std::make_tuple(2, 2, 3.5));
     ASSERT_EQ(s.reorg_outer_radii.size(), 2u);
     EXPECT_DOUBLE_EQ(s.reorg_outer_radii[1], 4.2);
-    EXPECT_EQ(s.get_reorg_outer_flag(), 2);
     EXPECT_TRUE(s.app_elec_F_flag);
     SettingsProbe& d = read(section("reorg_outer = dielectric 2.5 12\n"));
     EXPECT_EQ(d.reorg_outer_type, 3);
@@ -79,7 +77,8 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
         const char* message;
     } cases[] = {
         {"compute_engine = 2\nqc_exe = g09", 1,
-         "Incomptiable settings:\n  The compute_engine = 2, while qc_exe is set to g09\n  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n"},
+         "Incomptiable settings:\n  The compute_engine = 2, while qc_exe is set to g09\n"
+         "  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n"},
         {"chargetype = x", 1, "The current chargetype in krymo.inp is 'x', \nwhile the supported chargetype's are: "
                               "'e', 'h', 'a'\n"},
         {"evc_type = polar", 1, "The current evc_type in krymo.inp is 'polar', \nwhile the supported evc_type's are: "
@@ -97,9 +96,9 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
     // Validation stops at the bad line: a later unknown key is never seen.
     EXPECT_EQ(read_fails(section("chargetype = q\nbogus = 1\n")).status, 1);
     // Incomplete values name their key.
-    for (const char* line : {"molecule = 3 a.mol b.mol", "molecule = two a.mol", "molecule = 0", "reorg_outer = constant",
-                             "reorg_outer = spheres 3.5", "reorg_outer = dielectric 2", "reorg_outer = constant x",
-                             "thinfilm = 1", "thinfilm = a b", "disorder = minor"}) {
+    for (const char* line : {"molecule = 3 a.mol b.mol", "molecule = two a.mol", "molecule = 0",
+                             "reorg_outer = constant", "reorg_outer = spheres 3.5", "reorg_outer = dielectric 2",
+                             "reorg_outer = constant x", "thinfilm = 1", "thinfilm = a b", "disorder = minor"}) {
         krymo::FatalError e = read_fails(section(line + std::string("\n")));
         EXPECT_EQ(e.status, 1) << line;
         const std::string key(line, std::string(line).find(' '));
@@ -136,9 +135,8 @@ TEST_F(SettingsTest, DisorderAppliesInEitherOrderAndIsEchoedBeforeTheCrystal) {
 
 TEST_F(SettingsTest, PrecedenceDefaultsEnvironmentFileAndAliases) {
     SettingsProbe& d = read(section(""));
-    EXPECT_EQ(d.sched_type, "pbs");
-    EXPECT_EQ(d.qc_nodes, 1);
-    EXPECT_EQ(d.krymo_dat_file, "krymo-quantum.dat");
+    EXPECT_EQ(std::make_tuple(d.sched_type, d.qc_nodes, d.krymo_dat_file),
+              std::make_tuple("pbs", 1, "krymo-quantum.dat"));
     EXPECT_TRUE(d.HL_unique_uc_mol && d.HL_unique_pair && d.RE_unique);
     EXPECT_FALSE(d.module_qc_flag);
 
@@ -148,18 +146,14 @@ TEST_F(SettingsTest, PrecedenceDefaultsEnvironmentFileAndAliases) {
     setenv("KRYMO_MODULE_QC", "", 1);
     setenv("KRYMO_QC_EXE", "g16", 1);
     SettingsProbe& e = read(section("qc_exe = g03\n"));
-    EXPECT_EQ(e.sched_type, "slurm");
-    EXPECT_EQ(e.qc_nodes, 0);
-    EXPECT_EQ(e.qc_ppn, 16);
-    EXPECT_TRUE(e.module_qc_flag);
-    EXPECT_EQ(e.module_qc, "");
+    EXPECT_EQ(std::make_tuple(e.sched_type, e.qc_nodes, e.qc_ppn, e.module_qc_flag, e.module_qc),
+              std::make_tuple("slurm", 0, 16, true, ""));
     EXPECT_EQ(e.qc_exe, "g03");  // the file wins over the environment
 
     SettingsProbe& f = read(section("queue_type = lsf\nnodelist = n1,n2\nratetype = marcus\nHL_unique_mol = 0\n"
                                     "krymo_dat_file = rates.dat\n"));
-    EXPECT_EQ(f.sched_type, "lsf");
-    EXPECT_EQ(f.nodelist, "n1 n2");
-    EXPECT_EQ(f.krymo_dat_file, "rates.dat");
+    EXPECT_EQ(std::make_tuple(f.sched_type, f.nodelist, f.krymo_dat_file),
+              std::make_tuple("lsf", "n1 n2", "rates.dat"));
     EXPECT_FALSE(f.HL_unique_pair);
     EXPECT_TRUE(f.RE_unique);
 
@@ -169,10 +163,8 @@ TEST_F(SettingsTest, PrecedenceDefaultsEnvironmentFileAndAliases) {
     SettingsProbe& s = read(section("module_gaussian = g/16\nmemory = 100\ngaussian_nodes = 3\ngaussian_ppn = 4\n"
                                     "lat_cutoff = 6\nnei_scell = 1 2 3\nsuper-cell = 2 2 2\nscratch = /scratch/me   \n"
                                     "mater_name = " + longval + "=y\n"));
-    EXPECT_EQ(s.module_qc, "g/16");
-    EXPECT_TRUE(s.module_qc_flag);
-    EXPECT_EQ(s.qc_nodes, 3);
-    EXPECT_EQ(s.qc_ppn, 4);
+    EXPECT_EQ(std::make_tuple(s.module_qc, s.module_qc_flag, s.qc_nodes, s.qc_ppn),
+              std::make_tuple("g/16", true, 3, 4));
     EXPECT_EQ(s.scratch, "/scratch/me");
     EXPECT_EQ(s.mater_name, longval + "=y");
     // Keys match whatever their case; values of 3-number keys that do not scan keep earlier values.

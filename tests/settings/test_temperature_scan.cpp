@@ -25,7 +25,8 @@ TEST_F(SettingsTest, ScanWithoutAUsableStepOrTemperatureStops) {
     write_file("krymo.inp", "&transport\ndelta_temp = 0\n/\n&transport\ndo_transport_run_MC_temp = 0\n/\n");
     SettingsProbe s;
     EXPECT_EQ(s.read_krymo_inp("krymo.inp", false), 1);
-    write_file("krymo.inp", section("do_transport_run_MC_temp = 1\nstart_temp = 300\nend_temp = 200\ndelta_temp = -50\n"));
+    write_file("krymo.inp",
+               section("do_transport_run_MC_temp = 1\nstart_temp = 300\nend_temp = 200\ndelta_temp = -50\n"));
     EXPECT_EQ(s.read_krymo_inp("krymo.inp", false), 1);
 }
 

@@ -68,7 +68,8 @@ TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
     EXPECT_EQ(quoted.status, 255);
     EXPECT_EQ(quoted.err_text, "Failed to open output file \"no/dir/a.mol\"\n");
     EXPECT_EQ(quoted.out_text, "");
-    FatalError plain = expect_fatal([&] { open_output(w, "no/dir/b.dat", OutputFailure{"transport", 1, false, false}); });
+    FatalError plain =
+        expect_fatal([&] { open_output(w, "no/dir/b.dat", OutputFailure{"transport", 1, false, false}); });
     EXPECT_EQ(plain.out_text, "Failed to open output file no/dir/b.dat\n");
     EXPECT_EQ(plain.status, 1);
 }
