@@ -1,19 +1,19 @@
 // Shared helpers of the tests: temporary study folders, file text, fatal-error assertions.
 #pragma once
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <dirent.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
-#include <algorithm>
 
 #include "util/fatal.h"
 
@@ -24,15 +24,13 @@ inline std::string data_path(const std::string& rel) { return source_dir() + "/t
 inline std::string prepare_exe() { return KRYMO_PREPARE_EXE; }
 
 inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream os;
-    os << in.rdbuf();
+    os << std::ifstream(path, std::ios::binary).rdbuf();
     return os.str();
 }
 
 inline void write_file(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
+    std::ofstream(path, std::ios::binary) << text;
 }
 
 inline bool path_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
@@ -51,9 +49,8 @@ public:
         if (chdir(path_.c_str()) != 0) throw std::runtime_error("chdir failed");
     }
     ~ScopedStudyDir() {
-        if (chdir(old_.c_str()) != 0) { /* nothing sensible to do */ }
-        std::string cmd = "rm -rf '" + path_ + "'";
-        if (std::system(cmd.c_str()) != 0) { /* leave it */ }
+        if (chdir(old_.c_str()) != 0) {}  // nothing sensible to do
+        if (std::system(("rm -rf '" + path_ + "'").c_str()) != 0) {}  // leave it
     }
     const std::string& path() const { return path_; }
     std::string file(const std::string& rel) const { return path_ + "/" + rel; }

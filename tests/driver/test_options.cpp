@@ -1,10 +1,10 @@
+// Command-line options of the prepare program and its banner.
 #include <gtest/gtest.h>
 
 #include "driver/driver.h"
 #include "test_support.h"
 
 using namespace krymo;
-using krymo_test::ScopedStudyDir;
 
 namespace {
 struct Parsed {
@@ -23,21 +23,17 @@ Parsed parse(std::vector<std::string> args) {
 }
 }  // namespace
 
-TEST(Options, DefaultsWithoutArguments) {
-    Parsed p = parse({});
-    EXPECT_EQ(p.result, ParseResult::Run);
-    EXPECT_EQ(p.opts.program, "krymo_prepare");
-    EXPECT_EQ(p.opts.config, "krymo.inp");
-    EXPECT_EQ(p.opts.trackdir, "track");
-    EXPECT_TRUE(p.opts.openmp);
-    EXPECT_TRUE(p.opts.info);
-    EXPECT_FALSE(p.opts.rmin);
-    EXPECT_FALSE(p.opts.verbose);
-    EXPECT_EQ(p.screen, "");
-}
-
-TEST(Options, ValuesAreCaseSensitiveAndOrderMatters) {
-    Parsed upper = parse({"-omp", "TRUE"});
+TEST(Options, DefaultsCaseAndOrder) {
+    const Parsed d = parse({});
+    EXPECT_EQ(d.result, ParseResult::Run);
+    EXPECT_EQ(d.opts.program, "krymo_prepare");
+    EXPECT_EQ(d.opts.config, "krymo.inp");
+    EXPECT_EQ(d.opts.trackdir, "track");
+    EXPECT_TRUE(d.opts.openmp && d.opts.info);
+    EXPECT_FALSE(d.opts.rmin || d.opts.verbose);
+    EXPECT_EQ(d.screen, "");
+    // Values are case sensitive, read by their first four letters; the last option wins.
+    const Parsed upper = parse({"-omp", "TRUE"});
     EXPECT_FALSE(upper.opts.openmp);
     EXPECT_EQ(upper.screen, " OpenMP is set to 'TRUE'\n");
     EXPECT_TRUE(parse({"-omp", "trueish"}).opts.openmp);
@@ -45,41 +41,15 @@ TEST(Options, ValuesAreCaseSensitiveAndOrderMatters) {
     EXPECT_FALSE(parse({"-verbose", "-info", "false"}).opts.info);
     EXPECT_TRUE(parse({"-verbose", "-info", "false"}).opts.verbose);  // progress reports stay on
     EXPECT_FALSE(parse({"-info", "true"}).opts.verbose);
-    Parsed t = parse({"-x", "-trackdir", "tr2", "-rmin"});  // unknown -x skipped silently
+    const Parsed t = parse({"-x", "-trackdir", "tr2", "-rmin"});  // unknown -x skipped silently
     EXPECT_EQ(t.opts.trackdir, "tr2");
     EXPECT_TRUE(t.opts.rmin);
     EXPECT_EQ(t.screen, " trackdir is 'tr2'\n");
     // The value is consumed: "-rmin" after -trackdir is the directory name, not the option.
-    Parsed v = parse({"-trackdir", "-rmin"});
+    const Parsed v = parse({"-trackdir", "-rmin"});
     EXPECT_EQ(v.opts.trackdir, "-rmin");
     EXPECT_FALSE(v.opts.rmin);
-}
-
-TEST(Options, PrefixMatchingHelpAndVersion) {
-    Parsed h = parse({"-help"});
-    EXPECT_EQ(h.result, ParseResult::Exit);
-    EXPECT_EQ(h.screen, usage_text("krymo_prepare"));
-    EXPECT_NE(h.screen.find("Usage: krymo_prepare [opts]\n  -config s            : set config file"),
-              std::string::npos);
-    EXPECT_NE(h.screen.find("e.g.: krymo_prepare\n  krymo_prepare -config krymo.inp\n"), std::string::npos);
-    EXPECT_EQ(parse({"--help"}).result, ParseResult::Exit);
-    Parsed v = parse({"--version", "-h"});
-    EXPECT_EQ(v.result, ParseResult::Exit);
-    EXPECT_EQ(v.screen, KRYMO_version_line());  // the version line only, no banner
-    EXPECT_EQ(v.screen.rfind("KRYMO version ", 0), 0u);
-
-    ScopedStudyDir dir;
-    Parsed missing = parse({"-configfile", "absent.inp"});  // taken as -config
-    EXPECT_EQ(missing.result, ParseResult::Exit);
-    EXPECT_EQ(missing.screen, "ERROR: krymo_prepare input config file absent.inp not found!\n");
-    krymo_test::write_file("here.inp", "&transport\n/\n");
-    Parsed found = parse({"-config", "here.inp"});
-    EXPECT_EQ(found.result, ParseResult::Run);
-    EXPECT_EQ(found.screen, "  krymo_prepare input config file is here.inp\n");
-}
-
-TEST(Options, ValueOptionAsLastArgumentIsAnError) {
-    for (const char* opt : {"-config", "-omp", "-trackdir", "-info"}) {
+    for (const char* opt : {"-config", "-omp", "-trackdir", "-info"}) {  // a value option last
         PrepareOptions o;
         FatalError e = krymo_test::expect_fatal([&] { parse_prepare_options({"krymo_prepare", opt}, o); });
         EXPECT_EQ(e.status, 1);
@@ -87,19 +57,39 @@ TEST(Options, ValueOptionAsLastArgumentIsAnError) {
     }
 }
 
+TEST(Options, PrefixMatchingHelpAndVersion) {
+    const Parsed h = parse({"-help"});
+    EXPECT_EQ(h.result, ParseResult::Exit);
+    EXPECT_EQ(h.screen, usage_text("krymo_prepare"));
+    EXPECT_NE(h.screen.find("Usage: krymo_prepare [opts]\n  -config s            : set config file"),
+              std::string::npos);
+    EXPECT_NE(h.screen.find("e.g.: krymo_prepare\n  krymo_prepare -config krymo.inp\n"), std::string::npos);
+    EXPECT_EQ(parse({"--help"}).result, ParseResult::Exit);
+    const Parsed v = parse({"--version", "-h"});
+    EXPECT_EQ(v.result, ParseResult::Exit);
+    EXPECT_EQ(v.screen, KRYMO_version_line());  // the version line only, no banner
+    EXPECT_EQ(v.screen.rfind("KRYMO version ", 0), 0u);
+
+    krymo_test::ScopedStudyDir dir;
+    const Parsed missing = parse({"-configfile", "absent.inp"});  // taken as -config
+    EXPECT_EQ(missing.result, ParseResult::Exit);
+    EXPECT_EQ(missing.screen, "ERROR: krymo_prepare input config file absent.inp not found!\n");
+    krymo_test::write_file("here.inp", "&transport\n/\n");
+    const Parsed found = parse({"-config", "here.inp"});
+    EXPECT_EQ(found.result, ParseResult::Run);
+    EXPECT_EQ(found.screen, "  krymo_prepare input config file is here.inp\n");
+}
+
 TEST(Banner, BoxAroundTwoLines) {
-    const std::string t = KRYMO_title_text();
-    std::vector<std::string> lines;
-    size_t b = 0;
-    for (size_t e; (e = t.find('\n', b)) != std::string::npos; b = e + 1) lines.push_back(t.substr(b, e - b));
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], lines[3]);
-    EXPECT_EQ(lines[0].find_first_not_of('*'), std::string::npos);
-    EXPECT_EQ(lines[1].size(), lines[0].size());
-    EXPECT_EQ(lines[2].size(), lines[0].size());
-    EXPECT_EQ(lines[1].rfind("*  KRYMO Transport Calculation Utility, Version " + release_label() + " build on ", 0),
-              0u);
-    EXPECT_EQ(lines[2].back(), '*');
-    // Build date in the compiler's form, "Jun  7 2021".
-    EXPECT_EQ(build_date().size(), 11u);
+    std::istringstream in(KRYMO_title_text());
+    std::vector<std::string> l;
+    for (std::string s; std::getline(in, s);) l.push_back(s);
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_EQ(l[0], l[3]);
+    EXPECT_EQ(l[0].find_first_not_of('*'), std::string::npos);
+    EXPECT_EQ(l[1].size(), l[0].size());
+    EXPECT_EQ(l[2].size(), l[0].size());
+    EXPECT_EQ(l[1].rfind("*  KRYMO Transport Calculation Utility, Version " + release_label() + " build on ", 0), 0u);
+    EXPECT_EQ(l[2].back(), '*');
+    EXPECT_EQ(build_date().size(), 11u);  // the compiler's form, "Jun  7 2021"
 }

@@ -3,9 +3,7 @@
 
 #include "test_support.h"
 
-using krymo_test::prepare_exe;
-using krymo_test::run_command;
-using krymo_test::ScopedStudyDir;
+using namespace krymo_test;
 
 TEST(PrepareBinary, VersionHelpAndMissingConfigEndWithStatusZero) {
     ScopedStudyDir dir;
@@ -27,7 +25,7 @@ TEST(PrepareBinary, ReaderErrorsBecomeExitStatuses) {
     EXPECT_EQ(none.status, 255);
     EXPECT_NE(none.output.find("\nERROR  transport : krymo_inp : line "), std::string::npos);
     EXPECT_NE(none.output.find("Failed to open input file: krymo.inp\n"), std::string::npos);
-    krymo_test::write_file("krymo.inp", "&transport\nunknown_key = 1\n/\n");
+    write_file("krymo.inp", "&transport\nunknown_key = 1\n/\n");
     auto unk = run_command(prepare_exe() + " -info false");
     EXPECT_EQ(unk.status, 255);
     EXPECT_NE(unk.output.find("Unknown parameter \"unknown_key\" in file krymo.inp!!!"), std::string::npos);
@@ -39,9 +37,9 @@ TEST(PrepareBinary, ReaderErrorsBecomeExitStatuses) {
 namespace {
 // A study folder holding the bundled example: its input and its crystal.
 void copy_example(const std::string& name) {
-    const std::string src = krymo_test::source_dir() + "/examples/" + name + "/";
+    const std::string src = source_dir() + "/examples/" + name + "/";
     for (const char* f : {"krymo.inp", "naphthalene.cif"})
-        krymo_test::write_file(f, krymo_test::read_file(src + f));
+        write_file(f, read_file(src + f));
 }
 }  // namespace
 
@@ -51,36 +49,36 @@ TEST(PrepareBinary, ExampleStudyRunsAndEchoesTheCrystalLattice) {
     auto r = run_command(prepare_exe() + " -info false");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("****** KRYMO Transport Preparation Succsessfully Done.\n"), std::string::npos);
-    const std::string echo = krymo_test::read_file("data/config.inp");
+    const std::string echo = read_file("data/config.inp");
     EXPECT_NE(echo.find("  crystal            = naphthalene.cif\n/\n"), std::string::npos);
     // The echo shows the lattice actually used: the crystal's, with a along x and b in the xy plane.
     EXPECT_NE(echo.find("  vector_a        =     8.034800     0.000000     0.000000\n"), std::string::npos) << echo;
     EXPECT_NE(echo.find("  vector_c        =    -4.738"), std::string::npos) << echo;
-    EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
-    EXPECT_TRUE(krymo_test::path_exists("data/unitcell.cif"));
+    EXPECT_TRUE(path_exists("data/cellvec.dat"));
+    EXPECT_TRUE(path_exists("data/unitcell.cif"));
     // The quantum-chemistry work of the study: Gaussian on Slurm, arrays, unique molecules and pairs.
     for (const char* f : {"HL/uc_mol-1.com", "HL/2mol-1.com", "HL/nei_mol-1.com", "RE/re-mol1-neutral.com",
                           "jobs/job_uc_mol.slurm", "jobs/job_2mol.slurm", "jobs/job_re-mol1-anion.slurm",
                           "scr/mol_one_uc.py", "scr/mol_one_nei.py", "scr/mol_two.py", "scr/mol_RE_neutral.py",
                           "scr/mol_RE_anion_cation.py", "scr/mol_RE_lambda_4P.py"})
-        EXPECT_TRUE(krymo_test::path_exists(f)) << f;
-    EXPECT_NE(krymo_test::read_file("HL/uc_mol-1.com").find("#P b3lyp 6-31G(d) IOp(3/33=1,5/33=2)"), std::string::npos);
+        EXPECT_TRUE(path_exists(f)) << f;
+    EXPECT_NE(read_file("HL/uc_mol-1.com").find("#P b3lyp 6-31G(d) IOp(3/33=1,5/33=2)"), std::string::npos);
 }
 
 TEST(PrepareBinary, UnsupportedEngineStopsAfterTheStructureFiles) {
     ScopedStudyDir dir;
     copy_example("naphthalene");
-    std::string inp = krymo_test::read_file("krymo.inp");
+    std::string inp = read_file("krymo.inp");
     inp.replace(inp.find("compute_engine  = 1"), 19, "compute_engine  = 4");
-    krymo_test::write_file("krymo.inp", inp);
+    write_file("krymo.inp", inp);
     auto r = run_command(prepare_exe() + " -info false");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("\nERROR  transport : main_prepare : line "), std::string::npos);
     EXPECT_NE(r.output.find("Only Gaussian, ORCA, Q-Chem computing engines are supported!\n"), std::string::npos);
-    EXPECT_TRUE(krymo_test::path_exists("data/config.inp"));
-    EXPECT_TRUE(krymo_test::path_exists("data/cellvec.dat"));
-    EXPECT_FALSE(krymo_test::path_exists("HL"));
-    EXPECT_FALSE(krymo_test::path_exists("scr"));
+    EXPECT_TRUE(path_exists("data/config.inp"));
+    EXPECT_TRUE(path_exists("data/cellvec.dat"));
+    EXPECT_FALSE(path_exists("HL"));
+    EXPECT_FALSE(path_exists("scr"));
 }
 
 TEST(PrepareBinary, DeletedWorkingDirectoryIsReportedNotWrittenAsRootPaths) {
@@ -93,12 +91,12 @@ TEST(PrepareBinary, DeletedWorkingDirectoryIsReportedNotWrittenAsRootPaths) {
 TEST(PrepareBinary, PolymericChainStopsBeforeAnyFileIsWritten) {
     // A Cu-Cl zigzag chain along a: each Cu bonds to the Cl of the next cell.
     ScopedStudyDir dir;
-    krymo_test::write_file("chain.cif",
+    write_file("chain.cif",
                            "data_chain\n_cell_length_a 7\n_cell_length_b 10\n_cell_length_c 10\n_cell_angle_alpha 90\n"
                            "_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n"
                            "x+1/2,y,z\nloop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
                            "_atom_site_fract_y\n_atom_site_fract_z\nCu1 Cu 0 0.5 0.5\nCl1 Cl 0.25 0.6 0.5\n");
-    krymo_test::write_file("krymo.inp", "&transport\n  crystal = chain.cif\n/\n");
+    write_file("krymo.inp", "&transport\n  crystal = chain.cif\n/\n");
     auto r = run_command(prepare_exe() + " -info false");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("\nERROR  transport : fileio : line "), std::string::npos);
@@ -106,16 +104,16 @@ TEST(PrepareBinary, PolymericChainStopsBeforeAnyFileIsWritten) {
                             "bonds to its own periodic image along the lattice direction [1 0 0]"),
               std::string::npos)
         << r.output;
-    EXPECT_FALSE(krymo_test::path_exists("data"));
+    EXPECT_FALSE(path_exists("data"));
 }
 
 TEST(PrepareBinary, EveryRealCrystalGetsTheWholeTree) {
-    for (const std::string& cif : krymo_test::list_dir(krymo_test::data_path("crystals"))) {
+    for (const std::string& cif : list_dir(data_path("crystals"))) {
         if (cif.size() < 4 || cif.substr(cif.size() - 4) != ".cif") continue;
         SCOPED_TRACE(cif);
         ScopedStudyDir dir;
-        krymo_test::write_file(cif, krymo_test::read_file(krymo_test::data_path("crystals/" + cif)));
-        krymo_test::write_file("krymo.inp", "&transport\n  crystal = " + cif + "\n  sched_type = slurm\n/\n");
+        write_file(cif, read_file(data_path("crystals/" + cif)));
+        write_file("krymo.inp", "&transport\n  crystal = " + cif + "\n  sched_type = slurm\n/\n");
         auto r = run_command(prepare_exe() + " -info false");
         ASSERT_EQ(r.status, 0) << r.output;
         EXPECT_NE(r.output.find("****** KRYMO Transport Preparation Succsessfully Done.\n"), std::string::npos);
@@ -123,7 +121,7 @@ TEST(PrepareBinary, EveryRealCrystalGetsTheWholeTree) {
                               "scr/get_transint.py", "scr/prepare_RE.py", "scr/run_RE.py", "scr/get_RE.py",
                               "scr/gaussian_log_check.py", "scr/krymo.sh", "jobs/job_transint.slurm", "HL/uc_mol-1.com",
                               "RE/re-mol1-neutral.com", "RE/evc-e-mol1.inp", "MC-quantum/hole/run_mc_batch.py"})
-            EXPECT_TRUE(krymo_test::path_exists(f)) << f;
+            EXPECT_TRUE(path_exists(f)) << f;
     }
 }
 

@@ -1,30 +1,11 @@
 // A requested temperature scan needs a count of temperatures: a zero or non-numeric step, or a
 // temperature that is not a number, stops the read with status 1 before anything is written.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include "settings_probe.h"
-#include "test_support.h"
 
 using namespace krymo_test;
 
-namespace {
-
-krymo::FatalError read_fails(const std::string& body) {
-    write_file("krymo.inp", "&transport\n" + body + "/\n");
-    SettingsProbe s;
-    return expect_fatal([&] { s.read_krymo_inp("krymo.inp", false); });
-}
-
-}  // namespace
-
-TEST(TemperatureScanSettings, ScanWithoutAUsableStepOrTemperatureStops) {
-    ScopedStudyDir dir;
-    struct Case {
-        const char* body;
-        const char* key;
-    };
-    const Case cases[] = {
+TEST_F(SettingsTest, ScanWithoutAUsableStepOrTemperatureStops) {
+    const std::pair<const char*, const char*> cases[] = {
         {"do_transport_run_MC_temp = 1\ndelta_temp = 0\n", "delta_temp"},
         {"do_transport_get_mob_MC_temp = 1\ndelta_temp = fifty\n", "delta_temp"},  // no digits reads as 0
         {"delta_temp = nan\ndo_transport_run_ME_temp = 2\n", "delta_temp"},
@@ -32,25 +13,24 @@ TEST(TemperatureScanSettings, ScanWithoutAUsableStepOrTemperatureStops) {
         {"do_transport_run_ME_temp = 1\nstart_temp = nan\n", "start_temp"},
         {"do_transport_run_ME_temp = 1\nend_temp = -inf\n", "end_temp"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body);
-        const krymo::FatalError e = read_fails(c.body);
+    for (const auto& [body, key] : cases) {
+        SCOPED_TRACE(body);
+        const krymo::FatalError e = read_fails(section(body));
         EXPECT_EQ(e.unit, "krymo_inp");
         EXPECT_EQ(e.status, 1);
-        EXPECT_EQ(e.out_text.rfind(std::string("Invalid value of ") + c.key + " in krymo.inp: ", 0), 0u) << e.out_text;
+        EXPECT_EQ(e.out_text.rfind(std::string("Invalid value of ") + key + " in krymo.inp: ", 0), 0u) << e.out_text;
         EXPECT_NE(e.out_text.find("do_transport_*_temp"), std::string::npos) << e.out_text;
     }
     // Without a scan the step is never used, and a negative step scans downwards.
     write_file("krymo.inp", "&transport\ndelta_temp = 0\n/\n&transport\ndo_transport_run_MC_temp = 0\n/\n");
     SettingsProbe s;
     EXPECT_EQ(s.read_krymo_inp("krymo.inp", false), 1);
-    write_file("krymo.inp", "&transport\ndo_transport_run_MC_temp = 1\nstart_temp = 300\nend_temp = 200\n"
-                            "delta_temp = -50\n/\n");
+    write_file("krymo.inp",
+               section("do_transport_run_MC_temp = 1\nstart_temp = 300\nend_temp = 200\ndelta_temp = -50\n"));
     EXPECT_EQ(s.read_krymo_inp("krymo.inp", false), 1);
 }
 
-TEST(TemperatureScanSettings, PrepareStopsBeforeWritingAnything) {
-    ScopedStudyDir dir;
+TEST_F(SettingsTest, ScanErrorStopsPrepareBeforeWritingAnything) {
     const std::string example = source_dir() + "/examples/naphthalene/";
     write_file("naphthalene.cif", read_file(example + "naphthalene.cif"));
     std::string inp = read_file(example + "krymo.inp");

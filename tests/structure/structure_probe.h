@@ -18,6 +18,7 @@ struct StructureProbe : krymo::FileIO {
     using FileIO::mol_atypes, FileIO::mol_data_source, FileIO::mol_files, FileIO::mol_ids, FileIO::mol_natoms;
     using FileIO::mol_x, FileIO::mol_x_s, FileIO::nmols_uc, FileIO::latt_vectors, FileIO::sep_mol_atoms;
     using FileIO::sep_mol_natoms, FileIO::spacegroup_number, FileIO::spacegroup_ops;
+    using FileIO::ParseTransformString;
     using FileIO::disorder_mode, FileIO::neighbor_scell, FileIO::thinfilm_dir, FileIO::thinfilm_flag, FileIO::thinfilm_ncell;
 };
 

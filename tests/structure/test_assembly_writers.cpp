@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "golden.h"
 #include "structure_probe.h"
 
 using namespace krymo_test;
@@ -14,17 +15,8 @@ namespace {
 const std::string kTinyCif = "data_tiny\n" + kCell + kP1 + kAtomLoop;
 const std::string kTinyAtoms = "C1 C 0.98 0.5 0.5\nO1 O 0.5 0.25 0.5\nC2 C 0.10 0.5 0.5\nH1 H 0.5 0.34 0.5\n";
 
-std::string cif_header(const char* a, const char* b) {
-    return "data_tiny\n_audit_creation_date              " + today_stamp() +
-           "\n_audit_creation_method            'KRYMO'\n_symmetry_space_group_name_H-M    'P1'\n"
-           "_symmetry_Int_Tables_number       1\n_symmetry_cell_setting            triclinic\n"
-           "loop_\n_symmetry_equiv_pos_as_xyz\n  x,y,z\n_cell_length_a                    " + a +
-           "\n_cell_length_b                    " + b +
-           "\n_cell_length_c                    10.0000\n_cell_angle_alpha                 90.0000\n"
-           "_cell_angle_beta                  90.0000\n_cell_angle_gamma                 90.0000\n"
-           "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
-           "_atom_site_fract_z\n_atom_site_description\n";
-}
+// A written structure file with the creation date left out.
+std::string written(const std::string& path) { return replaced(read_file(path), today_stamp(), "<today>"); }
 
 }  // namespace
 
@@ -55,24 +47,9 @@ TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
     p.neighbor_scell[0] = 2;
     p.neighbor_scell[1] = p.neighbor_scell[2] = 1;
     p.write_mol_files();
-    EXPECT_EQ(read_file("data/unitcell.cif"), cif_header("10.0000", "10.0000") +
-                                                  "C1     C  -0.020000   0.500000   0.500000  1\n"
-                                                  "C2     C   0.100000   0.500000   0.500000  1\n"
-                                                  "O3     O   0.500000   0.250000   0.500000  2\n"
-                                                  "H4     H   0.500000   0.340000   0.500000  2\n");
-    EXPECT_EQ(read_file("data/supercell.cif"), cif_header("20.0000", "10.0000") +
-                                                   "C1     C  -0.010000   0.500000   0.500000  1\n"
-                                                   "C2     C   0.050000   0.500000   0.500000  1\n"
-                                                   "O3     O   0.250000   0.250000   0.500000  2\n"
-                                                   "H4     H   0.250000   0.340000   0.500000  2\n"
-                                                   "C5     C   0.490000   0.500000   0.500000  1\n"
-                                                   "C6     C   0.550000   0.500000   0.500000  1\n"
-                                                   "O7     O   0.750000   0.250000   0.500000  2\n"
-                                                   "H8     H   0.750000   0.340000   0.500000  2\n");
-    EXPECT_EQ(read_file("data/mol1.mol"),
-              "Molecule\nCreated by KRYMO\n\n  2  0  0  0  0  0  0  0  0  0999 V2000\n"
-              "   -0.2000    5.0000    5.0000 C   0  0  0  0  0  0  0  0  0  0\n"
-              "    1.0000    5.0000    5.0000 C   0  0  0  0  0  0  0  0  0  0\nM  END\n");
+    expect_golden(written("data/unitcell.cif"), "structure/tiny_unitcell.cif");
+    expect_golden(written("data/supercell.cif"), "structure/tiny_supercell_2x1x1.cif");
+    expect_golden(read_file("data/mol1.mol"), "structure/tiny_mol1.mol");
     EXPECT_TRUE(path_exists("data/mol2.mol") && path_exists("data/cellvec.dat"));
 
     // A thin film of one layer along b keeps only the cells with kb = 0.
@@ -82,11 +59,7 @@ TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
     p.thinfilm_dir = 1;
     p.thinfilm_ncell = 1;
     p.write_mol_files();
-    EXPECT_EQ(read_file("data/supercell.cif"), cif_header("10.0000", "30.0000") +
-                                                   "C1     C  -0.020000   0.166667   0.500000  1\n"
-                                                   "C2     C   0.100000   0.166667   0.500000  1\n"
-                                                   "O3     O   0.500000   0.083333   0.500000  2\n"
-                                                   "H4     H   0.500000   0.113333   0.500000  2\n");
+    expect_golden(written("data/supercell.cif"), "structure/tiny_thinfilm_b1.cif");
 }
 
 TEST(Assembly, MoleculeModeKeepsCoordinatesAndDirectories) {

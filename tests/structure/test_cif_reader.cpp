@@ -4,39 +4,62 @@
 
 #include "structure/spacegroups.h"
 #include "structure/symop.h"
+#include "golden.h"
 #include "structure_probe.h"
 
 using namespace krymo_test;
 
+namespace {
+
+struct OpCase {
+    std::string text;
+    double R[9], t[3];
+};
+
+// Both entry points give R and t from zero on entry.
+void expect_ops(const std::vector<OpCase>& cases) {
+    for (const OpCase& c : cases)
+        for (bool member : {false, true}) {
+            double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, t[3] = {0, 0, 0};
+            if (member)
+                StructureProbe().ParseTransformString(c.text, R, t);
+            else
+                krymo::parse_transform_string(c.text, R, t);
+            for (int k = 0; k < 9; ++k) EXPECT_EQ(R[k / 3][k % 3], c.R[k]) << c.text << " R" << k;
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(t[k], c.t[k], 1e-12) << c.text << " t" << k;
+        }
+}
+
+}  // namespace
+
 TEST(SymOp, EveryTextForm) {
-    struct Case {
-        std::string text;
-        double R[9], t[3];
-    };
     const int flip[3][3] = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
     const double half[3] = {0.5, 0.5, 0.0};
-    const Case cases[] = {
+    // Written operations parse back to themselves.
+    EXPECT_EQ(krymo::format_transform_string(flip, half), "-x+1/2,y+1/2,-z");
+    expect_ops({
         {"-x,1/2+y,1/2-z", {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0.5, 0.5}},
-        {"x-1/2,y,z", {1, 0, 0, 0, 1, 0, 0, 0, 1}, {0.5, 0, 0}},
         {"x,y,z+1", {1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0}},
         {"1/2-X, 1/2+Y, 1/2-Z", {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.5, 0.5, 0.5}},
         {"-x+0.5,y+.25,-z", {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.5, 0.25, 0}},
         {"x-y,x,z+1/6", {1, -1, 0, 1, 0, 0, 0, 0, 1}, {0, 0, 1.0 / 6}},
-        {"-x-1/2,-y,z+3/4", {-1, 0, 0, 0, -1, 0, 0, 0, 1}, {0.5, 0, 0.75}},
         {"-1 0 0 0.5 0 1 0 0 0 0 -1 0.25", {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.5, 0, 0.25}},
         {"garbage", {0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0}},
         // An id glued in front of the text shifts the translation: the reader never passes one.
         {"3-x,-y,-z", {-1, 0, 0, 0, -1, 0, 0, 0, -1}, {2, 0, 0}},
-        // Written operations parse back to themselves.
         {krymo::format_transform_string(flip, half), {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.5, 0.5, 0}},
-    };
-    EXPECT_EQ(cases[10].text, "-x+1/2,y+1/2,-z");
-    for (const Case& c : cases) {
-        double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, t[3] = {0, 0, 0};
-        krymo::parse_transform_string(c.text, R, t);
-        for (int k = 0; k < 9; ++k) EXPECT_EQ(R[k / 3][k % 3], c.R[k]) << c.text << " R" << k;
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(t[k], c.t[k], 1e-12) << c.text << " t" << k;
-    }
+    });
+}
+
+TEST(SymOp, SubtractedTranslationsKeepTheirSign) {
+    // A subtracted translation is negative and wraps into [0, 1): z-1/4 is z+3/4. Halves cannot
+    // tell the sign, so quarters and thirds, after the variable and before it, as fractions and decimals.
+    expect_ops({
+        {"x,y,z-1/4", {1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0.75}},
+        {"x-1/3,-y+1/4,z-0.25", {1, 0, 0, 0, -1, 0, 0, 0, 1}, {2.0 / 3, 0.25, 0.75}},
+        {"1/4-x,-3/4+y,-0.25-z", {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.25, 0.25, 0.75}},
+        {"-x-1/2,-y,z+3/4", {-1, 0, 0, 0, -1, 0, 0, 0, 1}, {0.5, 0, 0.75}},
+    });
 }
 
 TEST(CifReader, TagsSummaryAndSeparationOrder) {
@@ -53,13 +76,7 @@ TEST(CifReader, TagsSummaryAndSeparationOrder) {
             "loop_\n_geom_bond_atom_site_label_1\n_geom_bond_atom_site_label_2\n_geom_bond_distance\n"
             "_geom_bond_site_symmetry_2\n_ccdc_geom_bond_type\nC1 C2 1.2 . S\n",
         true);
-    EXPECT_EQ(out,
-              "Reading crystal file \"t.cif\"... \n  Identifier: tiny\n  Spacegroup name: 'P 1'\n"
-              "  Spacegroup operations: \n    x,y,z\n"
-              "  Cell lattice a = 10\n  Cell lattice b = 10\n  Cell lattice c = 10\n"
-              "  Cell lattice alpha = 90\n  Cell lattice beta  = 90\n  Cell lattice gamma = 90\n"
-              "  natoms_cif = 4\n  First atom: C1 C 0.98 0.5 0.5\n  ...\n  Last  atom: H1 H 0.5 0.34 0.5\n"
-              "  Unit cell nmols  = 2\n  Unit cell natoms = 2 2\nCrystal file t.cif parsing done.\n");
+    expect_golden(out, "structure/tiny_cif_summary.txt");
     EXPECT_EQ(p.chemical_name, "tinytest");
     EXPECT_EQ(p.spacegroup_number, 1);
     EXPECT_DOUBLE_EQ(p.cell_latt[0], 10.0);
@@ -91,11 +108,7 @@ TEST(CifReader, SymmetryLoopFormsOverlapsBondsFirstAndContinuedRows) {
         "Ne1 0 0 0 1.0 Ne\nNe2 0.5 0.5 0.5 1 Ne\n";
     for (const std::string& sym : forms) {
         StructureProbe p;
-        EXPECT_EQ(read_cif(p, kCell + sym + rest),
-                  "WARNING: 1 atoms have an occupancy below 1 (disordered sites may overlap); all sites are kept.\n"
-                  "WARNING: Overlapped atoms detected and to be removed\n"
-                  "         Number of overlapped atoms is 2\n"
-                  "         Number of remaining atoms is 6\n");
+        expect_golden(read_cif(p, kCell + sym + rest), "structure/partial_and_overlapped_sites.txt");
         EXPECT_EQ(p.spacegroup_ops, (std::vector<std::string>{"x,y,z", "-x,-y,-z"})) << sym;
         EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "C2", "Ne1", "Ne2"}));
         EXPECT_EQ(p.cif_x_s,
@@ -108,30 +121,45 @@ TEST(CifReader, OperationsFromTheSpaceGroup) {
     if (!krymo::spacegroup_database_available()) GTEST_SKIP() << "built without spglib";
     ScopedStudyDir dir;
     const std::string atoms = kAtomLoop + "C1 C 0.1 0.2 0.3\n";
-    std::vector<std::string> first_ops;
-    const std::pair<const char*, const char*> tags[] = {
-        {"_symmetry_space_group_name_H-M 'P 1 21/a 1'", "space-group name"},
-        {"_symmetry_space_group_name_H-M P21/a", "space-group name"},
-        {"_space_group_name_H-M_alt P2(1)/a", "space-group name"},
-        {"_symmetry_space_group_name_Hall '-P 2yab'", "Hall symbol"},
-        {"_space_group_IT_number 14", "space-group number"}};  // the default setting P21/c
-    for (const auto& [tag, how] : tags) {
+    const std::vector<std::string> p21a = {"x,y,z", "-x,-y,-z", "-x+1/2,y+1/2,-z", "x+1/2,-y+1/2,z"};
+    const struct {
+        const char* tag;
+        const char* how;  // the source the screen names
+        std::vector<std::string> ops;
+    } cases[] = {
+        {"_symmetry_space_group_name_H-M 'P 1 21/a 1'", "space-group name", p21a},
+        {"_symmetry_space_group_name_H-M P21/a", "space-group name", p21a},
+        {"_space_group_name_H-M_alt P2(1)/a", "space-group name", p21a},
+        {"_symmetry_space_group_name_Hall '-P 2yab'", "Hall symbol", p21a},
+        // A number gives the default setting P21/c; a lower-case tag; a centred setting no table lists.
+        {"_space_group_IT_number 14", "space-group number", {"x,y,z", "-x,-y,-z", "-x,y+1/2,-z+1/2", "x,-y+1/2,z+1/2"}},
+        {"_symmetry_space_group_name_h-m 'P 1 21/c 1'", "space-group name",
+         {"x,y,z", "-x,-y,-z", "-x,y+1/2,-z+1/2", "x,-y+1/2,z+1/2"}},
+        {"_SYMMETRY_SPACE_GROUP_NAME_H-M 'A -1'", "centring letter and primitive part",
+         {"x,y,z", "-x,-y,-z", "x,y+1/2,z+1/2", "-x,-y+1/2,-z+1/2"}},
+        {"_space_group_name_H-M_alt 'I 1 2/a 1'", "space-group name",
+         {"x,y,z", "-x,-y,-z", "-x+1/2,y,-z", "x+1/2,-y,z", "x+1/2,y+1/2,z+1/2", "-x+1/2,-y+1/2,-z+1/2",
+          "-x,y+1/2,-z+1/2", "x,-y+1/2,z+1/2"}},
+    };
+    for (const auto& c : cases) {
         StructureProbe p;
-        EXPECT_NE(read_cif(p, kCell + tag + "\n" + atoms).find(std::string("operations taken from the ") + how),
-                  std::string::npos);
-        EXPECT_EQ(p.natoms_cif, 4) << tag;
-        if (first_ops.empty()) first_ops = p.spacegroup_ops;
-        EXPECT_EQ(p.spacegroup_ops == first_ops, std::string(how) != "space-group number") << tag;
+        EXPECT_NE(read_cif(p, kCell + c.tag + "\n" + atoms).find(std::string("operations taken from the ") + c.how),
+                  std::string::npos) << c.tag;
+        EXPECT_EQ(p.spacegroup_ops, c.ops) << c.tag;
+        EXPECT_EQ(p.natoms_cif, static_cast<int>(c.ops.size())) << c.tag;
     }
-    EXPECT_NE(std::find(first_ops.begin(), first_ops.end(), "-x+1/2,y+1/2,-z"), first_ops.end());
 
     // Hall symbols whose blanks or '"' tell groups apart: P321 (150), P312 (149), P622 (177) are not
-    // P3_2 (145) or P6_2 (171), which have half as many operations.
-    const std::pair<const char*, int> hall[] = {{"'P 3 2\"'", 6}, {"'P 3 2'", 6}, {"'P 6 2'", 12}, {"'P 32'", 3}};
-    for (const auto& [symbol, nops] : hall) {
+    // P3_2 (145) or P6_2 (171), which have half as many operations. F -1 expands to 8 sites.
+    const std::pair<const char*, int> hall[] = {{"_symmetry_space_group_name_Hall 'P 3 2\"'", 6},
+                                                {"_symmetry_space_group_name_Hall 'P 3 2'", 6},
+                                                {"_symmetry_space_group_name_Hall 'P 6 2'", 12},
+                                                {"_symmetry_space_group_name_Hall 'P 32'", 3},
+                                                {"_symmetry_space_group_name_H-M 'F -1'", 8}};
+    for (const auto& [tag, nops] : hall) {
         StructureProbe q;
-        read_cif(q, kCell + "_symmetry_space_group_name_Hall " + symbol + "\n" + atoms);
-        EXPECT_EQ(static_cast<int>(q.spacegroup_ops.size()), nops) << symbol;
+        read_cif(q, kCell + tag + "\n" + atoms);
+        EXPECT_EQ(static_cast<int>(q.spacegroup_ops.size()), nops) << tag;
     }
 }
 
@@ -180,31 +208,24 @@ TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
     EXPECT_EQ(m.err_text, "Failed to open input file \"nope.cif\"\n");
 }
 
-TEST(CifReader, ChargedTypeSymbolsBondLikeTheirElement) {
-    // O2- must take oxygen's bonding radius, not the "no element" radius that joins everything.
-    ScopedStudyDir dir;
-    StructureProbe p;
-    read_cif(p, kCell + kP1 + kAtomLoop + "C1 C 0.10 0.1 0.1\nO1 O2- 0.22 0.1 0.1\nC2 C 0.6 0.6 0.6\n");
-    EXPECT_EQ(p.cif_atypes, (std::vector<int>{6, 8, 6}));
-    EXPECT_EQ(p.sep_mol_natoms, (std::vector<int>{2, 1}));
-}
-
-TEST(CifReader, DummyPlaceholderAndEmptySitesAreNotAtoms) {
+TEST(CifReader, PlaceholderAndEmptySitesAreNotAtomsChargedSymbolsAre) {
     // A dummy H far outside the cell with occupancy 3, a difference peak, a lone-pair site and an
-    // empty site would each become a one-atom "molecule".
+    // empty site would each become a one-atom "molecule". O2- takes oxygen's bonding radius, not
+    // the "no element" radius that joins everything.
     ScopedStudyDir dir;
     StructureProbe p;
     const std::string out = read_cif(
         p, kCell + kP1 +
                "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
                "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_calc_flag\n"
-               "C1 C 0.10 0.1 0.1 1 d\nO1 O 0.22 0.1 0.1 1 d\nH9 H -1 -1 -1 3 dum\nQ1 Q 0.5 0.5 0.5 1 .\n"
-               "Lp1 ? 0.7 0.7 0.7 1 .\nN1 N 0.3 0.8 0.3 0 d\n");
+               "C1 C 0.10 0.1 0.1 1 d\nO1 O2- 0.22 0.1 0.1 1 d\nH9 H -1 -1 -1 3 dum\nQ1 Q 0.5 0.5 0.5 1 .\n"
+               "Lp1 ? 0.7 0.7 0.7 1 .\nN1 N 0.3 0.8 0.3 0 d\nC2 C 0.6 0.6 0.6 1 d\n");
     EXPECT_EQ(out,
               "WARNING: 3 dummy or placeholder sites (calc flag dum; Q, Du, Lp or Xx) in \"t.cif\" are not atoms: "
               "skipped.\nWARNING: 1 sites of occupancy 0 in \"t.cif\" are not atoms: dropped.\n");
-    EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "O1"}));
-    EXPECT_EQ(p.sep_mol_natoms, std::vector<int>{2});
+    EXPECT_EQ(p.Atoms.label, (std::vector<std::string>{"C1", "O1", "C2"}));
+    EXPECT_EQ(p.cif_atypes, (std::vector<int>{6, 8, 6}));
+    EXPECT_EQ(p.sep_mol_natoms, (std::vector<int>{2, 1}));
 }
 
 TEST(CifReader, SymmetryThatContradictsItselfIsReported) {
@@ -247,24 +268,6 @@ TEST(CifReader, DialectDetailsOfRealFiles) {
     ScopedStudyDir dir;
     const std::string atoms = kAtomLoop + "C1 C 0.1 0.2 0.3\n";
     const bool spglib = krymo::spacegroup_database_available();
-    // Operations from names: a lower-case tag, and centred settings that no table lists.
-    const std::pair<const char*, std::vector<std::string>> names[] = {
-        {"_symmetry_space_group_name_h-m 'P 1 21/c 1'", {"x,y,z", "-x,-y,-z", "-x,y+1/2,-z+1/2", "x,-y+1/2,z+1/2"}},
-        {"_SYMMETRY_SPACE_GROUP_NAME_H-M 'A -1'", {"x,y,z", "-x,-y,-z", "x,y+1/2,z+1/2", "-x,-y+1/2,-z+1/2"}},
-        {"_space_group_name_H-M_alt 'I 1 2/a 1'",
-         {"x,y,z", "-x,-y,-z", "-x+1/2,y,-z", "x+1/2,-y,z", "x+1/2,y+1/2,z+1/2", "-x+1/2,-y+1/2,-z+1/2",
-          "-x,y+1/2,-z+1/2", "x,-y+1/2,z+1/2"}},
-    };
-    for (const auto& [tag, ops] : names) {
-        if (!spglib) break;
-        StructureProbe p;
-        read_cif(p, kCell + tag + "\n" + atoms);
-        EXPECT_EQ(p.spacegroup_ops, ops) << tag;
-    }
-    StructureProbe f;
-    read_cif(f, kCell + "_symmetry_space_group_name_H-M 'F -1'\n" + atoms);
-    EXPECT_EQ(f.natoms_cif, spglib ? 8 : 1);
-
     // A loop ends at the next data block; '?' and '.' type symbols leave the element to the label;
     // the formula settles labels that read two ways.
     StructureProbe b;
@@ -277,14 +280,9 @@ TEST(CifReader, DialectDetailsOfRealFiles) {
 
     // A mixed site keeps its first element; sites closer than 0.5 A are named with their distance.
     StructureProbe m;
-    EXPECT_EQ(read_cif(m, kCell + kP1 + kAtomLoop +
+    expect_golden(read_cif(m, kCell + kP1 + kAtomLoop +
                               "Fe1 Fe 0.1 0.1 0.1\nNi1 Ni 0.1 0.1 0.1\nC1 C 0.5 0.5 0.5\nC1' C 0.53 0.5 0.5\n"),
-              "WARNING: Overlapped atoms detected and to be removed\n"
-              "         Number of overlapped atoms is 1\n"
-              "         Number of remaining atoms is 3\n"
-              "WARNING: Sites Fe1 and Ni1 of different elements share one position; Fe1 is kept.\n"
-              "WARNING: Sites C1 and C1' are 0.300 A apart (closer than 0.5 A): disorder the file does not mark, or "
-              "a misplaced atom?\n");
+                  "structure/mixed_and_close_sites.txt");
     EXPECT_EQ(m.cif_atypes, (std::vector<int>{26, 6, 6}));
 
     // A name that is given but not understood is an error, even next to a number.

@@ -9,34 +9,20 @@ using namespace krymo;
 
 namespace {
 
-// Rows as "label type occupancy calc_flag assembly group"; "-" for a column the file lacks.
-struct Rows {
-    std::vector<std::string> label, type, occ, calc, assembly, group;
-    explicit Rows(const std::vector<std::string>& rows) {
-        for (const std::string& r : rows) {
-            std::vector<std::string> w;
-            split_to_words(r, " ", w);
-            std::vector<std::string>* cols[6] = {&label, &type, &occ, &calc, &assembly, &group};
-            for (int k = 0; k < 6; ++k)
-                if (w[k] != "-") cols[k]->push_back(w[k]);
-        }
+// Rows as "label type occupancy calc_flag assembly group" ("-" for a column the file lacks); the
+// kept rows as a string of 0 and 1 and the selection.
+std::pair<std::string, SiteSelection> select(const std::vector<std::string>& rows, DisorderMode mode) {
+    std::vector<std::string> cols[6];
+    for (const std::string& r : rows) {
+        std::vector<std::string> w;
+        split_to_words(r, " ", w);
+        for (int k = 0; k < 6; ++k)
+            if (w[k] != "-") cols[k].push_back(w[k]);
     }
-    SiteSelection select(DisorderMode mode) const {
-        SiteColumns c;
-        c.label = &label;
-        c.type_symbol = &type;
-        c.occupancy = &occ;
-        c.calc_flag = &calc;
-        c.assembly = &assembly;
-        c.group = &group;
-        return select_sites(c, mode);
-    }
-};
-
-std::string kept(const SiteSelection& s) {
-    std::string out;
-    for (char k : s.keep) out += k ? '1' : '0';
-    return out;
+    const SiteSelection s = select_sites({&cols[0], &cols[1], &cols[2], &cols[3], &cols[4], &cols[5]}, mode);
+    std::string kept;
+    for (char k : s.keep) kept += k ? '1' : '0';
+    return {kept, s};
 }
 
 }  // namespace
@@ -79,25 +65,22 @@ TEST(SiteFilter, MajorAndAllSelections) {
          {"C1 C - - A 1", "C2 C - - A 2"}, "10", "11", 0, 0},
     };
     for (const auto& c : cases) {
-        const Rows r(c.rows);
-        const SiteSelection major = r.select(DisorderMode::major), all = r.select(DisorderMode::all);
-        EXPECT_EQ(kept(major), c.major) << c.what;
-        EXPECT_EQ(kept(all), c.all) << c.what;
-        EXPECT_EQ(major.partial_kept, c.partial_major) << c.what;
-        EXPECT_EQ(all.partial_kept, c.partial_all) << c.what;
+        const auto major = select(c.rows, DisorderMode::major), all = select(c.rows, DisorderMode::all);
+        EXPECT_EQ(major.first, c.major) << c.what;
+        EXPECT_EQ(all.first, c.all) << c.what;
+        EXPECT_EQ(major.second.partial_kept, c.partial_major) << c.what;
+        EXPECT_EQ(all.second.partial_kept, c.partial_all) << c.what;
     }
 
     // The report counts what went and names the groups kept.
-    const Rows dummies(cases[0].rows);
-    EXPECT_EQ(describe_site_selection(dummies.select(DisorderMode::major), DisorderMode::major, "t.cif"),
+    EXPECT_EQ(describe_site_selection(select(cases[0].rows, DisorderMode::major).second, DisorderMode::major, "t.cif"),
               "WARNING: 3 dummy or placeholder sites (calc flag dum; Q, Du, Lp or Xx) in \"t.cif\" are not atoms: "
               "skipped.\nWARNING: 1 sites of occupancy 0 in \"t.cif\" are not atoms: dropped.\n");
-    const Rows groups(cases[4].rows);
-    EXPECT_EQ(describe_site_selection(groups.select(DisorderMode::major), DisorderMode::major, "t.cif"),
+    EXPECT_EQ(describe_site_selection(select(cases[4].rows, DisorderMode::major).second, DisorderMode::major, "t.cif"),
               "Disorder in \"t.cif\" (disorder = major): 3 sites of minor groups dropped.\n"
               "  assembly A: group 1 kept (mean occupancy 0.600), group 2 dropped (1 sites)\n"
               "  assembly B: group 2 kept (mean occupancy 0.700), group 1 dropped (1 sites)\n"
               "  assembly (unnamed): group 4 kept (mean occupancy 0.750), group 3 dropped (1 sites)\n");
-    EXPECT_EQ(describe_site_selection(groups.select(DisorderMode::all), DisorderMode::all, "t.cif"),
+    EXPECT_EQ(describe_site_selection(select(cases[4].rows, DisorderMode::all).second, DisorderMode::all, "t.cif"),
               "WARNING: 7 atoms have an occupancy below 1 (disordered sites may overlap); all sites are kept.\n");
 }

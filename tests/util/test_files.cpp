@@ -1,3 +1,4 @@
+// Directories, line reading and the writer that replaces a file only when it is complete.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -5,37 +6,35 @@
 #include "util/files.h"
 
 using namespace krymo;
-using krymo_test::read_file;
-using krymo_test::ScopedStudyDir;
+using namespace krymo_test;
 
-TEST(Files, DirectoriesAndExistence) {
+namespace {
+unsigned mode_of(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 ? st.st_mode & 0777 : 01000;
+}
+}  // namespace
+
+TEST(Files, DirectoriesExistenceAndLines) {
     ScopedStudyDir dir;
     create_directory("d");
-    struct stat st;
-    ASSERT_EQ(stat("d", &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0750u);
+    EXPECT_EQ(mode_of("d"), 0750u);
     chmod("d", 0700);
     create_directory("d");  // an existing directory is left alone
-    stat("d", &st);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(mode_of("d"), 0700u);
     create_directory("x/y");  // parents are not created
-    EXPECT_FALSE(krymo_test::path_exists("x"));
+    EXPECT_FALSE(path_exists("x"));
     create_directories("p/q/r");
-    EXPECT_TRUE(krymo_test::path_exists("p/q/r"));
+    EXPECT_TRUE(path_exists("p/q/r"));
     EXPECT_FALSE(file_exists(nullptr));
     EXPECT_FALSE(file_exists("nothere"));
-}
 
-TEST(Files, ReadLinesKeepsWholeLongLinesAndTheirEnds) {
-    ScopedStudyDir dir;
-    std::string longline(5000, 'a');
-    krymo_test::write_file("f.txt", "one\r\n" + longline + "\nlast");
+    // Long lines stay whole, with or without their line ends.
+    const std::string longline(5000, 'a');
+    write_file("f.txt", "one\r\n" + longline + "\nlast");
     std::vector<std::string> lines;
     ASSERT_TRUE(read_lines("f.txt", lines, true));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "one\r\n");
-    EXPECT_EQ(lines[1], longline + "\n");
-    EXPECT_EQ(lines[2], "last");
+    EXPECT_EQ(lines, (std::vector<std::string>{"one\r\n", longline + "\n", "last"}));
     ASSERT_TRUE(read_lines("f.txt", lines, false));
     EXPECT_EQ(lines[0], "one");
     EXPECT_FALSE(read_lines("missing.txt", lines));
@@ -50,10 +49,7 @@ TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
         w.line("tail");
     }
     EXPECT_EQ(read_file("out.txt"), "7 x\ntail\n");
-    struct stat st;
-    stat("out.txt", &st);
-    EXPECT_EQ(st.st_mode & 0111, 0u);  // never executable
-
+    EXPECT_EQ(mode_of("out.txt") & 0111, 0u);  // never executable
     // A stage that stops half way must not leave a half-written file behind.
     try {
         TextWriter w("out.txt");
@@ -62,23 +58,18 @@ TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
     } catch (const std::runtime_error&) {
     }
     EXPECT_EQ(read_file("out.txt"), "7 x\ntail\n");
-    EXPECT_FALSE(krymo_test::path_exists("out.txt.krymo-part"));
+    EXPECT_FALSE(path_exists("out.txt.krymo-part"));
+    EXPECT_FALSE(TextWriter("no/such/dir/file.txt").is_open());
 
-    TextWriter bad("no/such/dir/file.txt");
-    EXPECT_FALSE(bad.is_open());
-}
-
-TEST(TextWriter, OutputFailuresNameTheFileOnTheStagesStream) {
-    ScopedStudyDir dir;
+    // Failures name the file on the stream of the stage, quoted or not.
     TextWriter w;
-    FatalError quoted =
-        krymo_test::expect_fatal([&] { open_output(w, "no/dir/a.mol", OutputFailure{"fileio", 255, true, true}); });
+    FatalError quoted = expect_fatal([&] { open_output(w, "no/dir/a.mol", OutputFailure{"fileio", 255, true, true}); });
     EXPECT_EQ(quoted.unit, "fileio");
     EXPECT_EQ(quoted.status, 255);
     EXPECT_EQ(quoted.err_text, "Failed to open output file \"no/dir/a.mol\"\n");
     EXPECT_EQ(quoted.out_text, "");
     FatalError plain =
-        krymo_test::expect_fatal([&] { open_output(w, "no/dir/b.dat", OutputFailure{"transport", 1, false, false}); });
+        expect_fatal([&] { open_output(w, "no/dir/b.dat", OutputFailure{"transport", 1, false, false}); });
     EXPECT_EQ(plain.out_text, "Failed to open output file no/dir/b.dat\n");
     EXPECT_EQ(plain.status, 1);
 }
