@@ -1,5 +1,11 @@
 #include "settings/krymo_inp.h"
 
+#include <utility>
+
+#include "jobs/schedulers.h"
+#include "util/fatal.h"
+#include "util/text.h"
+
 #include <cstdlib>
 
 namespace krymo {
@@ -49,11 +55,25 @@ void KrymoInp::set_varables_default() {
 }
 
 void KrymoInp::get_environment_variables() {
-    if (const char* v = std::getenv("KRYMO_JOB_SCHED")) sched_type = v;
+    if (const char* v = std::getenv("KRYMO_JOB_SCHED")) {
+        if (find_scheduler(v) < 0)
+            KRYMO_FATAL_OUT("krymo_inp", 1,
+                            format_string("Invalid value of the environment variable KRYMO_JOB_SCHED: \"%s\"\n  "
+                                          "expected pbs, slurm, lsf or local (in any case)\n", v));
+        sched_type = v;
+    }
     if (const char* v = std::getenv("KRYMO_JOB_QUEUE")) queue_name = v;
     if (const char* v = std::getenv("KRYMO_QC_EXE")) qc_exe = v;
-    if (const char* v = std::getenv("KRYMO_QC_NODES")) qc_nodes = static_cast<int>(std::strtol(v, nullptr, 10));
-    if (const char* v = std::getenv("KRYMO_QC_PPN")) qc_ppn = static_cast<int>(std::strtol(v, nullptr, 10));
+    // A mistyped override must not silently become 0 nodes or processes.
+    for (auto [name, field] : {std::pair<const char*, int*>{"KRYMO_QC_NODES", &qc_nodes}, {"KRYMO_QC_PPN", &qc_ppn}})
+        if (const char* v = std::getenv(name)) {
+            int x = 0;
+            if (!parse_whole_int(v, x) || x < 1)
+                KRYMO_FATAL_OUT("krymo_inp", 1,
+                                format_string("Invalid value of the environment variable %s: \"%s\"\n  expected an "
+                                              "integer of at least 1\n", name, v));
+            *field = x;
+        }
     if (const char* v = std::getenv("KRYMO_MODULE_QC")) {
         module_qc = v;
         module_qc_flag = true;

@@ -44,6 +44,7 @@ protected:
                                    const std::string& expected);
 
     std::string input_path = "krymo.inp";  // the file being read, named in messages
+    int input_line = 0;                    // line of the setting being read (0: after the read)
 
     // --- workflow stage switches ---
     int do_transport_prepare = 1;

@@ -1,10 +1,14 @@
 // Reader of the input file: a "&transport" section of `key = value` lines closed by "/", and raw
 // "&gaussian.append" / "&qc_inp_append" sections appended to the generated quantum-chemistry inputs.
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <type_traits>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 
+#include "jobs/schedulers.h"
 #include "settings/krymo_inp.h"
 #include "util/fatal.h"
 #include "util/files.h"
@@ -13,11 +17,6 @@
 namespace krymo {
 
 namespace {
-
-// Value forms. Numbers follow strtol/strtod: leading white space skipped, parsing stops at the first
-// character that does not fit, no digits gives 0.
-int as_int(const std::string& v) { return static_cast<int>(std::strtol(v.c_str(), nullptr, 10)); }
-double as_real(const std::string& v) { return std::strtod(v.c_str(), nullptr); }
 
 std::string text_trimmed(std::string v) { return trim(v); }
 
@@ -29,27 +28,29 @@ std::string text_unquoted(std::string v) {
     return out;
 }
 
-// Components that do not scan keep their previous values.
-void scan3(const std::string& v, double out[3]) {
-    std::sscanf(text_trimmed(v).c_str(), "%lf%lf%lf", &out[0], &out[1], &out[2]);
-}
-void scan3(const std::string& v, int out[3]) {
-    std::sscanf(text_trimmed(v).c_str(), "%d%d%d", &out[0], &out[1], &out[2]);
-}
+// Numbers are read whole (util/text.h): a value the user did not write (a word read as 0, "4.0x" as 4)
+// would silently run another study.
+bool whole_int(const std::string& piece, int& out) { return parse_whole_int(piece, out); }
+bool whole_real(const std::string& piece, double& out) { return parse_whole_real(piece, out); }
 
+// Exactly `n` whole numbers separated by blanks or tabs.
 template <typename T>
-void append_list(const std::string& v, std::vector<T>& list, T (*convert)(const std::string&)) {
+bool whole_numbers(const std::string& v, T* out, size_t n) {
     std::vector<std::string> pieces;
     split_to_words(v, " \t", pieces);
-    for (const std::string& p : pieces) list.push_back(convert(p));
+    if (n != 0 && pieces.size() != n) return false;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        T x{};
+        bool ok = false;
+        if constexpr (std::is_same<T, int>::value) ok = whole_int(pieces[i], x);
+        else ok = whole_real(pieces[i], x);
+        if (!ok) return false;
+        out[i] = x;
+    }
+    return true;
 }
 
-// A number that must be one: the whole piece has to convert.
-bool strict_real(const std::string& piece, double& out) {
-    char* end = nullptr;
-    out = std::strtod(piece.c_str(), &end);
-    return end != piece.c_str() && *end == '\0';
-}
+bool strict_real(const std::string& piece, double& out) { return whole_real(piece, out); }
 
 bool comment_start(const std::string& line) { return line.empty() || line[0] == '!' || line[0] == '#'; }
 
@@ -67,8 +68,10 @@ struct KeyRule {
 
 void KrymoInp::reject_value(int line, const std::string& key, const std::string& value, const std::string& expected) {
     throw FatalError("krymo_inp", line, 1,
-                     format_string("Invalid value of %s in %s: \"%s\"\n  expected %s\n", key.c_str(),
-                                   input_path.c_str(), value.c_str(), expected.c_str()),
+                     format_string("Invalid value of %s in %s%s: \"%s\"\n  expected %s\n", key.c_str(),
+                                   input_path.c_str(),
+                                   input_line > 0 ? format_string(", line %d", input_line).c_str() : "",
+                                   value.c_str(), expected.c_str()),
                      "");
 }
 
@@ -146,12 +149,47 @@ void KrymoInp::read_thinfilm(const std::string& value) {
 }
 
 void KrymoInp::apply_setting(const std::string& key, const std::string& value, bool info) {
-    auto set_int = [&](int& f) { return [&f](const std::string& v) { f = as_int(v); }; };
-    auto set_real = [&](double& f) { return [&f](const std::string& v) { f = as_real(v); }; };
-    auto set_flag = [&](bool& f) { return [&f](const std::string& v) { f = as_int(v) != 0; }; };
+    // Each setter reads its value whole and in its range, or stops naming the key, file and line.
+    auto integer = [&](const std::string& v, int min, const char* expected) {
+        int x = 0;
+        if (!whole_int(v, x) || x < min) reject_value(__LINE__, key, text_trimmed(v), expected);
+        return x;
+    };
+    auto real = [&](const std::string& v, const char* expected, double above = -HUGE_VAL, double most = HUGE_VAL) {
+        double x = 0;
+        if (!whole_real(v, x) || !(x > above) || x > most) reject_value(__LINE__, key, text_trimmed(v), expected);
+        return x;
+    };
+    auto set_int = [&](int& f) { return [&, p = &f](const std::string& v) { *p = integer(v, INT_MIN, "an integer"); }; };
+    auto set_count = [&](int& f, int min) {
+        return [&, p = &f, min](const std::string& v) {
+            *p = integer(v, min, min == 0 ? "an integer of at least 0" : "an integer of at least 1");
+        };
+    };
+    auto set_real = [&](double& f) { return [&, p = &f](const std::string& v) { *p = real(v, "a finite number"); }; };
+    auto set_flag = [&](bool& f) {
+        return [&, p = &f](const std::string& v) { *p = integer(v, INT_MIN, "0 (off) or 1 (on)") != 0; };
+    };
     auto set_if_nonzero = [&](bool& f) {
-        return [&f](const std::string& v) {
-            if (as_int(v) != 0) f = true;
+        return [&, p = &f](const std::string& v) {
+            if (integer(v, INT_MIN, "0 (off) or 1 (on)") != 0) *p = true;
+        };
+    };
+    auto set3 = [&](auto* f, double min, const char* expected) {
+        return [&, f, min, expected](const std::string& v) {
+            std::remove_pointer_t<decltype(f)> x[3];
+            if (!whole_numbers(v, x, 3) || x[0] < min || x[1] < min || x[2] < min)
+                reject_value(__LINE__, key, text_trimmed(v), expected);
+            for (int k = 0; k < 3; ++k) f[k] = x[k];
+        };
+    };
+    auto set_list = [&](auto& list, const char* expected) {
+        return [&, p = &list, expected](const std::string& v) {
+            std::vector<std::string> pieces;
+            split_to_words(v, " \t", pieces);
+            std::vector<typename std::remove_reference_t<decltype(list)>::value_type> x(pieces.size());
+            if (!whole_numbers(v, x.data(), 0)) reject_value(__LINE__, key, text_trimmed(v), expected);
+            p->insert(p->end(), x.begin(), x.end());
         };
     };
     auto set_text = [&](std::string& f) { return [&f](const std::string& v) { f = text_unquoted(v); }; };
@@ -184,18 +222,23 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
              module_qc_flag = true;
          }},
         {{"qc_exe", "gaussian_exe"}, set_text(qc_exe)},
-        {{"qc_memory", "memory"}, set_int(qc_memory)},
-        {{"qc_nodes", "gaussian_nodes"}, set_int(qc_nodes)},
-        {{"qc_ppn", "gaussian_ppn"}, set_int(qc_ppn)},
+        {{"qc_memory", "memory"}, set_count(qc_memory, 1)},
+        {{"qc_nodes", "gaussian_nodes"}, set_count(qc_nodes, 1)},
+        {{"qc_ppn", "gaussian_ppn"}, set_count(qc_ppn, 1)},
         {{"qc_method"}, set_text(qc_method)},
         {{"qc_basis", "basis_name"}, [&](const std::string& v) { qc_basis = qc_basis_re = text_unquoted(v); }},
         {{"qc_basis_re", "basis_name_re"}, set_text(qc_basis_re)},
         {{"use_moo"}, set_flag(use_moo)},
         {{"queue_name"}, set_text(queue_name)},
-        {{"sched_type", "queue_type"}, set_text(sched_type)},
+        {{"sched_type", "queue_type"},
+         [&](const std::string& v) {
+             sched_type = text_unquoted(v);
+             if (find_scheduler(sched_type) < 0)
+                 reject_value(__LINE__, key, sched_type, "pbs, slurm, lsf or local (in any case)");
+         }},
         {{"sched_job_array"}, set_flag(sched_job_array)},
         {{"nodelist"}, set_text(nodelist)},
-        {{"job_slot_limit"}, set_int(job_slot_limit)},
+        {{"job_slot_limit"}, set_count(job_slot_limit, 0)},
         {{"start_temp"}, set_real(start_temp)},
         {{"end_temp"}, set_real(end_temp)},
         {{"delta_temp"}, set_real(delta_temp)},
@@ -210,13 +253,15 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
              validate_choice("evc_type", evc_type, {"cart", "int"}, "'cart', 'int'");
          }},
         {{"use_evc_dint"}, set_flag(use_evc_dint)},
-        {{"vector_a"}, [&](const std::string& v) { scan3(v, latt_vectors[0]); }},
-        {{"vector_b"}, [&](const std::string& v) { scan3(v, latt_vectors[1]); }},
-        {{"vector_c"}, [&](const std::string& v) { scan3(v, latt_vectors[2]); }},
-        {{"lattice_cutoff", "lat_cutoff"}, set_real(lattice_cutoff)},
-        {{"neighbor_scell", "nei_scell"}, [&](const std::string& v) { scan3(v, neighbor_scell); }},
-        {{"super_cell", "super-cell"}, [&](const std::string& v) { scan3(v, super_cell); }},
-        {{"bond_dis_scale"}, set_real(bond_dis_scale)},
+        {{"vector_a"}, set3(latt_vectors[0], -HUGE_VAL, "three numbers (Angstrom)")},
+        {{"vector_b"}, set3(latt_vectors[1], -HUGE_VAL, "three numbers (Angstrom)")},
+        {{"vector_c"}, set3(latt_vectors[2], -HUGE_VAL, "three numbers (Angstrom)")},
+        {{"lattice_cutoff", "lat_cutoff"},
+         [&](const std::string& v) { lattice_cutoff = real(v, "a finite distance above 0 (Angstrom)", 0.0); }},
+        {{"neighbor_scell", "nei_scell"}, set3(neighbor_scell, 0, "three integers of at least 0")},
+        {{"super_cell", "super-cell"}, set3(super_cell, 1, "three integers of at least 1")},
+        {{"bond_dis_scale"},
+         [&](const std::string& v) { bond_dis_scale = real(v, "a number above 0 and at most 3", 0.0, 3.0); }},
         {{"HL_unique_ctrl_ratio"}, set_real(HL_unique_ctrl_ratio)},
         {{"read_neighbor_dat"}, set_if_nonzero(read_neighbor_dat)},
         {{"temp"}, set_real(temp)},
@@ -235,13 +280,13 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         {{"tsimu"}, set_real(tsimu)},
         {{"tsnap"}, set_real(tsnap)},
         {{"tstep"}, set_real(tstep)},
-        {{"nsimu"}, set_int(nsimu)},
-        {{"iterlimit"}, set_int(iterlimit)},
-        {{"nevery_out"}, set_int(nevery_out)},
+        {{"nsimu"}, set_count(nsimu, 1)},
+        {{"iterlimit"}, set_count(iterlimit, 1)},
+        {{"nevery_out"}, set_count(nevery_out, 1)},
         {{"RE_unique_mol"}, set_int(RE_unique_mol)},
         {{"HL_unique_mol"}, set_int(HL_unique_mol)},
-        {{"homo_adjustment"}, [&](const std::string& v) { append_list(v, homo_adjustment, as_int); }},
-        {{"lumo_adjustment"}, [&](const std::string& v) { append_list(v, lumo_adjustment, as_int); }},
+        {{"homo_adjustment"}, set_list(homo_adjustment, "integers separated by blanks")},
+        {{"lumo_adjustment"}, set_list(lumo_adjustment, "integers separated by blanks")},
         {{"molecule"}, [&](const std::string& v) { read_molecule_list(v); }},
         {{"crystal"},
          [&](const std::string& v) {
@@ -265,7 +310,7 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         {{"output_eigval"}, set_int(output_eigval)},
         {{"compute_engine"},
          [&](const std::string& v) {
-             compute_engine = as_int(v);
+             compute_engine = integer(v, INT_MIN, "1 (Gaussian), 2 (ORCA) or 3 (Q-Chem)");
              if (compute_engine == 2) qc_exe = "fullpath/orca";
          }},
         // Trimmed: a blank kept in front of the path would split "SCRDIR= /tmp/..." in the job scripts.
@@ -273,7 +318,7 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         {{"eckart_mirror"}, set_int(eckart_mirror)},
         {{"app_elec_F"},
          [&](const std::string& v) {
-             scan3(v, app_elec_F);
+             set3(app_elec_F, -HUGE_VAL, "three numbers (eV/m along a, b, c)")(v);
              if (std::fabs(app_elec_F[0]) > 0 || std::fabs(app_elec_F[1]) > 0 || std::fabs(app_elec_F[2]) > 0)
                  app_elec_F_flag = true;
          }},
@@ -281,10 +326,10 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         {{"emultipole_induce"}, set_int(emultipole_induce)},
         {{"emultipole_cutoff"}, set_real(emultipole_cutoff)},
         {{"emultipole_aDamp"}, set_real(emultipole_aDamp)},
-        {{"emultipole_scale1"}, [&](const std::string& v) { append_list(v, emultipole_scale1, as_real); }},
+        {{"emultipole_scale1"}, set_list(emultipole_scale1, "numbers separated by blanks")},
         {{"emultipole_wSOR_N"}, set_real(emultipole_wSOR_N)},
         {{"emultipole_wSOR_C"}, set_real(emultipole_wSOR_C)},
-        {{"emultipole_maxIter"}, set_int(emultipole_maxIter)},
+        {{"emultipole_maxIter"}, set_count(emultipole_maxIter, 1)},
         {{"emultipole_epsTol"}, set_real(emultipole_epsTol)},
         {{"thinfilm"}, [&](const std::string& v) { read_thinfilm(v); }},
         {{"RE_use_neutral_chk"}, set_if_nonzero(RE_use_neutral_chk)},
@@ -355,7 +400,9 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
                 if (comment || eq == std::string::npos) continue;
                 std::string key = s.substr(0, eq);
                 trim(key);
+                input_line = static_cast<int>(i) + 1;
                 apply_setting(key, s.substr(eq + 1), info);
+                input_line = 0;
             }
         } else if (iequals(line, "&gaussian.append") || iequals(line, "&qc_inp_append")) {
             for (; i < lines.size(); ++i) {

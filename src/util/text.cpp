@@ -1,5 +1,10 @@
 #include "util/text.h"
 
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -139,6 +144,31 @@ std::string stream_real(double v) {
 
 bool starts_with(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace krymo
+
+namespace krymo {
+
+bool parse_whole_int(const std::string& text, int& out) {
+    std::string t = text;
+    trim(t);
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(t.c_str(), &end, 10);
+    if (t.empty() || *end != '\0' || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool parse_whole_real(const std::string& text, double& out) {
+    std::string t = text;
+    trim(t);
+    char* end = nullptr;
+    const double v = std::strtod(t.c_str(), &end);
+    if (t.empty() || *end != '\0' || !std::isfinite(v)) return false;
+    out = v;
+    return true;
 }
 
 }  // namespace krymo

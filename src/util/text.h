@@ -37,6 +37,10 @@ void ReplaceBackSlashWithSlash(char* s);
 // A double in the default iostream form (six significant digits, %g-like: 300, 0.05, 1e+07).
 std::string stream_real(double v);
 
+// The whole text (blanks and tabs around it allowed) as an int in range / a finite double.
+bool parse_whole_int(const std::string& text, int& out);
+bool parse_whole_real(const std::string& text, double& out);
+
 // Does `s` start with `prefix` (case-sensitive)?
 bool starts_with(const std::string& s, const std::string& prefix);
 

@@ -10,7 +10,7 @@
 #include "test_support.h"
 
 struct SettingsProbe : krymo::KrymoInp {
-    using KrymoInp::app_elec_F_flag, KrymoInp::compute_engine, KrymoInp::HL_unique_pair, KrymoInp::HL_unique_uc_mol;
+    using KrymoInp::app_elec_F_flag, KrymoInp::lattice_cutoff, KrymoInp::compute_engine, KrymoInp::HL_unique_pair, KrymoInp::HL_unique_uc_mol;
     using KrymoInp::homo_adjustment, KrymoInp::krymo_dat_file, KrymoInp::latt_vectors, KrymoInp::mater_name;
     using KrymoInp::module_qc, KrymoInp::module_qc_flag, KrymoInp::mol_data_source, KrymoInp::mol_files;
     using KrymoInp::natoms_cif, KrymoInp::nmols_uc, KrymoInp::nodelist, KrymoInp::qc_basis, KrymoInp::qc_basis_re;

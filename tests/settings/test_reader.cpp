@@ -141,13 +141,13 @@ TEST_F(SettingsTest, PrecedenceDefaultsEnvironmentFileAndAliases) {
     EXPECT_FALSE(d.module_qc_flag);
 
     setenv("KRYMO_JOB_SCHED", "slurm", 1);
-    setenv("KRYMO_QC_NODES", "lots", 1);
-    setenv("KRYMO_QC_PPN", "16cores", 1);
+    setenv("KRYMO_QC_NODES", " 3", 1);
+    setenv("KRYMO_QC_PPN", "16", 1);
     setenv("KRYMO_MODULE_QC", "", 1);
     setenv("KRYMO_QC_EXE", "g16", 1);
     SettingsProbe& e = read(section("qc_exe = g03\n"));
     EXPECT_EQ(std::make_tuple(e.sched_type, e.qc_nodes, e.qc_ppn, e.module_qc_flag, e.module_qc),
-              std::make_tuple("slurm", 0, 16, true, ""));
+              std::make_tuple("slurm", 3, 16, true, ""));
     EXPECT_EQ(e.qc_exe, "g03");  // the file wins over the environment
 
     SettingsProbe& f = read(section("queue_type = lsf\nnodelist = n1,n2\nratetype = marcus\nHL_unique_mol = 0\n"
@@ -167,8 +167,53 @@ TEST_F(SettingsTest, PrecedenceDefaultsEnvironmentFileAndAliases) {
               std::make_tuple("g/16", true, 3, 4));
     EXPECT_EQ(s.scratch, "/scratch/me");
     EXPECT_EQ(s.mater_name, longval + "=y");
-    // Keys match whatever their case; values of 3-number keys that do not scan keep earlier values.
-    SettingsProbe& t = read(section("VECTOR_A = 9 x\n"));
+    // Keys match whatever their case.
+    SettingsProbe& t = read(section("VECTOR_A = 9 0.5 -1e1\n"));
     EXPECT_DOUBLE_EQ(t.latt_vectors[0][0], 9.0);
-    EXPECT_DOUBLE_EQ(t.latt_vectors[0][1], 0.0);
+    EXPECT_DOUBLE_EQ(t.latt_vectors[0][2], -10.0);
+}
+
+TEST_F(SettingsTest, ValuesAreReadWholeAndInRange) {
+    // Each mistyped or impossible value names its key, the file and the line, with status 1.
+    const std::pair<const char*, const char*> cases[] = {
+        {"lattice_cutoff = four", "a finite distance above 0"},
+        {"lat_cutoff = 4.0x", "a finite distance above 0"},
+        {"lattice_cutoff = 0", "a finite distance above 0"},
+        {"lattice_cutoff = inf", "a finite distance above 0"},
+        {"bond_dis_scale = 3.5", "at most 3"},
+        {"sched_job_array = yes", "0 (off) or 1 (on)"},
+        {"RE_use_neutral_chk = on", "0 (off) or 1 (on)"},
+        {"sched_type = sge", "pbs, slurm, lsf or local"},
+        {"qc_ppn = -16", "at least 1"},
+        {"gaussian_nodes = 0", "at least 1"},
+        {"qc_memory = 4GB", "at least 1"},
+        {"nsimu = 2e3", "at least 1"},
+        {"job_slot_limit = -1", "at least 0"},
+        {"neighbor_scell = 3 3", "three integers of at least 0"},
+        {"nei_scell = 3 -1 3", "three integers of at least 0"},
+        {"super_cell = 5 5 5 5", "three integers of at least 1"},
+        {"vector_b = 0 nan 0", "three numbers"},
+        {"homo_adjustment = 0 -1 one", "integers"},
+        {"compute_engine = two", "1 (Gaussian), 2 (ORCA) or 3 (Q-Chem)"},
+        {"qc_nodes = 99999999999", "at least 1"},
+    };
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line);
+        const krymo::FatalError e = read_fails(section(std::string("qc_exe = g16\n") + line + "\n"));
+        EXPECT_EQ(e.status, 1);
+        const std::string key = std::string(line).substr(0, std::string(line).find(' '));
+        EXPECT_EQ(e.out_text.rfind("Invalid value of " + key + " in krymo.inp, line 3: ", 0), 0u) << e.out_text;
+        EXPECT_NE(e.out_text.find(expected), std::string::npos) << e.out_text;
+    }
+    // Scheduler names in any case; blanks around numbers are fine.
+    SettingsProbe& s = read(section("sched_type = SLURM\nqc_ppn =  16  \nlattice_cutoff = 5.\n"));
+    EXPECT_EQ(std::make_tuple(s.sched_type, s.qc_ppn, s.lattice_cutoff), std::make_tuple("SLURM", 16, 5.0));
+    // A mistyped environment override stops too, naming the variable.
+    setenv("KRYMO_JOB_SCHED", "sge", 1);
+    EXPECT_NE(read_fails(section("")).out_text.find("KRYMO_JOB_SCHED: \"sge\""), std::string::npos);
+    setenv("KRYMO_JOB_SCHED", "pbs", 1);
+    setenv("KRYMO_QC_PPN", "16cores", 1);
+    EXPECT_NE(read_fails(section("")).out_text.find("KRYMO_QC_PPN: \"16cores\""), std::string::npos);
+    unsetenv("KRYMO_QC_PPN");
+    unsetenv("KRYMO_JOB_SCHED");
 }

@@ -5,21 +5,23 @@
 using namespace krymo_test;
 
 TEST_F(SettingsTest, ScanWithoutAUsableStepOrTemperatureStops) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"do_transport_run_MC_temp = 1\ndelta_temp = 0\n", "delta_temp"},
-        {"do_transport_get_mob_MC_temp = 1\ndelta_temp = fifty\n", "delta_temp"},  // no digits reads as 0
-        {"delta_temp = nan\ndo_transport_run_ME_temp = 2\n", "delta_temp"},
-        {"do_transport_get_mob_ME_temp = 1\ndelta_temp = inf\n", "delta_temp"},
-        {"do_transport_run_ME_temp = 1\nstart_temp = nan\n", "start_temp"},
-        {"do_transport_run_ME_temp = 1\nend_temp = -inf\n", "end_temp"},
+    // A zero step is a number: the scan check after the read names it. Words, NaN and infinities are
+    // not numbers at all: the reader names them with their line.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"do_transport_run_MC_temp = 1\ndelta_temp = 0\n", "delta_temp in krymo.inp: ", "do_transport_*_temp"},
+        {"do_transport_get_mob_MC_temp = 1\ndelta_temp = fifty\n", "delta_temp in krymo.inp, line 3: ", "finite"},
+        {"delta_temp = nan\ndo_transport_run_ME_temp = 2\n", "delta_temp in krymo.inp, line 2: ", "finite"},
+        {"do_transport_get_mob_ME_temp = 1\ndelta_temp = inf\n", "delta_temp in krymo.inp, line 3: ", "finite"},
+        {"do_transport_run_ME_temp = 1\nstart_temp = nan\n", "start_temp in krymo.inp, line 3: ", "finite"},
+        {"do_transport_run_ME_temp = 1\nend_temp = -inf\n", "end_temp in krymo.inp, line 3: ", "finite"},
     };
-    for (const auto& [body, key] : cases) {
+    for (const auto& [body, where, expected] : cases) {
         SCOPED_TRACE(body);
         const krymo::FatalError e = read_fails(section(body));
         EXPECT_EQ(e.unit, "krymo_inp");
         EXPECT_EQ(e.status, 1);
-        EXPECT_EQ(e.out_text.rfind(std::string("Invalid value of ") + key + " in krymo.inp: ", 0), 0u) << e.out_text;
-        EXPECT_NE(e.out_text.find("do_transport_*_temp"), std::string::npos) << e.out_text;
+        EXPECT_EQ(e.out_text.rfind(std::string("Invalid value of ") + where, 0), 0u) << e.out_text;
+        EXPECT_NE(e.out_text.find(expected), std::string::npos) << e.out_text;
     }
     // Without a scan the step is never used, and a negative step scans downwards.
     write_file("krymo.inp", "&transport\ndelta_temp = 0\n/\n&transport\ndo_transport_run_MC_temp = 0\n/\n");
