@@ -75,6 +75,9 @@ std::string usage_text(const std::string& p) {
     s += "  -omp  [true | false] : if use OpenMP for MC, default to 'true'\n";
     s += "  -info [true | false] : verbose screen output\n";
     s += "  -rmin                : output minimum atomic distance between molecules\n";
+    s += "  -verbose             : verbose screen output and progress of long stages\n";
+    s += "  -h, --help           : print this text\n";
+    s += "  --version            : print the version\n";
     s += "\n";
     s += "e.g.: " + p + "\n";
     for (const char* ex : {" -config krymo.inp", " -trackdir track", " -omp false", " -config krymo.inp -trackdir track",
@@ -97,7 +100,11 @@ ParseResult parse_prepare_options(const std::vector<std::string>& args, PrepareO
                 row = &r;
                 break;
             }
-        if (row == nullptr) continue;  // unknown options are skipped silently
+        if (row == nullptr) {
+            // Still skipped, as always; but a mistyped option must not pass unnoticed.
+            if (!a.empty() && a[0] == '-') std::fprintf(stderr, "Ignoring unknown option %s\n", a.c_str());
+            continue;
+        }
         std::string value;
         if (row->takes_value) {
             if (i + 1 >= args.size())
@@ -113,7 +120,8 @@ ParseResult parse_prepare_options(const std::vector<std::string>& args, PrepareO
                     std::printf("  %s input config file is %s\n", o.program.c_str(), value.c_str());
                 } else {
                     std::printf("ERROR: %s input config file %s not found!\n", o.program.c_str(), value.c_str());
-                    return ParseResult::Exit;
+                    // A run that did nothing is a failure: scripts and workflow drivers must see it.
+                    return ParseResult::Fail;
                 }
                 break;
             case Opt::Omp:
@@ -180,7 +188,11 @@ int prepare_main(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
     try {
         PrepareOptions opts;
-        if (parse_prepare_options(args, opts) == ParseResult::Exit) return 0;
+        switch (parse_prepare_options(args, opts)) {
+            case ParseResult::Exit: return 0;
+            case ParseResult::Fail: return 1;
+            case ParseResult::Run: break;
+        }
         return run_prepare(opts);
     } catch (const FatalError& e) {
         std::fflush(stdout);

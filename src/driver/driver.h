@@ -17,10 +17,11 @@ struct PrepareOptions {
     bool rmin = false;
 };
 
-enum class ParseResult { Run, Exit };
+// Run: go on with the run; Exit: end with status 0 (help, version); Fail: end with status 1.
+enum class ParseResult { Run, Exit, Fail };
 
 // Parses the arguments (argv[0] included). Screen text goes to standard output; a result of Exit
-// means the program ends with status 0 (help, version, missing -config file).
+// means the program ends with status 0 (help, version), Fail with status 1 (missing -config file).
 ParseResult parse_prepare_options(const std::vector<std::string>& args, PrepareOptions& opts);
 
 std::string release_label();

@@ -5,7 +5,7 @@
 
 using namespace krymo_test;
 
-TEST(PrepareBinary, VersionHelpAndMissingConfigEndWithStatusZero) {
+TEST(PrepareBinary, HelpAndVersionEndWithZeroAMissingConfigWithOne) {
     ScopedStudyDir dir;
     auto v = run_command(prepare_exe() + " --version");
     EXPECT_EQ(v.status, 0);
@@ -15,7 +15,7 @@ TEST(PrepareBinary, VersionHelpAndMissingConfigEndWithStatusZero) {
     EXPECT_NE(h.output.find("Prepare Data and Directories for Transport Calculation\n\nUsage: krymo_prepare [opts]"),
               std::string::npos);
     auto m = run_command(prepare_exe() + " -config nothere.inp");
-    EXPECT_EQ(m.status, 0);
+    EXPECT_EQ(m.status, 1);
     EXPECT_EQ(m.output, "ERROR: krymo_prepare input config file nothere.inp not found!\n");
 }
 
@@ -32,6 +32,10 @@ TEST(PrepareBinary, ReaderErrorsBecomeExitStatuses) {
     auto last = run_command(prepare_exe() + " -trackdir");
     EXPECT_EQ(last.status, 1);
     EXPECT_NE(last.output.find("-trackdir"), std::string::npos);
+    // A mistyped option is named on standard error; the run goes on (here to the unknown key).
+    auto typo = run_command("(" + prepare_exe() + " --config krymo.inp -info false 2>typo.err)");
+    EXPECT_EQ(typo.status, 255);
+    EXPECT_EQ(read_file("typo.err"), "Ignoring unknown option --config\n");
 }
 
 namespace {
