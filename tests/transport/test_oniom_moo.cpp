@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "golden.h"
 #include "structure/elements.h"
 #include "transport/transport_fixture.h"
 
@@ -52,18 +53,8 @@ TEST(Oniom, ShellsSkipTheRootsOwnImageAndKeepImagesOfOtherCells) {
               "  data/mol2_oniom.com\n  data/mol2_oniom.xyz\n**** End of Generate Oniom input files ****\n\n");
     // Root; B here and one cell back (positions 1, 2); A one cell on (via B here, its entry 2) and one
     // cell back (via B one cell back, its entry 1).
-    EXPECT_EQ(read_file("data/mol1_oniom.xyz"),
-              "5\n# Oniom input check\n"
-              "H     1.00000000   1.00000000    1.00000000 0 1 0\nHe    6.00000000   1.00000000    1.00000000 1 2 1\n"
-              "He   -4.00000000   1.00000000    1.00000000 1 2 2\nH    11.00000000   1.00000000    1.00000000 2 1 2\n"
-              "H    -9.00000000   1.00000000    1.00000000 2 1 1\n");
-    EXPECT_EQ(read_file("data/mol1_oniom.com"),
-              "%chk=mol1_oniom.chk\n%mem=4096MB\n%nprocs=20\n#P b3lyp/STO-3g Pop=full nosymm\n\nmol_oniom\n\n0 1\n"
-              "H                 0     1.0000000     1.0000000     1.0000000 H\n"
-              "He               -1     6.0000000     1.0000000     1.0000000 L\n"
-              "He               -1    -4.0000000     1.0000000     1.0000000 L\n"
-              "H                -1    11.0000000     1.0000000     1.0000000 L\n"
-              "H                -1    -9.0000000     1.0000000     1.0000000 L\n\n");
+    expect_golden("==> xyz\n" + read_file("data/mol1_oniom.xyz") + "==> com\n" + read_file("data/mol1_oniom.com"),
+                  "oniom/pair_cell_mol1.txt");
 
     // Without neighbours a cluster is the molecule alone, all high layer.
     t.nnei = {0, 0};
