@@ -1,7 +1,5 @@
-// Mobility run directories: what each switch and carrier choice makes, the exact scripts of the MC,
-// ME and ME-scan runs and of the collectors, the temperature scan, running markers that the submitted
-// jobs remove, optional copies, failures, shell and Python syntax, and a local run of every script
-// with stub simulators.
+// Mobility run directories: what each switch and carrier makes, the exact scripts of every run kind
+// and of the collectors, the temperature scan, markers, optional copies, failures and syntax.
 #include "golden.h"
 #include "transport/transport_fixture.h"
 
@@ -159,39 +157,6 @@ TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
     }
 }
 
-TEST(MobilityScripts, EveryMarkerTouchedIsRemovedByTheJobItSubmits) {
-    for (const char* sched : {"pbs", "local"}) {
-        SCOPED_TRACE(sched);
-        ScopedStudyDir dir;
-        TestTransport t;
-        t.use_scheduler(sched);
-        mobility_study(t);
-        set_stages(t, true, true, true, true);
-        t.write_mobility_dirs();
-        const std::string w = t.get_workdir();
-        std::vector<std::string> markers;
-        std::vector<std::string> scripts = files_named("run_m?_batch.py");
-        for (const std::string& s : files_named("get_mob.py"))
-            if (std::count(s.begin(), s.end(), '/') > 1) scripts.push_back(s);  // not the ME collectors
-        ASSERT_EQ(scripts.size(), 2u * (1 + 3) * 2 + 2u * (1 + 3));
-        for (const std::string& path : scripts) {
-            SCOPED_TRACE(path);
-            const std::string text = read_file(path);
-            const std::string marker = text_between(text, "os.system(\"touch " + w + "/", "\")");
-            const std::string job = text_between(text, krymo::format_string("os.system(\"%s ", t.get_job_submit_command()),
-                                                 "\")");
-            const std::string job_text = read_file(path.substr(0, path.rfind('/') + 1) + job);
-            EXPECT_NE(job_text.find("rm -f " + w + "/" + marker + "\n"), std::string::npos) << job_text;
-            markers.push_back(marker);
-        }
-        std::sort(markers.begin(), markers.end());
-        EXPECT_EQ(std::adjacent_find(markers.begin(), markers.end()), markers.end()) << "two runs share a marker";
-        for (const char* m : {"RUN/running.MC-marcus-temp_250_elec", "RUN/running.MC-marcus-temp_250_elec_getmob",
-                              "RUN/running.MC-marcus_hole", "RUN/running.me_e", "RUN/running.me_td_h_300_td"})
-            EXPECT_TRUE(std::binary_search(markers.begin(), markers.end(), m)) << m;
-    }
-}
-
 TEST(MobilityScripts, OpenMPChoosesTheParallelOrTheSerialTools) {
     for (bool omp : {true, false}) {
         ScopedStudyDir dir;
@@ -200,16 +165,11 @@ TEST(MobilityScripts, OpenMPChoosesTheParallelOrTheSerialTools) {
         t.set_openmp_flag(omp);
         t.nsimu = 64;
         t.write_run_scripts_MC("MC-marcus", "../..", 1, 0, 0.0);
-        const std::string run = read_file("MC-marcus/hole/run_mc.pbs");
-        const std::string mob = read_file("MC-marcus/hole/get_mob.pbs");
-        EXPECT_NE(run.find(omp ? "\nhopsim_mc_par.exe -simu0 0 -nsimu 64\n" : "\nhopsim_mc.exe -simu0 0 -nsimu 64\n"),
-                  std::string::npos)
-            << run;
-        EXPECT_NE(mob.find(omp ? "\nhopsim_mobility_par.exe\n" : "\nhopsim_mobility.exe\n"), std::string::npos) << mob;
-        if (!omp) {
-            EXPECT_EQ(run.find("_par"), std::string::npos);
-            EXPECT_EQ(mob.find("_par"), std::string::npos);
-        }
+        const std::string run = read_file("MC-marcus/hole/run_mc.pbs"), mob = read_file("MC-marcus/hole/get_mob.pbs");
+        const std::string par = omp ? "_par" : "";
+        EXPECT_NE(run.find("\nhopsim_mc" + par + ".exe -simu0 0 -nsimu 64\n"), std::string::npos) << run;
+        EXPECT_NE(mob.find("\nhopsim_mobility" + par + ".exe\n"), std::string::npos) << mob;
+        EXPECT_EQ((run + mob).find("_par") != std::string::npos, omp);
     }
 }
 
@@ -279,7 +239,7 @@ TEST(MobilityScripts, UnwritableScriptsStopTheRun) {
                 "Failed to open output file ME-marcus-temp/get_mob.py\n");
 }
 
-TEST(MobilityScripts, ScriptsAreValidPythonAndJobScriptsValidShellForEveryScheduler) {
+TEST(MobilityScripts, ScriptsParseAndEveryMarkerTouchedIsRemovedByTheJobItSubmits) {
     if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
     for (const char* sched : {"pbs", "slurm", "lsf", "local"}) {
         SCOPED_TRACE(sched);
@@ -290,19 +250,36 @@ TEST(MobilityScripts, ScriptsAreValidPythonAndJobScriptsValidShellForEverySchedu
         every_copy(t);
         set_stages(t, true, true, true, true);
         t.write_mobility_dirs();
+        const std::string w = t.get_workdir();
         const std::vector<std::string> py = files_named("*.py");
         const std::vector<std::string> jobs = files_named(std::string("*.") + t.get_job_script_ext());
         ASSERT_EQ(py.size(), 2u * 3 * 4 + 2u * 2 * 4 + 2);
         ASSERT_EQ(jobs.size(), 2u * 2 * 4 + 2u * 4);
-        std::string list;
-        for (const std::string& f : py) list += " '" + f + "'";
-        const CommandResult r = run_command(python3_exe() + " -m py_compile" + list);
-        EXPECT_EQ(r.status, 0) << r.output;
-        std::string check = "status=0";
+        std::string check = python3_exe() + " -m py_compile";
+        for (const std::string& f : py) check += " '" + f + "'";
+        check += " || echo python; status=0";
         for (const std::string& f : jobs)
             for (const char* shell : {"bash", "sh"})
                 check += std::string("; ") + shell + " -n '" + f + "' || { echo " + shell + " " + f + "; status=1; }";
-        const CommandResult s = run_command(check + "; exit $status");
-        EXPECT_EQ(s.status, 0) << s.output;
+        const CommandResult r = run_command(check + "; exit $status");
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.output, "");
+        // Every batch script and MC collector touches a marker of its own, which the job it submits removes.
+        std::vector<std::string> markers;
+        for (const std::string& path : py) {
+            if (path.find("prepare-") != std::string::npos || std::count(path.begin(), path.end(), '/') < 2) continue;
+            const std::string text = read_file(path);
+            const std::string marker = text_between(text, "os.system(\"touch " + w + "/", "\")");
+            const std::string job = text_between(text, krymo::format_string("os.system(\"%s ", t.get_job_submit_command()), "\")");
+            const std::string job_text = read_file(path.substr(0, path.rfind('/') + 1) + job);
+            EXPECT_NE(job_text.find("rm -f " + w + "/" + marker + "\n"), std::string::npos) << path << job_text;
+            markers.push_back(marker);
+        }
+        ASSERT_EQ(markers.size(), 2u * (1 + 3) * 2 + 2u * (1 + 3));
+        std::sort(markers.begin(), markers.end());
+        EXPECT_EQ(std::adjacent_find(markers.begin(), markers.end()), markers.end()) << "two runs share a marker";
+        for (const char* m : {"RUN/running.MC-marcus-temp_250_elec", "RUN/running.MC-marcus-temp_250_elec_getmob",
+                              "RUN/running.MC-marcus_hole", "RUN/running.me_e", "RUN/running.me_td_h_300_td"})
+            EXPECT_TRUE(std::binary_search(markers.begin(), markers.end(), m)) << m;
     }
 }
