@@ -1,6 +1,5 @@
-// The molecule grid of the candidate search against testing every molecule's sphere, on random
-// cells of several shapes with molecules the grid must keep out (large, far, not finite, empty)
-// and centres on bin boundaries; and whole neighbour lists against the every-image search.
+// The molecule grid of the candidate search against testing every molecule, on random cells with
+// molecules the grid must keep out; and whole neighbour lists against the every-image search.
 #include <cmath>
 #include <random>
 

@@ -1,6 +1,5 @@
-// Quantum-chemistry job sets on a hand-made cell whose neighbour list and unique lists are known:
-// which inputs, job scripts and runner lines each engine writes, plain and unique, single jobs and
-// arrays; the geometry of monomers and pairs; the reorganization-energy states; and the failures.
+// Quantum-chemistry job sets on a hand-made cell with known neighbour and unique lists: files, runners
+// and job scripts per engine, plain and unique, single and arrays; reorganization states; failures.
 #include "golden.h"
 #include "transport/transport_fixture.h"
 

@@ -1,6 +1,5 @@
-// Neighbour list and its files on small hand-checked cells: candidate order, the sort of equal
-// distances, the strict cutoff, neighbours found by atoms rather than centres, the NNEIMAX limit,
-// the CIF pictures, the -rmin report and the unique pairs of translated images.
+// Neighbour list and its files on small hand-checked cells: candidate order, equal distances, the strict
+// cutoff, neighbours by atoms, the NNEIMAX limit, the CIF pictures and the -rmin report.
 #include <cctype>
 
 #include "golden.h"

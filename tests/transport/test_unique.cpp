@@ -1,6 +1,5 @@
-// Unique molecules and pairs: the inclusive molecule and strict pair tolerances, the plus-signed
-// inertia tensor, the reports and files, and the fast pair map against the plain double loop.
-// (Translated pairs collapsing and the empty pair list are checked on the small cells.)
+// Unique molecules and pairs: tolerances, the plus-signed inertia tensor, reports and files, and the
+// fast grouping and pair map against the plain double loop.
 #include <random>
 
 #include "transport/pair_map.h"

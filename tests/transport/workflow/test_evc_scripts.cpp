@@ -1,6 +1,5 @@
-// The normal-mode stage: projection inputs, the preparation, runner and gather scripts with their job
-// scripts, plain and unique, per engine and carrier; and the stage itself run with python3 and stub
-// projection tools on a local scheduler, from the copied outputs to the pieces in data/.
+// The normal-mode stage: inputs, scripts and job scripts per engine and carrier, and the stage run with
+// python3 and stub projection tools on a local scheduler.
 #include <sys/stat.h>
 
 #include "golden.h"

@@ -1,7 +1,5 @@
-// The mobility stages run as a study runs them, on the local scheduler with stub simulators: every
-// prepare script finds the files it copies from its depth in the tree, every batch script runs its
-// job once and the job removes its marker, and the ME collectors turn the simulators' exp_data.dat
-// into the mobility tables.
+// The mobility stages run locally with stub simulators: every prepare script finds its files from its
+// depth in the tree, every job runs once and removes its marker, and the collectors tabulate.
 #include "golden.h"
 #include "transport/transport_fixture.h"
 
