@@ -34,7 +34,8 @@ TEST(JobKinds, GaussianHLOptionalLinesLeaveOnlyTheirOwnLines) {
             j.set_job_moo_flag(moo);
             std::string expected = all;
             if (!nodes)
-                for (const char* l : {"#PBS -l nodes=n01,n02\n", "#SBATCH --nodelist=n01,n02\n", "#BSUB -m 'n01,n02'\n"})
+                for (const char* l :
+                     {"#PBS -l nodes=n01,n02\n", "#SBATCH --nodelist=n01,n02\n", "#BSUB -m 'n01,n02'\n"})
                     expected = replaced(expected, l, "", false);
             if (!module) expected = replaced(expected, "module load qcmod\n\n", "");
             if (!moo) expected = replaced(expected, "    qcpost_fchk_orbitals.exe NAME.fchk -orb -xyz\n", "");
@@ -45,7 +46,8 @@ TEST(JobKinds, GaussianHLOptionalLinesLeaveOnlyTheirOwnLines) {
 
 TEST(Schedulers, NamesIgnoreCaseAndUnknownNamesFallBackToPbs) {
     TestJobs j;
-    const std::pair<const char*, int> names[] = {{"pbs", 0}, {"SLURM", 1}, {"Lsf", 2}, {"local", 3}, {"sge", 0}, {"", 0}};
+    const std::pair<const char*, int> names[] = {{"pbs", 0},   {"SLURM", 1}, {"Lsf", 2},
+                                                 {"local", 3}, {"sge", 0},   {"", 0}};
     const char* const submit[] = {"qsub", "sbatch", "bsub < ", "sh"};
     for (const auto& n : names) {
         EXPECT_EQ(j.use(n.first).get_job_sched_type(), n.second) << n.first;

@@ -201,7 +201,8 @@ TEST(JobSets, RunnersAreValidPythonAndJobScriptsValidShell) {
                 ASSERT_EQ(chdir(".."), 0);
                 ++n;
             }
-    const CommandResult r = run_command("for f in */jobs/*; do bash -n \"$f\" && sh -n \"$f\" || echo \"BAD $f\"; done; " +
-                                        python3_exe() + " -m py_compile */scr/*.py || echo BAD python; ls -d */scr/mol_two.py | wc -l");
+    const CommandResult r =
+        run_command("for f in */jobs/*; do bash -n \"$f\" && sh -n \"$f\" || echo \"BAD $f\"; done; " + python3_exe() +
+                    " -m py_compile */scr/*.py || echo BAD python; ls -d */scr/mol_two.py | wc -l");
     EXPECT_EQ(r.output, krymo::format_string("%d\n", n));
 }

@@ -163,9 +163,11 @@ TEST(EvcStage, LocalRunFromCopiedOutputsToDataPieces) {
         EXPECT_EQ(list_dir("RUN"), std::vector<std::string>{});
         EXPECT_EQ(read_file("evc/mol1/hole/re-mol1-neutral.fchk"), "neutral");
         std::string all = "==> calls\n" + read_file("calls.txt");
-        for (const char* f : {"evc/mol1/lambda.dat", "evc/mol3_NM-e.dat"}) all += std::string("==> ") + f + "\n" + read_file(f);
+        for (const char* f : {"evc/mol1/lambda.dat", "evc/mol3_NM-e.dat"})
+            all += std::string("==> ") + f + "\n" + read_file(f);
         all += files_of("data");
-        expect_golden(replaced(all, w, "@W@"), unique ? "workflow/evc/local_run_unique.txt" : "workflow/evc/local_run_plain.txt");
+        expect_golden(replaced(all, w, "@W@"),
+                      unique ? "workflow/evc/local_run_unique.txt" : "workflow/evc/local_run_plain.txt");
         const std::string lambda3 = read_file("data/mol3_lambda-h.dat");
         write_file("evc/mol3/hole/evc.cart.dat", "projection stopped\n");
         const CommandResult r = run_command(python3_exe() + " scr/get_RE.py");

@@ -1,5 +1,7 @@
 // Mobility run directories: what each switch and carrier makes, the exact scripts of every run kind
 // and of the collectors, the temperature scan, markers, optional copies, failures and syntax.
+#include <functional>
+
 #include "golden.h"
 #include "transport/transport_fixture.h"
 
@@ -173,50 +175,57 @@ TEST(MobilityScripts, OpenMPChoosesTheParallelOrTheSerialTools) {
     }
 }
 
-TEST(MobilityScripts, OptionalCopiesFollowTheirSwitches) {
+TEST(MobilityScripts, EachOptionalCopyAddsOnlyItsOwnLines) {
+    // Each option alone on; the ME runs copy only what their rates read. Molecule files replace the
+    // crystal file.
     struct Option {
         const char* name;
-        void (*on)(TestTransport&);
-        const char* line;  // in the electron prepare script
-        bool in_me;        // the ME runs copy it too
+        std::function<void(TestTransport&)> on;
+        std::vector<std::string> lines;
+        bool in_me;
     };
     const Option options[] = {
         {"V_dynamic_disorder", [](TestTransport& t) { t.V_dynamic_disorder = true; },
-         "import glob\n\nshutil.copy(\"../../krymo.inp\", \"./\")\n", true},
-        {"V_dynamic_disorder glob", [](TestTransport& t) { t.V_dynamic_disorder = true; },
-         "files = glob.glob('../../data/VL*-dyn.dat')\nfor file in files:\n    shutil.copy(file, \"./\")\n", true},
+         {"import glob\n",
+          "files = glob.glob('../../data/VL*-dyn.dat')\nfor file in files:\n    shutil.copy(file, \"./\")\n"},
+         true},
         {"HOMOLUMO_dynamic_disorder", [](TestTransport& t) { t.HOMOLUMO_dynamic_disorder = true; },
-         "shutil.copy(\"../../data/LUMO-dyn.dat\", \"./\")\n", true},
+         {"shutil.copy(\"../../data/LUMO-dyn.dat\", \"./\")\n"}, true},
         {"lat_site_energy", [](TestTransport& t) { t.lat_site_energy = 2; },
-         "shutil.copy(\"../../data/EL.dat\", \"./\")\n", true},
+         {"shutil.copy(\"../../data/EL.dat\", \"./\")\n"}, true},
         {"reorg_outer", [](TestTransport& t) { t.reorg_outer_type = 3; },
-         "shutil.copy(\"../../data/reorg_lambda_outer-e.dat\", \"./\")\n", false},
+         {"shutil.copy(\"../../data/reorg_lambda_outer-e.dat\", \"./\")\n"}, false},
         {"read_neighbor_dat", [](TestTransport& t) { t.read_neighbor_dat = true; },
-         "shutil.copy(\"../../data/neighbor.dat\", \"./\")\n", false},
-        {"molecule files", [](TestTransport& t) {
-             t.mol_data_source = 1;
-             t.mol_files = {"pen-a.mol", "pen-b.mol"};
-         },
-         "shutil.copy(\"../../pen-a.mol\", \"./\")\nshutil.copy(\"../../pen-b.mol\", \"./\")\n", true},
+         {"shutil.copy(\"../../data/neighbor.dat\", \"./\")\n"}, false},
     };
+    auto prepare_scripts = [](const std::function<void(TestTransport&)>& on) {
+        ScopedStudyDir dir;
+        TestTransport t;
+        mobility_study(t);
+        if (on) on(t);
+        t.write_run_scripts_MC("MC-marcus", "../..", 0, 0, 0.0);
+        t.write_run_scripts_ME("ME-marcus", "../..", 0);
+        return std::make_pair(read_file("MC-marcus/elec/prepare-mc.py"), read_file("ME-marcus/elec/prepare-me.py"));
+    };
+    const auto off = prepare_scripts(nullptr);
+    ASSERT_NE(off.first.find("shutil.copy(\"../../cell.cif\", \"./\")\n"), std::string::npos) << off.first;
     for (const Option& o : options) {
         SCOPED_TRACE(o.name);
-        for (bool on : {false, true}) {
-            ScopedStudyDir dir;
-            TestTransport t;
-            mobility_study(t);
-            if (on) o.on(t);
-            t.write_run_scripts_MC("MC-marcus", "../..", 0, 0, 0.0);
-            t.write_run_scripts_ME("ME-marcus", "../..", 0);
-            const std::string mc = read_file("MC-marcus/elec/prepare-mc.py");
-            const std::string me = read_file("ME-marcus/elec/prepare-me.py");
-            EXPECT_EQ(mc.find(o.line) != std::string::npos, on) << mc;
-            EXPECT_EQ(me.find(o.line) != std::string::npos, on && o.in_me) << me;
-            // The crystal file is copied exactly when no molecule files are.
-            EXPECT_EQ(mc.find("shutil.copy(\"../../cell.cif\", \"./\")\n") != std::string::npos,
-                      t.mol_data_source == 2);
+        auto on = prepare_scripts(o.on);
+        EXPECT_EQ(on.second != off.second, o.in_me);
+        for (const std::string& l : o.lines) {
+            on.first = replaced(on.first, l, "");
+            on.second = replaced(on.second, l, "", o.in_me);
         }
+        EXPECT_EQ(on, off);
     }
+    const auto files = prepare_scripts([](TestTransport& t) {
+        t.mol_data_source = 1;
+        t.mol_files = {"pen-a.mol", "pen-b.mol"};
+    });
+    const std::string mols = "shutil.copy(\"../../pen-a.mol\", \"./\")\nshutil.copy(\"../../pen-b.mol\", \"./\")\n";
+    EXPECT_EQ(replaced(files.first, mols, "shutil.copy(\"../../cell.cif\", \"./\")\n"), off.first);
+    EXPECT_EQ(replaced(files.second, mols, "shutil.copy(\"../../cell.cif\", \"./\")\n"), off.second);
 }
 
 TEST(MobilityScripts, UnwritableScriptsStopTheRun) {
@@ -270,7 +279,8 @@ TEST(MobilityScripts, ScriptsParseAndEveryMarkerTouchedIsRemovedByTheJobItSubmit
             if (path.find("prepare-") != std::string::npos || std::count(path.begin(), path.end(), '/') < 2) continue;
             const std::string text = read_file(path);
             const std::string marker = text_between(text, "os.system(\"touch " + w + "/", "\")");
-            const std::string job = text_between(text, krymo::format_string("os.system(\"%s ", t.get_job_submit_command()), "\")");
+            const std::string submit = krymo::format_string("os.system(\"%s ", t.get_job_submit_command());
+            const std::string job = text_between(text, submit, "\")");
             const std::string job_text = read_file(path.substr(0, path.rfind('/') + 1) + job);
             EXPECT_NE(job_text.find("rm -f " + w + "/" + marker + "\n"), std::string::npos) << path << job_text;
             markers.push_back(marker);
