@@ -73,9 +73,7 @@ TEST(JobSets, GaussianInputsOfMonomersAndPairsPlainAndUnique) {
         small_cell(t);
         set_unique(t, unique);
         t.write_qc_job_sets(Engine::Gaussian);
-        std::string all;
-        for (const std::string& f : list_dir("HL")) all += "==> " + f + "\n" + read_file("HL/" + f);
-        expect_golden(all, unique ? "jobsets/gaussian_inputs_unique.txt" : "jobsets/gaussian_inputs_plain.txt");
+        expect_golden(files_text("HL"), unique ? "jobsets/gaussian_inputs_unique.txt" : "jobsets/gaussian_inputs_plain.txt");
     }
 }
 

@@ -135,9 +135,7 @@ TEST(MooSites, PositionFilesRepeatTheRootPerPairAndMapNamesOrbitals) {
     t.output_moo_map_xml();
     // Per pair the root once more in the root file and the image in the other; a root without
     // neighbours has two empty files. H: 1 electron, HOMO 0, adjusted -1; He: HOMO 1, LUMO 2 + 2.
-    std::string all;
-    for (const std::string& f : list_dir("data")) all += "==> " + f + "\n" + read_file("data/" + f);
-    expect_golden(all, "moo/pair_cell.txt");
+    expect_golden(files_text("data"), "moo/pair_cell.txt");
 }
 
 TEST(MooSites, OrientationRowsAreTheInertiaAxes) {

@@ -104,6 +104,13 @@ inline void prepare_crystal(TestTransport& t, const std::string& crystal) {
     testing::internal::GetCapturedStdout();
 }
 
+// Every file of a directory after a "==> dir/name" line.
+inline std::string files_text(const std::string& dir) {
+    std::string s;
+    for (const std::string& f : list_dir(dir)) s += "==> " + dir + "/" + f + "\n" + read_file(dir + "/" + f);
+    return s;
+}
+
 // Runs fn with the given OpenMP team size and restores the earlier one.
 template <class F>
 void with_threads(int n, F fn) {

@@ -35,16 +35,9 @@ void write_stage(TestTransport& t) {
     }
 }
 
-// Every file of a directory after a "==> name" line.
-std::string files_of(const std::string& dir) {
-    std::string s;
-    for (const std::string& f : list_dir(dir)) s += "==> " + dir + "/" + f + "\n" + read_file(dir + "/" + f);
-    return s;
-}
-
 // The inputs and work tree, the three scripts and the first job script, the work directory as @W@.
 std::string stage_picture(const std::string& workdir) {
-    std::string s = "==> tree\n" + run_command("find RE evc | sort").output + files_of("scr");
+    std::string s = "==> tree\n" + run_command("find RE evc | sort").output + files_text("scr");
     const std::string job = run_command("ls evc/mol*/*/job_get_NM.* | head -1").output;
     s += "==> " + job + read_file(job.substr(0, job.size() - 1));
     return replaced(s, workdir, "@W@", false);
@@ -89,7 +82,7 @@ TEST(EvcInputs, PerEngineWithAndWithoutEckartMirror) {
             t.eckart_mirror = mirror;
             t.write_evc_inp_files();
             if (engine == 1 && mirror == 1) {
-                gaussian = files_of("RE");
+                gaussian = files_text("RE");
                 expect_golden(gaussian, "workflow/evc/inputs_gaussian.txt");
                 continue;
             }
@@ -99,7 +92,7 @@ TEST(EvcInputs, PerEngineWithAndWithoutEckartMirror) {
             if (engine == 3) expected = replaced(expected, ".log\"\n", ".out\"\n");
             if (engine == 4) expected = without_lines(expected, "  ffreq(");
             if (mirror == 0) expected = without_lines(expected, "  eckart_mirror = .t.");
-            EXPECT_EQ(files_of("RE"), expected);
+            EXPECT_EQ(files_text("RE"), expected);
         }
 }
 
@@ -165,7 +158,7 @@ TEST(EvcStage, LocalRunFromCopiedOutputsToDataPieces) {
         std::string all = "==> calls\n" + read_file("calls.txt");
         for (const char* f : {"evc/mol1/lambda.dat", "evc/mol3_NM-e.dat"})
             all += std::string("==> ") + f + "\n" + read_file(f);
-        all += files_of("data");
+        all += files_text("data");
         expect_golden(replaced(all, w, "@W@"),
                       unique ? "workflow/evc/local_run_unique.txt" : "workflow/evc/local_run_plain.txt");
         const std::string lambda3 = read_file("data/mol3_lambda-h.dat");

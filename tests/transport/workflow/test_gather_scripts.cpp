@@ -81,10 +81,8 @@ TEST(GatherScripts, EveryScriptOfAUniqueStudyWithAllOptions) {
     t.write_RE_lambda_4P_list(true);
     t.write_get_RE_lambda_4P_py();
     for (int k = 0; k < 4; ++k) t.write_lumping_script(static_cast<krymo::LumpKind>(k));
-    std::string all;
-    for (const char* d : {"scr", "data", "jobs"})
-        for (const std::string& f : list_dir(d)) all += std::string("==> ") + d + "/" + f + "\n" + read_file(std::string(d) + "/" + f);
-    expect_golden(replaced(all, t.get_workdir(), "@W@"), "gather/unique_study.txt");
+expect_golden(replaced(files_text("scr") + files_text("data") + files_text("jobs"), t.get_workdir(), "@W@"),
+                  "gather/unique_study.txt");
 }
 
 TEST(GatherScripts, OuterSphereAndCarrierOptionsChooseTheirLines) {
@@ -132,8 +130,6 @@ TEST(GatherScripts, LumpingScriptsMergeThePiecesWhenRun) {
                                             "merge_RE_outer_lambda_output; do " + python3_exe() + " scr/$s.py || echo FAIL $s; done");
         // A merger announces each carrier; one without its first piece (no outer-sphere data) writes
         // nothing. The merged files stay; the copies of the pieces are gone.
-        std::string all = r.output;
-        for (const std::string& f : list_dir("data")) all += "==> " + f + "\n" + read_file("data/" + f);
-        expect_golden(all, unique ? "gather/lumped_unique.txt" : "gather/lumped_plain.txt");
+        expect_golden(r.output + files_text("data"), unique ? "gather/lumped_unique.txt" : "gather/lumped_plain.txt");
     }
 }

@@ -44,13 +44,6 @@ std::string tree_listing() {
     return run_command("LC_ALL=C find MC-* ME-* 2>/dev/null | LC_ALL=C sort").output;
 }
 
-// Every file of one directory with its text, the work directory written as @W@.
-std::string dir_picture(const std::string& dir, const std::string& workdir) {
-    std::string s;
-    for (const std::string& f : list_dir(dir)) s += "==> " + f + "\n" + read_file(dir + "/" + f);
-    return replaced(s, workdir, "@W@", false);
-}
-
 std::vector<std::string> files_named(const std::string& pattern) {
     std::vector<std::string> out;
     std::istringstream in(run_command("LC_ALL=C find MC-* ME-* -type f -name '" + pattern + "' | LC_ALL=C sort").output);
@@ -114,10 +107,10 @@ TEST(MobilityScripts, ScriptsOfEveryRunKindAndTheCollectors) {
     set_stages(t, true, true, true, true);
     t.write_mobility_dirs();
     const std::string& w = t.get_workdir();
-    expect_golden(dir_picture("MC-marcus-temp/250/elec", w), "mobility/mc_temp_250_elec.txt");
-    expect_golden(dir_picture("MC-marcus/hole", w), "mobility/mc_hole.txt");
-    expect_golden(dir_picture("ME-marcus/hole", w), "mobility/me_hole.txt");
-    expect_golden(dir_picture("ME-marcus-temp/elec/300", w), "mobility/me_temp_elec_300.txt");
+    expect_golden(replaced(files_text("MC-marcus-temp/250/elec"), w, "@W@"), "mobility/mc_temp_250_elec.txt");
+    expect_golden(replaced(files_text("MC-marcus/hole"), w, "@W@"), "mobility/mc_hole.txt");
+    expect_golden(replaced(files_text("ME-marcus/hole"), w, "@W@"), "mobility/me_hole.txt");
+    expect_golden(replaced(files_text("ME-marcus-temp/elec/300"), w, "@W@"), "mobility/me_temp_elec_300.txt");
     expect_golden(read_file("ME-marcus/get_mob.py"), "mobility/get_mob_me.py.txt");
     expect_golden(read_file("ME-marcus-temp/get_mob.py"), "mobility/get_mob_me_temp.py.txt");
 }
