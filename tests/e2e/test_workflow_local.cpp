@@ -66,12 +66,7 @@ for d in sorted(os.listdir('.')):
         run(d, 'get_mob.py')
 )PY";
 
-struct Study {
-    const char* name;
-    const char* engine_lines;
-    bool unique;
-    bool array;
-};
+struct Study { const char* name; const char* engine_lines; bool unique; bool array; };
 
 std::string study_input(const Study& s) {
     return krymo::format_string(

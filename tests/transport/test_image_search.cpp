@@ -11,12 +11,7 @@ using namespace krymo_test;
 
 namespace {
 
-struct Shape {
-    double cell6[6];
-    int molecules;
-    int scell[3];
-    double cutoff;
-};
+struct Shape { double cell6[6]; int molecules; int scell[3]; double cutoff; };
 
 // Random molecules: mostly clusters of 1 to 6 atoms within 2 A of their centre, one in twenty a
 // rod of 9 A half-length; centres spread over -0.3 .. 1.3 cells, a few exactly on cell and bin

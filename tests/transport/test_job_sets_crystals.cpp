@@ -25,10 +25,7 @@ std::set<std::string> files_in(const std::string& dir) {
     return {names.begin(), names.end()};
 }
 
-struct Atom {
-    std::string symbol;
-    double x[3];
-};
+struct Atom { std::string symbol; double x[3]; };
 
 // The atoms of an input of any engine: the lines after the neutral charge line up to the block's end.
 std::vector<Atom> atoms_of(const std::string& path) {

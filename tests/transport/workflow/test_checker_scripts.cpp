@@ -17,13 +17,8 @@ void write_all(TestTransport& t) {
     t.write_qchem_fchk_ext_lowercase_py_file();
 }
 
-struct CheckCase {
-    const char* script;
-    std::string output;  // text of the checked file
-    bool exists;
-    bool with_argument;
-    int status;
-};
+// The checker, the text of the checked file (if it exists), whether it is named, the exit status.
+struct CheckCase { const char* script; std::string output; bool exists; bool with_argument; int status; };
 
 const char kGaussianEnd[] = " Normal termination of Gaussian 09 at Mon Jan  1 10:00:00 2024.\n";
 

@@ -53,14 +53,7 @@ std::string without_lines(const std::string& text, const std::string& prefix) {
     return out;
 }
 
-struct StageCase {
-    const char* golden;
-    int engine;
-    char carrier;
-    bool unique;
-    const char* scheduler;
-    bool dint;
-};
+struct StageCase { const char* golden; int engine; char carrier; bool unique; const char* scheduler; bool dint; };
 
 // An executable stub on PATH (bin/ of the study).
 void stub(const std::string& name, const std::string& body) {

@@ -116,10 +116,7 @@ TEST(MobilityScripts, ScriptsOfEveryRunKindAndTheCollectors) {
 }
 
 TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
-    struct Case {
-        double start, end, delta;
-        std::vector<std::string> names;
-    };
+    struct Case { double start, end, delta; std::vector<std::string> names; };
     const Case cases[] = {
         {200, 300, 50, {"200", "250", "300"}},
         {300, 300, 50, {"300"}},
@@ -172,10 +169,7 @@ TEST(MobilityScripts, EachOptionalCopyAddsOnlyItsOwnLines) {
     // Each option alone on; the ME runs copy only what their rates read. Molecule files replace the
     // crystal file.
     struct Option {
-        const char* name;
-        std::function<void(TestTransport&)> on;
-        std::vector<std::string> lines;
-        bool in_me;
+        const char* name; std::function<void(TestTransport&)> on; std::vector<std::string> lines; bool in_me;
     };
     const Option options[] = {
         {"V_dynamic_disorder", [](TestTransport& t) { t.V_dynamic_disorder = true; },
