@@ -1,7 +1,5 @@
-// The whole generated workflow of a study, run locally: krymo_prepare writes the tree, stub programs
-// stand in for the quantum chemistry and the later tools, and every runner, gather, lumping and
-// mobility script runs in the order a study follows. Every job must run once and clean up after
-// itself, the data must flow from stage to stage, and a second pass must skip what has finished.
+// The generated workflow of a study run locally with stub programs, stage after stage: every job runs
+// once and cleans up, the data flows on, and a second pass skips what has finished.
 #include <map>
 #include <sstream>
 
@@ -68,12 +66,7 @@ for d in sorted(os.listdir('.')):
         run(d, 'get_mob.py')
 )PY";
 
-struct Study {
-    const char* name;
-    const char* engine_lines;
-    bool unique;
-    bool array;
-};
+struct Study { const char* name; const char* engine_lines; bool unique; bool array; };
 
 std::string study_input(const Study& s) {
     return krymo::format_string(

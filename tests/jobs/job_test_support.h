@@ -1,5 +1,4 @@
-// A job-script writer with its settings open to the tests, one call per job kind, and text helpers
-// for deriving one expected script from another.
+// A job-script writer with its settings open to the tests, and one call per job kind.
 #pragma once
 
 #include <algorithm>
@@ -63,41 +62,6 @@ inline std::string write_kind(TestJobs& j, const std::string& k, const std::stri
     // The quantum-chemistry kinds (the first seven) write into the jobs directory, the others where named.
     const bool jobs_dir = std::find(kKindNames, kKindNames + 7, k) != kKindNames + 7;
     return read_file((jobs_dir ? "jobs/" : "") + script + "." + j.get_job_script_ext());
-}
-
-inline std::string with_workdir(const std::string& text, const std::string& workdir) {
-    return replaced(text, "@W@", workdir, false);
-}
-
-const std::string kPbsCd = "cd ${PBS_O_WORKDIR}\necho \"Working directory is ${PBS_O_WORKDIR}\"\n";
-const std::string kPbsEchoCd = "echo \"Working directory is ${PBS_O_WORKDIR}\"\ncd ${PBS_O_WORKDIR}\n";
-
-// The directives of a batch scheduler for 2 nodes of 4 processes in queue q1 on nodes n01,n02.
-inline std::string batch_directives(const std::string& sched, const std::string& title, const std::string& out,
-                                    bool output_first = true, bool pbs_nodelist = true) {
-    if (sched == "pbs")
-        return "#PBS -S /bin/bash\n#PBS -l walltime=1000:00:00\n#PBS -l nodes=2:ppn=4\n#PBS -q q1\n#PBS -o " + out +
-               "\n#PBS -j oe\n" + (pbs_nodelist ? "#PBS -l nodes=n01,n02\n" : "");
-    if (sched == "slurm") {
-        const std::string nodes = "#SBATCH --nodes=2 --ntasks-per-node=4\n#SBATCH -p q1\n";
-        const std::string output = "#SBATCH --output=" + out + "\n";
-        return "#!/bin/bash\n\n#SBATCH --time=0-1000:00:00\n" + (output_first ? output + nodes : nodes + output) +
-               "#SBATCH --nodelist=n01,n02\n";
-    }
-    return "#BSUB -W 1000:00\n#BSUB -J " + title + "\n#BSUB -oo " + out +
-           "\n#BSUB -n 8\n#BSUB -R 'span[ptile=4]'\n#BSUB -q q1\n#BSUB -m 'n01,n02'\n";
-}
-
-// The PBS text after the directives as another batch scheduler writes it: its submit-directory lines
-// (echo first), its job id, and the HL scratch prefix that only PBS leaves out.
-inline std::string batch_rest(std::string rest, const std::string& sched) {
-    if (sched == "pbs") return rest;
-    const bool slurm = sched == "slurm";
-    const std::string cd = slurm ? "echo \"Working directory is $SLURM_SUBMIT_DIR\"\ncd ${SLURM_SUBMIT_DIR}\n"
-                                 : "echo \"Working directory is ${LS_SUBCWD}\"\ncd ${LS_SUBCWD}\n";
-    rest = replaced(replaced(rest, kPbsCd, cd, false), kPbsEchoCd, cd, false);
-    rest = replaced(rest, "/krymo-$PBS_JOBID", "/krymo-HL-$PBS_JOBID", false);
-    return replaced(rest, "$PBS_JOBID", slurm ? "$SLURM_JOB_ID" : "$LSB_JOBID", false);
 }
 
 }  // namespace krymo_test

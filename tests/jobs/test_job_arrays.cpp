@@ -1,7 +1,7 @@
-// Job arrays: index sets and slot limits, every array as the single script of its members plus the
-// scheduler's array lines, and refused empty arrays.
+// Job arrays: index sets and slot limits, the arrays of every scheduler, and refused empty arrays.
 #include <gtest/gtest.h>
 
+#include "golden.h"
 #include "jobs/job_test_support.h"
 
 using namespace krymo_test;
@@ -15,23 +15,6 @@ std::string write_array(TestJobs& j, const std::string& k, const std::vector<int
     else if (k == "orca_HL") j.write_orca_HL_job_array("job", 2, 4, "NAME", "tag", "RUN/running.x", n, &list);
     else j.write_qchem_HL_job_array("job", 2, 4, "NAME", "tag", "RUN/running.x", n, &list);
     return read_file(std::string("jobs/job.") + j.get_job_script_ext());
-}
-
-// Per batch scheduler: member variable, job id, the single ORCA scratch name, and the header lines
-// that an array of members {2, 5} with slot limit 10 replaces.
-const struct {
-    const char *sched, *var, *job_id, *orca_scratch, *from, *to;
-} kBatch[] = {
-    {"pbs", "${PBS_ARRAYID}", "$PBS_JOBID", "krymo-$PBS_JOBID", "#PBS -q q1\n", "#PBS -q q1\n#PBS -t 2,5%10\n"},
-    {"slurm", "${SLURM_ARRAY_TASK_ID}", "$SLURM_JOB_ID", "krymo-HL-$SLURM_JOB_ID", "#SBATCH --output=stdout-tag\n",
-     "#SBATCH --output=stdout-tag-%a\n#SBATCH --array=2,5%10\n"},
-    {"lsf", "${LSB_JOBINDEX}", "$LSB_JOBID", "krymo-HL-$LSB_JOBID", "#BSUB -J HL-tag\n#BSUB -oo stdout-tag\n",
-     "#BSUB -J HL-tag[2,5]%10\n#BSUB -oo stdout-tag-%I\n"},
-};
-
-// An ORCA member names its own scratch directory (followed by an empty line) and copies with $DataDir.
-std::string orca_member(const std::string& text, const std::string& single_scratch, const std::string& member_scratch) {
-    return replaced(replaced(text, single_scratch + "\n", member_scratch + "\n\n"), "cp ${DataDir}/", "cp $DataDir/");
 }
 
 }  // namespace
@@ -57,34 +40,18 @@ TEST(JobArrays, IndexSetsAndSlotLimitsInThePbsHeader) {
     }
 }
 
-TEST(JobArrays, ArraysAreTheSingleScriptsOfTheirMembersWithTheArrayLines) {
+TEST(JobArrays, ArraysOfListedMembersForEverySchedulerWithAllOptions) {
+    // Batch arrays: the single script with the member number in the names and the array lines; local
+    // ones: the listed members one after another, each after a separator and its "# mol-<n>" line.
     ScopedStudyDir dir;
     TestJobs j;
     j.all_options();
     j.set_job_moo_flag(true);
     j.job_slot_limit = 10;
-    const std::vector<int> listed = {2, 5};
     for (const char* k : {"gaussian_HL", "orca_HL", "qchem_HL"}) {
-        SCOPED_TRACE(k);
-        const bool orca = k == std::string("orca_HL");
-        for (const auto& b : kBatch) {
-            const std::string var = b.var;
-            std::string expected = replaced(write_kind(j.use(b.sched), k, "job", "-" + var), b.from, b.to);
-            if (orca) expected = orca_member(expected, b.orca_scratch, "krymo-HL-" + std::string(b.job_id) + "-" + var);
-            EXPECT_EQ(write_array(j, k, listed), expected) << b.sched;
-        }
-        // Local: only the listed members, one after another between the head and the closing line.
-        std::string expected;
-        for (int m : listed) {
-            const std::string n = std::to_string(m), s = write_kind(j.use("local"), k, "job", "-" + n);
-            const size_t body = s.find("\npython"), close = s.rfind("echo \"Ending");
-            std::string member = s.substr(body, close - body);
-            if (orca) member = orca_member(member, "krymo-HL-NAME-" + n + "-$RANDOM", "krymo-HL-" + n + "-$RANDOM");
-            if (expected.empty()) expected = s.substr(0, body);
-            expected += "# ----------------------------------------------------\n# mol-" + n + "\n" + member;
-            if (m == listed.back()) expected += s.substr(close);
-        }
-        EXPECT_EQ(write_array(j, k, listed), expected) << "local";
+        std::string all;
+        for (const char* s : kSchedNames) all += std::string("==> ") + s + "\n" + write_array(j.use(s), k, {2, 5});
+        expect_golden(replaced(all, j.get_workdir(), "@W@"), std::string("jobs/arrays/") + k + ".txt");
     }
 }
 

@@ -75,11 +75,7 @@ TEST(LocalRun, EachJobRunsItsProgramInItsDirectoryAndRemovesItsMarker) {
     // A command without a line end must still end its line before the marker removal.
     j.write_RE_mps_job("mps", 1, 8, "", "mps", "RUN/mps", "qcpost_log_multipoles.exe -inp re.log");
     j.write_calc_transint_job("jobs/ti", 1, 8, "ti", "RUN/ti", "qcpost_coupling.exe -batch t.dat\n", "data");
-    const struct {
-        const char *dir, *script;
-        std::vector<std::string> markers;
-        std::string calls, env;
-    } cases[] = {
+    const struct { const char *dir, *script; std::vector<std::string> markers; std::string calls, env; } cases[] = {
         {"HL", "../jobs/g.local", {"g"}, "g09 uc-1.com\nformchk uc-1.chk\n", ""},
         {"HL", "../jobs/g.local", {"g"}, "formchk uc-1.chk\n", ""},  // a finished run is not repeated
         {"HL", "../jobs/gf.local", {"gf"}, "g09 uc-9.com\n", "STUB_FAIL=1"},

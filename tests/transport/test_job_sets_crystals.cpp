@@ -1,6 +1,5 @@
-// Job sets of real crystals: every calculation the neighbour and unique lists call for has its input,
-// pairs are the root followed by the listed image, the unique inputs equal the plain ones they stand
-// for, and the runners mark and submit exactly the jobs that exist, with the markers the jobs remove.
+// Job sets of real crystals: every input the lists call for, pair geometry, unique inputs equal to the
+// plain ones, and runners that mark and submit exactly the jobs that exist.
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -26,10 +25,7 @@ std::set<std::string> files_in(const std::string& dir) {
     return {names.begin(), names.end()};
 }
 
-struct Atom {
-    std::string symbol;
-    double x[3];
-};
+struct Atom { std::string symbol; double x[3]; };
 
 // The atoms of an input of any engine: the lines after the neutral charge line up to the block's end.
 std::vector<Atom> atoms_of(const std::string& path) {

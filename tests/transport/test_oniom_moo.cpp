@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "golden.h"
 #include "structure/elements.h"
 #include "transport/transport_fixture.h"
 
@@ -52,18 +53,8 @@ TEST(Oniom, ShellsSkipTheRootsOwnImageAndKeepImagesOfOtherCells) {
               "  data/mol2_oniom.com\n  data/mol2_oniom.xyz\n**** End of Generate Oniom input files ****\n\n");
     // Root; B here and one cell back (positions 1, 2); A one cell on (via B here, its entry 2) and one
     // cell back (via B one cell back, its entry 1).
-    EXPECT_EQ(read_file("data/mol1_oniom.xyz"),
-              "5\n# Oniom input check\n"
-              "H     1.00000000   1.00000000    1.00000000 0 1 0\nHe    6.00000000   1.00000000    1.00000000 1 2 1\n"
-              "He   -4.00000000   1.00000000    1.00000000 1 2 2\nH    11.00000000   1.00000000    1.00000000 2 1 2\n"
-              "H    -9.00000000   1.00000000    1.00000000 2 1 1\n");
-    EXPECT_EQ(read_file("data/mol1_oniom.com"),
-              "%chk=mol1_oniom.chk\n%mem=4096MB\n%nprocs=20\n#P b3lyp/STO-3g Pop=full nosymm\n\nmol_oniom\n\n0 1\n"
-              "H                 0     1.0000000     1.0000000     1.0000000 H\n"
-              "He               -1     6.0000000     1.0000000     1.0000000 L\n"
-              "He               -1    -4.0000000     1.0000000     1.0000000 L\n"
-              "H                -1    11.0000000     1.0000000     1.0000000 L\n"
-              "H                -1    -9.0000000     1.0000000     1.0000000 L\n\n");
+    expect_golden("==> xyz\n" + read_file("data/mol1_oniom.xyz") + "==> com\n" + read_file("data/mol1_oniom.com"),
+                  "oniom/pair_cell_mol1.txt");
 
     // Without neighbours a cluster is the molecule alone, all high layer.
     t.nnei = {0, 0};
@@ -141,24 +132,10 @@ TEST(MooSites, PositionFilesRepeatTheRootPerPairAndMapNamesOrbitals) {
     t.lumo_adjustment = {0, 2};
     t.calc_homo();
     t.output_moo_pos_data();
-    const std::string uc = read_file("data/moo_mol1_uc.pos");
-    EXPECT_EQ(uc.substr(0, uc.size() / 2), uc.substr(uc.size() / 2));
-    EXPECT_EQ(uc.substr(0, 45), "uc_mol-1    1.000000    1.000000    1.000000 ");
-    const std::string nei = read_file("data/moo_mol1_nei.pos");
-    EXPECT_EQ(nei.substr(0, 45), "uc_mol-2    6.000000    1.000000    1.000000 ");
-    EXPECT_EQ(nei.substr(nei.find('\n') + 1, 45), "uc_mol-2   -4.000000    1.000000    1.000000 ");
-    // A root without neighbours: two empty files.
-    EXPECT_EQ(read_file("data/moo_mol2_uc.pos") + read_file("data/moo_mol2_nei.pos"), "");
-
     t.output_moo_map_xml();
-    const std::string map = read_file("data/moo_map.xml");
-    // H: 1 electron, HOMO 0, adjusted -1; He: HOMO 1, LUMO 2 + 2.
-    EXPECT_NE(map.find("<name>uc_mol-1</name>\n    <coordinates>../HL/uc_mol-1.xyz</coordinates>\n"
-                       "    <orbitals>../HL/uc_mol-1.orb</orbitals>\n    <basisset>INDO</basisset>\n"
-                       "    <torbital>-1 1</torbital>\n    <map>\n      1\n    </map>\n    <weights>\n      1.0\n"),
-              std::string::npos) << map;
-    EXPECT_NE(map.find("<torbital>1 4</torbital>"), std::string::npos) << map;
-    EXPECT_EQ(map.substr(map.size() - 14), "\n</molecules>\n");
+    // Per pair the root once more in the root file and the image in the other; a root without
+    // neighbours has two empty files. H: 1 electron, HOMO 0, adjusted -1; He: HOMO 1, LUMO 2 + 2.
+    expect_golden(files_text("data"), "moo/pair_cell.txt");
 }
 
 TEST(MooSites, OrientationRowsAreTheInertiaAxes) {

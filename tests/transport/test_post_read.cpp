@@ -29,11 +29,8 @@ void four_molecule_cell(TestTransport& t) {
 TEST(PostRead, HomoNumbersOrbitalFilesAndBondLists) {
     // Odd electron counts round down. A ZINDO basis with use_moo counts valence electrons only:
     // first-row atoms lose 2 core electrons, second-row ones 10 (benzene 30, water 8, chlorine 7).
-    struct Case {
-        const char* basis;
-        bool moo;
-        std::vector<int> homo_adj, lumo_adj;
-        std::string uc_H, uc_L, H_adj, L_adj;  // empty: no file
+    struct Case {  // uc_H, uc_L, H_adj, L_adj: the files' texts, empty for no file
+        const char* basis; bool moo; std::vector<int> homo_adj, lumo_adj; std::string uc_H, uc_L, H_adj, L_adj;
     };
     const Case cases[] = {
         {"b3lyp", false, {}, {}, "21\n21\n5\n8\n", "22\n22\n6\n9\n", "", ""},

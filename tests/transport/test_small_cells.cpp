@@ -1,8 +1,8 @@
-// Neighbour list and its files on small hand-checked cells: candidate order, the sort of equal
-// distances, the strict cutoff, neighbours found by atoms rather than centres, the NNEIMAX limit,
-// the CIF pictures, the -rmin report and the unique pairs of translated images.
+// Neighbour list and its files on small hand-checked cells: candidate order, equal distances, the strict
+// cutoff, neighbours by atoms, the NNEIMAX limit, the CIF pictures and the -rmin report.
 #include <cctype>
 
+#include "golden.h"
 #include "transport/transport_fixture.h"
 
 using namespace krymo_test;
@@ -16,77 +16,34 @@ void hydrogen_cell(TestTransport& t, int n = 1) {
     t.set_search(5.5, n);
 }
 
-const std::string kHead = "# nroot, root_mol_info, nnei, neighbors_info\n"
-                          "# r = molecular COM distance, cindex = neighbor cell index\n1\n"
-                          "1   2.5000   2.5000   2.5000  # root\n";
-const std::string kCountTail = " #      dx        dy        dz         r     cindex\n";
 const std::string kRminHead = "\n**** Calculate minimum atomic distance with neighbors ****\n  molecule 1:\n";
 const std::string kRminTail = "**** End of Calculate minimum atomic distance with neighbors ****\n\n";
-
-const std::string kCifHead =
-    "data_krymo\n_audit_creation_date              2018-09-12\n_audit_creation_method            'KRYMO'\n"
-    "_symmetry_space_group_name_H-M    'P1'\n_symmetry_Int_Tables_number       1\n"
-    "_symmetry_cell_setting            triclinic\nloop_\n_symmetry_equiv_pos_as_xyz\n  x,y,z\n"
-    "_cell_length_a                    90.0000\n_cell_length_b                    90.0000\n"
-    "_cell_length_c                    90.0000\n_cell_angle_alpha                 90.0000\n"
-    "_cell_angle_beta                  90.0000\n_cell_angle_gamma                 90.0000\n"
-    "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
-    "_atom_site_fract_z\n_atom_site_description\n";
-
-// The hydrogen cell's six images at 5 A: the candidate order (c, b, a outermost to innermost) is
-// (0,0,-1) (0,-1,0) (-1,0,0) (1,0,0) (0,1,0) (0,0,1); the index sort of six equal keys leaves them as
-// 5 6 4 2 3 1 of that order. Diagonal images are 6.57 A away at best.
-const std::string kHydrogenList = kHead + "6" + kCountTail +
-                                  "   1    0.0000    5.0000    0.0000    5.0000   0  1  0\n"
-                                  "   1    0.0000    0.0000    5.0000    5.0000   0  0  1\n"
-                                  "   1    5.0000    0.0000    0.0000    5.0000   1  0  0\n"
-                                  "   1    0.0000   -5.0000    0.0000    5.0000   0 -1  0\n"
-                                  "   1   -5.0000    0.0000    0.0000    5.0000  -1  0  0\n"
-                                  "   1    0.0000    0.0000   -5.0000    5.0000   0  0 -1\n";
-// The interpenetrating cell's picture of molecule 1 with centre markers (rows named by the entry
-// number), in a cell three times as long: (f + 1) / 3; the markers sit at the mass-weighted centres.
-const std::string kInterpenetratingMidCif =
-    kCifHead +
-    "I1      I   0.355556   0.444444   0.444444  0\nH2      H   0.466667   0.444444   0.444444  0\n"
-    "0       0   0.356431   0.444444   0.444444  0\nH3      H   0.355556   0.444444   0.483333  1\n"
-    "1       1   0.355556   0.444444   0.483333  1\nH4      H   0.477778   0.444444   0.444444  2\n"
-    "I5      I   0.588889   0.444444   0.444444  2\n2       2   0.588013   0.444444   0.444444  2\n\n";
 
 }  // namespace
 
 TEST(SmallCells, HydrogenCellWithSixEqualImagesOrNoneFilesReportAndPairs) {
-    // With one search cell each way: the +-a images come 4.26 A close (atoms along x), the others
-    // 5.0 A, and equal values keep the index sort's order; each -t dimer is a translation of its +t one.
-    struct Case { int n; std::string list, rmin, pairs; std::vector<int> pair_index; };
-    const Case cases[] = {
-        {1, kHydrogenList,
-         "    neighbor 1 [-1  0  0]:    4.260\n    neighbor 1 [ 1  0  0]:    4.260\n"
-         "    neighbor 1 [ 0  1  0]:    5.000\n    neighbor 1 [ 0  0  1]:    5.000\n"
-         "    neighbor 1 [ 0 -1  0]:    5.000\n    neighbor 1 [ 0  0 -1]:    5.000\n",
-         "3 out of 6\n      1   1   <=>    1\n      1   2   <=>    2\n      1   3   <=>    3\n", {0, 1, 2, 0, 2, 1}},
-        {0, kHead + "0" + kCountTail, "", "0 out of 0\n", {}},
-        {-1, kHead + "0" + kCountTail, "", "0 out of 0\n", {}}};
-    for (const Case& c : cases)
+    // One search cell each way: the +-a images come 4.26 A close (atoms along x), the others 5.0 A;
+    // diagonal images are 6.57 A away at best. The candidate order (c, b, a outermost to innermost) is
+    // (0,0,-1) (0,-1,0) (-1,0,0) (1,0,0) (0,1,0) (0,0,1); the index sort of six equal keys leaves them
+    // as 5 6 4 2 3 1 of that order. Each -t dimer is a translation of its +t one. Golden: the build
+    // report, neighbor.dat, the -rmin report and the unique pairs report.
+    for (int n : {1, 0, -1})
         for (bool pruned : {true, false}) {
-            SCOPED_TRACE(krymo::format_string("n %d, pruned %d", c.n, pruned));
+            SCOPED_TRACE(krymo::format_string("n %d, pruned %d", n, pruned));
             ScopedStudyDir dir;
             TestTransport t;
-            hydrogen_cell(t, c.n);
+            hydrogen_cell(t, n);
             t.set_pruned_neighbor_search(pruned);
-            EXPECT_EQ(capture_stdout([&] { t.build(true); }),
-                      krymo::format_string("\n**** KRYMO Build Neighbor List ****\n  Neighbor rcutoff distance: 5.5\n"
-                                           "  Neighbor search cell (-/+): %d %d %d\n**** End of KRYMO Build Neighbor "
-                                           "List ****\n\n", c.n, c.n, c.n));
+            std::string all = capture_stdout([&] { t.build(true); });
             t.output_neighbor_data();
-            EXPECT_EQ(read_file("data/neighbor.dat"), c.list);
-            if (c.n == 1)  // image centres, Cartesian, in list order: y of +b first, z of -c last
+            all += read_file("data/neighbor.dat");
+            all += capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); });
+            if (n == 1)  // image centres, Cartesian, in list order: y of +b first, z of -c last
                 EXPECT_EQ(krymo::format_string("%.4f %.4f", t.nei_com_x[0][1], t.nei_com_x[0][17]), "7.5000 -2.5000");
-            EXPECT_EQ(capture_stdout([&] { t.find_neighbor_molecules_min_distance(true); }), kRminHead + c.rmin + kRminTail);
             t.calc_HL_uc_mol_eigval_eigvec();
-            EXPECT_EQ(capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); }),
-                      "**** Check Duplicate 2mol pairs ****\n  Unique 2mol pairs: " + c.pairs +
-                          "**** End of Check Duplicate 2mol pairs ****\n\n");
-            EXPECT_EQ(t.HL_pair_index, c.pair_index);
+            all += capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
+            expect_golden(all, krymo::format_string("neighbors/hydrogen_cell_%d.txt", n));
+            EXPECT_EQ(t.HL_pair_index, (n == 1 ? std::vector<int>{0, 1, 2, 0, 2, 1} : std::vector<int>{}));
         }
     ScopedStudyDir dir;
     write_file("data", "a file where the directory should be");
@@ -131,8 +88,11 @@ TEST(SmallCells, InterpenetratingMoleculesNeighboursByAtomsOrderedByCentresAndTh
     // 1 A apart while their centres of mass are about 20 A apart. C, a lone hydrogen 3.5 A above
     // A's iodine, comes later in candidate order but is nearer by centre of mass. The output level
     // chooses the pictures: bit 1 molecule 1 only, else bit 2 every molecule.
-    std::string plain;  // the picture without the centre markers (rows starting with a digit)
-    std::istringstream in(kInterpenetratingMidCif);
+    // The picture of molecule 1 with centre markers (rows named by the entry number) in a cell three
+    // times as long, (f + 1) / 3, the markers at the mass-weighted centres; the plain one lacks them.
+    const std::string mid_file = "neighbors/interpenetrating_mol1_neighbors_mid.cif";
+    std::string plain;
+    std::istringstream in(read_file(golden_path(mid_file)));
     for (std::string l; std::getline(in, l);)
         if (!std::isdigit(static_cast<unsigned char>(l[0]))) plain += l + "\n";
     const int cases[][2] = {{1, 1}, {3, 1}, {2, 3}, {6, 3}, {0, 0}, {4, 0}, {8, 0}};  // level, pictures
@@ -157,7 +117,7 @@ TEST(SmallCells, InterpenetratingMoleculesNeighboursByAtomsOrderedByCentresAndTh
             for (const char* suffix : {"", "_mid"})
                 EXPECT_EQ(path_exists(krymo::format_string("data/mol%d_neighbors%s.cif", m, suffix)), m <= c[1]);
         if (c[1] == 0) continue;
-        EXPECT_EQ(read_file("data/mol1_neighbors_mid.cif"), kInterpenetratingMidCif);
+        expect_golden(read_file("data/mol1_neighbors_mid.cif"), mid_file);
         EXPECT_EQ(read_file("data/mol1_neighbors.cif"), plain);
     }
 }

@@ -1,6 +1,5 @@
-// Unique molecules and pairs: the inclusive molecule and strict pair tolerances, the plus-signed
-// inertia tensor, the reports and files, and the fast pair map against the plain double loop.
-// (Translated pairs collapsing and the empty pair list are checked on the small cells.)
+// Unique molecules and pairs: tolerances, the plus-signed inertia tensor, reports and files, and the
+// fast grouping and pair map against the plain double loop.
 #include <random>
 
 #include "transport/pair_map.h"
@@ -8,6 +7,18 @@
 #include "transport/transport_fixture.h"
 
 using namespace krymo_test;
+
+namespace {
+
+// Three identical H2 with atoms at (2, y, 2.5) and (3, y + 1, 2.5), y = 1, 4 and 8: 1-2 is 3 A apart,
+// 2-3 4 A apart, so root 1 has one neighbour, root 2 two and root 3 one.
+void three_hydrogens(TestTransport& t) {
+    t.set_cell(10, 10, 10);
+    for (double y : {1, 4, 8}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
+    t.set_search(4.5, 0);
+}
+
+}  // namespace
 
 TEST(UniqueMolecules, ReGroupingByAtomCountAndMassAndHlMoments) {
     // Placeholder molecules given only atom counts and masses (and moments for the HL test).
@@ -82,17 +93,14 @@ TEST(UniqueMolecules, GroupingEqualsThePlainDoubleLoop) {
 }
 
 TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs) {
-    // Three identical H2 with atoms at (2, y, 2.5) and (3, y + 1, 2.5), y = 1, 4 and 8. About the
-    // centre d = +-(0.5, 0.5, 0); with the plus-signed xy sum and the division by n = 2 the tensor is
+    // About the centre d = +-(0.5, 0.5, 0); with the plus-signed xy sum and the division by n = 2 the tensor is
     // m [[.25, .25, 0], [.25, .25, 0], [0, 0, .5]] and the solver returns 0, m/2, m/2 (the physical
     // tensor, with -xy, would give m/2, 0, m/2). Pairs 1-2 and 2-1 are one dimer (3 A apart), pairs
     // 2-3 and 3-2 another (4 A apart): representatives 1 and 3 have roots 1 and 2, although every
     // molecule is the same as molecule 1.
     ScopedStudyDir dir;
     TestTransport t;
-    t.set_cell(10, 10, 10);
-    for (double y : {1, 4, 8}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
-    t.set_search(4.5, 0);
+    three_hydrogens(t);
     t.output_eigval = 1;
     t.build();
     t.calc_HL_uc_mol_eigval_eigvec();
@@ -113,6 +121,51 @@ TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs
     EXPECT_EQ(e1.rfind("# unitcell mol eigenvalues by principal moment of inertia\n3\n   ", 0), 0u) << e1;
     EXPECT_EQ(e2.rfind("# 2mol eigenvalues by principal moment of inertia\n3\n  1\n     1: ", 0), 0u) << e2;
     EXPECT_NE(e2.find("\n  3\n     1: "), std::string::npos);
+}
+
+TEST(UniquePairs, TheFirstPairRepresentingALaterRootReachesThePairList) {
+    // Root 1's only pair (global pair 1, key 0) stands for root 2's first pair; root 3's pair for root
+    // 2's second (pair 3). Key 0 is a representative like any other, in the map and in the list.
+    ScopedStudyDir dir;
+    TestTransport t;
+    three_hydrogens(t);
+    t.build();
+    t.calc_HL_uc_mol_eigval_eigvec();
+    capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
+    EXPECT_EQ(t.HL_pair_index, (std::vector<int>{0, 0, 2, 2}));
+    EXPECT_EQ(t.HL_unique_pairs, (std::vector<int>{1, 3}));
+    t.HL_check_unitcell_unique_mols(false);
+    EXPECT_EQ(t.HL_unique_mols, (std::vector<int>{1, 2}));
+    t.HL_unique_nei_mol = t.HL_unique_pair = true;
+    t.compute_engine = 1;
+    t.write_trans_int_files();
+    EXPECT_EQ(read_file("data/trans_int_files.dat"),
+              "3\n1\n../HL/2mol-1.log  ../HL/uc_mol-1.log  ../HL/nei_mol-1.log  1 2\n"
+              "2\n../HL/2mol-1.log  ../HL/uc_mol-1.log  ../HL/nei_mol-1.log  2 1\n"
+              "../HL/2mol-3.log  ../HL/uc_mol-2.log  ../HL/nei_mol-3.log  2 3\n"
+              "1\n../HL/2mol-3.log  ../HL/uc_mol-2.log  ../HL/nei_mol-3.log  3 2\n");
+}
+
+TEST(UniquePairs, PairFramesDoNotDependOnTheCellThatHoldsTheNeighbour) {
+    // The same two H2, the second given once across the cell boundary (reached through cell -1) and
+    // once inside it: every pair is the same dimer, so the pair eigenvalue files are equal.
+    std::string files[2];
+    for (int across : {1, 0}) {
+        ScopedStudyDir dir;
+        TestTransport t;
+        t.set_cell(10, 10, 10);
+        t.add_molecule({1, 1}, {0.5, 5, 5, 1.3, 5, 5.3});
+        const double x = across ? 9.0 : -1.0;
+        t.add_molecule({1, 1}, {x, 5, 5.5, x + 0.2, 5.7, 5.5});
+        t.set_search(3.0, 1);
+        t.output_eigval = 1;
+        t.build();
+        EXPECT_EQ(t.list_text(), across ? "2:-1,0,0 \n1:1,0,0 \n" : "2:0,0,0 \n1:0,0,0 \n");
+        t.calc_HL_uc_mol_eigval_eigvec();
+        capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
+        files[across] = read_file("data/eigval_2mol.dat");
+    }
+    EXPECT_EQ(files[1], files[0]);
 }
 
 TEST(UniquePairs, GlobalPairNumbersCountRootByRootAcrossRootsWithoutNeighbours) {

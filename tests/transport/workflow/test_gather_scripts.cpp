@@ -54,25 +54,18 @@ TEST(GatherScripts, PairListNamesEachPairOrItsRepresentative) {
 }
 
 TEST(GatherScripts, TransferIntegralToolPerEngineAndMethod) {
-    struct Case { int engine; bool moo; const char* tool; bool lowercase; };
-    const Case cases[] = {{1, false, "qcpost_coupling.exe -batch", false},
-                          {2, false, "qcpost_coupling.exe -orca -batch", false},
-                          {3, false, "qcpost_coupling.exe -qchem -batch", true},
-                          {2, true, "qcpost_dimer_overlap.exe -batch", false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.tool);
+    // Q-Chem first renames its checkpoints; the overlap method has its own tool.
+    std::string all;
+    for (const auto& c : {std::make_pair(1, false), {2, false}, {3, false}, {2, true}}) {
         ScopedStudyDir dir;
         ASSERT_EQ(std::system("mkdir data scr jobs RUN"), 0);
         TestTransport t;
-        t.compute_engine = c.engine;
-        t.set_job_moo_flag(c.moo);
+        t.compute_engine = c.first;
+        t.set_job_moo_flag(c.second);
         t.write_get_transint_py();
-        const std::string lower = c.lowercase ? "os.system(\"python scr/qchem_fchk_ext_lowercase.py HL\")\n\n" : "";
-        EXPECT_EQ(read_file("scr/get_transint.py"), "#!/usr/bin/env python\nimport os\n\n" + lower + "os.system(\"touch " +
-                                                        t.get_workdir() + "/RUN/running.run_transint\")\n"
-                                                        "os.system(\"qsub jobs/job_transint.pbs\")\n\n");
-        EXPECT_NE(read_file("jobs/job_transint.pbs").find(std::string(c.tool) + " trans_int_files.dat\n"), std::string::npos);
+        all += replaced(read_file("scr/get_transint.py") + read_file("jobs/job_transint.pbs"), t.get_workdir(), "@W@");
     }
+    expect_golden(all, "gather/transint_per_engine.txt");
 }
 
 TEST(GatherScripts, EveryScriptOfAUniqueStudyWithAllOptions) {
@@ -88,10 +81,8 @@ TEST(GatherScripts, EveryScriptOfAUniqueStudyWithAllOptions) {
     t.write_RE_lambda_4P_list(true);
     t.write_get_RE_lambda_4P_py();
     for (int k = 0; k < 4; ++k) t.write_lumping_script(static_cast<krymo::LumpKind>(k));
-    std::string all;
-    for (const char* d : {"scr", "data", "jobs"})
-        for (const std::string& f : list_dir(d)) all += std::string("==> ") + d + "/" + f + "\n" + read_file(std::string(d) + "/" + f);
-    expect_golden(replaced(all, t.get_workdir(), "@W@"), "gather/unique_study.txt");
+expect_golden(replaced(files_text("scr") + files_text("data") + files_text("jobs"), t.get_workdir(), "@W@"),
+                  "gather/unique_study.txt");
 }
 
 TEST(GatherScripts, OuterSphereAndCarrierOptionsChooseTheirLines) {
@@ -137,23 +128,8 @@ TEST(GatherScripts, LumpingScriptsMergeThePiecesWhenRun) {
             }
         const CommandResult r = run_command("for s in merge_evc_NM_output get_RE_lambda_evc merge_RE_int_ener_output "
                                             "merge_RE_outer_lambda_output; do " + python3_exe() + " scr/$s.py || echo FAIL $s; done");
-        const std::string nm = unique ? "4\nnm 1 e\nmode\nnm 1 e\nmode\nnm 3 e\nmode\nnm 3 e\nmode\n"
-                                      : "4\nnm 1 e\nmode\nnm 2 e\nmode\nnm 3 e\nmode\nnm 4 e\nmode\n";
-        EXPECT_EQ(read_file("data/NM-e.dat"), nm);
-        EXPECT_EQ(read_file("data/mol_lambda_evc-h.dat"),
-                  unique ? "4\n1.5 1 2\n1.5 1 2\n3.5 1 2\n3.5 1 2\n# reorganization energies: lam lam1 lam2 [meV]\n"
-                         : "4\n1.5 1 2\n2.5 1 2\n3.5 1 2\n4.5 1 2\n# reorganization energies: lam lam1 lam2 [meV]\n");
-        // A merger announces each carrier; one without its first piece (no outer-sphere data) writes nothing.
-        EXPECT_EQ(r.output, "  Lumping NM*-e.dat...\n  Lumping NM*-h.dat...\n  Lumping SE_einternal*-e.dat...\n"
-                            "  Lumping SE_einternal*-h.dat...\n  Lumping reorg_lambda_outer*-e.dat...\n"
-                            "  Lumping reorg_lambda_outer*-h.dat...\n");
-        EXPECT_EQ(read_file("data/SE_einternal-h.dat"), "4\nse 1\nse 2\nse 3\nse 4\n");
-        EXPECT_FALSE(path_exists("data/reorg_lambda_outer-e.dat"));
-        // The merged files stay; the copies of the pieces are gone.
-        const std::vector<std::string> left = list_dir("data");
-        for (const std::string& f : left)
-            EXPECT_TRUE(f.find("-e.dat") == std::string::npos || f == "NM-e.dat" || f == "mol_lambda_evc-e.dat" ||
-                        f == "SE_einternal-e.dat")
-                << f;
+        // A merger announces each carrier; one without its first piece (no outer-sphere data) writes
+        // nothing. The merged files stay; the copies of the pieces are gone.
+        expect_golden(r.output + files_text("data"), unique ? "gather/lumped_unique.txt" : "gather/lumped_plain.txt");
     }
 }

@@ -1,7 +1,7 @@
-// Mobility run directories: what each switch and carrier choice makes, the exact scripts of the MC,
-// ME and ME-scan runs and of the collectors, the temperature scan, running markers that the submitted
-// jobs remove, optional copies, failures, shell and Python syntax, and a local run of every script
-// with stub simulators.
+// Mobility run directories: what each switch and carrier makes, the exact scripts of every run kind
+// and of the collectors, the temperature scan, markers, optional copies, failures and syntax.
+#include <functional>
+
 #include "golden.h"
 #include "transport/transport_fixture.h"
 
@@ -42,13 +42,6 @@ void every_copy(TestTransport& t) {
 
 std::string tree_listing() {
     return run_command("LC_ALL=C find MC-* ME-* 2>/dev/null | LC_ALL=C sort").output;
-}
-
-// Every file of one directory with its text, the work directory written as @W@.
-std::string dir_picture(const std::string& dir, const std::string& workdir) {
-    std::string s;
-    for (const std::string& f : list_dir(dir)) s += "==> " + f + "\n" + read_file(dir + "/" + f);
-    return replaced(s, workdir, "@W@", false);
 }
 
 std::vector<std::string> files_named(const std::string& pattern) {
@@ -114,19 +107,16 @@ TEST(MobilityScripts, ScriptsOfEveryRunKindAndTheCollectors) {
     set_stages(t, true, true, true, true);
     t.write_mobility_dirs();
     const std::string& w = t.get_workdir();
-    expect_golden(dir_picture("MC-marcus-temp/250/elec", w), "mobility/mc_temp_250_elec.txt");
-    expect_golden(dir_picture("MC-marcus/hole", w), "mobility/mc_hole.txt");
-    expect_golden(dir_picture("ME-marcus/hole", w), "mobility/me_hole.txt");
-    expect_golden(dir_picture("ME-marcus-temp/elec/300", w), "mobility/me_temp_elec_300.txt");
+    expect_golden(replaced(files_text("MC-marcus-temp/250/elec"), w, "@W@"), "mobility/mc_temp_250_elec.txt");
+    expect_golden(replaced(files_text("MC-marcus/hole"), w, "@W@"), "mobility/mc_hole.txt");
+    expect_golden(replaced(files_text("ME-marcus/hole"), w, "@W@"), "mobility/me_hole.txt");
+    expect_golden(replaced(files_text("ME-marcus-temp/elec/300"), w, "@W@"), "mobility/me_temp_elec_300.txt");
     expect_golden(read_file("ME-marcus/get_mob.py"), "mobility/get_mob_me.py.txt");
     expect_golden(read_file("ME-marcus-temp/get_mob.py"), "mobility/get_mob_me_temp.py.txt");
 }
 
 TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
-    struct Case {
-        double start, end, delta;
-        std::vector<std::string> names;
-    };
+    struct Case { double start, end, delta; std::vector<std::string> names; };
     const Case cases[] = {
         {200, 300, 50, {"200", "250", "300"}},
         {300, 300, 50, {"300"}},
@@ -159,39 +149,6 @@ TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
     }
 }
 
-TEST(MobilityScripts, EveryMarkerTouchedIsRemovedByTheJobItSubmits) {
-    for (const char* sched : {"pbs", "local"}) {
-        SCOPED_TRACE(sched);
-        ScopedStudyDir dir;
-        TestTransport t;
-        t.use_scheduler(sched);
-        mobility_study(t);
-        set_stages(t, true, true, true, true);
-        t.write_mobility_dirs();
-        const std::string w = t.get_workdir();
-        std::vector<std::string> markers;
-        std::vector<std::string> scripts = files_named("run_m?_batch.py");
-        for (const std::string& s : files_named("get_mob.py"))
-            if (std::count(s.begin(), s.end(), '/') > 1) scripts.push_back(s);  // not the ME collectors
-        ASSERT_EQ(scripts.size(), 2u * (1 + 3) * 2 + 2u * (1 + 3));
-        for (const std::string& path : scripts) {
-            SCOPED_TRACE(path);
-            const std::string text = read_file(path);
-            const std::string marker = text_between(text, "os.system(\"touch " + w + "/", "\")");
-            const std::string job = text_between(text, krymo::format_string("os.system(\"%s ", t.get_job_submit_command()),
-                                                 "\")");
-            const std::string job_text = read_file(path.substr(0, path.rfind('/') + 1) + job);
-            EXPECT_NE(job_text.find("rm -f " + w + "/" + marker + "\n"), std::string::npos) << job_text;
-            markers.push_back(marker);
-        }
-        std::sort(markers.begin(), markers.end());
-        EXPECT_EQ(std::adjacent_find(markers.begin(), markers.end()), markers.end()) << "two runs share a marker";
-        for (const char* m : {"RUN/running.MC-marcus-temp_250_elec", "RUN/running.MC-marcus-temp_250_elec_getmob",
-                              "RUN/running.MC-marcus_hole", "RUN/running.me_e", "RUN/running.me_td_h_300_td"})
-            EXPECT_TRUE(std::binary_search(markers.begin(), markers.end(), m)) << m;
-    }
-}
-
 TEST(MobilityScripts, OpenMPChoosesTheParallelOrTheSerialTools) {
     for (bool omp : {true, false}) {
         ScopedStudyDir dir;
@@ -200,63 +157,62 @@ TEST(MobilityScripts, OpenMPChoosesTheParallelOrTheSerialTools) {
         t.set_openmp_flag(omp);
         t.nsimu = 64;
         t.write_run_scripts_MC("MC-marcus", "../..", 1, 0, 0.0);
-        const std::string run = read_file("MC-marcus/hole/run_mc.pbs");
-        const std::string mob = read_file("MC-marcus/hole/get_mob.pbs");
-        EXPECT_NE(run.find(omp ? "\nhopsim_mc_par.exe -simu0 0 -nsimu 64\n" : "\nhopsim_mc.exe -simu0 0 -nsimu 64\n"),
-                  std::string::npos)
-            << run;
-        EXPECT_NE(mob.find(omp ? "\nhopsim_mobility_par.exe\n" : "\nhopsim_mobility.exe\n"), std::string::npos) << mob;
-        if (!omp) {
-            EXPECT_EQ(run.find("_par"), std::string::npos);
-            EXPECT_EQ(mob.find("_par"), std::string::npos);
-        }
+        const std::string run = read_file("MC-marcus/hole/run_mc.pbs"), mob = read_file("MC-marcus/hole/get_mob.pbs");
+        const std::string par = omp ? "_par" : "";
+        EXPECT_NE(run.find("\nhopsim_mc" + par + ".exe -simu0 0 -nsimu 64\n"), std::string::npos) << run;
+        EXPECT_NE(mob.find("\nhopsim_mobility" + par + ".exe\n"), std::string::npos) << mob;
+        EXPECT_EQ((run + mob).find("_par") != std::string::npos, omp);
     }
 }
 
-TEST(MobilityScripts, OptionalCopiesFollowTheirSwitches) {
+TEST(MobilityScripts, EachOptionalCopyAddsOnlyItsOwnLines) {
+    // Each option alone on; the ME runs copy only what their rates read. Molecule files replace the
+    // crystal file.
     struct Option {
-        const char* name;
-        void (*on)(TestTransport&);
-        const char* line;  // in the electron prepare script
-        bool in_me;        // the ME runs copy it too
+        const char* name; std::function<void(TestTransport&)> on; std::vector<std::string> lines; bool in_me;
     };
     const Option options[] = {
         {"V_dynamic_disorder", [](TestTransport& t) { t.V_dynamic_disorder = true; },
-         "import glob\n\nshutil.copy(\"../../krymo.inp\", \"./\")\n", true},
-        {"V_dynamic_disorder glob", [](TestTransport& t) { t.V_dynamic_disorder = true; },
-         "files = glob.glob('../../data/VL*-dyn.dat')\nfor file in files:\n    shutil.copy(file, \"./\")\n", true},
+         {"import glob\n",
+          "files = glob.glob('../../data/VL*-dyn.dat')\nfor file in files:\n    shutil.copy(file, \"./\")\n"},
+         true},
         {"HOMOLUMO_dynamic_disorder", [](TestTransport& t) { t.HOMOLUMO_dynamic_disorder = true; },
-         "shutil.copy(\"../../data/LUMO-dyn.dat\", \"./\")\n", true},
+         {"shutil.copy(\"../../data/LUMO-dyn.dat\", \"./\")\n"}, true},
         {"lat_site_energy", [](TestTransport& t) { t.lat_site_energy = 2; },
-         "shutil.copy(\"../../data/EL.dat\", \"./\")\n", true},
+         {"shutil.copy(\"../../data/EL.dat\", \"./\")\n"}, true},
         {"reorg_outer", [](TestTransport& t) { t.reorg_outer_type = 3; },
-         "shutil.copy(\"../../data/reorg_lambda_outer-e.dat\", \"./\")\n", false},
+         {"shutil.copy(\"../../data/reorg_lambda_outer-e.dat\", \"./\")\n"}, false},
         {"read_neighbor_dat", [](TestTransport& t) { t.read_neighbor_dat = true; },
-         "shutil.copy(\"../../data/neighbor.dat\", \"./\")\n", false},
-        {"molecule files", [](TestTransport& t) {
-             t.mol_data_source = 1;
-             t.mol_files = {"pen-a.mol", "pen-b.mol"};
-         },
-         "shutil.copy(\"../../pen-a.mol\", \"./\")\nshutil.copy(\"../../pen-b.mol\", \"./\")\n", true},
+         {"shutil.copy(\"../../data/neighbor.dat\", \"./\")\n"}, false},
     };
+    auto prepare_scripts = [](const std::function<void(TestTransport&)>& on) {
+        ScopedStudyDir dir;
+        TestTransport t;
+        mobility_study(t);
+        if (on) on(t);
+        t.write_run_scripts_MC("MC-marcus", "../..", 0, 0, 0.0);
+        t.write_run_scripts_ME("ME-marcus", "../..", 0);
+        return std::make_pair(read_file("MC-marcus/elec/prepare-mc.py"), read_file("ME-marcus/elec/prepare-me.py"));
+    };
+    const auto off = prepare_scripts(nullptr);
+    ASSERT_NE(off.first.find("shutil.copy(\"../../cell.cif\", \"./\")\n"), std::string::npos) << off.first;
     for (const Option& o : options) {
         SCOPED_TRACE(o.name);
-        for (bool on : {false, true}) {
-            ScopedStudyDir dir;
-            TestTransport t;
-            mobility_study(t);
-            if (on) o.on(t);
-            t.write_run_scripts_MC("MC-marcus", "../..", 0, 0, 0.0);
-            t.write_run_scripts_ME("ME-marcus", "../..", 0);
-            const std::string mc = read_file("MC-marcus/elec/prepare-mc.py");
-            const std::string me = read_file("ME-marcus/elec/prepare-me.py");
-            EXPECT_EQ(mc.find(o.line) != std::string::npos, on) << mc;
-            EXPECT_EQ(me.find(o.line) != std::string::npos, on && o.in_me) << me;
-            // The crystal file is copied exactly when no molecule files are.
-            EXPECT_EQ(mc.find("shutil.copy(\"../../cell.cif\", \"./\")\n") != std::string::npos,
-                      t.mol_data_source == 2);
+        auto on = prepare_scripts(o.on);
+        EXPECT_EQ(on.second != off.second, o.in_me);
+        for (const std::string& l : o.lines) {
+            on.first = replaced(on.first, l, "");
+            on.second = replaced(on.second, l, "", o.in_me);
         }
+        EXPECT_EQ(on, off);
     }
+    const auto files = prepare_scripts([](TestTransport& t) {
+        t.mol_data_source = 1;
+        t.mol_files = {"pen-a.mol", "pen-b.mol"};
+    });
+    const std::string mols = "shutil.copy(\"../../pen-a.mol\", \"./\")\nshutil.copy(\"../../pen-b.mol\", \"./\")\n";
+    EXPECT_EQ(replaced(files.first, mols, "shutil.copy(\"../../cell.cif\", \"./\")\n"), off.first);
+    EXPECT_EQ(replaced(files.second, mols, "shutil.copy(\"../../cell.cif\", \"./\")\n"), off.second);
 }
 
 TEST(MobilityScripts, UnwritableScriptsStopTheRun) {
@@ -279,7 +235,7 @@ TEST(MobilityScripts, UnwritableScriptsStopTheRun) {
                 "Failed to open output file ME-marcus-temp/get_mob.py\n");
 }
 
-TEST(MobilityScripts, ScriptsAreValidPythonAndJobScriptsValidShellForEveryScheduler) {
+TEST(MobilityScripts, ScriptsParseAndEveryMarkerTouchedIsRemovedByTheJobItSubmits) {
     if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
     for (const char* sched : {"pbs", "slurm", "lsf", "local"}) {
         SCOPED_TRACE(sched);
@@ -290,19 +246,37 @@ TEST(MobilityScripts, ScriptsAreValidPythonAndJobScriptsValidShellForEverySchedu
         every_copy(t);
         set_stages(t, true, true, true, true);
         t.write_mobility_dirs();
+        const std::string w = t.get_workdir();
         const std::vector<std::string> py = files_named("*.py");
         const std::vector<std::string> jobs = files_named(std::string("*.") + t.get_job_script_ext());
         ASSERT_EQ(py.size(), 2u * 3 * 4 + 2u * 2 * 4 + 2);
         ASSERT_EQ(jobs.size(), 2u * 2 * 4 + 2u * 4);
-        std::string list;
-        for (const std::string& f : py) list += " '" + f + "'";
-        const CommandResult r = run_command(python3_exe() + " -m py_compile" + list);
-        EXPECT_EQ(r.status, 0) << r.output;
-        std::string check = "status=0";
+        std::string check = python3_exe() + " -m py_compile";
+        for (const std::string& f : py) check += " '" + f + "'";
+        check += " || echo python; status=0";
         for (const std::string& f : jobs)
             for (const char* shell : {"bash", "sh"})
                 check += std::string("; ") + shell + " -n '" + f + "' || { echo " + shell + " " + f + "; status=1; }";
-        const CommandResult s = run_command(check + "; exit $status");
-        EXPECT_EQ(s.status, 0) << s.output;
+        const CommandResult r = run_command(check + "; exit $status");
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.output, "");
+        // Every batch script and MC collector touches a marker of its own, which the job it submits removes.
+        std::vector<std::string> markers;
+        for (const std::string& path : py) {
+            if (path.find("prepare-") != std::string::npos || std::count(path.begin(), path.end(), '/') < 2) continue;
+            const std::string text = read_file(path);
+            const std::string marker = text_between(text, "os.system(\"touch " + w + "/", "\")");
+            const std::string submit = krymo::format_string("os.system(\"%s ", t.get_job_submit_command());
+            const std::string job = text_between(text, submit, "\")");
+            const std::string job_text = read_file(path.substr(0, path.rfind('/') + 1) + job);
+            EXPECT_NE(job_text.find("rm -f " + w + "/" + marker + "\n"), std::string::npos) << path << job_text;
+            markers.push_back(marker);
+        }
+        ASSERT_EQ(markers.size(), 2u * (1 + 3) * 2 + 2u * (1 + 3));
+        std::sort(markers.begin(), markers.end());
+        EXPECT_EQ(std::adjacent_find(markers.begin(), markers.end()), markers.end()) << "two runs share a marker";
+        for (const char* m : {"RUN/running.MC-marcus-temp_250_elec", "RUN/running.MC-marcus-temp_250_elec_getmob",
+                              "RUN/running.MC-marcus_hole", "RUN/running.me_e", "RUN/running.me_td_h_300_td"})
+            EXPECT_TRUE(std::binary_search(markers.begin(), markers.end(), m)) << m;
     }
 }
