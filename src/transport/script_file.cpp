@@ -1,6 +1,7 @@
 #include "transport/script_file.h"
 
 #include <cstdarg>
+#include <cstring>
 
 #include "util/text.h"
 
@@ -32,6 +33,16 @@ void ScriptFile::lines(const std::vector<const char*>& table) {
 
 void ScriptFile::lines(const char* const* table, int n) {
     for (int i = 0; i < n; ++i) out_.line(table[i]);
+}
+
+void ScriptFile::lines(const char* const* table, int n, const Tokens& tokens) {
+    for (int i = 0; i < n; ++i) {
+        std::string l = table[i];
+        for (const auto& [token, value] : tokens)
+            for (size_t at = l.find(token); at != std::string::npos; at = l.find(token, at + value.size()))
+                l.replace(at, std::strlen(token), value);
+        out_.line(l);
+    }
 }
 
 void ScriptFile::touch(const std::string& workdir, const std::string& marker) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ public:
     void lines(std::initializer_list<const char*> table);
     void lines(const std::vector<const char*>& table);
     void lines(const char* const* table, int n);
+    // A template of lines whose tokens (such as "@PROG@") are replaced, for scripts that differ only in names.
+    using Tokens = std::vector<std::pair<const char*, std::string>>;
+    void lines(const char* const* table, int n, const Tokens& tokens);
 
     // os.system("touch <workdir>/<marker>"): marks a job running just before it is submitted.
     void touch(const std::string& workdir, const std::string& marker);

@@ -2,6 +2,8 @@
 // Q-Chem checkpoint renamer. A checker takes the output path as its only argument and ends with status 0
 // when the file exists and shows a normal end, 1 otherwise; it prints nothing, so the job script's own
 // messages stay the only ones in the job output. The status lines are kept as comments for debugging.
+#include <iterator>
+
 #include "transport/script_file.h"
 #include "transport/transport.h"
 
@@ -45,7 +47,9 @@ const char* const gaussian_log_check_py[] = {
     "",
 };
 
-const char* const orca_out_check_py[] = {
+// ORCA and Q-Chem print their end marker anywhere near the end of the output; @MARK@ is that
+// marker and @PROG@ the program's name.
+const char* const marker_out_check_py[] = {
     "#!/usr/bin/env python",
     "",
     "import os,sys",
@@ -56,37 +60,14 @@ const char* const orca_out_check_py[] = {
     "Input=sys.argv[1]",
     "",
     "if os.path.isfile(Input):",
-    "    if 'ORCA TERMINATED NORMALLY' in open(Input).read():",
-    "        #sys.stdout.write(\"Normal termination of ORCA detected.\\n\")",
+    "    if '@MARK@' in open(Input).read():",
+    "        #sys.stdout.write(\"Normal termination of @PROG@ detected.\\n\")",
     "        sys.exit(0)",
     "    else:",
-    "        #sys.stdout.write(\"Abnormal termination of ORCA with %s!\\n\" % Input)",
+    "        #sys.stdout.write(\"Abnormal termination of @PROG@ with %s!\\n\" % Input)",
     "        sys.exit(1)",
     "else:",
-    "    #sys.stdout.write(\"ORCA out file %s not found!\\n\" % Input)",
-    "    sys.exit(1)",
-    "",
-};
-
-const char* const qchem_out_check_py[] = {
-    "#!/usr/bin/env python",
-    "",
-    "import os,sys",
-    "",
-    "if len(sys.argv) == 1:",
-    "    sys.exit(1)",
-    "",
-    "Input=sys.argv[1]",
-    "",
-    "if os.path.isfile(Input):",
-    "    if 'Have a nice day.' in open(Input).read():",
-    "        #sys.stdout.write(\"Normal termination of Q-Chem detected.\\n\")",
-    "        sys.exit(0)",
-    "    else:",
-    "        #sys.stdout.write(\"Abnormal termination of Q-Chem with %s!\\n\" % Input)",
-    "        sys.exit(1)",
-    "else:",
-    "    #sys.stdout.write(\"Q-Chem out file %s not found!\\n\" % Input)",
+    "    #sys.stdout.write(\"@PROG@ out file %s not found!\\n\" % Input)",
     "    sys.exit(1)",
     "",
 };
@@ -122,6 +103,13 @@ void write_fixed_script(const std::string& dir, const FixedScript& s) {
     out.finish();
 }
 
+void write_marker_checker(const std::string& dir, const char* file, const char* marker, const char* program) {
+    ScriptFile out(dir + "/" + file);
+    out.lines(marker_out_check_py, static_cast<int>(std::size(marker_out_check_py)),
+              {{"@MARK@", marker}, {"@PROG@", program}});
+    out.finish();
+}
+
 }  // namespace
 
 void Transport::write_gaussian_log_check_py_file() {
@@ -129,11 +117,11 @@ void Transport::write_gaussian_log_check_py_file() {
 }
 
 void Transport::write_orca_out_check_py_file() {
-    write_fixed_script(scr_dir, fixed("orca_out_check.py", orca_out_check_py));
+    write_marker_checker(scr_dir, "orca_out_check.py", "ORCA TERMINATED NORMALLY", "ORCA");
 }
 
 void Transport::write_qchem_out_check_py_file() {
-    write_fixed_script(scr_dir, fixed("qchem_out_check.py", qchem_out_check_py));
+    write_marker_checker(scr_dir, "qchem_out_check.py", "Have a nice day.", "Q-Chem");
 }
 
 void Transport::write_qchem_fchk_ext_lowercase_py_file() {

@@ -61,36 +61,20 @@ const char* const exp_re_py_head[] = {
 };
 
 // The last two fields of the first "Total reorganization energy" line (cm-1), in meV, and their sum.
-const char* const exp_re_py_read_lambda_elec[] = {
-    "e_lam1 = 0",
-    "e_lam2 = 0",
-    "e_lam  = 0",
+// @L@ is the carrier's Python name (e_lam, h_lam) and @SUM@ its sum line.
+const char* const exp_re_py_read_lambda[] = {
+    "@L@1 = 0",
+    "@L@2 = 0",
+    "@L@  = 0",
     "",
     "with open(\"evc.cart.dat\", \"r\") as f:",
     "    lines = f.readlines()",
     "    for line in lines:",
     "        if lamda_line in line:",
     "            lams = line.split()",
-    "            e_lam1 = float(lams[-2]) * ener_scale",
-    "            e_lam2 = float(lams[-1]) * ener_scale",
-    "            e_lam=e_lam1 + e_lam2",
-    "            break",
-    "",
-};
-
-const char* const exp_re_py_read_lambda_hole[] = {
-    "h_lam1 = 0",
-    "h_lam2 = 0",
-    "h_lam  = 0",
-    "",
-    "with open(\"evc.cart.dat\", \"r\") as f:",
-    "    lines = f.readlines()",
-    "    for line in lines:",
-    "        if lamda_line in line:",
-    "            lams = line.split()",
-    "            h_lam1 = float(lams[-2]) * ener_scale",
-    "            h_lam2 = float(lams[-1]) * ener_scale",
-    "            h_lam = h_lam1 + h_lam2",
+    "            @L@1 = float(lams[-2]) * ener_scale",
+    "            @L@2 = float(lams[-1]) * ener_scale",
+    "            @SUM@",
     "            break",
     "",
 };
@@ -103,19 +87,17 @@ const char* const exp_re_py_require_lambda[] = {
     "",
 };
 
-constexpr int kReadLambdaLines = std::size(exp_re_py_read_lambda_elec);
-static_assert(kReadLambdaLines == std::size(exp_re_py_read_lambda_hole), "both carriers read the same way");
 
 struct EvcCarrier {
     const char* dir;    // work directory and the block name of the combined lambda.dat
     const char* state;  // the charged state compared with the neutral one
     const char* letter; // file letter
     const char* lam;    // Python name of the total energy; "<lam>1", "<lam>2" are its two parts
-    const char* const* read_lambda;
+    const char* sum;    // the line that adds them (its spacing differs between the carriers)
 };
 
-const EvcCarrier kElectron = {"elec", "anion", "e", "e_lam", exp_re_py_read_lambda_elec};
-const EvcCarrier kHole = {"hole", "cation", "h", "h_lam", exp_re_py_read_lambda_hole};
+const EvcCarrier kElectron = {"elec", "anion", "e", "e_lam", "e_lam=e_lam1 + e_lam2"};
+const EvcCarrier kHole = {"hole", "cation", "h", "h_lam", "h_lam = h_lam1 + h_lam2"};
 
 // The three energies of a carrier as one line of 16.8f columns.
 std::string lambda_value_line(const EvcCarrier& c) {
@@ -254,7 +236,8 @@ void Transport::write_get_re_py_file_of(const char* name, const std::vector<int>
         out.printf("sys.stdout.write(\"  Treating mol%d...\\n\")\nos.chdir(cwd2)\nos.chdir(\"mol%d\")\n", m, m);
         for (const EvcCarrier* c : carriers) {
             out.printf("os.chdir(\"%s\")\n", c->dir);
-            out.lines(c->read_lambda, kReadLambdaLines);
+            out.lines(exp_re_py_read_lambda, static_cast<int>(std::size(exp_re_py_read_lambda)),
+                      {{"@L@", c->lam}, {"@SUM@", c->sum}});
             out.lines(exp_re_py_require_lambda, std::size(exp_re_py_require_lambda));
             out.write("with open(\"lambda.dat\", \"w\") as n:\n");
             out.write(lambda_value_line(*c));
