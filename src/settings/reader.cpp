@@ -366,7 +366,7 @@ void KrymoInp::check_temperature_scan() {
 
 void KrymoInp::load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines) {
     // Whole lines of any length: a long line must never arrive as several settings lines.
-    if (!read_lines(path, lines, true))
+    if (!read_input_lines(path, kSettingsInput, "krymo_inp", lines, true))
         KRYMO_FATAL_OUT("krymo_inp", 255, format_string("Failed to open input file: %s\n", path.c_str()));
 }
 

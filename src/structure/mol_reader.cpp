@@ -204,7 +204,7 @@ private:
 
 void FileIO::read_data_mol(const std::string& path, int index, bool info) {
     std::vector<std::string> lines;
-    if (!read_lines(path, lines, false))
+    if (!read_input_lines(path, kMolInput, kUnit, lines, false))
         KRYMO_FATAL_ERR(kUnit, 255, format_string("Failed to open input file \"%s\"\n", path.c_str()));
     if (info) std::printf("Reading molecular file \"%s\"... \n", path.c_str());
     if (index < 0) return;

@@ -47,7 +47,7 @@ void Transport::write_mol_bonds_files(bool flag) {
 
 void Transport::load_bonds_data(const std::string& path, std::vector<std::string>& lines) {
     std::vector<std::string> file;
-    if (!read_lines(path, file, false))
+    if (!read_input_lines(path, kDataInput, "transport", file, false))
         KRYMO_FATAL_OUT("transport", 255, "Failed to open input file \"" + path + "\"\n");
     if (file.empty()) return;
     const int n = std::atoi(file[0].c_str());

@@ -64,7 +64,7 @@ struct LineReader {
 void Transport::read_neighbor_list() {
     std::printf("Reading file '%s'\n", kNeighborFile);
     LineReader in;
-    if (!read_lines(kNeighborFile, in.lines, false))
+    if (!read_input_lines(kNeighborFile, kNeighborInput, "transport", in.lines, false))
         KRYMO_FATAL_OUT("transport", 1, format_string("Failed to open input file: %s\n", kNeighborFile));
     in.take("the first comment line");
     in.take("the second comment line");

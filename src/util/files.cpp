@@ -49,6 +49,48 @@ bool read_lines(const std::string& path, std::vector<std::string>& lines, bool k
     return true;
 }
 
+const InputKind kCrystalInput = {"crystal file", 256u << 20};
+const InputKind kMolInput = {"MOL file", 256u << 20};
+// The settings file holds settings and appended quantum-chemistry text (basis sets): a few kB, and
+// some hundred kB for a box of thousands of molecules with per-molecule lists.
+const InputKind kSettingsInput = {"input file", 16u << 20};
+// Up to NNEIMAX lines per molecule of a box of some hundred thousand molecules.
+const InputKind kNeighborInput = {"neighbour list", 1024u << 20};
+const InputKind kDataInput = {"data file", 256u << 20};
+
+namespace {
+const char* file_type_name(mode_t mode) {
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISFIFO(mode)) return "a pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+std::string size_text(std::uintmax_t bytes) {
+    if (bytes >= (1u << 20)) return format_string("%.0f MB", static_cast<double>(bytes) / (1u << 20));
+    if (bytes >= 1024) return format_string("%.0f kB", static_cast<double>(bytes) / 1024);
+    return format_string("%ju bytes", bytes);
+}
+}  // namespace
+
+bool read_input_lines(const std::string& path, const InputKind& kind, const char* unit, std::vector<std::string>& lines,
+                      bool keep_eol) {
+    lines.clear();
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode))
+        KRYMO_FATAL_OUT(unit, 1,
+                        format_string("The %s \"%s\" is %s: a regular text file is expected.\n", kind.name,
+                                      path.c_str(), file_type_name(st.st_mode)));
+    if (static_cast<std::uintmax_t>(st.st_size) > kind.max_bytes)
+        KRYMO_FATAL_OUT(unit, 1,
+                        format_string("The %s \"%s\" is too large: %jd bytes, while a %s of at most %s is read.\n",
+                                      kind.name, path.c_str(), static_cast<intmax_t>(st.st_size), kind.name,
+                                      size_text(kind.max_bytes).c_str()));
+    return read_lines(path, lines, keep_eol);
+}
+
 TextWriter::~TextWriter() {
     if (std::uncaught_exceptions() > uncaught_)
         discard();

@@ -1,6 +1,7 @@
 // Small file-system helpers and the one writer every generated file goes through.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,6 +19,21 @@ inline bool file_exists(const std::string& path) { return file_exists(path.c_str
 // Reads a whole text file into lines of any length. Each line keeps its line end ("\n", "\r\n")
 // when `keep_eol` is set. Returns false when the file cannot be opened.
 bool read_lines(const std::string& path, std::vector<std::string>& lines, bool keep_eol = true);
+
+// A kind of input file and the largest size read for it: far above any real file of the kind, far
+// below what would exhaust memory when it is read into lines.
+struct InputKind {
+    const char* name;  // as messages name it: "crystal file", "MOL file", ...
+    std::uintmax_t max_bytes;
+};
+extern const InputKind kCrystalInput, kMolInput, kSettingsInput, kNeighborInput, kDataInput;
+
+// read_lines for an input of the run. A path that is not a regular file (a directory, a device such
+// as /dev/zero, a pipe) or that is larger than the kind allows stops the run (unit, status 1) before
+// anything is read, naming the file, what it is and what is expected. Returns false when the file
+// does not exist or cannot be opened: each reader reports that in its own words.
+bool read_input_lines(const std::string& path, const InputKind& kind, const char* unit, std::vector<std::string>& lines,
+                      bool keep_eol);
 
 // RAII writer: the text goes to a temporary file beside `path`, which replaces `path` when the
 // writer is closed (or destroyed normally). When the writer is destroyed while an error unwinds,

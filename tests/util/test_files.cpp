@@ -73,3 +73,24 @@ TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
     EXPECT_EQ(plain.out_text, "Failed to open output file no/dir/b.dat\n");
     EXPECT_EQ(plain.status, 1);
 }
+
+TEST(Files, InputsAreRegularFilesWithinTheSizeOfTheirKind) {
+    ScopedStudyDir dir;
+    const InputKind tiny = {"tiny file", 8};
+    std::vector<std::string> lines;
+    write_file("eight", "1234567\n");
+    EXPECT_TRUE(read_input_lines("eight", tiny, "u", lines, false));
+    EXPECT_EQ(lines, std::vector<std::string>{"1234567"});
+    EXPECT_FALSE(read_input_lines("missing", tiny, "u", lines, false));
+    write_file("nine", "12345678\n");
+    create_directory("d");
+    const std::pair<const char*, const char*> refused[] = {
+        {"nine", "The tiny file \"nine\" is too large: 9 bytes, while a tiny file of at most 8 bytes is read.\n"},
+        {"d", "The tiny file \"d\" is a directory: a regular text file is expected.\n"},
+        {"/dev/zero", "The tiny file \"/dev/zero\" is a device: a regular text file is expected.\n"}};
+    for (const auto& [path, message] : refused) {
+        const FatalError e = expect_fatal([&, p = path] { read_input_lines(p, tiny, "u", lines, false); });
+        EXPECT_EQ(e.status, 1);
+        EXPECT_EQ(e.out_text, message);
+    }
+}
