@@ -8,6 +8,7 @@
 
 #include "structure/fileio.h"
 #include "structure/spacegroups.h"
+#include "structure/symop.h"
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/text.h"
@@ -136,7 +137,7 @@ bool looks_numeric(const std::string& s) {
 
 void FileIO::read_data_cif(const std::string& path, bool info) {
     std::vector<std::string> lines;
-    if (!read_lines(path, lines, false))
+    if (!read_input_lines(path, kCrystalInput, kUnit, lines, false))
         KRYMO_FATAL_ERR(kUnit, 255, format_string("Failed to open input file \"%s\"\n", path.c_str()));
     if (info) std::printf("Reading crystal file \"%s\"... \n", path.c_str());
 
@@ -286,15 +287,30 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                 if (op_col == 0) continue;
                 const int ncols = static_cast<int>(tags.names.size());
                 const size_t end = read_rows(tags.last_line + 1, ncols, loop_end,
-                    [&](const std::vector<Token>& tok, const std::string& line, size_t, size_t) {
+                    [&](const std::vector<Token>& tok, const std::string& line, size_t first_line, size_t) {
                         // The operation is the value in its column, whatever the other columns are;
                         // an unquoted operation in the last column of a one-line row may hold blanks.
                         const Token& t = tok[op_col - 1];
                         std::string op = ncols == 1 && !line.empty() ? line
                                          : (op_col == ncols && !t.quoted && !line.empty()) ? line.substr(t.begin)
                                                                                            : t.text;
+                        std::string written = op;
+                        sg_triml(written);
+                        sg_trimr(written);
                         sg_trim(op);
-                        if (!op.empty()) spacegroup_ops.push_back(op);
+                        if (op.empty()) return;
+                        // A text that is no operation would otherwise become a zero matrix that
+                        // collapses every atom onto the origin.
+                        double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, tr[3] = {0, 0, 0};
+                        std::string why;
+                        if (!parse_transform_string(written, R, tr, &why))
+                            KRYMO_FATAL_OUT(kUnit, 1,
+                                            format_string("Symmetry operation \"%s\" in crystal file \"%s\" (line %d) "
+                                                          "cannot be used: %s.\n",
+                                                          written.c_str(), path.c_str(),
+                                                          static_cast<int>(first_line) + 1, why.c_str()));
+                        // Blanks go from the comma form only: they separate the twelve numbers of the other.
+                        spacegroup_ops.push_back(written.find(',') != std::string::npos ? op : written);
                     });
                 i = end - 1;  // the ending line is parsed again as an ordinary line
             } else if (contains(first, "_geom_bond") || contains(first, "_ccdc_geom")) {

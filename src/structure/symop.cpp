@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
 #include <vector>
 
 #include "structure/cell.h"
@@ -13,70 +12,129 @@ namespace krymo {
 
 namespace {
 
-// Reads the number starting at s[i] (digits with an optional decimal point, classic notation)
-// and advances i past it.
-double read_number(const std::string& s, size_t& i) {
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Unsigned number at s[i]: digits with at most one decimal point ("3", "0.25", ".5"), optionally
+// over an integer denominator ("1/2"). Advances i past it; false when there is none.
+bool read_number(const std::string& s, size_t& i, double& v) {
     const size_t start = i;
-    while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) ++i;
-    return std::strtod(s.substr(start, i - start).c_str(), nullptr);
+    bool digit = false, point = false;
+    for (; i < s.size(); ++i) {
+        if (is_digit(s[i]))
+            digit = true;
+        else if (s[i] == '.' && !point)
+            point = true;
+        else
+            break;
+    }
+    if (!digit) return false;
+    v = std::strtod(s.substr(start, i - start).c_str(), nullptr);
+    if (i < s.size() && s[i] == '/') {
+        const size_t d = ++i;
+        while (i < s.size() && is_digit(s[i])) ++i;
+        const double den = i > d ? std::strtod(s.substr(d, i - d).c_str(), nullptr) : 0.0;
+        if (!(den > 0.0)) return false;
+        v /= den;
+    }
+    return true;
 }
 
-void parse_part(const std::string& part, double row[3], double& t) {
-    double sign = 1.0, numerator = 0.0;
-    bool fraction = false;
+int axis_of(char c) {
+    if (c == 'x' || c == 'X') return 0;
+    if (c == 'y' || c == 'Y') return 1;
+    if (c == 'z' || c == 'Z') return 2;
+    return -1;
+}
+
+// One component ("-x+1/2", "x-y", "1/4-x", "+2*y"): signed terms, each x, y or z with an optional
+// coefficient, or a number. Variables add to `row`, numbers to `t`.
+bool parse_part(const std::string& part, double row[3], double& t) {
     size_t i = 0;
     while (i < part.size()) {
-        const char c = part[i];
-        if (c == '+') {
-            sign = 1.0;
-        } else if (c == '-') {
-            sign = -1.0;
-        } else if (c == 'x' || c == 'X') {
-            row[0] = sign;
-        } else if (c == 'y' || c == 'Y') {
-            row[1] = sign;
-        } else if (c == 'z' || c == 'Z') {
-            row[2] = sign;
-        } else if (c == '.' || c == '0') {
-            t = sign * read_number(part, i);
-            continue;
-        } else if (c >= '1' && c <= '9') {
-            const double v = read_number(part, i);
-            if (fraction) {
-                t = sign * numerator / v;
-                fraction = false;
-            } else {
-                t = v;
-                numerator = v;
-            }
-            continue;
-        } else if (c == '/') {
-            fraction = true;
+        double sign = 1.0;
+        if (part[i] == '+' || part[i] == '-')
+            sign = part[i++] == '-' ? -1.0 : 1.0;
+        else if (i > 0)
+            return false;  // terms are joined by a sign
+        double v = 1.0;
+        const bool number = read_number(part, i, v);
+        if (number && i < part.size() && part[i] == '*') ++i;
+        const int axis = i < part.size() ? axis_of(part[i]) : -1;
+        if (axis >= 0) {
+            row[axis] += sign * v;
+            ++i;
+        } else if (number && (i == part.size() || part[i] == '+' || part[i] == '-')) {
+            t += sign * v;
+        } else {
+            return false;
         }
-        ++i;
     }
+    return !part.empty();
+}
+
+double determinant(const double R[3][3]) {
+    return R[0][0] * (R[1][1] * R[2][2] - R[1][2] * R[2][1]) - R[0][1] * (R[1][0] * R[2][2] - R[1][2] * R[2][0]) +
+           R[0][2] * (R[1][0] * R[2][1] - R[1][1] * R[2][0]);
+}
+
+bool refuse(std::string* why, const std::string& what, double R[3][3], double t[3]) {
+    if (why != nullptr) *why = what;
+    for (int k = 0; k < 3; ++k) {
+        t[k] = 0.0;
+        for (int c = 0; c < 3; ++c) R[k][c] = 0.0;
+    }
+    return false;
 }
 
 }  // namespace
 
-void parse_transform_string(const std::string& text, double R[3][3], double t[3]) {
+bool parse_transform_string(const std::string& text, double R[3][3], double t[3], std::string* why) {
     if (text.find(',') != std::string::npos) {
-        const std::string compact = RemoveWhiteSpaceUnderscore(text);
+        std::string compact;
+        for (char c : text)
+            if (c != ' ' && c != '\t' && c != '_') compact += c;
         std::vector<std::string> parts;
-        size_t from = 0;
-        while (true) {
+        for (size_t from = 0;;) {
             const size_t comma = compact.find(',', from);
             parts.push_back(compact.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
             if (comma == std::string::npos) break;
             from = comma + 1;
         }
-        for (size_t k = 0; k < parts.size() && k < 3; ++k) parse_part(parts[k], R[k], t[k]);
-    } else if (text.find(' ') != std::string::npos) {
-        std::istringstream in(text);
-        in.imbue(std::locale::classic());
-        for (int k = 0; k < 3; ++k) in >> R[k][0] >> R[k][1] >> R[k][2] >> t[k];
+        if (parts.size() != 3)
+            return refuse(why,
+                          format_string("it has %d comma-separated components, 3 are expected",
+                                        static_cast<int>(parts.size())),
+                          R, t);
+        for (int k = 0; k < 3; ++k)
+            if (!parse_part(parts[k], R[k], t[k]))
+                return refuse(why,
+                              format_string("component %d (\"%s\") is not a sum of x, y, z and numbers such as -x+1/2",
+                                            k + 1, parts[k].c_str()),
+                              R, t);
+    } else {
+        std::vector<std::string> words;
+        split_to_words(text, " \t", words);
+        double v[12];
+        bool numbers = words.size() == 12;
+        for (size_t k = 0; numbers && k < 12; ++k) numbers = parse_whole_real(words[k], v[k]);
+        if (!numbers)
+            return refuse(why, "three comma-separated components of x, y and z (such as -x+1/2,y,-z) are expected",
+                          R, t);
+        for (int k = 0; k < 3; ++k) {
+            for (int c = 0; c < 3; ++c) R[k][c] = v[4 * k + c];
+            t[k] = v[4 * k + 3];
+        }
     }
+    for (int k = 0; k < 9; ++k)
+        if (R[k / 3][k % 3] != std::round(R[k / 3][k % 3]))
+            return refuse(why, format_string("its rotation entry %g is not an integer", R[k / 3][k % 3]), R, t);
+    const double det = determinant(R);
+    if (det != 1.0 && det != -1.0)
+        return refuse(why, format_string("its rotation has determinant %g, +1 or -1 is expected", det), R, t);
+    for (int k = 0; k < 3; ++k)
+        if (!std::isfinite(t[k])) return refuse(why, "its translation is not a finite number", R, t);
     for (int k = 0; k < 3; ++k) t[k] = wrap_position_once(t[k]);
+    return true;
 }
 
 std::string format_transform_string(const int R[3][3], const double t[3]) {
@@ -110,7 +168,7 @@ std::string format_transform_string(const int R[3][3], const double t[3]) {
 }
 
 void FileIO::ParseTransformString(const std::string& text, double R[3][3], double t[3]) const {
-    parse_transform_string(text, R, t);
+    parse_transform_string(text, R, t, nullptr);
 }
 
 }  // namespace krymo

@@ -44,11 +44,30 @@ TEST(SymOp, EveryTextForm) {
         {"-x+0.5,y+.25,-z", {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.5, 0.25, 0}},
         {"x-y,x,z+1/6", {1, -1, 0, 1, 0, 0, 0, 0, 1}, {0, 0, 1.0 / 6}},
         {"-1 0 0 0.5 0 1 0 0 0 0 -1 0.25", {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.5, 0, 0.25}},
-        {"garbage", {0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0}},
+        {"+X, -Y+X, 1/4+z_", {1, 0, 0, 1, -1, 0, 0, 0, 1}, {0, 0, 0.25}},
+        {"x+2*y,y,-z", {1, 2, 0, 0, 1, 0, 0, 0, -1}, {0, 0, 0}},
         // An id glued in front of the text shifts the translation: the reader never passes one.
         {"3-x,-y,-z", {-1, 0, 0, 0, -1, 0, 0, 0, -1}, {2, 0, 0}},
         {krymo::format_transform_string(flip, half), {-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0.5, 0.5, 0}},
     });
+}
+
+TEST(SymOp, TextsThatAreNoOperationAreRefused) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"x y z", "three comma-separated components"},  {"garbage", "three comma-separated components"},
+        {"1 0 0 0 0 1 0 0 0 0 1", "three comma-separated"}, {"x,y", "it has 2 comma-separated components"},
+        {"x,y,z,x", "it has 4"},                         {"x,y,w", "component 3 (\"w\")"},
+        {"x,y+,z", "component 2 (\"y+\")"},              {"x,y,z+1/0", "component 3"},
+        {"x1,y,z", "component 1"},                       {"x,x,z", "determinant 0"},
+        {"2x,y,z", "determinant 2"},                     {"0.5x,y,z", "rotation entry 0.5 is not an integer"},
+        {"1 0 0 0 0 1 0 0 0 0 0.5 0", "rotation entry 0.5"}};
+    for (const auto& [text, why] : cases) {
+        double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, t[3] = {0, 0, 0};
+        std::string reason;
+        EXPECT_FALSE(krymo::parse_transform_string(text, R, t, &reason)) << text;
+        EXPECT_NE(reason.find(why), std::string::npos) << text << ": " << reason;
+        for (int k = 0; k < 9; ++k) EXPECT_EQ(R[k / 3][k % 3], 0.0) << text;
+    }
 }
 
 TEST(SymOp, SubtractedTranslationsKeepTheirSign) {
