@@ -2,10 +2,12 @@
 // atom-site loop and an optional bond loop before it. Expansion and separation: cif_expand.cpp.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "structure/cell.h"
 #include "structure/fileio.h"
 #include "structure/spacegroups.h"
 #include "structure/symop.h"
@@ -127,11 +129,28 @@ int element_from_type_symbol(const std::string& symbol) {
     return e > 0 ? e : -1;
 }
 
-// A coordinate text must start like a number ("0.25", ".28820(10)", "-1.2e-1").
-bool looks_numeric(const std::string& s) {
-    size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
-    return i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.');
+// A CIF number read whole: "8.0348", "-1.2e-1", or with its standard uncertainty "0.28820(10)".
+// '?' and '.' (unknown, inapplicable) are no numbers.
+bool cif_number(const std::string& text, double& out) {
+    std::string s = text;
+    trim(s);
+    const size_t open = s.find('(');
+    if (open != std::string::npos && open > 0 && s.back() == ')' && s.size() - open > 2) {
+        for (size_t k = open + 1; k + 1 < s.size(); ++k)
+            if (!std::isdigit(static_cast<unsigned char>(s[k]))) return false;
+        s.erase(open);
+    }
+    return parse_whole_real(s, out);
 }
+
+// Fractional coordinates beyond this are typing errors, not positions of a crystal's atoms.
+constexpr double kMaxFraction = 100.0;
+// Cell lengths (Angstrom) outside this range describe no molecular crystal.
+constexpr double kMinCellLength = 1.0;
+constexpr double kMaxCellLength = 1e5;
+
+const char* const kCellTags[6] = {"_cell_length_a",   "_cell_length_b",   "_cell_length_c",
+                                  "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
 
 }  // namespace
 
@@ -150,6 +169,14 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     Atoms = CifAtomColumns();
     Bonds = CifBondColumns();
     std::vector<int> atom_line;  // 1-based file line of each atom row
+    int cell_line[6] = {0, 0, 0, 0, 0, 0};  // line of each cell tag, 0 when not given
+    for (double& v : cell_latt) v = 0.0;
+    // Index of a cell tag (any tag that contains one of the six names), -1 for other tags.
+    auto cell_tag = [](const std::string& tag) {
+        for (int k = 0; k < 6; ++k)
+            if (contains(tag, kCellTags[k])) return k;
+        return -1;
+    };
     bool have_type_symbols = true;
 
     const size_t n = lines.size();
@@ -248,18 +275,13 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
             if (n >= 2 && (spacegroup_hall[0] == '\'' || spacegroup_hall[0] == '"') &&
                 spacegroup_hall[n - 1] == spacegroup_hall[0])
                 spacegroup_hall = spacegroup_hall.substr(1, n - 2);
-        } else if (contains(tag, "_cell_length_a")) {
-            cell_latt[0] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(tag, "_cell_length_b")) {
-            cell_latt[1] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(tag, "_cell_length_c")) {
-            cell_latt[2] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(tag, "_cell_angle_alpha")) {
-            cell_latt[3] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(tag, "_cell_angle_beta")) {
-            cell_latt[4] = std::strtod(value.c_str(), nullptr);
-        } else if (contains(tag, "_cell_angle_gamma")) {
-            cell_latt[5] = std::strtod(value.c_str(), nullptr);
+        } else if (const int k = cell_tag(tag); k >= 0) {
+            if (!cif_number(value, cell_latt[k]))
+                KRYMO_FATAL_OUT(kUnit, 1,
+                                format_string("Bad value \"%s\" of %s in crystal file \"%s\" (line %d): a number is "
+                                              "expected, optionally with its standard uncertainty such as 8.035(2).\n",
+                                              value.c_str(), kCellTags[k], path.c_str(), static_cast<int>(i) + 1));
+            cell_line[k] = static_cast<int>(i) + 1;
         } else if (contains(tag, "_cell_formula_units_z")) {
             formula_units_z = std::atoi(value.c_str());
         } else if (contains(tag, "_chemical_formula_sum")) {
@@ -402,13 +424,22 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                                               Atoms.label[i].c_str(), path.c_str(), atom_line[i], why.c_str()));
             Atoms.type_symbol[i] = element_symbol(cif_atypes[i]);
         }
-        for (const std::string* c : {&Atoms.fract_x[i], &Atoms.fract_y[i], &Atoms.fract_z[i]})
-            if (!looks_numeric(*c))
+        for (const std::string* c : {&Atoms.fract_x[i], &Atoms.fract_y[i], &Atoms.fract_z[i]}) {
+            double f = 0.0;
+            if (!cif_number(*c, f))
                 KRYMO_FATAL_OUT(kUnit, 255,
                                 format_string("Bad fractional coordinate \"%s\" of atom %s in crystal file \"%s\" "
                                               "(line %d): a number is expected.\n",
                                               c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i]));
+            if (std::fabs(f) > kMaxFraction)
+                KRYMO_FATAL_OUT(kUnit, 1,
+                                format_string("Fractional coordinate %s of atom %s in crystal file \"%s\" (line %d) "
+                                              "lies far outside the cell: a value from %g to %g is expected.\n",
+                                              c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i],
+                                              -kMaxFraction, kMaxFraction));
+        }
     }
+    check_cell(path, cell_line);
 
     if (spacegroup_ops.empty())
         derive_spacegroup_operations(path);
@@ -442,6 +473,43 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     crystal_file = path;
     crystal_read = true;
     if (info) std::printf("Crystal file %s parsing done.\n", path.c_str());
+}
+
+void FileIO::check_cell(const std::string& path, const int line[6]) const {
+    std::string missing;
+    for (int k = 0; k < 6; ++k)
+        if (line[k] == 0) missing += std::string(missing.empty() ? "" : ", ") + kCellTags[k];
+    if (!missing.empty())
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("The cell of the crystal file is missing or impossible: a = %s, b = %s, c = %s, "
+                                      "alpha = %s, beta = %s, gamma = %s.\nThe crystal file \"%s\" gives no %s.\n",
+                                      stream_real(cell_latt[0]).c_str(), stream_real(cell_latt[1]).c_str(),
+                                      stream_real(cell_latt[2]).c_str(), stream_real(cell_latt[3]).c_str(),
+                                      stream_real(cell_latt[4]).c_str(), stream_real(cell_latt[5]).c_str(),
+                                      path.c_str(), missing.c_str()));
+    for (int k = 0; k < 3; ++k)
+        if (!(cell_latt[k] >= kMinCellLength && cell_latt[k] <= kMaxCellLength))
+            KRYMO_FATAL_OUT(kUnit, 1,
+                            format_string("Cell length %s = %s in crystal file \"%s\" (line %d): a length from %g to "
+                                          "%g Angstrom is expected.\n",
+                                          kCellTags[k], stream_real(cell_latt[k]).c_str(), path.c_str(), line[k],
+                                          kMinCellLength, kMaxCellLength));
+    for (int k = 3; k < 6; ++k)
+        if (!(cell_latt[k] > 0.0 && cell_latt[k] < 180.0))
+            KRYMO_FATAL_OUT(kUnit, 1,
+                            format_string("Cell angle %s = %s in crystal file \"%s\" (line %d): an angle between 0 and "
+                                          "180 degrees is expected.\n",
+                                          kCellTags[k], stream_real(cell_latt[k]).c_str(), path.c_str(), line[k]));
+    // Volume over a b c: the three angles must leave room for a cell.
+    double c[3];
+    for (int k = 0; k < 3; ++k) c[k] = std::cos(cell_latt[k + 3] * kCellPi / 180.0);
+    const double v2 = 1.0 - c[0] * c[0] - c[1] * c[1] - c[2] * c[2] + 2.0 * c[0] * c[1] * c[2];
+    if (!(v2 > 1e-12))
+        KRYMO_FATAL_OUT(kUnit, 1,
+                        format_string("The cell angles alpha = %s, beta = %s, gamma = %s of crystal file \"%s\" cannot "
+                                      "form a cell: the volume they leave is not positive.\n",
+                                      stream_real(cell_latt[3]).c_str(), stream_real(cell_latt[4]).c_str(),
+                                      stream_real(cell_latt[5]).c_str(), path.c_str()));
 }
 
 std::string FileIO::select_atom_sites(const std::string& path, std::vector<int>& row_lines) {

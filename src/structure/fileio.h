@@ -98,6 +98,9 @@ protected:
     // Drops the atom rows that are not atoms of the structure (dummy sites, occupancy 0, minor
     // disorder groups) and returns what to report about them.
     std::string select_atom_sites(const std::string& path, std::vector<int>& row_lines);
+    // Stops the run on a cell that is missing, unreadable or impossible; `line` holds the line of
+    // each of the six cell tags, 0 when the file gives none.
+    void check_cell(const std::string& path, const int line[6]) const;
     // Listed operations used once each; a warning when they repeat or do not fit the named group.
     void use_distinct_operations(const std::string& path);
     // A warning when the molecules found are not Z formula units.
