@@ -38,6 +38,8 @@ protected:
     void read_thinfilm(const std::string& value);
     // A requested temperature scan needs finite temperatures and a non-zero step (status 1 otherwise).
     void check_temperature_scan();
+    // Molecule input: the lattice vectors must span a cell (status 1 otherwise).
+    void check_lattice_vectors() const;
     void validate_choice(const std::string& key, const std::string& value, const std::vector<const char*>& allowed,
                          const char* listed);
     [[noreturn]] void reject_value(int line, const std::string& key, const std::string& value,

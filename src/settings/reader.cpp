@@ -59,6 +59,15 @@ void cut_at(std::string& s, char c) {
     if (pos != std::string::npos) s.erase(pos);
 }
 
+// Bounds that keep the arithmetic on cells and orbital numbers far from overflow: 50 cells each way
+// already reach some hundred nanometres, and no molecule has a million orbitals.
+constexpr int kMaxNeighborScell = 50;
+constexpr int kMaxOrbitalAdjustment = 1000000;
+const char* const kAdjustmentExpected = "integers from -1000000 to 1000000, separated by blanks";
+// Lattice vectors of molecule input (Angstrom): the range of the crystal file's cell lengths.
+constexpr double kMinLatticeVector = 1.0;
+constexpr double kMaxLatticeVector = 1e5;
+
 struct KeyRule {
     std::vector<const char*> names;  // key first, then its aliases
     std::function<void(const std::string& value)> apply;
@@ -175,20 +184,34 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
             if (integer(v, INT_MIN, "0 (off) or 1 (on)") != 0) *p = true;
         };
     };
-    auto set3 = [&](auto* f, double min, const char* expected) {
-        return [&, f, min, expected](const std::string& v) {
+    auto set3 = [&](auto* f, double min, const char* expected, double max = HUGE_VAL) {
+        return [&, f, min, max, expected](const std::string& v) {
             std::remove_pointer_t<decltype(f)> x[3];
-            if (!whole_numbers(v, x, 3) || x[0] < min || x[1] < min || x[2] < min)
+            if (!whole_numbers(v, x, 3) || x[0] < min || x[1] < min || x[2] < min || x[0] > max || x[1] > max ||
+                x[2] > max)
                 reject_value(__LINE__, key, text_trimmed(v), expected);
             for (int k = 0; k < 3; ++k) f[k] = x[k];
         };
     };
-    auto set_list = [&](auto& list, const char* expected) {
-        return [&, p = &list, expected](const std::string& v) {
+    auto set_vector = [&](double* f) {
+        return [&, f](const std::string& v) {
+            double x[3];
+            const double length = whole_numbers(v, x, 3) ? std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]) : 0.0;
+            if (!(length >= kMinLatticeVector && length <= kMaxLatticeVector))
+                reject_value(__LINE__, key, text_trimmed(v),
+                             format_string("three numbers (Angstrom): a lattice vector of %g to %g Angstrom",
+                                           kMinLatticeVector, kMaxLatticeVector));
+            for (int k = 0; k < 3; ++k) f[k] = x[k];
+        };
+    };
+    auto set_list = [&](auto& list, const char* expected, double bound = HUGE_VAL) {
+        return [&, p = &list, expected, bound](const std::string& v) {
             std::vector<std::string> pieces;
             split_to_words(v, " \t", pieces);
             std::vector<typename std::remove_reference_t<decltype(list)>::value_type> x(pieces.size());
             if (!whole_numbers(v, x.data(), 0)) reject_value(__LINE__, key, text_trimmed(v), expected);
+            for (const auto& e : x)
+                if (std::fabs(static_cast<double>(e)) > bound) reject_value(__LINE__, key, text_trimmed(v), expected);
             p->insert(p->end(), x.begin(), x.end());
         };
     };
@@ -253,12 +276,13 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
              validate_choice("evc_type", evc_type, {"cart", "int"}, "'cart', 'int'");
          }},
         {{"use_evc_dint"}, set_flag(use_evc_dint)},
-        {{"vector_a"}, set3(latt_vectors[0], -HUGE_VAL, "three numbers (Angstrom)")},
-        {{"vector_b"}, set3(latt_vectors[1], -HUGE_VAL, "three numbers (Angstrom)")},
-        {{"vector_c"}, set3(latt_vectors[2], -HUGE_VAL, "three numbers (Angstrom)")},
+        {{"vector_a"}, set_vector(latt_vectors[0])},
+        {{"vector_b"}, set_vector(latt_vectors[1])},
+        {{"vector_c"}, set_vector(latt_vectors[2])},
         {{"lattice_cutoff", "lat_cutoff"},
          [&](const std::string& v) { lattice_cutoff = real(v, "a finite distance above 0 (Angstrom)", 0.0); }},
-        {{"neighbor_scell", "nei_scell"}, set3(neighbor_scell, 0, "three integers of at least 0")},
+        {{"neighbor_scell", "nei_scell"},
+         set3(neighbor_scell, 0, "three integers of at least 0 and at most 50", kMaxNeighborScell)},
         {{"super_cell", "super-cell"}, set3(super_cell, 1, "three integers of at least 1")},
         {{"bond_dis_scale"},
          [&](const std::string& v) { bond_dis_scale = real(v, "a number above 0 and at most 3", 0.0, 3.0); }},
@@ -285,8 +309,8 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         {{"nevery_out"}, set_count(nevery_out, 1)},
         {{"RE_unique_mol"}, set_int(RE_unique_mol)},
         {{"HL_unique_mol"}, set_int(HL_unique_mol)},
-        {{"homo_adjustment"}, set_list(homo_adjustment, "integers separated by blanks")},
-        {{"lumo_adjustment"}, set_list(lumo_adjustment, "integers separated by blanks")},
+        {{"homo_adjustment"}, set_list(homo_adjustment, kAdjustmentExpected, kMaxOrbitalAdjustment)},
+        {{"lumo_adjustment"}, set_list(lumo_adjustment, kAdjustmentExpected, kMaxOrbitalAdjustment)},
         {{"molecule"}, [&](const std::string& v) { read_molecule_list(v); }},
         {{"crystal"},
          [&](const std::string& v) {
@@ -364,6 +388,21 @@ void KrymoInp::check_temperature_scan() {
                      "is on");
 }
 
+void KrymoInp::check_lattice_vectors() const {
+    const double(*v)[3] = latt_vectors;
+    const double volume = v[0][0] * (v[1][1] * v[2][2] - v[1][2] * v[2][1]) -
+                          v[0][1] * (v[1][0] * v[2][2] - v[1][2] * v[2][0]) +
+                          v[0][2] * (v[1][0] * v[2][1] - v[1][1] * v[2][0]);
+    double lengths = 1.0;
+    for (int r = 0; r < 3; ++r) lengths *= std::sqrt(v[r][0] * v[r][0] + v[r][1] * v[r][1] + v[r][2] * v[r][2]);
+    // Relative to the lengths: vectors this close to one plane make no cell of any use.
+    if (!(std::fabs(volume) > 1e-6 * lengths))
+        KRYMO_FATAL_OUT("krymo_inp", 1,
+                        format_string("The lattice vectors vector_a, vector_b and vector_c in %s do not span a cell: "
+                                      "their volume is %g Angstrom^3.\n",
+                                      input_path.c_str(), volume));
+}
+
 void KrymoInp::load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines) {
     // Whole lines of any length: a long line must never arrive as several settings lines.
     if (!read_input_lines(path, kSettingsInput, "krymo_inp", lines, true))
@@ -423,6 +462,7 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
                                       "  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n",
                                       compute_engine, qc_exe.c_str()));
     check_temperature_scan();
+    if (mol_data_source == 1) check_lattice_vectors();
     update_unique_flags();
     if (krymo_dat_file.empty()) krymo_dat_file = "krymo-" + ratetype + ".dat";
     if (sched_type == "lsf" && !nodelist.empty())
