@@ -12,6 +12,12 @@ namespace krymo {
 
 class TextWriter;
 
+// Molecule-file names may carry directories; the copies of the molecules are kept below data/ with
+// ".." and a leading "/" dropped, so that nothing is written outside the working directory.
+std::string safe_relative_path(const std::string& name);
+// True for a path below data/ that the run writes itself (cellvec.dat, config.inp, mol3_bonds.dat, ...).
+bool is_own_data_file(const std::string& rel);
+
 // Text columns of the crystal file's atom loop (asymmetric unit, file order).
 struct CifAtomColumns {
     std::vector<std::string> label, type_symbol, fract_x, fract_y, fract_z;

@@ -1,5 +1,6 @@
 // MDL MOL reader (V2000 and V3000): atom count, elements and Cartesian coordinates of one
 // molecule. Bonds and atom properties are read past; this system finds bonds from distances.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -21,6 +22,9 @@ int column_int(const std::string& s, size_t from, size_t len) {
     return std::atoi(s.substr(from, len).c_str());
 }
 
+// Coordinates beyond this (Angstrom) are typing errors: the V2000 columns (%10.4f) cannot even hold them.
+constexpr double kMaxCoordinate = 1e5;
+
 class MolFile {
 public:
     MolFile(const std::string& path, std::vector<std::string> lines) : path_(path), lines_(std::move(lines)) {}
@@ -29,7 +33,13 @@ public:
         if (lines_.size() < 4) fail_a();
         const std::string& counts = lines_[3];
         if (counts.size() < 6) fail_a();
-        natoms = column_int(counts, 0, 3);
+        int bonds = 0;
+        if (!parse_whole_int(counts.substr(0, 3), natoms) || !parse_whole_int(counts.substr(3, 3), bonds))
+            fail(1,
+                 format_string("Unreadable counts line \"%s\" in MOL file \"%s\": the atom count in columns 1-3 and "
+                               "the bond count in columns 4-6 are expected",
+                               counts.c_str(), path_.c_str()),
+                 3);
         if (natoms < 0) fail(1, format_string("Negative atom count (%d) in the counts line", natoms), 3);
         if (counts.size() >= 15) {
             const int chiral = column_int(counts, 12, 3);
@@ -41,25 +51,49 @@ public:
             KRYMO_FATAL_OUT(kUnit, 1,
                             "WARNING: Problems reading the Count line of an MDL file\n"
                             "         There may be erroneous addition spaces or\n"
-                            "         the file may contains Atom Lists, which are ignored\n");
+                            "         the file may contains Atom Lists, which are ignored\n" +
+                                where(3));
         line_ = 4;
         if (counts.find("V3000") != std::string::npos)
             read_v3000(natoms, atypes, x);
         else
             read_v2000(natoms, atypes, x);
+        // An empty molecule has no centre, no orbitals and no neighbours: nothing to compute.
+        if (natoms == 0)
+            fail(1, format_string("The MOL file \"%s\" holds no atoms: a molecule of at least one atom is expected",
+                                  path_.c_str()),
+                 3);
     }
 
 private:
+    // Where a message points: "(file ..., line n)" for the 0-based `line`.
+    std::string where(size_t line) const {
+        return format_string("         (file \"%s\", line %d)\n", path_.c_str(), static_cast<int>(line) + 1);
+    }
     [[noreturn]] void fail_a() const {
         KRYMO_FATAL_OUT(kUnit, 1,
                         "WARNING: Problems reading a MDL file\n"
                         "         Cannot read atom and bond count\n"
-                        "         Expected standard 6 character atom and bond count\n");
+                        "         Expected standard 6 character atom and bond count\n" +
+                            where(3));
     }
     [[noreturn]] void fail(int status, const std::string& what, size_t line) const {
-        KRYMO_FATAL_OUT(kUnit, status,
-                        format_string("%s\n         (file \"%s\", line %d)\n", what.c_str(), path_.c_str(),
-                                      static_cast<int>(line) + 1));
+        KRYMO_FATAL_OUT(kUnit, status, what + "\n" + where(line));
+    }
+    // One coordinate, read whole, finite and within reach of the cell.
+    double coordinate(const std::string& text, int atom, size_t line) const {
+        double v = 0.0;
+        if (!parse_whole_real(text, v))
+            fail(1,
+                 format_string("Bad coordinate \"%s\" of atom %d in MOL file \"%s\": a finite number is expected",
+                               text.c_str(), atom, path_.c_str()),
+                 line);
+        if (std::fabs(v) > kMaxCoordinate)
+            fail(1,
+                 format_string("Coordinate %s of atom %d in MOL file \"%s\" lies beyond %g Angstrom of the origin",
+                               text.c_str(), atom, path_.c_str(), kMaxCoordinate),
+                 line);
+        return v;
     }
     int element(const std::string& symbol, size_t line) const {
         const int e = find_element_index_from_name(symbol);
@@ -77,7 +111,8 @@ private:
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("WARNING: Problems reading a MDL file\n"
                                               "         Not enough atoms to match atom count (%d) in counts line\n",
-                                              natoms));
+                                              natoms) +
+                                    where(3));
             const std::string& s = lines_[line_];
             // x, y, z in columns 0-9, 10-19, 20-29 and the symbol from column 31.
             if (s.size() < 32)
@@ -86,7 +121,7 @@ private:
                                    "1-30 and the element symbol from column 32 are expected",
                                    i + 1, static_cast<int>(s.size())),
                      line_);
-            for (int k = 0; k < 3; ++k) x[3 * i + k] = std::strtod(s.substr(10 * k, 10).c_str(), nullptr);
+            for (int k = 0; k < 3; ++k) x[3 * i + k] = coordinate(s.substr(10 * k, 10), i + 1, line_);
             std::string symbol = s.substr(31, 3);
             trim(symbol);
             atypes[i] = element(symbol, line_);
@@ -135,8 +170,20 @@ private:
             if (block == "CTAB") {
                 if (!v3000_line(tok) || tok.size() < 4 || tok[2] != "COUNTS")
                     fail(1, "A V3000 CTAB block must start with a COUNTS line", logical_line_);
-                natoms = std::atoi(tok[3].c_str());
+                if (!parse_whole_int(tok[3], natoms))
+                    fail(1,
+                         format_string("Unreadable atom count \"%s\" in the V3000 COUNTS line of MOL file \"%s\"",
+                                       tok[3].c_str(), path_.c_str()),
+                         logical_line_);
                 if (natoms < 0) fail(1, "Negative atom count in the V3000 COUNTS line", logical_line_);
+                // Every atom takes a line: a count beyond the lines left is false, and is refused
+                // before it sizes anything.
+                if (static_cast<size_t>(natoms) > lines_.size() - line_)
+                    fail(1,
+                         format_string("The V3000 COUNTS line of MOL file \"%s\" gives %d atoms, but only %d lines "
+                                       "follow it",
+                                       path_.c_str(), natoms, static_cast<int>(lines_.size() - line_)),
+                         logical_line_);
                 atypes.assign(natoms, 0);
                 x.assign(3 * static_cast<size_t>(natoms), 0.0);
             } else if (block == "ATOM") {
@@ -174,7 +221,7 @@ private:
                 fail(1, "WARNING: A molecule contains an R group which is not implemented!", logical_line_);
             trim(type);
             atypes[pos - 1] = element(type, logical_line_);
-            for (int k = 0; k < 3; ++k) x[3 * (pos - 1) + k] = std::strtod(tok[4 + k].c_str(), nullptr);
+            for (int k = 0; k < 3; ++k) x[3 * (pos - 1) + k] = coordinate(tok[4 + k], pos, logical_line_);
         }
         if (pos < natoms)
             fail(1, format_string("The V3000 atom block holds %d atoms, its COUNTS line %d", pos, natoms),

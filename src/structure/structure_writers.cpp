@@ -1,5 +1,6 @@
 // Structure files: MOL files of molecules, the unit cell and a block of cells as P1 CIF files.
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 
 #include "structure/fileio.h"
@@ -16,19 +17,6 @@ namespace {
 const OutputFailure kMolFailure = {"fileio", 255, true, true};
 const OutputFailure kCifFailure = {"fileio", 255, false, false};
 
-// Molecule-file names may carry directories; they are kept below `data_dir`, with ".." and a
-// leading "/" dropped so that nothing is written outside the working directory.
-std::string safe_relative_path(const std::string& name) {
-    std::vector<std::string> parts;
-    split_to_words(name, "/", parts);
-    std::string out;
-    for (const std::string& p : parts) {
-        if (p == "." || p == "..") continue;
-        if (!out.empty()) out += "/";
-        out += p;
-    }
-    return out;
-}
 
 std::string today() {
     const std::time_t now = std::time(nullptr);
@@ -56,7 +44,53 @@ void write_p1_header(TextWriter& out, const std::string& identifier, const doubl
         out.line(t);
 }
 
+// Files the run writes in data/ itself; '#' stands for a molecule number.
+const char* const kOwnDataFiles[] = {
+    "config.inp", "cellvec.dat", "neighbor.dat", "unitcell.cif", "supercell.cif", "uc_H.inp", "uc_L.inp",
+    "H_adj.inp", "L_adj.inp", "eigval_1mol.dat", "eigval_2mol.dat", "unique_id_map.dat", "moo_map.xml",
+    "trans_int_files.dat", "SE_einternal_files.dat", "re_lambda_4P_files-e.dat", "re_lambda_4P_files-h.dat",
+    "mol#_bonds.dat", "mol#_neighbors.cif", "mol#_neighbors_mid.cif", "mol#_oniom.com", "mol#_oniom.xyz",
+    "moo_mol#_uc.pos", "moo_mol#_nei.pos"};
+
+bool matches_own_name(const std::string& name, const char* pattern) {
+    size_t i = 0;
+    for (const char* p = pattern; *p != '\0'; ++p) {
+        if (*p != '#') {
+            if (i >= name.size() || name[i++] != *p) return false;
+            continue;
+        }
+        const size_t start = i;
+        while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i]))) ++i;
+        if (i == start) return false;
+    }
+    return i == name.size();
+}
+
 }  // namespace
+
+std::string safe_relative_path(const std::string& name) {
+    std::vector<std::string> parts;
+    split_to_words(name, "/", parts);
+    std::string out;
+    for (const std::string& p : parts) {
+        if (p == "." || p == "..") continue;
+        if (!out.empty()) out += "/";
+        out += p;
+    }
+    return out;
+}
+
+bool is_own_data_file(const std::string& rel) {
+    // The writers' temporary files count as the files they become.
+    const std::string part = ".krymo-part";
+    const std::string name =
+        rel.size() > part.size() && rel.compare(rel.size() - part.size(), part.size(), part) == 0
+            ? rel.substr(0, rel.size() - part.size())
+            : rel;
+    for (const char* pattern : kOwnDataFiles)
+        if (matches_own_name(name, pattern)) return true;
+    return false;
+}
 
 void FileIO::write_mol_files() {
     create_directory(data_dir);
