@@ -48,8 +48,8 @@ struct LineReader {
     int line_no() const { return static_cast<int>(next); }
 
     // The leading integer of the next line (what follows it is a comment).
-    int take_leading_int(const char* expected) {
-        const std::string s = take(expected);
+    int take_leading_int(const char* expected) { return leading_int(take(expected), expected); }
+    int leading_int(const std::string& s, const char* expected) {
         std::vector<std::string> words;
         split_to_words(s, " \t", words);
         int v = 0;
@@ -76,7 +76,13 @@ void Transport::read_neighbor_list() {
     static const char* const kColumnNames[8] = {"the neighbour molecule number", "", "", "", "",
                                                 "the cell index a", "the cell index b", "the cell index c"};
     for (int i = 0; i < nmols_uc; ++i) {
-        in.take("a root line");
+        // Roots come in molecule order: a list shuffled by hand would give neighbours to the wrong molecule.
+        const std::string root = in.take("a root line");
+        const int r = in.leading_int(root, "the root molecule number");
+        if (r != i + 1)
+            bad_line(in.line_no(), format_string("the root line '%s' is for molecule %d, but the root line of molecule "
+                                                 "%d was expected (roots in order 1..%d)",
+                                                 root.c_str(), r, i + 1, nmols_uc));
         const int n = in.take_leading_int("the number of neighbours");
         if (n < 0 || n >= NNEIMAX)
             bad_line(in.line_no(), format_string("number of neighbours %d of molecule %d is outside 0..%d (NNEIMAX %d)", n,
@@ -100,9 +106,29 @@ void Transport::read_neighbor_list() {
             if (v[0] < 1 || v[0] > nmols_uc)
                 bad_line(in.line_no(),
                          format_string("neighbour molecule %d is outside 1..%d", v[0], nmols_uc));
+            if (v[0] == i + 1 && v[5] == 0 && v[6] == 0 && v[7] == 0)
+                bad_line(in.line_no(), format_string("molecule %d is paired with itself in its own cell (0 0 0)", i + 1));
+            // Cells beyond the search block are no neighbours the run could have found, and keep
+            // every later sum of cell indices far from overflow.
+            for (int t = 0; t < 3; ++t)
+                if (v[5 + t] < -neighbor_scell[t] || v[5 + t] > neighbor_scell[t])
+                    bad_line(in.line_no(),
+                             format_string("cell index %d along %c is outside the search block -%d..%d "
+                                           "(neighbor_scell %d %d %d)",
+                                           v[5 + t], "abc"[t], neighbor_scell[t], neighbor_scell[t], neighbor_scell[0],
+                                           neighbor_scell[1], neighbor_scell[2]));
             nei_mol_ids[i][k] = v[0] - 1;
             for (int t = 0; t < 3; ++t) nei_cindex[i][3 * k + t] = v[5 + t];
         }
+    }
+    // Anything after the last root is a list the count of molecules does not cover.
+    for (; in.next < in.lines.size(); ++in.next) {
+        std::string s = in.lines[in.next];
+        if (!trim(s).empty())
+            bad_line(static_cast<int>(in.next) + 1,
+                     format_string("'%s' follows the neighbours of the last root (molecule %d); the file should end "
+                                   "there",
+                                   s.c_str(), nmols_uc));
     }
 }
 

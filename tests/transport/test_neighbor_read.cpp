@@ -55,6 +55,13 @@ TEST(NeighborRead, MalformedFilesStopTheRun) {
         {"2\n1 #\n 2x 0 0 0 0 0 0 1\n", "line 6: column 1 is '2x'; expected an integer, the neighbour molecule number\n"},
         {"2\n2 #\n 2  0 0 0 0  0 0 1\n", "line 7: the file ends here, but a neighbour line was expected\n"},
         {"2\n1 #\n 2  0 0 0 0  0 0 1\n", "line 7: the file ends here, but a root line was expected\n"},
+        {"2\n1 #\n 1  0 0 0 0  0 0 0\n", "line 6: molecule 1 is paired with itself in its own cell (0 0 0)\n"},
+        {"2\n1 #\n 1  0 0 0 0  0 -2 0\n",
+         "line 6: cell index -2 along b is outside the search block -1..1 (neighbor_scell 1 1 1)\n"},
+        {"2\n0 #\n1 root\n0 #\n", "line 6: the root line '1 root' is for molecule 1, but the root line of molecule 2 "
+                                   "was expected (roots in order 1..2)\n"},
+        {"2\n0 #\n2 root\n0 #\n\n2 root\n", "line 9: '2 root' follows the neighbours of the last root (molecule 2); "
+                                              "the file should end there\n"},
     };
     for (const auto& c : cases) {
         std::string text = c.first;
