@@ -26,11 +26,15 @@ void jacobi_nr(double a[3][3], int n, double d[3], double v[3][3], int* nrot) {
         z[p] = 0.0;
     }
     *nrot = 0;
+    double start[3][3];
+    for (int p = 0; p < 3; ++p)
+        for (int q = 0; q < 3; ++q) start[p][q] = a[p][q];
     for (int i = 1; i <= 50; ++i) {
         double sm = 0.0;
         for (int p = 0; p < n - 1; ++p)
             for (int q = p + 1; q < n; ++q) sm += std::fabs(a[p][q]);
         if (sm == 0.0) return;
+        if (!std::isfinite(sm)) break;  // no sweep makes a non-finite matrix converge
         const double tresh = (i < 4) ? 0.2 * sm / (n * n) : 0.0;
         for (int p = 0; p < n - 1; ++p) {
             for (int q = p + 1; q < n; ++q) {
@@ -70,7 +74,18 @@ void jacobi_nr(double a[3][3], int n, double d[3], double v[3][3], int* nrot) {
             z[p] = 0.0;
         }
     }
-    std::printf("ERROR: Too many iterations in routine jacobi\n");
+    // Eigenvalues that were never found must not pass on as results: they would frame molecules and
+    // pairs with garbage.
+    std::string m;
+    for (int p = 0; p < n; ++p) {
+        m += p == 0 ? "[" : " [";
+        for (int q = 0; q < n; ++q) m += (q == 0 ? "" : " ") + format_string("%g", start[p][q]);
+        m += "]";
+    }
+    KRYMO_FATAL_OUT("mmutil", 1,
+                    format_string("Too many iterations in routine jacobi: the eigenvalues of the matrix %s were not "
+                                  "found. A coordinate that is not a finite number?\n",
+                                  m.c_str()));
 }
 
 void invert(const double m[3][3], double r[3][3]) {

@@ -46,6 +46,15 @@ TEST(Jacobi, RotationCountsEigenPairsAndUnsortedOrder) {
     }
 }
 
+TEST(Jacobi, AMatrixThatIsNotFiniteStopsTheRun) {
+    double a[3][3] = {{1, NAN, 0}, {NAN, 1, 0}, {0, 0, 1}}, d[3], v[3][3];
+    int nrot = 0;
+    const FatalError e = krymo_test::expect_fatal([&] { jacobi_nr(a, 3, d, v, &nrot); });
+    EXPECT_EQ(e.status, 1);
+    EXPECT_EQ(e.out_text, "Too many iterations in routine jacobi: the eigenvalues of the matrix [1 nan 0] [nan 1 0] "
+                          "[0 0 1] were not found. A coordinate that is not a finite number?\n");
+}
+
 TEST(Invert, InverseAndFailures) {
     const double m[3][3] = {{2, 1, 0}, {0, 3, 1}, {1, 0, 4}};
     double r[3][3];
