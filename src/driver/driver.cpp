@@ -152,7 +152,10 @@ int run_prepare(const PrepareOptions& opts) {
     std::printf("****** Perform Transport Preparation...\n");
     Transport tp;
     tp.read_krymo_inp(opts.config, info);
-    tp.read_crystal_strcuture_files(info, true);
+    tp.require_structure();
+    tp.read_crystal_strcuture_files(info, false);
+    tp.check_search_size();
+    tp.write_cellvec_file();
     tp.post_data_read_treatment(info);
     tp.write_krymo_inp(opts.echo_file, true, info);
     tp.write_mol_files();

@@ -28,6 +28,8 @@ public:
     bool get_read_neighbor_flag() const { return read_neighbor_dat; }
     bool get_moo_flag() const { return use_moo; }
     bool get_input_read() const { return input_read; }
+    // A run needs a crystal or molecule files from the input file (status 1 otherwise).
+    void require_structure() const;
 
 protected:
     void update_unique_flags();

@@ -421,6 +421,14 @@ void KrymoInp::check_lattice_vectors() const {
                                       input_path.c_str(), volume));
 }
 
+void KrymoInp::require_structure() const {
+    if (mol_data_source != 1 && mol_data_source != 2)
+        KRYMO_FATAL_OUT("krymo_inp", 1,
+                        format_string("%s names no structure: a line crystal = <CIF file> or molecule = <count> <MOL "
+                                      "files> in its &transport section is expected.\n",
+                                      input_path.c_str()));
+}
+
 void KrymoInp::load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines) {
     // Whole lines of any length: a long line must never arrive as several settings lines.
     if (!read_input_lines(path, kSettingsInput, "krymo_inp", lines, true))

@@ -112,16 +112,18 @@ void FileIO::read_crystal_strcuture_files(bool info, bool cellvec) {
     mol_com_s.assign(3 * nmols_uc, 0.0);
     mol_mass.assign(nmols_uc, 0.0);
 
-    if (cellvec) {
-        create_directory(data_dir);
-        const std::string path = format_string("%s/cellvec.dat", data_dir.c_str());
-        TextWriter out;
-        open_output(out, path, kCellvecFailure);
-        const char* names[3] = {"a", "b", "c"};
-        for (int r = 0; r < 3; ++r)
-            out.printf("%s = %14.6f %14.6f %14.6f\n", names[r], latt_vectors[r][0], latt_vectors[r][1], latt_vectors[r][2]);
-        close_output(out, kCellvecFailure);
-    }
+    if (cellvec) write_cellvec_file();
+}
+
+void FileIO::write_cellvec_file() const {
+    create_directory(data_dir);
+    const std::string path = format_string("%s/cellvec.dat", data_dir.c_str());
+    TextWriter out;
+    open_output(out, path, kCellvecFailure);
+    const char* names[3] = {"a", "b", "c"};
+    for (int r = 0; r < 3; ++r)
+        out.printf("%s = %14.6f %14.6f %14.6f\n", names[r], latt_vectors[r][0], latt_vectors[r][1], latt_vectors[r][2]);
+    close_output(out, kCellvecFailure);
 }
 
 void FileIO::make_whole_molecule(int id, int natoms, const int* atypes, double* x_s, bool info) {

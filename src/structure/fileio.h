@@ -43,6 +43,7 @@ public:
     // Builds the unit-cell molecules from MOL files or the crystal, finalises the lattice and
     // writes data/cellvec.dat when `cellvec` is set.
     void read_crystal_strcuture_files(bool info, bool cellvec);
+    void write_cellvec_file() const;
     // Repairs one molecule (fractional coordinates in place) into a whole one with its centre of
     // mass inside the cell; `id` is the 1-based number used in messages.
     void make_whole_molecule(int id, int natoms, const int* atypes, double* x_s, bool info);

@@ -1,6 +1,7 @@
 // Neighbour list: for every unit-cell molecule, the molecule images of a block of cells that hold an
 // atom closer than lattice_cutoff to one of its atoms, ordered by centre-of-mass distance.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -33,6 +34,54 @@ int Transport::atoms_within_rcut(int i, int j, const int* cell, double rcut2, do
                            return false;
                        });
     return found;
+}
+
+namespace {
+// Molecule pairs or atoms beyond this take hours and gigabytes: an input mistake, not a study.
+constexpr double kMaxSearchCount = 1e9;
+}  // namespace
+
+void Transport::check_search_size() const {
+    const double(*L)[3] = cif_lattice_vectors;
+    const double volume = std::fabs(L[0][0] * (L[1][1] * L[2][2] - L[1][2] * L[2][1]) -
+                                    L[0][1] * (L[1][0] * L[2][2] - L[1][2] * L[2][0]) +
+                                    L[0][2] * (L[1][0] * L[2][1] - L[1][1] * L[2][0]));
+    // Images of molecule j can hold an atom within the cutoff of root i when their centres are
+    // closer than the cutoff plus both radii: each root meets about nmols images per cell volume
+    // of that sphere, whatever block of cells is searched.
+    double radius = 0.0;
+    double atoms = 0.0;
+    for (int i = 0; i < nmols_uc; ++i) {
+        const int n = mol_natoms[i];
+        atoms += n;
+        double c[3] = {0, 0, 0};
+        for (int p = 0; p < n; ++p)
+            for (int k = 0; k < 3; ++k) c[k] += mol_x[i][3 * p + k] / n;
+        for (int p = 0; p < n; ++p) {
+            const double d[3] = {mol_x[i][3 * p] - c[0], mol_x[i][3 * p + 1] - c[1], mol_x[i][3 * p + 2] - c[2]};
+            radius = std::max(radius, get_magnitude(d));
+        }
+    }
+    const double reach = lattice_cutoff + 2.0 * radius;
+    const double images = 4.0 / 3.0 * 3.14159265358979 * reach * reach * reach / volume * nmols_uc;
+    const double pairs = images * nmols_uc;
+    if (!(pairs <= kMaxSearchCount))
+        KRYMO_FATAL_OUT("transport", 1,
+                        format_string("The neighbour search of lattice_cutoff = %g Angstrom in %s would test about "
+                                      "%.2g molecule pairs (%d molecules, each within reach of about %.2g molecule "
+                                      "images); more than about %.0e cannot be searched. A cutoff of a few Angstrom "
+                                      "is usual.\n",
+                                      lattice_cutoff, input_path.c_str(), pairs, nmols_uc, images, kMaxSearchCount));
+    if (data_mol_output_level & 4) {
+        const double cells = static_cast<double>(neighbor_scell[0]) * neighbor_scell[1] * neighbor_scell[2];
+        if (!(cells * atoms <= kMaxSearchCount))
+            KRYMO_FATAL_OUT("transport", 1,
+                            format_string("supercell.cif of neighbor_scell %d %d %d (data_mol_output_level %d in %s) "
+                                          "would hold about %.2g atoms; more than about %.0e cannot be written.\n",
+                                          neighbor_scell[0], neighbor_scell[1], neighbor_scell[2],
+                                          data_mol_output_level, input_path.c_str(), cells * atoms,
+                                          kMaxSearchCount));
+    }
 }
 
 void Transport::build_neighbor_list(bool read_neighbor, bool info) {

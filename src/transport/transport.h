@@ -48,6 +48,9 @@ public:
 
     // --- neighbour list (neighbor_list.cpp, neighbor_read.cpp) ---
     void build_neighbor_list(bool read_neighbor, bool info);
+    // Refuses, before anything is written, a neighbour search or supercell file too large to finish
+    // (about 1e9 molecule pairs or atoms), with the estimate in the message.
+    void check_search_size() const;
     int check_if_molecule_within_rcut(int i, int j, const int* cell, double rcut2, double* r2_out) const;
     void allocate_mol_id_indexes_array();
     // The pruned search visits only images whose centre of mass can bring an atom within the cutoff;
