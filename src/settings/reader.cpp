@@ -80,7 +80,7 @@ void KrymoInp::reject_value(int line, const std::string& key, const std::string&
                      format_string("Invalid value of %s in %s%s: \"%s\"\n  expected %s\n", key.c_str(),
                                    input_path.c_str(),
                                    input_line > 0 ? format_string(", line %d", input_line).c_str() : "",
-                                   value.c_str(), expected.c_str()),
+                                   printable_excerpt(value).c_str(), expected.c_str()),
                      "");
 }
 

@@ -189,7 +189,8 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
         KRYMO_FATAL_OUT(kUnit, 255,
                         format_string("Not enough columns: %s\nAt least %d columns are expected!\n"
                                       "(file \"%s\", line %d)\n",
-                                      trimmed(i).c_str(), required, path.c_str(), static_cast<int>(i) + 1));
+                                      printable_excerpt(trimmed(i)).c_str(), required, path.c_str(),
+                                      static_cast<int>(i) + 1));
     };
     // Tag lines of a loop starting at `first`.
     auto read_tags = [&](size_t first) {
@@ -280,7 +281,8 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("Bad value \"%s\" of %s in crystal file \"%s\" (line %d): a number is "
                                               "expected, optionally with its standard uncertainty such as 8.035(2).\n",
-                                              value.c_str(), kCellTags[k], path.c_str(), static_cast<int>(i) + 1));
+                                              printable_excerpt(value).c_str(), kCellTags[k], path.c_str(),
+                                              static_cast<int>(i) + 1));
             cell_line[k] = static_cast<int>(i) + 1;
         } else if (contains(tag, "_cell_formula_units_z")) {
             formula_units_z = std::atoi(value.c_str());
@@ -329,7 +331,7 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                             KRYMO_FATAL_OUT(kUnit, 1,
                                             format_string("Symmetry operation \"%s\" in crystal file \"%s\" (line %d) "
                                                           "cannot be used: %s.\n",
-                                                          written.c_str(), path.c_str(),
+                                                          printable_excerpt(written).c_str(), path.c_str(),
                                                           static_cast<int>(first_line) + 1, why.c_str()));
                         // Blanks go from the comma form only: they separate the twelve numbers of the other.
                         spacegroup_ops.push_back(written.find(',') != std::string::npos ? op : written);
@@ -430,12 +432,13 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
                 KRYMO_FATAL_OUT(kUnit, 255,
                                 format_string("Bad fractional coordinate \"%s\" of atom %s in crystal file \"%s\" "
                                               "(line %d): a number is expected.\n",
-                                              c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i]));
+                                              printable_excerpt(*c).c_str(), printable_excerpt(Atoms.label[i]).c_str(), path.c_str(), atom_line[i]));
             if (std::fabs(f) > kMaxFraction)
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("Fractional coordinate %s of atom %s in crystal file \"%s\" (line %d) "
                                               "lies far outside the cell: a value from %g to %g is expected.\n",
-                                              c->c_str(), Atoms.label[i].c_str(), path.c_str(), atom_line[i],
+                                              c->c_str(), printable_excerpt(Atoms.label[i]).c_str(), path.c_str(),
+                                              atom_line[i],
                                               -kMaxFraction, kMaxFraction));
         }
     }

@@ -38,7 +38,7 @@ public:
             fail(1,
                  format_string("Unreadable counts line \"%s\" in MOL file \"%s\": the atom count in columns 1-3 and "
                                "the bond count in columns 4-6 are expected",
-                               counts.c_str(), path_.c_str()),
+                               printable_excerpt(counts).c_str(), path_.c_str()),
                  3);
         if (natoms < 0) fail(1, format_string("Negative atom count (%d) in the counts line", natoms), 3);
         if (counts.size() >= 15) {
@@ -86,7 +86,7 @@ private:
         if (!parse_whole_real(text, v))
             fail(1,
                  format_string("Bad coordinate \"%s\" of atom %d in MOL file \"%s\": a finite number is expected",
-                               text.c_str(), atom, path_.c_str()),
+                               printable_excerpt(text).c_str(), atom, path_.c_str()),
                  line);
         if (std::fabs(v) > kMaxCoordinate)
             fail(1,
@@ -173,7 +173,7 @@ private:
                 if (!parse_whole_int(tok[3], natoms))
                     fail(1,
                          format_string("Unreadable atom count \"%s\" in the V3000 COUNTS line of MOL file \"%s\"",
-                                       tok[3].c_str(), path_.c_str()),
+                                       printable_excerpt(tok[3]).c_str(), path_.c_str()),
                          logical_line_);
                 if (natoms < 0) fail(1, "Negative atom count in the V3000 COUNTS line", logical_line_);
                 // Every atom takes a line: a count beyond the lines left is false, and is refused

@@ -54,7 +54,8 @@ struct LineReader {
         split_to_words(s, " \t", words);
         int v = 0;
         if (words.empty() || !parse_int(words[0], v))
-            bad_line(line_no(), format_string("'%s' does not start with an integer; expected %s", s.c_str(), expected));
+            bad_line(line_no(), format_string("'%s' does not start with an integer; expected %s",
+                                                 printable_excerpt(s).c_str(), expected));
         return v;
     }
 };
@@ -82,7 +83,7 @@ void Transport::read_neighbor_list() {
         if (r != i + 1)
             bad_line(in.line_no(), format_string("the root line '%s' is for molecule %d, but the root line of molecule "
                                                  "%d was expected (roots in order 1..%d)",
-                                                 root.c_str(), r, i + 1, nmols_uc));
+                                                 printable_excerpt(root).c_str(), r, i + 1, nmols_uc));
         const int n = in.take_leading_int("the number of neighbours");
         if (n < 0 || n >= NNEIMAX)
             bad_line(in.line_no(), format_string("number of neighbours %d of molecule %d is outside 0..%d (NNEIMAX %d)", n,
@@ -102,7 +103,7 @@ void Transport::read_neighbor_list() {
             for (int c : {0, 5, 6, 7})
                 if (!parse_int(cols[c], v[c]))
                     bad_line(in.line_no(), format_string("column %d is '%s'; expected an integer, %s", c + 1,
-                                                         cols[c].c_str(), kColumnNames[c]));
+                                                         printable_excerpt(cols[c]).c_str(), kColumnNames[c]));
             if (v[0] < 1 || v[0] > nmols_uc)
                 bad_line(in.line_no(),
                          format_string("neighbour molecule %d is outside 1..%d", v[0], nmols_uc));
@@ -128,7 +129,7 @@ void Transport::read_neighbor_list() {
             bad_line(static_cast<int>(in.next) + 1,
                      format_string("'%s' follows the neighbours of the last root (molecule %d); the file should end "
                                    "there",
-                                   s.c_str(), nmols_uc));
+                                   printable_excerpt(s).c_str(), nmols_uc));
     }
 }
 

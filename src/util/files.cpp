@@ -85,8 +85,8 @@ bool read_input_lines(const std::string& path, const InputKind& kind, const char
                                       path.c_str(), file_type_name(st.st_mode)));
     if (static_cast<std::uintmax_t>(st.st_size) > kind.max_bytes)
         KRYMO_FATAL_OUT(unit, 1,
-                        format_string("The %s \"%s\" is too large: %jd bytes, while a %s of at most %s is read.\n",
-                                      kind.name, path.c_str(), static_cast<intmax_t>(st.st_size), kind.name,
+                        format_string("The %s \"%s\" is too large: %jd bytes, while at most %s are read.\n",
+                                      kind.name, path.c_str(), static_cast<intmax_t>(st.st_size),
                                       size_text(kind.max_bytes).c_str()));
     return read_lines(path, lines, keep_eol);
 }

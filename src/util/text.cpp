@@ -150,6 +150,21 @@ bool starts_with(const std::string& s, const std::string& prefix) {
 
 namespace krymo {
 
+std::string printable_excerpt(const std::string& s, size_t max) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (i == max) return out + "...";
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 && c != '\t')
+            out += format_string("\\x%02x", c);
+        else if (c >= 0x7f)
+            out += format_string("\\x%02x", c);
+        else
+            out += s[i];
+    }
+    return out;
+}
+
 bool parse_whole_int(const std::string& text, int& out) {
     std::string t = text;
     trim(t);

@@ -41,6 +41,10 @@ std::string stream_real(double v);
 bool parse_whole_int(const std::string& text, int& out);
 bool parse_whole_real(const std::string& text, double& out);
 
+// `s` fit to quote in a one-line message: control characters and bytes outside ASCII as \xNN, cut
+// after `max` characters with "..." (a binary file or a runaway line must not flood the screen).
+std::string printable_excerpt(const std::string& s, size_t max = 80);
+
 // Does `s` start with `prefix` (case-sensitive)?
 bool starts_with(const std::string& s, const std::string& prefix);
 
