@@ -85,7 +85,7 @@ TEST(Files, InputsAreRegularFilesWithinTheSizeOfTheirKind) {
     write_file("nine", "12345678\n");
     create_directory("d");
     const std::pair<const char*, const char*> refused[] = {
-        {"nine", "The tiny file \"nine\" is too large: 9 bytes, while a tiny file of at most 8 bytes is read.\n"},
+        {"nine", "The tiny file \"nine\" is too large: 9 bytes, while at most 8 bytes are read.\n"},
         {"d", "The tiny file \"d\" is a directory: a regular text file is expected.\n"},
         {"/dev/zero", "The tiny file \"/dev/zero\" is a device: a regular text file is expected.\n"}};
     for (const auto& [path, message] : refused) {

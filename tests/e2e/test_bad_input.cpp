@@ -1,0 +1,280 @@
+// Malformed inputs of every kind, each spoiling one file of an otherwise good study (the real crystal
+// and MOL files of tests/data): the whole preparation stops with a non-zero status, naming the file
+// and what is wrong, and writes nothing when the fault lies in what is read before writing starts.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+
+#include "driver/driver.h"
+#include "test_support.h"
+
+using namespace krymo_test;
+
+namespace {
+
+enum Target { Inp, Cif, MolInp, V2000, V3000, Nei };
+
+// An edit of a file's text. Two results stand for other things than text: kDirectory puts a directory
+// in place of the file, kHuge a sparse file larger than any input limit.
+using Edit = std::function<std::string(const std::string&)>;
+const std::string kDirectory = "\x01directory", kHuge = "\x01huge";
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    size_t from = 0;
+    for (size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+        out.push_back(text.substr(from, nl - from));
+    if (from < text.size()) out.push_back(text.substr(from));
+    return out;
+}
+std::string joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+// The first line starting with `prefix` becomes `to`.
+Edit line(std::string prefix, std::string to) {
+    return [=](const std::string& text) {
+        std::vector<std::string> l = lines_of(text);
+        for (std::string& s : l)
+            if (s.compare(0, prefix.size(), prefix) == 0) {
+                s = to;
+                return joined(l);
+            }
+        ADD_FAILURE() << "no line starts with " << prefix;
+        return text;
+    };
+}
+// Line n (1-based) becomes `to`.
+Edit line_no(size_t n, std::string to) {
+    return [=](const std::string& text) {
+        std::vector<std::string> l = lines_of(text);
+        l.at(n - 1) = to;
+        return joined(l);
+    };
+}
+Edit text(std::string t) { return [=](const std::string&) { return t; }; }
+Edit append(std::string t) { return [=](const std::string& s) { return s + t; }; }
+// Everything after the first `marker` is lost.
+Edit cut_after(std::string marker) {
+    return [=](const std::string& s) {
+        const size_t p = s.find(marker);
+        EXPECT_NE(p, std::string::npos) << marker;
+        return s.substr(0, p + marker.size());
+    };
+}
+// A setting added at the end of the &transport section.
+Edit setting(std::string line) { return [=](const std::string& s) { return replaced(s, "/\n", line + "\n/\n"); }; }
+Edit garbage() {
+    return [](const std::string&) {
+        std::string g;
+        for (unsigned i = 0; i < 3000; ++i) g += static_cast<char>((i * 2654435761u) >> 24);
+        return g;
+    };
+}
+const Edit kDir = text(kDirectory), kTooLarge = text(kHuge);
+
+struct BadInput {
+    Target target;
+    Edit edit;
+    const char* phrase;           // what the message says is wrong
+    const char* names = nullptr;  // the file the message names, when not the spoiled one
+};
+
+// The good studies: a crystal, the same cell as two MOL files of either format, and read mode with
+// the neighbour list a good run wrote.
+std::map<std::string, std::string> study(Target t, const std::string& neighbor_dat) {
+    const std::string block = "  neighbor_scell = 2 2 2\n/\n";
+    if (t == Inp || t == Cif || t == Nei) {
+        std::map<std::string, std::string> s = {
+            {"krymo.inp", "&transport\n  crystal = naphthalene.cif\n" + block},
+            {"naphthalene.cif", read_file(data_path("crystals/naphthalene.cif"))}};
+        if (t == Nei) {
+            s["krymo.inp"] = replaced(s["krymo.inp"], block, "  read_neighbor_dat = 1\n" + block);
+            s["neighbor.dat"] = neighbor_dat;
+        }
+        return s;
+    }
+    const std::string dir = data_path(t == V3000 ? "mol/naphthalene_cell/v3000/" : "mol/naphthalene_cell/v2000/");
+    return {{"krymo.inp", "&transport\n  molecule = 2 mol1.mol mol2.mol\n  vector_a = 8.034800 0 0\n"
+                          "  vector_b = 0 5.889900 0\n  vector_c = -4.738553 0 7.134798\n" + block},
+            {"mol1.mol", read_file(dir + "mol1.mol")}, {"mol2.mol", read_file(dir + "mol2.mol")}};
+}
+
+const char* spoiled_file(Target t) {
+    switch (t) {
+        case Cif: return "naphthalene.cif";
+        case V2000: case V3000: return "mol1.mol";
+        case Nei: return "neighbor.dat";
+        default: return "krymo.inp";
+    }
+}
+
+void write_study(const std::map<std::string, std::string>& files) {
+    for (const auto& [name, content] : files) {
+        if (content == kDirectory) {
+            mkdir(name.c_str(), 0750);
+        } else if (content == kHuge) {
+            const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0640);
+            ASSERT_EQ(ftruncate(fd, 2LL << 30), 0);
+            close(fd);
+        } else {
+            write_file(name, content);
+        }
+    }
+}
+
+// The whole preparation in this process, as krymo_prepare runs it; its error when it stops.
+krymo::FatalError run_study(bool& stopped) {
+    krymo::PrepareOptions opts;
+    opts.info = false;
+    stopped = false;
+    testing::internal::CaptureStdout();
+    try {
+        krymo::run_prepare(opts);
+    } catch (const krymo::FatalError& e) {
+        testing::internal::GetCapturedStdout();
+        stopped = true;
+        return e;
+    } catch (...) {
+        testing::internal::GetCapturedStdout();
+        throw;
+    }
+    testing::internal::GetCapturedStdout();
+    return krymo::FatalError("none", 0, 0, "", "");
+}
+
+}  // namespace
+
+TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
+    // Each good study runs through; read mode takes the list the crystal study wrote.
+    std::string neighbor_dat;
+    for (Target t : {Cif, V2000, V3000, Nei}) {
+        ScopedStudyDir dir;
+        write_study(study(t, neighbor_dat));
+        bool stopped = false;
+        const krymo::FatalError e = run_study(stopped);
+        ASSERT_FALSE(stopped) << t << ": " << e.out_text << e.err_text;
+        if (t == Cif) neighbor_dat = read_file("data/neighbor.dat");
+    }
+    ASSERT_NE(neighbor_dat.find("# root"), std::string::npos);
+
+    const std::string mol_atom1 = "    5.1115    3.2960   -3.2371 H   0  0  0  0  0  0  0  0  0  0  0  0";
+    const BadInput cases[] = {
+        // krymo.inp
+        {Inp, text(""), "names no structure"},
+        {Inp, garbage(), "names no structure"},
+        {Inp, kDir, "is a directory: a regular text file is expected"},
+        {Inp, kTooLarge, "is too large: 2147483648 bytes, while at most 16 MB are read"},
+        {Inp, cut_after("  crystal = naph"), "Failed to open input file \"naph\"", "naph"},
+        {Inp, cut_after("crystal = naphthalene.cif\n  neighbor_scell = 2"), "Invalid value of neighbor_scell"},
+        {Inp, setting("lattice_cutoff = 1e9"), "would test about 5e+25 molecule pairs"},
+        {Inp, setting("lattice_cutoff = nan"), "Invalid value of lattice_cutoff in krymo.inp, line 4"},
+        {Inp, setting("neighbor_scell = 1000 1000 1000"), "three integers of at least 0 and at most 50"},
+        {Inp, setting("crystal = /dev/zero"), "\"/dev/zero\" is a device", "/dev/zero"},
+        {Inp, setting("crystal = ."), "The crystal file \".\" is a directory", "\".\""},
+        {Inp, setting("crystal = missing.cif"), "Failed to open input file", "missing.cif"},
+        {Inp, setting("homo_adjustment = 2147483647 0"), "integers from -1000000 to 1000000"},
+        {Inp, setting("bogus_key = 1"), "Unknown parameter \"bogus_key\""},
+        // the crystal file
+        {Cif, text(""), "No atoms read from crystal file"},
+        {Cif, garbage(), "No atoms read from crystal file"},
+        {Cif, kDir, "is a directory"},
+        {Cif, kTooLarge, "while at most 256 MB are read"},
+        {Cif, cut_after("C C2 0.1158(6)"), "Not enough columns: C C2 0.1158(6)"},
+        {Cif, cut_after("_symmetry_equiv_pos_as_xyz\n"), "No atoms read from crystal file"},
+        {Cif, line("_cell_length_a", "_cell_length_a ?"), "Bad value \"?\" of _cell_length_a"},
+        {Cif, line("_cell_length_b", "_cell_length_b 5.8899x7"), "Bad value \"5.8899x7\" of _cell_length_b"},
+        {Cif, line("_cell_length_c", "_cell_length_c ."), "Bad value \".\" of _cell_length_c"},
+        {Cif, line("_cell_angle_gamma", "_cell_angle_gamma nan"), "Bad value \"nan\" of _cell_angle_gamma"},
+        {Cif, line("_cell_length_a", "_cell_length_a 0"), "Cell length _cell_length_a = 0 in crystal file"},
+        {Cif, line("_cell_length_b", "_cell_length_b -5.8899"), "_cell_length_b = -5.8899"},
+        {Cif, line("_cell_length_a", "_cell_length_a 1e300"), "a length from 1 to 100000 Angstrom is expected"},
+        {Cif, line("_cell_angle_beta", "_cell_angle_beta 0"), "Cell angle _cell_angle_beta = 0"},
+        {Cif, line("_cell_angle_alpha", "_cell_angle_alpha 30"), "cannot form a cell"},
+        {Cif, line("_cell_length_c", "_cell_volume_c_missing 1"), "gives no _cell_length_c"},
+        {Cif, line("'x, y, z'", "'x y z'"), "\"x y z\" in crystal file \"naphthalene.cif\" (line 154) cannot be used"},
+        {Cif, line("'x, y, z'", "'x,y'"), "it has 2 comma-separated components"},
+        {Cif, line("'-x, -y, -z'", "'-x, -x, -z'"), "determinant 0"},
+        {Cif, line("'-x, -y, -z'", "'a, b, c'"), "component 1 (\"a\") is not a sum of x, y, z"},
+        {Cif, line("'-x, -y, -z'", "'0.5x, y, z'"), "rotation entry 0.5 is not an integer"},
+        {Cif, line("H H1 ", "H H1 1e300 0.0596 0.4537 0.067 Uiso calc R 1"), "Fractional coordinate 1e300 of atom H1"},
+        {Cif, line("H H1 ", "H H1 nan 0.0596 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"nan\""},
+        {Cif, line("H H1 ", "H H1 0.5x7 0.0596 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"0.5x7\""},
+        {Cif, line("H H1 ", "H H1 0.1314 ? 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"?\""},
+        {Cif, line("H H1 ", "H H1 0.1314 0.0596"), "Not enough columns: H H1 0.1314 0.0596"},
+        {Cif, line("H H1 ", "Hq H1 0.1314 0.0596 0.4537 0.067 Uiso calc R 1"), "Unknown element symbol \"Hq\""},
+        {Cif, line("_atom_site_fract_x", "_atom_site_fract_q"), "No atoms read"},
+        // krymo.inp of the molecule study
+        {MolInp, line("  molecule", "  molecule = 2 cellvec.dat mol2.mol"), "would replace data/cellvec.dat"},
+        {MolInp, line("  molecule", "  molecule = 2 mol1.mol config.inp"), "would replace data/config.inp"},
+        {MolInp, line("  molecule", "  molecule = 2 mol1.mol ./mol1.mol"), "would both be copied to data/mol1.mol"},
+        {MolInp, line("  molecule", "  molecule = 2 mol1.mol"), "2 molecule file names after the count, found 1"},
+        {MolInp, line("  molecule", "  molecule = 2 mol1.mol none.mol"), "Failed to open input file", "none.mol"},
+        {MolInp, line("  vector_a", "  vector_a = 0.5 0 0"), "a lattice vector of 1 to 100000 Angstrom"},
+        {MolInp, line("  vector_b", "  vector_b = 8 0 0"), "do not span a cell"},
+        // MOL files, V2000
+        {V2000, text(""), "Cannot read atom and bond count"},
+        {V2000, garbage(), "Unreadable counts line \"\\xa8F\\xe4\\x83!"},
+        {V2000, kDir, "The MOL file \"mol1.mol\" is a directory"},
+        {V2000, line(" 18 19", "abc 19  0  0  0  0  0  0  0  0999 V2000"), "Unreadable counts line"},
+        {V2000, line(" 18 19", "  0  0  0  0  0  0  0  0  0  0999 V2000"), "holds no atoms"},
+        {V2000, line(" 18 19", " 99 19  0  0  0  0  0  0  0  0999 V2000"), "Atom line 19 of a MDL file is too short"},
+        {V2000, line(" 18 19", "-18 19  0  0  0  0  0  0  0  0999 V2000"), "Negative atom count (-18)"},
+        {V2000, line(mol_atom1, replaced(mol_atom1, "    5.1115", "       nan")),
+         "Bad coordinate \"       nan\" of atom 1"},
+        {V2000, line(mol_atom1, replaced(mol_atom1, "    5.1115", "     1e300")), "lies beyond 100000 Angstrom"},
+        {V2000, line(mol_atom1, replaced(mol_atom1, "    5.1115", "          ")), "a finite number is expected"},
+        {V2000, line(mol_atom1, "    5.1115    3.2960"), "Atom line 1 of a MDL file is too short"},
+        {V2000, line(mol_atom1, replaced(mol_atom1, " H  ", " Xx ")), "Unknown element symbol \"Xx\""},
+        {V2000, cut_after("    1.5903 C"), "Not enough atoms to match atom count (18)"},
+        // MOL files, V3000
+        {V3000, text(""), "Cannot read atom and bond count"},
+        {V3000, line("M  V30 COUNTS", "M  V30 COUNTS 2147483647 19 0 0 0"),
+         "gives 2147483647 atoms, but only 43 lines"},
+        {V3000, line("M  V30 COUNTS", "M  V30 COUNTS abc 19 0 0 0"), "Unreadable atom count \"abc\""},
+        {V3000, line("M  V30 COUNTS", "M  V30 COUNTS 0 19 0 0 0"), "more atoms than its COUNTS line (0)"},
+        {V3000, line("M  V30 COUNTS", "M  V30 COUNTS 25 19 0 0 0"), "holds 18 atoms, its COUNTS line 25"},
+        {V3000, line("M  V30 1 H", "M  V30 1 H nan 3.296000 -3.237100 0"), "Bad coordinate \"nan\" of atom 1"},
+        {V3000, line("M  V30 1 H", "M  V30 1 H 5.1115 3.296 -1e300 0"), "lies beyond 100000 Angstrom"},
+        {V3000, line("M  V30 1 H", "M  V30 1 H 5.1115 3.296"), "Malformed V3000 atom line"},
+        {V3000, cut_after("M  V30 BEGIN ATOM\n"), "gives 18 atoms, but only 1 lines follow it"},
+        {V3000, cut_after("2.834200 2.365900 0\n"), "ends before its END ATOM line"},
+        {V3000, line("M  V30 END ATOM", "M  V30 19 H 0 0 0 0"), "more atoms than its COUNTS line (18)"},
+        {V3000, text("empty\n  RDKit          3D\n\n  0  0  0  0  0  0  0  0  0  0999 V3000\nM  V30 BEGIN CTAB\n"
+                     "M  V30 COUNTS 0 0 0 0 0\nM  V30 END CTAB\nM  END\n"), "holds no atoms"},
+        // read mode: neighbor.dat
+        {Nei, text(""), "the file ends here, but the first comment line was expected"},
+        {Nei, garbage(), "does not start with an integer; expected the number of molecules"},
+        {Nei, kDir, "The neighbour list \"neighbor.dat\" is a directory"},
+        {Nei, line_no(4, "2 0 0 0 # root"), "line 4: the root line '2 0 0 0 # root' is for molecule 2"},
+        {Nei, line_no(6, "   1  0 0 0 0  0 0 0"), "line 6: molecule 1 is paired with itself in its own cell"},
+        {Nei, line_no(6, "   2  0 0 0 0  9 0 0"), "cell index 9 along a is outside the search block -2..2"},
+        {Nei, line_no(6, "   2  0 0 0 0  0 99999999999 0"), "column 7 is '99999999999'; expected an integer"},
+        {Nei, cut_after("# root\n"), "the file ends here, but the number of neighbours was expected"},
+        {Nei, append("   2  0 0 0 0  0 0 1\n"), "follows the neighbours of the last root (molecule 2)"},
+    };
+    for (const BadInput& c : cases) {
+        ScopedStudyDir dir;
+        std::map<std::string, std::string> files = study(c.target, neighbor_dat);
+        const std::string name = spoiled_file(c.target);
+        files[name] = c.edit(files[name]);
+        write_study(files);
+        bool stopped = false;
+        const krymo::FatalError e = run_study(stopped);
+        const std::string message = e.out_text + e.err_text;
+        const std::string what = name + ": " + c.phrase;
+        ASSERT_TRUE(stopped) << what;
+        EXPECT_NE(e.status, 0) << what;
+        EXPECT_NE(message.find(c.phrase), std::string::npos) << what << "\n" << message;
+        EXPECT_NE(message.find(c.names ? c.names : name), std::string::npos) << what << "\n" << message;
+        // Read mode fails after the files of the earlier stages; everything else before the first file.
+        std::vector<std::string> inputs;
+        for (const auto& f : files) inputs.push_back(f.first);
+        if (c.target != Nei) EXPECT_EQ(list_dir(dir.path()), inputs) << what;
+    }
+}
