@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 
 #include "jobs/schedulers.h"
 #include "settings/krymo_inp.h"
@@ -106,7 +107,7 @@ void KrymoInp::read_molecule_list(const std::string& value) {
                      format_string("%ld molecule file names after the count, found %zu", n, pieces.size() - 1));
     // Each molecule is copied to data/<its name>: that copy must not replace one of the run's own
     // files there, nor the copy of another molecule.
-    std::vector<std::string> copies;
+    std::map<std::string, long> copies;  // a box may list a hundred thousand molecules
     for (long i = 1; i <= n; ++i) {
         const std::string copy = safe_relative_path(pieces[i]);
         if (is_own_data_file(copy))
@@ -114,13 +115,13 @@ void KrymoInp::read_molecule_list(const std::string& value) {
                          format_string("MOL file names unlike the files the run writes in %s/, where each molecule is "
                                        "copied: \"%s\" would replace %s/%s",
                                        data_dir.c_str(), pieces[i].c_str(), data_dir.c_str(), copy.c_str()));
-        for (long k = 1; k < i; ++k)
-            if (copies[k - 1] == copy)
-                reject_value(__LINE__, "molecule", text_trimmed(value),
-                             format_string("a distinct MOL file for every molecule: \"%s\" and \"%s\" would both be "
-                                           "copied to %s/%s",
-                                           pieces[k].c_str(), pieces[i].c_str(), data_dir.c_str(), copy.c_str()));
-        copies.push_back(copy);
+        const auto seen = copies.emplace(copy, i);
+        if (!seen.second)
+            reject_value(__LINE__, "molecule", text_trimmed(value),
+                         format_string("a distinct MOL file for every molecule: \"%s\" and \"%s\" would both be "
+                                       "copied to %s/%s",
+                                       pieces[seen.first->second].c_str(), pieces[i].c_str(), data_dir.c_str(),
+                                       copy.c_str()));
     }
     nmols_uc = static_cast<int>(n);
     mol_files.assign(pieces.begin() + 1, pieces.begin() + 1 + n);
