@@ -346,8 +346,28 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
                 r.apply(value);
                 return;
             }
-    KRYMO_FATAL_OUT("krymo_inp", 255,
-                    format_string("\nUnknown parameter \"%s\" in file %s!!!\n\n", key.c_str(), input_path.c_str()));
+
+    // A typo gets the one key it most likely meant; two different keys equally close suggest neither.
+    const KeyRule* closest = nullptr;
+    const char* suggestion = nullptr;
+    size_t best = 3;
+    bool tie = false;
+    for (const KeyRule& r : rules)
+        for (const char* name : r.names) {
+            const size_t d = edit_distance(key, name);
+            if (d < best) {
+                best = d;
+                closest = &r;
+                suggestion = name;
+                tie = false;
+            } else if (d == best && closest != &r) {
+                tie = true;
+            }
+        }
+    std::string message = format_string("\nUnknown parameter \"%s\" in file %s!!!\n", key.c_str(), input_path.c_str());
+    if (input_line > 0) message += format_string("  on line %d\n", input_line);
+    if (closest != nullptr && !tie) message += format_string("Did you mean \"%s\"?\n", suggestion);
+    KRYMO_FATAL_OUT("krymo_inp", 255, message + "\n");
 }
 
 void KrymoInp::check_temperature_scan() {

@@ -41,6 +41,9 @@ std::string stream_real(double v);
 bool parse_whole_int(const std::string& text, int& out);
 bool parse_whole_real(const std::string& text, double& out);
 
+// Levenshtein distance ignoring case: how many single-character edits turn a into b.
+size_t edit_distance(const std::string& a, const std::string& b);
+
 // Does `s` start with `prefix` (case-sensitive)?
 bool starts_with(const std::string& s, const std::string& prefix);
 

@@ -85,7 +85,14 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
                                 "'cart', 'int'\n"},
         {"thinfilm = 3 1", 255, "\nthinfilm dir not in range [0-2]: \"3 1\n\n"},
         {"reorg_outer = cubes 1", 255, "\nUnknown reorg_outer method \"cubes\" in file krymo.inp!!!\n\n"},
-        {"no_such_key = 1", 255, "\nUnknown parameter \"no_such_key\" in file krymo.inp!!!\n\n"},
+        {"no_such_key = 1", 255, "\nUnknown parameter \"no_such_key\" in file krymo.inp!!!\n  on line 2\n\n"},
+        // A close spelling is suggested, aliases included; two equally close keys suggest neither.
+        {"Lattice_Cutof = 4", 255,
+         "\nUnknown parameter \"Lattice_Cutof\" in file krymo.inp!!!\n  on line 2\nDid you mean \"lattice_cutoff\"?\n\n"},
+        {"gausian_ppn = 4", 255,
+         "\nUnknown parameter \"gausian_ppn\" in file krymo.inp!!!\n  on line 2\nDid you mean \"gaussian_ppn\"?\n\n"},
+        {"do_transport_run_M = 1", 255,
+         "\nUnknown parameter \"do_transport_run_M\" in file krymo.inp!!!\n  on line 2\n\n"},
     };
     for (const auto& c : cases) {
         krymo::FatalError e = read_fails(section(c.line + std::string("\n")));
