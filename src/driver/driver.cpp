@@ -152,6 +152,7 @@ int run_prepare(const PrepareOptions& opts) {
     std::printf("****** Perform Transport Preparation...\n");
     Transport tp;
     tp.read_krymo_inp(opts.config, info);
+    tp.check_spliced_texts(opts.config);
     tp.read_crystal_strcuture_files(info, true);
     tp.post_data_read_treatment(info);
     tp.write_krymo_inp(opts.echo_file, true, info);

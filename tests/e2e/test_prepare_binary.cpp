@@ -1,5 +1,6 @@
 // Runs of the krymo_prepare executable itself: exit statuses and screen text.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "test_support.h"
 
@@ -142,4 +143,48 @@ TEST(PrepareBinary, OptionalClusterAndOverlapMethodFiles) {
     // The overlap method needs no neighbour or pair calculations.
     EXPECT_FALSE(krymo_test::path_exists("HL/2mol-1.com"));
     EXPECT_FALSE(krymo_test::path_exists("scr/mol_two.py"));
+}
+
+TEST(PrepareBinary, TextsTheScriptsCannotCarryStopTheRunBeforeAnythingIsWritten) {
+    ScopedStudyDir dir;
+    // A folder name that would run a command on the cluster if spliced into a script.
+    const std::string study = dir.file("my study;$(touch PWNED)");
+    ASSERT_EQ(mkdir(study.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(study.c_str()), 0);
+    copy_example("naphthalene");
+    const std::string run = prepare_exe() + " -info false";
+    auto r = run_command(run);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("holds a blank, ';', '$', which the generated job scripts cannot carry"),
+              std::string::npos) << r.output;
+    EXPECT_EQ(list_dir("."), (std::vector<std::string>{"krymo.inp", "naphthalene.cif"}));
+    EXPECT_FALSE(path_exists(dir.file("PWNED")));
+
+    const std::string safe = dir.file("safe");
+    ASSERT_EQ(mkdir(safe.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(safe.c_str()), 0);
+    copy_example("naphthalene");
+    const std::string input = read_file("krymo.inp");
+    const struct {
+        const char* setting;
+        const char* named;  // empty: accepted
+    } cases[] = {
+        {"scratch = /scratch/x;rm -rf ~", "scratch in krymo.inp, \"/scratch/x;rm -rf ~\", holds ';', a blank"},
+        {"scratch = $(whoami)", "holds '$'"},
+        {"queue_name = \"long q\"", "queue_name in krymo.inp, \"long q\", holds a blank"},
+        {"nodelist = n1`id`", "holds '`'"},
+        {"module_qc = gaussian/16|x", "holds '|'"},
+        {"scratch = ${TMPDIR}/$USER", ""},  // expanded on the node, as meant
+    };
+    for (const auto& c : cases) {
+        write_file("krymo.inp", input + "&transport\n" + c.setting + "\n/\n");
+        auto res = run_command(run);
+        if (*c.named == '\0') {
+            EXPECT_EQ(res.status, 0) << c.setting << "\n" << res.output;
+            continue;
+        }
+        EXPECT_EQ(res.status, 1) << c.setting;
+        EXPECT_NE(res.output.find(c.named), std::string::npos) << res.output;
+        EXPECT_EQ(list_dir("."), (std::vector<std::string>{"krymo.inp", "naphthalene.cif"})) << c.setting;
+    }
 }
