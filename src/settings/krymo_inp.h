@@ -2,6 +2,7 @@
 // reader of the input file and the echo of the settings in force.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,18 @@ public:
     bool get_moo_flag() const { return use_moo; }
     bool get_input_read() const { return input_read; }
 
+    // Every input key in reading order, each with its aliases after it.
+    static std::vector<std::vector<std::string>> input_keys();
+
 protected:
+    struct KeyRule {
+        std::vector<const char*> names;  // key first, then its aliases
+        std::function<void(const std::string& value)> apply;
+    };
+    // Hands every key rule in reading order to `visit` until it returns true; the setters name `key`
+    // in their messages.
+    void visit_key_rules(const std::string& key, bool info, const std::function<bool(const KeyRule&)>& visit);
+
     void update_unique_flags();
     void load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines);
     void apply_setting(const std::string& key, const std::string& value, bool info);

@@ -1,0 +1,11 @@
+# Installs the build into PREFIX and runs every installed tool once.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX} RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+execute_process(COMMAND ${PREFIX}/bin/krymo_prepare --version RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^KRYMO version ")
+  message(FATAL_ERROR "installed krymo_prepare --version gave ${rc}: ${out}")
+endif()
+file(REMOVE_RECURSE ${PREFIX})
