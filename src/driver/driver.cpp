@@ -180,8 +180,10 @@ int run_prepare(const PrepareOptions& opts) {
         tp.output_moo_map_xml();
     }
     tp.write_scripts(false);
+    tp.write_study_record();
 
     std::printf("****** KRYMO Transport Preparation Succsessfully Done.\n");
+    std::fputs(study_summary_text(tp.get_study_record()).c_str(), stdout);
     return 0;
 }
 
