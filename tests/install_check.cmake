@@ -8,4 +8,8 @@ execute_process(COMMAND ${PREFIX}/bin/krymo_prepare --version RESULT_VARIABLE rc
 if(NOT rc EQUAL 0 OR NOT out MATCHES "^KRYMO version ")
   message(FATAL_ERROR "installed krymo_prepare --version gave ${rc}: ${out}")
 endif()
+execute_process(COMMAND ${PREFIX}/bin/krymo_status -h RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^Usage: krymo_status")
+  message(FATAL_ERROR "installed krymo_status -h gave ${rc}: ${out}")
+endif()
 file(REMOVE_RECURSE ${PREFIX})

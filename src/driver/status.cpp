@@ -1,6 +1,8 @@
 #include "driver/status.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -18,19 +20,22 @@ bool exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-// The end of a file: the programs print their end marker in the last lines, and reading whole
-// multi-megabyte outputs of ten thousand jobs would take minutes.
-bool read_tail(const std::string& path, std::string& text) {
-    constexpr std::streamoff kTail = 64 * 1024;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    const std::streamoff start = size > kTail ? size - kTail : 0;
-    in.seekg(start);
-    text.assign(static_cast<size_t>(size - start), '\0');
-    in.read(&text[0], static_cast<std::streamsize>(text.size()));
-    return true;
+// The end of a file. The programs print their end marker in the last lines (Gaussian on the very last,
+// ORCA and Q-Chem within the last few), and reading whole multi-megabyte outputs of ten thousand jobs
+// would take minutes.
+bool read_tail(const std::string& path, size_t tail, std::string& text) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        const off_t size = st.st_size;
+        const off_t start = size > static_cast<off_t>(tail) ? size - static_cast<off_t>(tail) : 0;
+        text.assign(static_cast<size_t>(size - start), '\0');
+        ok = pread(fd, &text[0], text.size(), start) == static_cast<ssize_t>(text.size());
+    }
+    close(fd);
+    return ok;
 }
 
 const char* const kStateNames[] = {"done", "running", "failed", "pending", "unchecked"};
@@ -76,7 +81,7 @@ JobState job_state(const std::string& root, const NormalEndRule& rule, const Stu
     const bool running = !job.running.empty() && exists(root + "/" + job.running);
     if (job.output.empty()) return running ? JobState::Running : JobState::Unchecked;
     std::string text;
-    const bool has_output = read_tail(root + "/" + job.output, text);
+    const bool has_output = read_tail(root + "/" + job.output, rule.last_line ? 4096 : 32768, text);
     if (has_output && shows_normal_end(text, rule)) return JobState::Done;
     if (running) return JobState::Running;
     if (has_output || (!job.error.empty() && exists(root + "/" + job.error))) return JobState::Failed;
