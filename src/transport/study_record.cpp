@@ -62,7 +62,9 @@ std::string study_summary_text(const StudyRecord& s) {
     if (!s.job_sets.empty())
         t += format_string("  Start with: python %s (from the study folder), then the other runners above in order\n",
                            s.job_sets.front().runner.c_str());
-    if (!s.gather.empty()) t += "  Then gather: " + joined(stage_names(s.gather), "; ") + "\n";
+    if (!s.gather.empty()) t += "  Then gather, in order:\n";
+    for (const StudyStage& st : s.gather)
+        t += format_string("    %s: %s\n", st.name.c_str(), joined(st.scripts, ", ").c_str());
     if (!s.mobility.empty()) t += "  Mobility run folders: " + joined(stage_names(s.mobility), ", ") + "\n";
     return t;
 }
