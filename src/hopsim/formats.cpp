@@ -302,7 +302,8 @@ void write_rate_table(const std::string& path, const RateTable& t) {
     out.printf("temperature %.10g\nmaxt %.10g\n", t.temperature, t.maxt_fs);
     out.printf("field %.10g %.10g %.10g\n", t.field[0], t.field[1], t.field[2]);
     const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
-    for (int r = 0; r < 3; ++r) out.printf("%s %.10f %.10f %.10f\n", rows[r], t.cell[r][0], t.cell[r][1], t.cell[r][2]);
+    for (int r = 0; r < 3; ++r)
+        out.printf("%s %.10f %.10f %.10f\n", rows[r], t.cell[r][0] + 0.0, t.cell[r][1] + 0.0, t.cell[r][2] + 0.0);
     out.printf("molecules %d\n", t.nmols);
     for (int m = 0; m < t.nmols; ++m) {
         const MoleculeModes& mm = t.modes[m];
@@ -396,7 +397,8 @@ void write_trajectories(const std::string& path, const TrajectoryHeader& h, cons
     out.printf("carrier %c\ntemperature %.10g\nfield %.10g %.10g %.10g\n", h.carrier, h.temperature, h.field[0],
                h.field[1], h.field[2]);
     const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
-    for (int r = 0; r < 3; ++r) out.printf("%s %.10f %.10f %.10f\n", rows[r], h.cell[r][0], h.cell[r][1], h.cell[r][2]);
+    for (int r = 0; r < 3; ++r)
+        out.printf("%s %.10f %.10f %.10f\n", rows[r], h.cell[r][0] + 0.0, h.cell[r][1] + 0.0, h.cell[r][2] + 0.0);
     out.printf("thinfilm %d %d\ntsnap %.10g\nsnapshots %d\ntrajectories %zu\n", h.film_dir, h.film_ncell, h.tsnap_ns,
                h.nsnap, trajs.size());
     for (const Trajectory& t : trajs) {
