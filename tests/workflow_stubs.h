@@ -33,13 +33,14 @@ esac
 exit 0
 )STUB";
 
-const char* const kTools[] = {"g09", "g16", "formchk", "qchem", "qcpost_coupling.exe", "qcpost_nmproj.exe", "qcpost_modes.exe",
-                              "qcpost_lambda4p.exe", "qcpost_log_multipoles.exe", "hopsim_rates.exe", "hopsim_mc.exe",
-                              "hopsim_mc_par.exe", "hopsim_mobility.exe", "hopsim_mobility_par.exe",
-                              "hopsim_master.exe"};
+const char* const kTools[] = {"g09", "g16", "formchk", "qchem", "qcpost_coupling.exe", "qcpost_nmproj.exe",
+                              "qcpost_modes.exe", "qcpost_lambda4p.exe", "qcpost_log_multipoles.exe",
+                              "hopsim_rates.exe", "hopsim_mc.exe", "hopsim_mc_par.exe", "hopsim_mobility.exe",
+                              "hopsim_mobility_par.exe", "hopsim_master.exe"};
 
-// Runs the stages in study order; stops at the first script that fails. With "slurm" after the stage
-// list each script's jobs must leave the queue before the next script starts, within 5 minutes in all.
+// Runs the stages ("hl", "quantum" or "all") in study order; stops at the first script that fails. With
+// "slurm" after them each script's jobs must leave the queue before the next script starts, within 5
+// minutes in all.
 const char* const kDriver = R"PY(import os, subprocess, sys, time
 root = os.getcwd()
 deadline = time.time() + 300
@@ -90,7 +91,7 @@ inline bool install_stubs() {
 }
 
 // Calls of each tool, by its first argument.
-std::map<std::string, int> calls_of(const std::string& log, const std::string& tool) {
+inline std::map<std::string, int> calls_of(const std::string& log, const std::string& tool) {
     std::map<std::string, int> n;
     std::istringstream in(log);
     for (std::string line; std::getline(in, line);) {

@@ -67,7 +67,8 @@ void expect_quantum_jobs_ran(const std::string& dir, std::vector<const char*> su
     EXPECT_EQ(g16.size(), inputs);
     EXPECT_EQ(list_dir(dir + "/RUN"), std::vector<std::string>{});
     // A job whose shell stumbled says so in its stdout file.
-    const CommandResult stumbled = run_command("grep -rlE 'not found|No such file|rror' --include='stdout-*' '" + dir + "'");
+    const CommandResult stumbled =
+        run_command("grep -rlE 'not found|No such file|rror' --include='stdout-*' '" + dir + "'");
     EXPECT_EQ(stumbled.output, "");
 }
 
