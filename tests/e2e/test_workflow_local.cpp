@@ -3,70 +3,17 @@
 // up, the data flows on to the mobilities the collectors tabulate, and a second pass skips what has
 // finished.
 #include <map>
-#include <sstream>
 
 #include "hopsim/formats.h"
 #include "hopsim/study.h"
 #include "hopsim/hopsim_support.h"
 #include "test_support.h"
+#include "workflow_stubs.h"
 #include "util/text.h"
 
 using namespace krymo_test;
 
 namespace {
-
-// One program for every outside tool: it records its call and writes what the later scripts read.
-const char* const kStub = R"STUB(#!/bin/sh
-name=$(basename "$0")
-echo "$name $* @ $(pwd)" >> "$KRYMO_STUB_LOG"
-case "$name" in
-g09)
-    base=${1%.com}
-    printf ' Entering Gaussian System\n Normal termination of Gaussian 09 at stub.\n' > "$base.log"
-    : > "$base.chk" ;;
-formchk) : > "${1%.chk}.fchk" ;;
-qchem)
-    base=${3%.inp}
-    : > "$base.FChk"
-    echo " Thank you very much for using Q-Chem.  Have a nice day." ;;
-qcpost_coupling.exe) cp "$KRYMO_STUB_DATA/VL.dat" "$KRYMO_STUB_DATA/VH.dat" . ;;
-qcpost_nmproj.exe) echo " Total reorganization energy (cm-1):  100.0  200.0" > evc.cart.dat ;;
-qcpost_modes.exe) { echo "# modes of $(pwd)"; cat "$KRYMO_STUB_DATA/NM.dat"; } > "$2" ;;
-esac
-exit 0
-)STUB";
-
-const char* const kTools[] = {"g09", "formchk", "qchem", "qcpost_coupling.exe", "qcpost_nmproj.exe", "qcpost_modes.exe",
-                              "qcpost_lambda4p.exe", "qcpost_log_multipoles.exe"};
-const char* const kHopTools[] = {"rates", "mc", "mc_par", "mobility", "mobility_par", "master"};
-
-// Runs the stages in study order; stops at the first script that fails.
-const char* const kDriver = R"PY(import os, subprocess, sys
-root = os.getcwd()
-def run(d, script):
-    if subprocess.call(['python', script], cwd=os.path.join(root, d)) != 0:
-        sys.exit('%s/%s failed' % (d, script))
-quantum = ['scr/mol_one_uc.py', 'scr/mol_one_nei.py', 'scr/mol_two.py', 'scr/mol_RE_neutral.py',
-           'scr/mol_RE_anion_cation.py', 'scr/copy_RE_lambda_4P_files.py', 'scr/mol_RE_lambda_4P.py']
-later = ['scr/get_transint.py', 'scr/get_RE_lambda_4P.py', 'scr/prepare_RE.py', 'scr/run_RE.py', 'scr/get_RE.py',
-         'scr/merge_evc_NM_output.py', 'scr/get_RE_lambda_evc.py']
-for s in quantum + (later if sys.argv[1] == 'all' else []):
-    if os.path.isfile(s):
-        run('', s)
-if sys.argv[1] != 'all':
-    sys.exit(0)
-for top, dirs, files in sorted(os.walk('.')):
-    dirs.sort()
-    for prepare, batch in (('prepare-mc.py', 'run_mc_batch.py'), ('prepare-me.py', 'run_me_batch.py')):
-        if prepare in files:
-            run(top, prepare)
-            run(top, batch)
-            if 'get_mob.py' in files:
-                run(top, 'get_mob.py')
-for d in sorted(os.listdir('.')):
-    if d.startswith('ME-') and os.path.isfile(os.path.join(d, 'get_mob.py')):
-        run(d, 'get_mob.py')
-)PY";
 
 struct Study { const char* name; const char* engine_lines; bool unique; bool array; };
 
@@ -78,22 +25,6 @@ std::string study_input(const Study& s) {
         "  do_transport_run_ME = 1\n  do_transport_run_ME_temp = 1\n  do_transport_run_MC_temp = 1\n"
         "  start_temp = 200\n  end_temp = 300\n  delta_temp = 100\n/\n",
         s.array, s.engine_lines, s.unique, s.unique);
-}
-
-// Calls of each tool, by its first argument.
-std::map<std::string, int> calls_of(const std::string& log, const std::string& tool) {
-    std::map<std::string, int> n;
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream w(line);
-        std::string name, first, arg;
-        w >> name;
-        if (name != tool) continue;
-        while (w >> arg && arg != "@")
-            if (arg.find('.') != std::string::npos) first = arg;
-        ++n[first];
-    }
-    return n;
 }
 
 }  // namespace
@@ -128,12 +59,10 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         }
         const std::string modes = krymo::hopsim::mode_block_text(stub_modes());
         write_file("stubs/data/NM.dat", modes);
-        write_file("stubs/stub", kStub);
-        std::string links = "cd stubs && chmod +x stub && ln -s " + python3_exe() + " python";
-        for (const char* t : kTools) links += std::string(" && ln -s stub ") + t;
-        for (const char* t : kHopTools) links += " && ln -s " + hopsim_exe(t) + " hopsim_" + t + ".exe";
-        ASSERT_EQ(std::system(links.c_str()), 0);
-        write_file("drive.py", kDriver);
+        std::vector<std::pair<std::string, std::string>> hop_tools;
+        for (const char* t : {"rates", "mc", "mc_par", "mobility", "mobility_par", "master"})
+            hop_tools.emplace_back(std::string("hopsim_") + t + ".exe", hopsim_exe(t));
+        ASSERT_TRUE(install_stubs(hop_tools));
         const std::string env = "KRYMO_STUB_LOG='" + w + "/calls.log' KRYMO_STUB_DATA='" + w + "/stubs/data' PATH='" + w +
                                 "/stubs':\"$PATH\" ";
         const CommandResult all = run_command(env + "python drive.py all");
