@@ -153,6 +153,7 @@ int run_prepare(const PrepareOptions& opts) {
     Transport tp;
     tp.read_krymo_inp(opts.config, info);
     tp.require_structure();
+    tp.check_spliced_texts(opts.config);
     tp.read_crystal_strcuture_files(info, false);
     tp.check_search_size();
     tp.write_cellvec_file();
@@ -182,8 +183,10 @@ int run_prepare(const PrepareOptions& opts) {
         tp.output_moo_map_xml();
     }
     tp.write_scripts(false);
+    tp.write_study_record();
 
     std::printf("****** KRYMO Transport Preparation Succsessfully Done.\n");
+    std::fputs(study_summary_text(tp.get_study_record()).c_str(), stdout);
     return 0;
 }
 

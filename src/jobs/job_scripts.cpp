@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -31,7 +32,62 @@ JobTexts texts(int nodes, int ppn, const std::string& name, const std::string& t
     return t;
 }
 
+// The characters of `text` that cannot sit unquoted in a shell or Python line, described for a person
+// ("a blank, ';', '$'"), or "" when there are none. `$NAME` and `${NAME}` stay when variables are allowed:
+// a scratch folder under $TMPDIR is expanded on the node, as intended.
+std::string unsafe_script_chars(const std::string& text, bool blanks_allowed, bool variables_allowed) {
+    std::string found;
+    auto add = [&found](const std::string& what) {
+        if (found.find(what) == std::string::npos) found += (found.empty() ? "" : ", ") + what;
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c == ' ' || c == '\t') {
+            if (!blanks_allowed) add(c == ' ' ? "a blank" : "a tab");
+        } else if (c == '\n' || c == '\r') {
+            add("a line break");
+        } else if (c < 0x20 || c == 0x7f) {
+            add("a control character");
+        } else if (c == '$') {
+            if (!variables_allowed || !(std::isalpha(next) || next == '_' || next == '{')) add("'$'");
+        } else if (std::strchr("'\"`\\;&|<>", c) != nullptr) {
+            add(format_string("'%c'", c));
+        }
+    }
+    return found;
+}
+
 }  // namespace
+
+void Jobscript::check_spliced_texts(const std::string& input) const {
+    const char* avoid = "blanks, quotes, '$', '`', '\\', ';', '&', '|', '<', '>' or line breaks";
+    const std::string bad_dir = unsafe_script_chars(workdir, false, false);
+    if (!bad_dir.empty())
+        KRYMO_FATAL_OUT(kUnit, 1,
+                        format_string("The study folder \"%s\" holds %s, which the generated job scripts cannot "
+                                      "carry.\n  Run the study in a folder whose path has no %s.\n",
+                                      workdir.c_str(), bad_dir.c_str(), avoid));
+    const struct {
+        const char* key;
+        const std::string& value;
+        bool blanks, variables;
+    } spliced[] = {
+        {"scratch", scratch, false, true},
+        {"queue_name", queue_name, false, false},
+        {"nodelist", nodelist, true, false},  // LSF lists hosts separated by blanks
+        {"module_qc", module_qc, true, false},  // "module load a b" loads several
+        {"module_mpich2", module_mpich2, true, false},
+    };
+    for (const auto& t : spliced) {
+        const std::string bad = unsafe_script_chars(t.value, t.blanks, t.variables);
+        if (!bad.empty())
+            KRYMO_FATAL_OUT(kUnit, 1,
+                            format_string("The value of %s in %s, \"%s\", holds %s, which the generated job "
+                                          "scripts cannot carry.\n",
+                                          t.key, input.c_str(), t.value.c_str(), bad.c_str()));
+    }
+}
 
 Jobscript::Jobscript() {
     // Every script names absolute paths below the work directory: without it they would point at "/HL".

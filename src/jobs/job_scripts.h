@@ -26,6 +26,11 @@ public:
     int get_reorg_outer_flag() const { return reorg_outer_flag; }
     const std::string& get_workdir() const { return workdir; }
 
+    // Stops before anything is written when the work directory or a setting that the scripts splice
+    // unquoted into shell and Python lines (scratch, nodelist, queue_name, module names) holds a
+    // character that would break them or run a command; `input` names the settings file.
+    void check_spliced_texts(const std::string& input) const;
+
     // Scheduler index from sched_type (case ignored): 0 pbs, 1 slurm, 2 lsf, 3 local; unknown names give pbs.
     void parse_scheduling_type();
     int get_job_sched_type() const { return job_sched_type; }

@@ -2,6 +2,7 @@
 // reader of the input file and the echo of the settings in force.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,18 @@ public:
     // A run needs a crystal or molecule files from the input file (status 1 otherwise).
     void require_structure() const;
 
+    // Every input key in reading order, each with its aliases after it.
+    static std::vector<std::vector<std::string>> input_keys();
+
 protected:
+    struct KeyRule {
+        std::vector<const char*> names;  // key first, then its aliases
+        std::function<void(const std::string& value)> apply;
+    };
+    // Hands every key rule in reading order to `visit` until it returns true; the setters name `key`
+    // in their messages.
+    void visit_key_rules(const std::string& key, bool info, const std::function<bool(const KeyRule&)>& visit);
+
     void update_unique_flags();
     void load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines);
     void apply_setting(const std::string& key, const std::string& value, bool info);

@@ -69,11 +69,6 @@ const char* const kAdjustmentExpected = "integers from -1000000 to 1000000, sepa
 constexpr double kMinLatticeVector = 1.0;
 constexpr double kMaxLatticeVector = 1e5;
 
-struct KeyRule {
-    std::vector<const char*> names;  // key first, then its aliases
-    std::function<void(const std::string& value)> apply;
-};
-
 }  // namespace
 
 void KrymoInp::reject_value(int line, const std::string& key, const std::string& value, const std::string& expected) {
@@ -176,7 +171,7 @@ void KrymoInp::read_thinfilm(const std::string& value) {
     thinfilm_flag = true;
 }
 
-void KrymoInp::apply_setting(const std::string& key, const std::string& value, bool info) {
+void KrymoInp::visit_key_rules(const std::string& key, bool info, const std::function<bool(const KeyRule&)>& visit) {
     // Each setter reads its value whole and in its range, or stops naming the key, file and line.
     auto integer = [&](const std::string& v, int min, const char* expected) {
         int x = 0;
@@ -382,15 +377,53 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         {{"HOMOLUMO_dynamic_disorder"}, set_if_nonzero(HOMOLUMO_dynamic_disorder)},
         {{"data_mol_output_level"}, set_int(data_mol_output_level)},
     };
-
+    // The setters refer to locals of this function: the rules are only used inside it.
     for (const KeyRule& r : rules)
+        if (visit(r)) return;
+}
+
+std::vector<std::vector<std::string>> KrymoInp::input_keys() {
+    KrymoInp probe;
+    std::vector<std::vector<std::string>> keys;
+    probe.visit_key_rules(std::string(), false, [&](const KeyRule& r) {
+        keys.emplace_back(r.names.begin(), r.names.end());
+        return false;
+    });
+    return keys;
+}
+
+void KrymoInp::apply_setting(const std::string& key, const std::string& value, bool info) {
+    bool applied = false;
+    // A typo gets the one key it most likely meant; two different keys equally close suggest neither.
+    std::string suggestion;
+    size_t best = 3;
+    bool tie = false;
+    visit_key_rules(key, info, [&](const KeyRule& r) {
         for (const char* name : r.names)
             if (iequals(key, name)) {
                 r.apply(value);
-                return;
+                return applied = true;
             }
-    KRYMO_FATAL_OUT("krymo_inp", 255,
-                    format_string("\nUnknown parameter \"%s\" in file %s!!!\n\n", key.c_str(), input_path.c_str()));
+        bool closer_here = false, tie_here = false;
+        for (const char* name : r.names) {
+            const size_t d = edit_distance(key, name);
+            if (d < best) {
+                best = d;
+                suggestion = name;
+                closer_here = true;
+                tie_here = false;
+            } else if (d == best && !closer_here) {
+                tie_here = true;
+            }
+        }
+        tie = closer_here ? false : (tie || tie_here);
+        return false;
+    });
+    if (applied) return;
+    std::string message = format_string("\nUnknown parameter \"%s\" in file %s!!!\n", key.c_str(), input_path.c_str());
+    if (input_line > 0) message += format_string("  on line %d\n", input_line);
+    if (!suggestion.empty() && !tie) message += format_string("Did you mean \"%s\"?\n", suggestion.c_str());
+    KRYMO_FATAL_OUT("krymo_inp", 255, message + "\n");
 }
 
 void KrymoInp::check_temperature_scan() {

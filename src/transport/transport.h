@@ -7,6 +7,7 @@
 
 #include "settings/krymo_inp.h"
 #include "transport/jobsets/engines.h"
+#include "transport/study_record.h"
 
 namespace krymo {
 
@@ -31,6 +32,11 @@ class Transport : public KrymoInp {
 public:
     Transport() = default;
     ~Transport() override = default;
+
+    // What the run wrote so far (study_record.cpp): the job sets and stages fill it as they write.
+    const StudyRecord& get_study_record() const { return study; }
+    // Completes the record with the structure analysed and writes data/study.json.
+    void write_study_record();
 
     void set_openmp_flag(bool on) { openmp_flag = on; }
     bool get_openmp_flag() const { return openmp_flag; }
@@ -264,6 +270,13 @@ protected:
     int total_pairs() const { return pair_start.empty() ? 0 : pair_start.back(); }
 
 private:
+    StudyRecord study;
+    // A new job set of the record, with the resources and array mode of this run.
+    StudyJobSet& begin_study_job_set(const char* key, const char* title, const std::string& runner);
+    void record_gather_stages();
+    // A mobility run folder of the record: its scripts and the result that shows it done.
+    void record_mobility_run(const std::string& dir, std::initializer_list<const char*> scripts, const char* result);
+
     // Atoms of molecule `mol` (0-based) shifted by `cell` (null: none), appended to `g`.
     void append_image(int mol, const int* cell, QcGeometry& g) const;
     void write_HL_input(Engine e, const std::string& name, const std::string& title, const QcGeometry& g) const;

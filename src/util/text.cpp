@@ -1,5 +1,6 @@
 #include "util/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -184,6 +185,23 @@ bool parse_whole_real(const std::string& text, double& out) {
     if (t.empty() || *end != '\0' || !std::isfinite(v)) return false;
     out = v;
     return true;
+}
+
+size_t edit_distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diag = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + (same ? 0 : 1)});
+            diag = up;
+        }
+    }
+    return row[b.size()];
 }
 
 }  // namespace krymo

@@ -45,6 +45,9 @@ bool parse_whole_real(const std::string& text, double& out);
 // after `max` characters with "..." (a binary file or a runaway line must not flood the screen).
 std::string printable_excerpt(const std::string& s, size_t max = 80);
 
+// Levenshtein distance ignoring case: how many single-character edits turn a into b.
+size_t edit_distance(const std::string& a, const std::string& b);
+
 // Does `s` start with `prefix` (case-sensitive)?
 bool starts_with(const std::string& s, const std::string& prefix);
 

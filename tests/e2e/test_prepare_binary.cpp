@@ -1,5 +1,9 @@
 // Runs of the krymo_prepare executable itself: exit statuses and screen text.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <sstream>
 
 #include "test_support.h"
 
@@ -39,33 +43,46 @@ TEST(PrepareBinary, ReaderErrorsBecomeExitStatuses) {
 }
 
 namespace {
-// A study folder holding the bundled example: its input and its crystal.
+// A study folder holding a bundled example: its input and its crystal (not its README).
 void copy_example(const std::string& name) {
     const std::string src = source_dir() + "/examples/" + name + "/";
-    for (const char* f : {"krymo.inp", "naphthalene.cif"})
-        write_file(f, read_file(src + f));
+    for (const std::string& f : list_dir(src))
+        if (f != "README.md") write_file(f, read_file(src + f));
 }
 }  // namespace
 
-TEST(PrepareBinary, ExampleStudyRunsAndEchoesTheCrystalLattice) {
+TEST(PrepareBinary, EveryExampleWritesTheStudyItsReadmeDescribes) {
+    const struct {
+        const char* name;
+        std::vector<const char*> files;  // the engine's inputs, the scheduler's scripts, the run folders
+    } examples[] = {
+        {"naphthalene", {"HL/uc_mol-1.com", "HL/2mol-1.com", "RE/re-mol1-neutral_hN.com", "jobs/job_2mol.pbs",
+                         "jobs/job_re-mol1-anion.pbs", "scr/mol_two.py", "MC-marcus/hole/run_mc.pbs"}},
+        {"tipge_pentacene", {"HL/2mol-1.inp", "RE/re-mol1-cation.inp", "jobs/job_2mol-1.slurm",
+                             "scr/orca_out_check.py", "ME-marcus/hole/run_me.slurm", "ME-marcus/get_mob.py"}},
+        {"quinacridone", {"HL/2mol-1.inp", "RE/re-mol1-anion.inp", "jobs/job_2mol.local",
+                          "MC-marcus-temp/250/elec/run_mc.local", "MC-marcus-temp/300/hole/prepare-mc.py"}},
+    };
+    for (const auto& e : examples) {
+        SCOPED_TRACE(e.name);
+        EXPECT_TRUE(path_exists(source_dir() + "/examples/" + e.name + "/README.md"));
+        ScopedStudyDir dir;
+        copy_example(e.name);
+        auto r = run_command(prepare_exe() + " -info false");
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find("****** KRYMO Transport Preparation Succsessfully Done.\n"), std::string::npos);
+        for (const char* f : e.files) EXPECT_TRUE(path_exists(f)) << f;
+        // Holes only: no electron work is written.
+        if (std::string(e.name) == "tipge_pentacene") EXPECT_FALSE(path_exists("RE/re-mol1-anion.inp"));
+    }
+    // The echo shows the lattice actually used: the crystal's, with a along x and b in the xy plane.
     ScopedStudyDir dir;
     copy_example("naphthalene");
-    auto r = run_command(prepare_exe() + " -info false");
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("****** KRYMO Transport Preparation Succsessfully Done.\n"), std::string::npos);
+    ASSERT_EQ(run_command(prepare_exe() + " -info false").status, 0);
     const std::string echo = read_file("data/config.inp");
     EXPECT_NE(echo.find("  crystal            = naphthalene.cif\n/\n"), std::string::npos);
-    // The echo shows the lattice actually used: the crystal's, with a along x and b in the xy plane.
     EXPECT_NE(echo.find("  vector_a        =     8.034800     0.000000     0.000000\n"), std::string::npos) << echo;
     EXPECT_NE(echo.find("  vector_c        =    -4.738"), std::string::npos) << echo;
-    EXPECT_TRUE(path_exists("data/cellvec.dat"));
-    EXPECT_TRUE(path_exists("data/unitcell.cif"));
-    // The quantum-chemistry work of the study: Gaussian on Slurm, arrays, unique molecules and pairs.
-    for (const char* f : {"HL/uc_mol-1.com", "HL/2mol-1.com", "HL/nei_mol-1.com", "RE/re-mol1-neutral.com",
-                          "jobs/job_uc_mol.slurm", "jobs/job_2mol.slurm", "jobs/job_re-mol1-anion.slurm",
-                          "scr/mol_one_uc.py", "scr/mol_one_nei.py", "scr/mol_two.py", "scr/mol_RE_neutral.py",
-                          "scr/mol_RE_anion_cation.py", "scr/mol_RE_lambda_4P.py"})
-        EXPECT_TRUE(path_exists(f)) << f;
     EXPECT_NE(read_file("HL/uc_mol-1.com").find("#P b3lyp 6-31G(d) IOp(3/33=1,5/33=2)"), std::string::npos);
 }
 
@@ -142,4 +159,80 @@ TEST(PrepareBinary, OptionalClusterAndOverlapMethodFiles) {
     // The overlap method needs no neighbour or pair calculations.
     EXPECT_FALSE(krymo_test::path_exists("HL/2mol-1.com"));
     EXPECT_FALSE(krymo_test::path_exists("scr/mol_two.py"));
+}
+
+TEST(PrepareBinary, TextsTheScriptsCannotCarryStopTheRunBeforeAnythingIsWritten) {
+    ScopedStudyDir dir;
+    // A folder name that would run a command on the cluster if spliced into a script.
+    const std::string study = dir.file("my study;$(touch PWNED)");
+    ASSERT_EQ(mkdir(study.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(study.c_str()), 0);
+    copy_example("naphthalene");
+    const std::string run = prepare_exe() + " -info false";
+    auto r = run_command(run);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("holds a blank, ';', '$', which the generated job scripts cannot carry"),
+              std::string::npos) << r.output;
+    EXPECT_EQ(list_dir("."), (std::vector<std::string>{"krymo.inp", "naphthalene.cif"}));
+    EXPECT_FALSE(path_exists(dir.file("PWNED")));
+
+    const std::string safe = dir.file("safe");
+    ASSERT_EQ(mkdir(safe.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(safe.c_str()), 0);
+    copy_example("naphthalene");
+    const std::string input = read_file("krymo.inp");
+    const struct {
+        const char* setting;
+        const char* named;  // empty: accepted
+    } cases[] = {
+        {"scratch = /scratch/x;rm -rf ~", "scratch in krymo.inp, \"/scratch/x;rm -rf ~\", holds ';', a blank"},
+        {"scratch = $(whoami)", "holds '$'"},
+        {"queue_name = \"long q\"", "queue_name in krymo.inp, \"long q\", holds a blank"},
+        {"nodelist = n1`id`", "holds '`'"},
+        {"module_qc = gaussian/16|x", "holds '|'"},
+        {"scratch = ${TMPDIR}/$USER", ""},  // expanded on the node, as meant
+    };
+    for (const auto& c : cases) {
+        write_file("krymo.inp", input + "&transport\n" + c.setting + "\n/\n");
+        auto res = run_command(run);
+        if (*c.named == '\0') {
+            EXPECT_EQ(res.status, 0) << c.setting << "\n" << res.output;
+            continue;
+        }
+        EXPECT_EQ(res.status, 1) << c.setting;
+        EXPECT_NE(res.output.find(c.named), std::string::npos) << res.output;
+        EXPECT_EQ(list_dir("."), (std::vector<std::string>{"krymo.inp", "naphthalene.cif"})) << c.setting;
+    }
+}
+
+TEST(PrepareBinary, ARerunReplacesInputsAndScriptsButNeverTouchesResults) {
+    // Gaussian and ORCA result files; a job script that carries the core count.
+    for (auto [example, job] : {std::pair<const char*, const char*>{"naphthalene", "jobs/job_2mol.pbs"},
+                                {"tipge_pentacene", "jobs/job_2mol-1.slurm"}}) {
+        SCOPED_TRACE(example);
+        ScopedStudyDir dir;
+        copy_example(example);
+        ASSERT_EQ(run_command(prepare_exe() + " -info false").status, 0);
+        // What finished jobs and later stages leave behind: beside every input, in data/, RUN/ and the run folders.
+        std::map<std::string, std::string> results;
+        std::istringstream inputs(run_command("find HL RE -name '*.com' -o -name '*.inp'").output);
+        for (std::string in; std::getline(inputs, in);)
+            for (const char* ext : {".log", ".out", ".chk", ".fchk", ".mkl", ".hess"})
+                results[in.substr(0, in.rfind('.')) + ext] = "result of " + in + ext + "\n";
+        for (const char* f : {"data/VL.dat", "data/VH.dat", "data/NM-e.dat", "data/NM-h.dat", "data/EL.dat",
+                              "data/mol_lambda_evc-h.dat", "data/reorg_lambda_outer-h.dat", "RUN/ERROR-HL-2mol-1",
+                              "MC-marcus/hole/exp_data.dat", "MC-marcus/hole/VH.dat", "evc/mol1/hole/NM.dat"})
+            results[f] = std::string("data of ") + f + "\n";
+        ASSERT_EQ(run_command("mkdir -p evc/mol1/hole").status, 0);
+        for (const auto& [path, text] : results) write_file(path, text);
+
+        const std::string script = read_file(job);
+        std::string inp = read_file("krymo.inp");
+        inp.replace(inp.find("qc_ppn          = "), 20, "qc_ppn          = 2\n");
+        write_file("krymo.inp", inp);
+        ASSERT_EQ(run_command(prepare_exe() + " -info false").status, 0);
+
+        for (const auto& [path, text] : results) EXPECT_EQ(read_file(path), text) << path;
+        EXPECT_NE(read_file(job), script);  // the new setting reached the scripts
+    }
 }

@@ -1,70 +1,19 @@
-// The generated workflow of a study run locally with stub programs, stage after stage: every job runs
-// once and cleans up, the data flows on, and a second pass skips what has finished.
+// The generated workflow of a study run locally, stage after stage: the quantum-chemistry programs and
+// the coupling tools are stubs, the hopping tools are the real ones. Every job runs once and cleans
+// up, the data flows on to the mobilities the collectors tabulate, and a second pass skips what has
+// finished.
 #include <map>
-#include <sstream>
 
+#include "hopsim/formats.h"
+#include "hopsim/study.h"
+#include "hopsim/hopsim_support.h"
 #include "test_support.h"
+#include "workflow_stubs.h"
 #include "util/text.h"
 
 using namespace krymo_test;
 
 namespace {
-
-// One program for every outside tool: it records its call and writes what the later scripts read.
-const char* const kStub = R"STUB(#!/bin/sh
-name=$(basename "$0")
-echo "$name $* @ $(pwd)" >> "$KRYMO_STUB_LOG"
-case "$name" in
-g09)
-    base=${1%.com}
-    printf ' Entering Gaussian System\n Normal termination of Gaussian 09 at stub.\n' > "$base.log"
-    : > "$base.chk" ;;
-formchk) : > "${1%.chk}.fchk" ;;
-qchem)
-    base=${3%.inp}
-    : > "$base.FChk"
-    echo " Thank you very much for using Q-Chem.  Have a nice day." ;;
-qcpost_coupling.exe) echo "coupling" > VL.dat; echo "coupling" > VH.dat ;;
-qcpost_nmproj.exe) echo " Total reorganization energy (cm-1):  100.0  200.0" > evc.cart.dat ;;
-qcpost_modes.exe) echo "modes of $(pwd)" > "$2" ;;
-hopsim_master.exe)
-    printf 'mu_a = 1.25e-01\nmu_b = 2.5e-01\nmu_c = 5e-01\nmu_av = 2.9e-01\n' > exp_data.dat ;;
-esac
-exit 0
-)STUB";
-
-const char* const kTools[] = {"g09", "formchk", "qchem", "qcpost_coupling.exe", "qcpost_nmproj.exe", "qcpost_modes.exe",
-                              "qcpost_lambda4p.exe", "qcpost_log_multipoles.exe", "hopsim_rates.exe", "hopsim_mc.exe",
-                              "hopsim_mc_par.exe", "hopsim_mobility.exe", "hopsim_mobility_par.exe",
-                              "hopsim_master.exe"};
-
-// Runs the stages in study order; stops at the first script that fails.
-const char* const kDriver = R"PY(import os, subprocess, sys
-root = os.getcwd()
-def run(d, script):
-    if subprocess.call(['python', script], cwd=os.path.join(root, d)) != 0:
-        sys.exit('%s/%s failed' % (d, script))
-quantum = ['scr/mol_one_uc.py', 'scr/mol_one_nei.py', 'scr/mol_two.py', 'scr/mol_RE_neutral.py',
-           'scr/mol_RE_anion_cation.py', 'scr/copy_RE_lambda_4P_files.py', 'scr/mol_RE_lambda_4P.py']
-later = ['scr/get_transint.py', 'scr/get_RE_lambda_4P.py', 'scr/prepare_RE.py', 'scr/run_RE.py', 'scr/get_RE.py',
-         'scr/merge_evc_NM_output.py', 'scr/get_RE_lambda_evc.py']
-for s in quantum + (later if sys.argv[1] == 'all' else []):
-    if os.path.isfile(s):
-        run('', s)
-if sys.argv[1] != 'all':
-    sys.exit(0)
-for top, dirs, files in sorted(os.walk('.')):
-    dirs.sort()
-    for prepare, batch in (('prepare-mc.py', 'run_mc_batch.py'), ('prepare-me.py', 'run_me_batch.py')):
-        if prepare in files:
-            run(top, prepare)
-            run(top, batch)
-            if 'get_mob.py' in files:
-                run(top, 'get_mob.py')
-for d in sorted(os.listdir('.')):
-    if d.startswith('ME-') and os.path.isfile(os.path.join(d, 'get_mob.py')):
-        run(d, 'get_mob.py')
-)PY";
 
 struct Study { const char* name; const char* engine_lines; bool unique; bool array; };
 
@@ -72,25 +21,10 @@ std::string study_input(const Study& s) {
     return krymo::format_string(
         "&transport\n  crystal = naphthalene.cif\n  sched_type = local\n  sched_job_array = %d\n%s"
         "  HL_unique_mol = %d\n  RE_unique_mol = %d\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n"
+        "  nsimu = 4\n  tsimu = 0.05\n  tsnap = 0.005\n"
         "  do_transport_run_ME = 1\n  do_transport_run_ME_temp = 1\n  do_transport_run_MC_temp = 1\n"
         "  start_temp = 200\n  end_temp = 300\n  delta_temp = 100\n/\n",
         s.array, s.engine_lines, s.unique, s.unique);
-}
-
-// Calls of each tool, by its first argument.
-std::map<std::string, int> calls_of(const std::string& log, const std::string& tool) {
-    std::map<std::string, int> n;
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream w(line);
-        std::string name, first, arg;
-        w >> name;
-        if (name != tool) continue;
-        while (w >> arg && arg != "@")
-            if (arg.find('.') != std::string::npos) first = arg;
-        ++n[first];
-    }
-    return n;
 }
 
 }  // namespace
@@ -112,13 +46,25 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         const CommandResult prep = run_command(prepare_exe() + " -info false");
         ASSERT_EQ(prep.status, 0) << prep.output;
 
-        ASSERT_EQ(std::system("mkdir stubs"), 0);
-        write_file("stubs/stub", kStub);
-        std::string links = "cd stubs && chmod +x stub && ln -s " + python3_exe() + " python";
-        for (const char* t : kTools) links += std::string(" && ln -s stub ") + t;
-        ASSERT_EQ(std::system(links.c_str()), 0);
-        write_file("drive.py", kDriver);
-        const std::string env = "KRYMO_STUB_LOG='" + w + "/calls.log' PATH='" + w + "/stubs':\"$PATH\" ";
+        // What the coupling and normal-mode stubs hand on, through the library's writers.
+        ASSERT_EQ(std::system("mkdir -p stubs/data"), 0);
+        {
+            krymo::hopsim::RunFolder f;
+            f.load();
+            const std::vector<double> j = distance_couplings(f, 10.0);
+            krymo::hopsim::write_pair_values("stubs/data/VL.dat", f.pairs(), j, "transfer integral (meV)", false, 2);
+            std::vector<double> half;
+            for (double x : j) half.push_back(0.5 * x);
+            krymo::hopsim::write_pair_values("stubs/data/VH.dat", f.pairs(), half, "transfer integral (meV)", false, 2);
+        }
+        const std::string modes = krymo::hopsim::mode_block_text(stub_modes());
+        write_file("stubs/data/NM.dat", modes);
+        std::vector<std::pair<std::string, std::string>> hop_tools;
+        for (const char* t : {"rates", "mc", "mc_par", "mobility", "mobility_par", "master"})
+            hop_tools.emplace_back(std::string("hopsim_") + t + ".exe", hopsim_exe(t));
+        ASSERT_TRUE(install_stubs(hop_tools));
+        const std::string env = "KRYMO_STUB_LOG='" + w + "/calls.log' KRYMO_STUB_DATA='" + w + "/stubs/data' PATH='" + w +
+                                "/stubs':\"$PATH\" ";
         const CommandResult all = run_command(env + "python drive.py all");
         ASSERT_EQ(all.status, 0) << all.output;
 
@@ -137,18 +83,35 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         EXPECT_EQ(list_dir("RUN"), std::vector<std::string>{});
 
         // Transfer integrals, normal modes and reorganization energies reached the data folder.
-        EXPECT_EQ(read_file("data/VL.dat"), "coupling\n");
-        EXPECT_EQ(read_file("data/NM-e.dat"), "2\nmodes of " + w + "/evc/mol1/elec\nmodes of " + w + "/evc/mol" +
-                                                  (s.unique ? "1" : "2") + "/elec\n");
+        EXPECT_EQ(read_file("data/VL.dat"), read_file("stubs/data/VL.dat"));
+        EXPECT_EQ(read_file("data/NM-e.dat"), "2\n# modes of " + w + "/evc/mol1/elec\n" + modes + "# modes of " + w +
+                                                  "/evc/mol" + (s.unique ? "1" : "2") + "/elec\n" + modes);
         EXPECT_EQ(read_file("evc/mol1/hole/lambda.dat"),
                   "     37.19526000      12.39842000      24.79684000\n# reorganization energies: lam lam1 lam2 [meV]\n");
         EXPECT_EQ(read_file("data/mol_lambda_evc-h.dat").substr(0, 2), "2\n");
-        // The mobility stages ran in their folders and the scan collector tabulated the stub mobilities.
-        EXPECT_TRUE(path_exists("MC-marcus-temp/300/hole/charge.inp"));
-        EXPECT_EQ(read_file("ME-marcus/mob_hole.dat").substr(0, 16), "mu_a = 1.25e-01\n");
-        const std::string mob = read_file("ME-marcus-temp/mob_elec.dat");
-        const std::string rows = "dir_a:\n200  1.250000e-01  cm^{2}/Vs\n300  1.250000e-01  cm^{2}/Vs\ndir_b:\n";
-        EXPECT_EQ(mob.substr(0, rows.size()), rows);
+        // The mobility stages ran in their folders: rates, trajectories and the mobility of every MC
+        // folder, the master equation of every ME folder, and the collectors tabulated its results.
+        for (const char* mc : {"MC-marcus/elec", "MC-marcus/hole", "MC-marcus-temp/200/elec", "MC-marcus-temp/300/hole"}) {
+            SCOPED_TRACE(mc);
+            EXPECT_TRUE(path_exists(std::string(mc) + "/krymo-marcus.dat"));
+            EXPECT_TRUE(path_exists(std::string(mc) + "/traj-0-3.dat"));
+            const krymo::hopsim::ExpData d = krymo::hopsim::read_exp_data(std::string(mc) + "/exp_data.dat");
+            EXPECT_TRUE(d.has_err);
+            EXPECT_GT(d.mu[3], 0.0);
+        }
+        EXPECT_EQ(krymo::hopsim::read_rate_table("MC-marcus-temp/200/elec/krymo-marcus.dat").temperature, 200.0);
+        EXPECT_EQ(read_file("ME-marcus/mob_hole.dat"), read_file("ME-marcus/hole/exp_data.dat"));
+        EXPECT_GT(krymo::hopsim::read_exp_data("ME-marcus/mob_hole.dat").mu[0], 0.0);
+        std::string rows;
+        for (int d = 0; d < 4; ++d) {
+            rows += krymo::format_string("dir_%s:\n", d == 3 ? "av" : std::string(1, "abc"[d]).c_str());
+            for (int t : {200, 300}) {
+                const std::string path = krymo::format_string("ME-marcus-temp/elec/%d/exp_data.dat", t);
+                rows += krymo::format_string("%d  %12.6e  cm^{2}/Vs\n", t, krymo::hopsim::read_exp_data(path).mu[d]);
+            }
+        }
+        EXPECT_EQ(read_file("ME-marcus-temp/mob_elec.dat"), rows);
+        EXPECT_NE(read_file("ME-marcus-temp/elec/200/exp_data.dat"), read_file("ME-marcus-temp/elec/300/exp_data.dat"));
 
         // A second pass: the checkers see the finished outputs and nothing is computed again.
         const CommandResult again = run_command(env + "python drive.py quantum");

@@ -1,5 +1,7 @@
 // Reading krymo.inp: section and comment rules, quotes, aliases, lists, precedence and every
 // rejected value with its message and status.
+#include <map>
+#include <sstream>
 #include <tuple>
 
 #include "settings_probe.h"
@@ -85,7 +87,14 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
                                 "'cart', 'int'\n"},
         {"thinfilm = 3 1", 255, "\nthinfilm dir not in range [0-2]: \"3 1\n\n"},
         {"reorg_outer = cubes 1", 255, "\nUnknown reorg_outer method \"cubes\" in file krymo.inp!!!\n\n"},
-        {"no_such_key = 1", 255, "\nUnknown parameter \"no_such_key\" in file krymo.inp!!!\n\n"},
+        {"no_such_key = 1", 255, "\nUnknown parameter \"no_such_key\" in file krymo.inp!!!\n  on line 2\n\n"},
+        // A close spelling is suggested, aliases included; two equally close keys suggest neither.
+        {"Lattice_Cutof = 4", 255,
+         "\nUnknown parameter \"Lattice_Cutof\" in file krymo.inp!!!\n  on line 2\nDid you mean \"lattice_cutoff\"?\n\n"},
+        {"gausian_ppn = 4", 255,
+         "\nUnknown parameter \"gausian_ppn\" in file krymo.inp!!!\n  on line 2\nDid you mean \"gaussian_ppn\"?\n\n"},
+        {"do_transport_run_M = 1", 255,
+         "\nUnknown parameter \"do_transport_run_M\" in file krymo.inp!!!\n  on line 2\n\n"},
     };
     for (const auto& c : cases) {
         krymo::FatalError e = read_fails(section(c.line + std::string("\n")));
@@ -221,4 +230,29 @@ TEST_F(SettingsTest, ValuesAreReadWholeAndInRange) {
     EXPECT_NE(read_fails(section("")).out_text.find("KRYMO_QC_PPN: \"16cores\""), std::string::npos);
     unsetenv("KRYMO_QC_PPN");
     unsetenv("KRYMO_JOB_SCHED");
+}
+
+TEST(InputKeys, TheReadmeTableListsEveryKeyWithItsAliases) {
+    // README rows "| `key` | `alias`, `alias` | ..." of the key table, in any order.
+    std::istringstream readme(krymo_test::read_file(krymo_test::source_dir() + "/README.md"));
+    std::map<std::string, std::vector<std::string>> documented;
+    bool in_table = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("Every key", 0) == 0) in_table = true;
+        else if (line.rfind("## ", 0) == 0) in_table = false;
+        if (!in_table || line.rfind("| `", 0) != 0) continue;
+        std::vector<std::string> cells;
+        for (size_t a = 1, b; (b = line.find('|', a)) != std::string::npos; a = b + 1) cells.push_back(line.substr(a, b - a));
+        ASSERT_GE(cells.size(), 5u) << line;
+        std::vector<std::string> names;
+        for (const std::string& cell : {cells[0], cells[1]})
+            for (size_t a = cell.find('`'); a != std::string::npos; a = cell.find('`', cell.find('`', a + 1) + 1))
+                names.push_back(cell.substr(a + 1, cell.find('`', a + 1) - a - 1));
+        EXPECT_TRUE(documented.emplace(names[0], std::vector<std::string>(names.begin() + 1, names.end())).second)
+            << "listed twice: " << names[0];
+    }
+    std::map<std::string, std::vector<std::string>> read;
+    for (const auto& names : krymo::KrymoInp::input_keys())
+        read.emplace(names[0], std::vector<std::string>(names.begin() + 1, names.end()));
+    EXPECT_EQ(documented, read);
 }

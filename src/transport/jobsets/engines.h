@@ -17,6 +17,9 @@ enum class HlKind { UcMol = 0, NeiMol = 1, Dimer = 2 };
 struct EngineRow {
     const char* label;
     const char* input_ext;  // "com" or "inp"
+    const char* output_ext; // "log" or "out"
+    const char* normal_end; // what a normally ended output holds (the checker scripts' rule)
+    bool normal_end_last_line;  // ... on its last line
     JobKind hl_kind;
     JobKind re_kind;
 
@@ -42,6 +45,8 @@ bool engine_from_setting(int compute_engine, Engine& e);
 struct HlKindRow {
     const char* runner;        // runner script in the scripts directory
     const char* stem;          // "uc_mol", "nei_mol", "2mol"
+    const char* set_key;       // job set in the study record
+    const char* set_title;
     bool per_root;             // plain arrays: one per root molecule
     bool plain_array_blank;    // plain arrays (without separator): empty line before the submit
 };

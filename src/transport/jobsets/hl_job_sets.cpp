@@ -162,6 +162,14 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
 
     size_t total = 0;
     for (const HlGroup& g : groups) total += g.calcs.size();
+    StudyJobSet& record = begin_study_job_set(K.set_key, K.set_title, scr_dir + "/" + K.runner);
+    auto record_calc = [&](const HlCalc& c, const std::string& marker) {
+        record.jobs.push_back({c.name, format_string("%s/%s.%s", hl_dir.c_str(), c.name.c_str(), E.input_ext),
+                               format_string("%s/%s.%s", hl_dir.c_str(), c.name.c_str(), E.output_ext), marker,
+                               format_string("%s/ERROR-HL_%s", run_dir.c_str(), c.name.c_str())});
+        ++record.inputs;
+        ++record.submissions;
+    };
     Progress progress(std::string("HL inputs ") + K.stem, static_cast<long long>(total));
     for (const HlGroup& g : groups) {
         for (const HlCalc& c : g.calcs) write_HL_input(e, c.name, c.title, geometry(c));
@@ -170,6 +178,8 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
             for (const HlCalc& c : g.calcs) {
                 const std::string job = "job_" + c.name, marker = marker_base + c.name;
                 write_HL_job_of_kind(E.hl_kind, job, nodes, ppn, c.name, c.name, marker);
+                record_calc(c, marker);
+                ++record.scripts;
                 if (unique || E.plain_separator) runner.separator();
                 runner.touch(workdir, marker);
                 runner.submit(submit, job_dir, job, ext);
@@ -183,6 +193,8 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
         write_HL_job_array_of_kind(E.hl_kind, g.job, nodes, ppn, g.names, g.names, g.marker,
                                    static_cast<int>(members.size()), g.listed ? &members : nullptr);
         for (int m : members) runner.touch(workdir, g.marker, m);
+        for (const HlCalc& c : g.calcs) record_calc(c, format_string("%s-%d", g.marker.c_str(), c.member));
+        ++record.scripts;
         if (unique) {
             runner.blank();
             if (E.unique_array_separator) runner.separator();

@@ -165,10 +165,23 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
 
     RunnerHeader header;
     header.dir = re_dir;
-    // One job: its script, then the runner's stanza that marks it running and submits it.
-    auto stanza = [&](RunnerScript& runner, int mol, const std::string& tag, const std::string& body) {
+    StudyJobSet* record = nullptr;
+    auto record_calc = [&](int mol, const char* state, const std::string& marker) {
+        const std::string name = re_name(mol, state);
+        record->jobs.push_back({name, format_string("%s/%s.%s", re_dir.c_str(), name.c_str(), E.input_ext),
+                                format_string("%s/%s.%s", re_dir.c_str(), name.c_str(), E.output_ext), marker,
+                                format_string("%s/ERROR-RE-%s", run_dir.c_str(), name.c_str())});
+        ++record->inputs;
+    };
+    // One job: its script, then the runner's stanza that marks it running and submits it; `states` are
+    // the calculations it runs.
+    auto stanza = [&](RunnerScript& runner, int mol, const std::string& tag, const std::string& body,
+                      const std::vector<const char*>& states) {
         const std::string job = format_string(E.re_job, tag.c_str());
         const std::string marker = format_string(E.re_marker, run_dir.c_str(), tag.c_str());
+        for (const char* state : states) record_calc(mol, state, marker);
+        ++record->scripts;
+        ++record->submissions;
         switch (e) {
             case Engine::Gaussian: write_gaussian_RE_job(job, nodes, ppn, body, tag, marker); break;
             case Engine::Orca: write_orca_RE_job(job, nodes, ppn, format_string("mol%d", mol), tag, marker, body); break;
@@ -179,13 +192,15 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         runner.submit(submit, job_dir, job, ext);
     };
     auto state_jobs = [&](RunnerScript& runner, const char* state) {
-        for (int m : mols) stanza(runner, m, format_string("mol%d-%s", m, state), RE_job_body(e, m, state));
+        for (int m : mols) stanza(runner, m, format_string("mol%d-%s", m, state), RE_job_body(e, m, state), {state});
     };
 
+    record = &begin_study_job_set("re_neutral", "RE neutral", scr_dir + "/mol_RE_neutral.py");
     RunnerScript neutral(scr_dir + "/mol_RE_neutral.py", header, kRunnerFailure);
     state_jobs(neutral, kNeutral.state);
     neutral.finish();
 
+    record = &begin_study_job_set("re_charged", "RE charged", scr_dir + "/mol_RE_anion_cation.py");
     RunnerScript charged(scr_dir + "/mol_RE_anion_cation.py", header, kRunnerFailure);
     if (electron) state_jobs(charged, kAnion.state);
     if (hole) state_jobs(charged, kCation.state);
@@ -200,6 +215,10 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
                                   "qcpost_log_multipoles.exe -inp re-mol%d-anion.log\n\n", m, m, m);
         const std::string job = "job_re-mps", marker = run_dir + "/running.re_mps";
         write_RE_mps_job(job, nodes, ppn, body, "mps", marker, body);
+        // The multipole files are read by no stage of this tool: only the marker tells about the job.
+        StudyJobSet& mps_record = begin_study_job_set("re_multipoles", "RE multipoles", scr_dir + "/mol_RE_mps.py");
+        mps_record.jobs.push_back({"re_mps", "", "", marker, ""});
+        mps_record.scripts = mps_record.submissions = 1;
         RunnerScript mps(scr_dir + "/mol_RE_mps.py", header, kMpsRunnerFailure);
         mps.touch(workdir, marker);
         mps.submit(submit, job_dir, job, ext);
@@ -207,18 +226,21 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
     }
 
     if (four_point) {
+        record = &begin_study_job_set("re_four_point", "RE four-point", scr_dir + "/mol_RE_lambda_4P.py");
         RunnerScript runner(scr_dir + "/mol_RE_lambda_4P.py", header, kRunnerFailure);
         for (int m : mols) {
             std::string body, part;
-            auto add = [&](const ReState* states) {
+            std::vector<const char*> states;
+            auto add = [&](const ReState* pair) {
                 for (int s = 0; s < 2; ++s) {
-                    format_RE_gaussian_job_string(part, m, states[s].state, false);
+                    format_RE_gaussian_job_string(part, m, pair[s].state, false);
                     body += part;
+                    states.push_back(pair[s].state);
                 }
             };
             if (electron) add(kFourPointElectron);
             if (hole) add(kFourPointHole);
-            stanza(runner, m, format_string("mol%d_lambda_4P", m), body);
+            stanza(runner, m, format_string("mol%d_lambda_4P", m), body, states);
         }
         runner.finish();
     }

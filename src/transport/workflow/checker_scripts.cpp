@@ -117,11 +117,11 @@ void Transport::write_gaussian_log_check_py_file() {
 }
 
 void Transport::write_orca_out_check_py_file() {
-    write_marker_checker(scr_dir, "orca_out_check.py", "ORCA TERMINATED NORMALLY", "ORCA");
+    write_marker_checker(scr_dir, "orca_out_check.py", engine_row(Engine::Orca).normal_end, "ORCA");
 }
 
 void Transport::write_qchem_out_check_py_file() {
-    write_marker_checker(scr_dir, "qchem_out_check.py", "Have a nice day.", "Q-Chem");
+    write_marker_checker(scr_dir, "qchem_out_check.py", engine_row(Engine::Qchem).normal_end, "Q-Chem");
 }
 
 void Transport::write_qchem_fchk_ext_lowercase_py_file() {

@@ -166,10 +166,11 @@ void Transport::write_chk_copy_script(bool four_point) {
     if (four_point) py.write("sys.stdout.write('  Prepare lambda 4P chk files...\\n')\n");
     for (int m : RE_molecules()) {
         if (four_point) {
-            py.printf("shutil.copy('re-mol%d-neutral.chk', 're-mol%d-neutral_eN.chk')\n", m, m);
-            py.printf("shutil.copy('re-mol%d-neutral.chk', 're-mol%d-neutral_hN.chk')\n", m, m);
-            py.printf("shutil.copy('re-mol%d-anion.chk',   're-mol%d-anion_nC.chk'  )\n", m, m);
-            py.printf("shutil.copy('re-mol%d-cation.chk',  're-mol%d-cation_nC.chk' )\n", m, m);
+            // Only the charged state that was computed has a checkpoint: copying the other stops the script.
+            if (electron_work()) py.printf("shutil.copy('re-mol%d-neutral.chk', 're-mol%d-neutral_eN.chk')\n", m, m);
+            if (hole_work()) py.printf("shutil.copy('re-mol%d-neutral.chk', 're-mol%d-neutral_hN.chk')\n", m, m);
+            if (electron_work()) py.printf("shutil.copy('re-mol%d-anion.chk',   're-mol%d-anion_nC.chk'  )\n", m, m);
+            if (hole_work()) py.printf("shutil.copy('re-mol%d-cation.chk',  're-mol%d-cation_nC.chk' )\n", m, m);
         } else {
             py.printf("shutil.copy('re-mol%d-neutral.chk', 're-mol%d-anion.chk')\n", m, m);
             py.printf("shutil.copy('re-mol%d-neutral.chk', 're-mol%d-cation.chk')\n", m, m);

@@ -236,7 +236,19 @@ void Transport::write_get_mob_py_ME_TD(const char* dir) {
     py.finish();
 }
 
+void Transport::record_mobility_run(const std::string& dir, std::initializer_list<const char*> scripts,
+                                    const char* result) {
+    StudyStage stage;
+    stage.name = dir;
+    for (const char* s : scripts) stage.scripts.push_back(dir + "/" + s);
+    stage.results.push_back(dir + "/" + result);
+    study.mobility.push_back(std::move(stage));
+}
+
 void Transport::write_mobility_dirs(bool verbose) {
+    study.mobility.clear();
+    const auto mc = {"prepare-mc.py", "run_mc_batch.py", "get_mob.py"};
+    const auto me = {"prepare-me.py", "run_me_batch.py"};
     const char* rate = ratetype.c_str();
     const bool carriers[2] = {electron_work(), hole_work()};
     const int ntemp = scan_temperature_count();
@@ -246,7 +258,10 @@ void Transport::write_mobility_dirs(bool verbose) {
         const std::string dir = format_string("MC-%s", rate);
         create_directory(dir);
         for (int c = 0; c < 2; ++c)
-            if (carriers[c]) write_run_scripts_MC(dir.c_str(), "../..", c, 0, 0.0);
+            if (carriers[c]) {
+                write_run_scripts_MC(dir.c_str(), "../..", c, 0, 0.0);
+                record_mobility_run(dir + "/" + kCarriers[c].dir, mc, "exp_data.dat");
+            }
     }
     if (do_transport_run_MC_temp != 0 || do_transport_get_mob_MC_temp != 0) {
         const std::string base = format_string("MC-%s-temp", rate);
@@ -256,7 +271,10 @@ void Transport::write_mobility_dirs(bool verbose) {
             const std::string dir = format_string("%s/%.0f", base.c_str(), t);
             create_directory(dir);
             for (int c = 0; c < 2; ++c)
-                if (carriers[c]) write_run_scripts_MC(dir.c_str(), "../../..", c, 1, t);
+                if (carriers[c]) {
+                    write_run_scripts_MC(dir.c_str(), "../../..", c, 1, t);
+                    record_mobility_run(dir + "/" + kCarriers[c].dir, mc, "exp_data.dat");
+                }
         }
     }
     if (verbose) std::printf("Writting ME files...\n");
@@ -264,7 +282,10 @@ void Transport::write_mobility_dirs(bool verbose) {
         const std::string dir = format_string("ME-%s", rate);
         create_directory(dir);
         for (int c = 0; c < 2; ++c)
-            if (carriers[c]) write_run_scripts_ME(dir.c_str(), "../..", c);
+            if (carriers[c]) {
+                write_run_scripts_ME(dir.c_str(), "../..", c);
+                record_mobility_run(dir + "/" + kCarriers[c].dir, me, "exp_data.dat");
+            }
         write_get_mob_py_ME(dir.c_str());
     }
     if (do_transport_run_ME_temp != 0 || do_transport_get_mob_ME_temp != 0) {
@@ -279,6 +300,7 @@ void Transport::write_mobility_dirs(bool verbose) {
                 const std::string dir = format_string("%s/%.0f", carrier_dir.c_str(), t);
                 create_directory(dir);
                 write_run_scripts_ME_TD(dir.c_str(), "../../..", c, 1, t);
+                record_mobility_run(dir, me, "exp_data.dat");
             }
         }
         write_get_mob_py_ME_TD(base.c_str());

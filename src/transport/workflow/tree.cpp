@@ -75,11 +75,44 @@ void Transport::write_scripts(bool verbose) {
     }
     write_get_RE_lambda_evc_py();
 
+    record_gather_stages();
     write_mobility_dirs(verbose);
 
     ScriptFile sh(scr_dir + "/krymo.sh");
     sh.write("#!/bin/sh\n\npython $KRYMO_ROOT/bin/krymo.py 1> log 2>&1 &\n\n");
     sh.finish();
+}
+
+void Transport::record_gather_stages() {
+    // Each stage with the scripts that run it and the files that show it done, per carrier.
+    auto results = [&](const char* electron, const char* hole) {
+        std::vector<std::string> r;
+        if (electron_work()) r.push_back(data_dir + "/" + electron);
+        if (hole_work()) r.push_back(data_dir + "/" + hole);
+        return r;
+    };
+    auto scripts = [&](std::initializer_list<const char*> names) {
+        std::vector<std::string> r;
+        for (const char* n : names) r.push_back(scr_dir + "/" + n);
+        return r;
+    };
+    study.gather.clear();
+    study.gather.push_back({"transfer integrals", scripts({"get_transint.py"}), results("VL.dat", "VH.dat")});
+    study.gather.push_back({"normal-mode reorganization energies",
+                            scripts({"prepare_RE.py", "run_RE.py", "get_RE.py", "merge_evc_NM_output.py",
+                                     "get_RE_lambda_evc.py"}),
+                            results("NM-e.dat", "NM-h.dat")});
+    if (RE_calc_lambda_4P && compute_engine == 1)
+        study.gather.push_back({"four-point reorganization energies",
+                                scripts({"copy_RE_lambda_4P_files.py", "get_RE_lambda_4P.py"}), {}});
+    if (lat_site_energy != 0)
+        study.gather.push_back({"site energies",
+                                scripts({"get_site_ener.py", "get_RE_int_ener.py", "merge_RE_int_ener_output.py"}),
+                                results("EL.dat", "EH.dat")});
+    if (reorg_outer_type != 0)
+        study.gather.push_back({"outer-sphere reorganization energies",
+                                scripts({"get_RE_outer_ener.py", "merge_RE_outer_lambda_output.py"}),
+                                results("reorg_lambda_outer-e.dat", "reorg_lambda_outer-h.dat")});
 }
 
 }  // namespace krymo

@@ -105,6 +105,11 @@ TEST(GatherScripts, OuterSphereAndCarrierOptionsChooseTheirLines) {
         EXPECT_EQ(e != std::string::npos, carrier[0] != 'h') << carrier;
         EXPECT_EQ(h != std::string::npos, carrier[0] != 'e') << carrier;
         if (carrier[0] == 'a') EXPECT_LT(e, h);
+        // The checkpoint copies name only the charged state that is computed.
+        t.write_copy_RE_lambda_4P_files_py();
+        const std::string copy = read_file("scr/copy_RE_lambda_4P_files.py");
+        EXPECT_EQ(copy.find("anion") != std::string::npos, carrier[0] != 'h') << carrier;
+        EXPECT_EQ(copy.find("cation") != std::string::npos, carrier[0] != 'e') << carrier;
     }
 }
 

@@ -1,0 +1,136 @@
+#include "hopsim/kmc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+#include "util/fatal.h"
+#include "util/progress.h"
+#include "util/text.h"
+
+namespace krymo {
+namespace hopsim {
+
+namespace {
+
+std::uint64_t splitmix64(std::uint64_t& x) {
+    std::uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+
+// Per site: the cumulative out-rates, for choosing a hop by one uniform number.
+struct SiteTable {
+    std::vector<std::vector<double>> cumulative;
+    std::vector<double> total;
+};
+
+SiteTable site_table(const HopNetwork& net) {
+    SiteTable t;
+    t.cumulative.resize(net.nsites);
+    t.total.assign(net.nsites, 0.0);
+    for (int i = 0; i < net.nsites; ++i) {
+        double sum = 0.0;
+        for (const Hop& h : net.out[i]) {
+            sum += h.rate;
+            t.cumulative[i].push_back(sum);
+        }
+        t.total[i] = sum;
+    }
+    return t;
+}
+
+Trajectory walk(const HopNetwork& net, const SiteTable& table, const KmcSettings& s, long long id) {
+    const int nsnap = snapshot_count(s.tsimu_ns, s.tsnap_ns);
+    Trajectory tr;
+    tr.id = id;
+    tr.r.assign(3 * static_cast<size_t>(nsnap), 0.0);
+    Rng rng(static_cast<std::uint64_t>(id));
+    int site = std::min(net.nsites - 1, static_cast<int>(rng.uniform() * net.nsites));
+    double pos[3] = {0, 0, 0};
+    double t = 0.0;  // ns
+    int snap = 0;
+    while (snap < nsnap) {
+        const double total = table.total[site];
+        // A site without a way out keeps the carrier to the end.
+        const double t_next = total > 0.0 ? t - std::log(rng.uniform()) / total * 1e9 : HUGE_VAL;
+        // The position at a snapshot time is the one held before the hop that follows it.
+        while (snap < nsnap && snap * s.tsnap_ns < t_next) {
+            std::copy(pos, pos + 3, &tr.r[3 * static_cast<size_t>(snap)]);
+            ++snap;
+        }
+        if (snap == nsnap) break;
+        const std::vector<double>& cum = table.cumulative[site];
+        const double target = rng.uniform() * total;
+        size_t k = static_cast<size_t>(std::upper_bound(cum.begin(), cum.end(), target) - cum.begin());
+        if (k >= cum.size()) k = cum.size() - 1;
+        const Hop& h = net.out[site][k];
+        for (int c = 0; c < 3; ++c) pos[c] += h.dr[c];
+        site = h.to;
+        t = t_next;
+        ++tr.hops;
+    }
+    return tr;
+}
+
+}  // namespace
+
+Rng::Rng(std::uint64_t seed) {
+    std::uint64_t x = seed;
+    for (std::uint64_t& v : s_) v = splitmix64(x);
+}
+
+std::uint64_t Rng::next() {
+    const std::uint64_t result = rotl(s_[1] * 5, 7) * 9;
+    const std::uint64_t t = s_[1] << 17;
+    s_[2] ^= s_[0];
+    s_[3] ^= s_[1];
+    s_[1] ^= s_[2];
+    s_[0] ^= s_[3];
+    s_[2] ^= t;
+    s_[3] = rotl(s_[3], 45);
+    return result;
+}
+
+double Rng::uniform() { return (static_cast<double>(next() >> 11) + 0.5) * 0x1.0p-53; }
+
+int snapshot_count(double tsimu_ns, double tsnap_ns) {
+    if (!(tsnap_ns > 0) || !(tsimu_ns >= tsnap_ns))
+        KRYMO_FATAL_OUT("hopsim", 1,
+                        format_string("tsnap (%g ns) must be above 0 and at most tsimu (%g ns)\n", tsnap_ns, tsimu_ns));
+    // A snapshot that falls within rounding of tsimu still counts.
+    return static_cast<int>(std::floor(tsimu_ns / tsnap_ns * (1.0 + 1e-12))) + 1;
+}
+
+Trajectory run_trajectory(const HopNetwork& net, const KmcSettings& s, long long id) {
+    return walk(net, site_table(net), s, id);
+}
+
+std::vector<Trajectory> run_trajectories(const HopNetwork& net, const KmcSettings& s, bool parallel) {
+    if (net.nsites < 1) KRYMO_FATAL_OUT("hopsim", 1, "The hop network has no site\n");
+    snapshot_count(s.tsimu_ns, s.tsnap_ns);
+    const SiteTable table = site_table(net);
+    std::vector<Trajectory> out(static_cast<size_t>(s.count));
+    std::vector<std::exception_ptr> errors(out.size());
+    Progress progress("trajectories", s.count);
+    const long long n = s.count;
+#pragma omp parallel for schedule(dynamic, 1) if (parallel)
+    for (long long k = 0; k < n; ++k) {
+        try {
+            out[k] = walk(net, table, s, s.first + k);
+        } catch (...) {
+            errors[k] = std::current_exception();
+        }
+        progress.add();
+    }
+    for (const std::exception_ptr& e : errors)
+        if (e) std::rethrow_exception(e);
+    progress.finish();
+    return out;
+}
+
+}  // namespace hopsim
+}  // namespace krymo

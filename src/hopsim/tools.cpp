@@ -1,0 +1,348 @@
+#include "hopsim/tools.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "hopsim/formats.h"
+#include "hopsim/kmc.h"
+#include "hopsim/master.h"
+#include "hopsim/mobility.h"
+#include "hopsim/rates.h"
+#include "hopsim/study.h"
+#include "util/fatal.h"
+#include "util/files.h"
+#include "util/progress.h"
+#include "util/text.h"
+
+namespace krymo {
+namespace hopsim {
+
+namespace {
+
+const OutputFailure kReportFailure = {"hopsim", 1, false, false};
+
+struct CommandLine {
+    bool help = false;
+    bool verbose = false;
+    long long simu0 = 0;
+    long long nsimu = -1;  // -1: the nsimu setting
+};
+
+std::string program_name(const char* argv0) {
+    const std::string s = argv0 != nullptr ? argv0 : "hopsim";
+    const size_t pos = s.find_last_of('/');
+    return pos == std::string::npos ? s : s.substr(pos + 1);
+}
+
+long long count_value(const std::string& option, const char* value, long long min) {
+    int v = 0;
+    if (value == nullptr || !parse_whole_int(value, v) || v < min)
+        KRYMO_FATAL_OUT("hopsim", 1,
+                        format_string("%s needs an integer of at least %lld after it\n", option.c_str(), min));
+    return v;
+}
+
+CommandLine parse(int argc, char** argv, bool simulation_range) {
+    CommandLine cl;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            cl.help = true;
+        } else if (a == "-verbose") {
+            cl.verbose = true;
+        } else if (simulation_range && a == "-simu0") {
+            cl.simu0 = count_value(a, i + 1 < argc ? argv[++i] : nullptr, 0);
+        } else if (simulation_range && a == "-nsimu") {
+            cl.nsimu = count_value(a, i + 1 < argc ? argv[++i] : nullptr, 1);
+        } else {
+            KRYMO_FATAL_OUT("hopsim", 1,
+                            format_string("Unknown option %s (%s -h lists the options)\n", a.c_str(),
+                                          program_name(argv[0]).c_str()));
+        }
+    }
+    enable_progress(cl.verbose);
+    return cl;
+}
+
+int guarded(const char* unit, const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const FatalError& e) {
+        std::fflush(stdout);
+        return report_fatal(e);
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        return report_fatal(FatalError(unit, __LINE__, 1, "", format_string("%s\n", e.what())));
+    }
+}
+
+const char* carrier_name(char c) { return c == 'h' ? "hole" : "electron"; }
+
+// Settings only: the simulators need no neighbour list, the rate file carries the network.
+void load_settings(RunFolder& folder) {
+    if (!file_exists("krymo.inp"))
+        KRYMO_FATAL_OUT("hopsim", 1, "Cannot open krymo.inp: run the tool in a mobility run folder\n");
+    folder.read_krymo_inp("krymo.inp", false);
+}
+
+RateTable load_rates(const RunFolder& folder) {
+    const std::string& path = folder.rate_file();
+    if (!file_exists(path))
+        KRYMO_FATAL_OUT("hopsim", 1,
+                        format_string("Cannot open %s (the rate file krymo_dat_file names): run hopsim_rates.exe "
+                                      "first\n", path.c_str()));
+    return read_rate_table(path);
+}
+
+const char* const kRatesUsage =
+    "Usage: %s [-verbose] [-h]\n"
+    "  Computes the hopping rate of every neighbour pair of this run folder and writes the rate file\n"
+    "  (krymo_dat_file, default krymo-<ratetype>.dat).\n"
+    "  Reads krymo.inp and its crystal or molecule files, charge.inp, temp.inp (else temp),\n"
+    "  VL.dat or VH.dat, NM-e.dat or NM-h.dat, and as the settings ask EL.dat/EH.dat,\n"
+    "  reorg_lambda_outer-e/h.dat, VL-dyn.dat/VH-dyn.dat, LUMO-dyn.dat/HOMO-dyn.dat, neighbor.dat.\n";
+
+const char* const kMcUsage =
+    "Usage: %s [-simu0 K] [-nsimu N] [-verbose] [-h]\n"
+    "  Runs kinetic Monte Carlo trajectories K .. K+N-1 (default 0 and the nsimu setting) of one carrier\n"
+    "  for tsimu ns with a snapshot every tsnap ns, and writes traj-K-<K+N-1>.dat.\n"
+    "  Trajectory k is seeded from k: runs split over jobs add up to the same trajectories.\n"
+    "  Reads krymo.inp and the rate file.\n";
+
+const char* const kMobilityUsage =
+    "Usage: %s [-verbose] [-h]\n"
+    "  Diffusion tensor and mobility from every traj-*.dat of this folder: exp_data.dat (mobility along\n"
+    "  a, b, c and the average in cm^2/Vs with the jackknife error), mobility.dat (report) and msd.dat.\n";
+
+const char* const kMasterUsage =
+    "Usage: %s [-verbose] [-h]\n"
+    "  Steady-state master equation of one carrier in the periodic crystal (or thin film): mobility along\n"
+    "  a, b, c and the average in exp_data.dat, the report in master.dat.\n"
+    "  Reads krymo.inp (iterlimit, nevery_out, thinfilm) and the rate file.\n";
+
+bool print_help(const CommandLine& cl, const char* usage, const char* argv0) {
+    if (!cl.help) return false;
+    std::printf(usage, program_name(argv0).c_str());
+    return true;
+}
+
+}  // namespace
+
+// --- hopsim_rates ---
+
+int rates_main(int argc, char** argv) {
+    return guarded("hopsim_rates", [&] {
+        const CommandLine cl = parse(argc, argv, false);
+        if (print_help(cl, kRatesUsage, argv[0])) return 0;
+        RunFolder folder;
+        folder.load();
+        const RateTable t = build_rate_table(folder);
+        write_rate_table(folder.rate_file(), t);
+
+        std::printf("Hopping rates of the %s: %s%s, T = %g K, %d molecules, %zu pairs\n", carrier_name(t.carrier),
+                    t.ratetype.c_str(), t.ratetype == "quantum" ? (t.sta ? " (short-time approximation)" : " (time integral)") : "",
+                    t.temperature, t.nmols, t.pairs.size());
+        double lo = HUGE_VAL, hi = 0.0;
+        for (const RatePair& p : t.pairs) {
+            lo = std::min(lo, p.rate);
+            hi = std::max(hi, p.rate);
+        }
+        std::printf("  rates from %.4e to %.4e 1/s\n", lo, hi);
+        // A pair and its reverse should carry one coupling; a mismatch breaks detailed balance.
+        std::map<std::tuple<int, int, int, int, int>, size_t> seen;
+        int mismatched = 0;
+        for (size_t k = 0; k < t.pairs.size(); ++k) {
+            const PairKey& key = t.pairs[k].key;
+            seen[std::make_tuple(key.root, key.nei, key.cell[0], key.cell[1], key.cell[2])] = k;
+        }
+        for (size_t k = 0; k < t.pairs.size(); ++k) {
+            const PairKey& key = t.pairs[k].key;
+            auto r = seen.find(std::make_tuple(key.nei, key.root, -key.cell[0], -key.cell[1], -key.cell[2]));
+            if (r == seen.end()) continue;
+            const double a = std::fabs(t.pairs[k].j_mev), b = std::fabs(t.pairs[r->second].j_mev);
+            if (std::fabs(a - b) > 1e-3 * std::max(a, b) + 1e-9) ++mismatched;
+        }
+        if (mismatched > 0)
+            std::printf("  WARNING: %d pairs differ from their reverse pair in |J| by more than 0.1%%\n", mismatched);
+        if (t.ratetype == "quantum")
+            for (int m = 0; m < t.nmols; ++m) {
+                const double total = t.modes[m].lambda_mev, modes = t.modes[m].modes_lambda_mev();
+                if (modes > 1.05 * total + 1e-9 || modes < 0.95 * total - 1e-9)
+                    std::printf("  NOTE: molecule %d: the modes carry %.2f meV of its %.2f meV; %s\n", m + 1, modes,
+                                total, modes < total ? "the rest is treated classically" : "the modes are used as given");
+            }
+        std::printf("  written to %s\n", folder.rate_file().c_str());
+        return 0;
+    });
+}
+
+// --- hopsim_mc ---
+
+int mc_main(int argc, char** argv, bool parallel) {
+    return guarded("hopsim_mc", [&] {
+        const CommandLine cl = parse(argc, argv, true);
+        if (print_help(cl, kMcUsage, argv[0])) return 0;
+        RunFolder folder;
+        load_settings(folder);
+        const RateTable t = load_rates(folder);
+        KmcSettings s;
+        s.tsimu_ns = folder.sim_time_ns();
+        s.tsnap_ns = folder.snap_time_ns();
+        s.first = cl.simu0;
+        s.count = cl.nsimu > 0 ? cl.nsimu : folder.trajectories();
+        std::vector<double> rates;
+        for (const RatePair& p : t.pairs) rates.push_back(p.rate);
+        const HopNetwork net = build_network(t, rates, folder.film_dir(), folder.film_cells());
+        TrajectoryHeader h;
+        h.carrier = t.carrier;
+        h.temperature = t.temperature;
+        std::copy(t.field, t.field + 3, h.field);
+        std::copy(&t.cell[0][0], &t.cell[0][0] + 9, &h.cell[0][0]);
+        h.film_dir = net.film_dir;
+        h.film_ncell = net.film_ncell;
+        h.tsnap_ns = s.tsnap_ns;
+        h.nsnap = snapshot_count(s.tsimu_ns, s.tsnap_ns);
+        std::printf("Kinetic Monte Carlo of the %s at %g K: trajectories %lld to %lld, %g ns each, %d snapshots, "
+                    "%d sites%s\n", carrier_name(t.carrier), t.temperature, s.first, s.first + s.count - 1, s.tsimu_ns,
+                    h.nsnap, net.nsites, net.film_dir >= 0 ? " (thin film)" : "");
+        std::fflush(stdout);
+        const std::vector<Trajectory> trajs = run_trajectories(net, s, parallel);
+        const std::string out = trajectory_file_name(s.first, s.count);
+        write_trajectories(out, h, trajs);
+        long long hops = 0;
+        for (const Trajectory& tr : trajs) hops += tr.hops;
+        std::printf("  %lld hops, written to %s\n", hops, out.c_str());
+        return 0;
+    });
+}
+
+// --- hopsim_mobility ---
+
+int mobility_main(int argc, char** argv, bool parallel) {
+    return guarded("hopsim_mobility", [&] {
+        const CommandLine cl = parse(argc, argv, false);
+        if (print_help(cl, kMobilityUsage, argv[0])) return 0;
+        const std::vector<std::string> files = list_trajectory_files(".");
+        const TrajectoryFile all = gather_trajectories(files);
+        const TrajectoryHeader& h = all.header;
+        const MobilityAnalysis a = analyse_trajectories(h, all.trajectories, parallel);
+
+        ExpData d;
+        for (int i = 0; i < 4; ++i) {
+            d.mu[i] = a.mu[i];
+            d.err[i] = a.err[i];
+        }
+        d.has_err = true;
+        d.notes.push_back(format_string("kinetic Monte Carlo, %s, T = %g K, %lld trajectories; error: jackknife over %d "
+                                        "groups", carrier_name(h.carrier), h.temperature, a.trajectories, a.groups));
+        if (a.field)
+            d.notes.push_back(format_string("mu_drift = %.6e +- %.2e cm^2/Vs along the applied field", a.mu_drift,
+                                            a.mu_drift_err));
+        write_exp_data("exp_data.dat", d);
+
+        TextWriter rep;
+        open_output(rep, "mobility.dat", kReportFailure);
+        rep.printf("Mobility from kinetic Monte Carlo\n\n");
+        rep.printf("carrier             %s\n", carrier_name(h.carrier));
+        rep.printf("temperature         %g K\n", h.temperature);
+        rep.printf("field               %g %g %g V/m along a, b, c\n", h.field[0], h.field[1], h.field[2]);
+        if (h.film_dir >= 0) rep.printf("thin film           normal along %c, %d cells\n", "abc"[h.film_dir], h.film_ncell);
+        rep.printf("trajectory files    %zu\n", files.size());
+        rep.printf("trajectories        %lld (%lld hops)\n", a.trajectories, a.hops);
+        rep.printf("snapshots           %d every %g ns\n", h.nsnap, h.tsnap_ns);
+        rep.printf("fit                 %g to %g ns (snapshots %d to %d)\n", a.fit_first * h.tsnap_ns,
+                   a.fit_last * h.tsnap_ns, a.fit_first, a.fit_last);
+        rep.printf("error               jackknife over %d groups of trajectories\n\n", a.groups);
+        rep.printf("diffusion tensor (Cartesian, cm^2/s):\n");
+        for (int i = 0; i < 3; ++i)
+            rep.printf("  %14.6e %14.6e %14.6e\n", a.diffusion[i][0], a.diffusion[i][1], a.diffusion[i][2]);
+        rep.printf("\n%-6s %14s %14s %12s\n", "", "D (cm^2/s)", "mu (cm^2/Vs)", "error");
+        const char* const names[4] = {"a", "b", "c", "av"};
+        for (int i = 0; i < 4; ++i)
+            rep.printf("%-6s %14.6e %14.6e %12.2e\n", names[i], a.diffusion_abc[i], a.mu[i], a.err[i]);
+        rep.printf("\ndrift velocity      %.6e %.6e %.6e cm/s\n", a.drift[0], a.drift[1], a.drift[2]);
+        if (a.field) rep.printf("drift mobility      %.6e +- %.2e cm^2/Vs along the field\n", a.mu_drift, a.mu_drift_err);
+        close_output(rep, kReportFailure);
+
+        TextWriter msd;
+        open_output(msd, "msd.dat", kReportFailure);
+        msd.printf("# t (ns)   displacement variance along a, b, c (Angstrom^2)\n");
+        for (int k = 0; k < h.nsnap; ++k)
+            msd.printf("%12.6f %16.6f %16.6f %16.6f\n", k * h.tsnap_ns, a.msd_abc[3 * k], a.msd_abc[3 * k + 1],
+                       a.msd_abc[3 * k + 2]);
+        close_output(msd, kReportFailure);
+
+        std::printf("Mobility of the %s at %g K from %lld trajectories (cm^2/Vs):\n", carrier_name(h.carrier),
+                    h.temperature, a.trajectories);
+        for (int i = 0; i < 4; ++i) std::printf("  %-3s %.6e +- %.2e\n", names[i], a.mu[i], a.err[i]);
+        return 0;
+    });
+}
+
+// --- hopsim_master ---
+
+int master_main(int argc, char** argv) {
+    return guarded("hopsim_master", [&] {
+        const CommandLine cl = parse(argc, argv, false);
+        if (print_help(cl, kMasterUsage, argv[0])) return 0;
+        RunFolder folder;
+        load_settings(folder);
+        const RateTable t = load_rates(folder);
+        MasterSettings s;
+        s.iterlimit = folder.iteration_limit();
+        s.nevery = folder.report_every();
+        s.film_dir = folder.film_dir();
+        s.film_ncell = folder.film_cells();
+        std::printf("Master equation of the %s at %g K: %d molecules, %zu pairs%s\n", carrier_name(t.carrier),
+                    t.temperature, t.nmols, t.pairs.size(), s.film_dir >= 0 ? ", thin film" : "");
+        const MasterResult r = master_mobility(t, s, stdout);
+
+        ExpData d;
+        std::copy(r.mu, r.mu + 4, d.mu);
+        d.notes.push_back(format_string("master equation, %s, T = %g K, %s field %.6e V/m", carrier_name(t.carrier),
+                                        t.temperature, r.linear ? "probing" : "applied", r.field));
+        if (!r.converged) d.notes.push_back(format_string("NOT CONVERGED within iterlimit = %d", s.iterlimit));
+        write_exp_data("exp_data.dat", d);
+
+        TextWriter rep;
+        open_output(rep, "master.dat", kReportFailure);
+        rep.printf("Mobility from the steady-state master equation\n\n");
+        rep.printf("carrier             %s\n", carrier_name(t.carrier));
+        rep.printf("temperature         %g K\n", t.temperature);
+        rep.printf("sites               %zu%s\n", r.at_field.p.size(), s.film_dir >= 0 ? " (thin film)" : "");
+        rep.printf("%s field       %.6e V/m\n", r.linear ? "probing" : "applied", r.field);
+        rep.printf("solves              %d, %s\n", r.solves, r.converged ? "all converged" : "NOT ALL CONVERGED");
+        rep.printf("\noccupation at the %s field:\n", r.linear ? "zero" : "applied");
+        for (size_t i = 0; i < r.at_field.p.size(); ++i) rep.printf("  %4zu  %.10f\n", i + 1, r.at_field.p[i]);
+        rep.printf("drift velocity      %.6e %.6e %.6e cm/s\n", r.at_field.velocity[0] * 1e-8,
+                   r.at_field.velocity[1] * 1e-8, r.at_field.velocity[2] * 1e-8);
+        if (!r.linear) rep.printf("mobility along the field  %.6e cm^2/Vs\n", r.mu_field);
+        if (r.linear) {
+            rep.printf("\nmobility tensor (Cartesian, cm^2/Vs):\n");
+            for (int i = 0; i < 3; ++i)
+                rep.printf("  %14.6e %14.6e %14.6e\n", r.tensor[i][0], r.tensor[i][1], r.tensor[i][2]);
+        }
+        rep.printf("\nmobility (cm^2/Vs):\n");
+        const char* const names[4] = {"a", "b", "c", "av"};
+        for (int i = 0; i < 4; ++i) rep.printf("  %-3s %.6e\n", names[i], r.mu[i]);
+        close_output(rep, kReportFailure);
+        std::printf("Mobility (cm^2/Vs): a %.6e  b %.6e  c %.6e  av %.6e\n", r.mu[0], r.mu[1], r.mu[2], r.mu[3]);
+        if (!r.converged) {
+            std::printf("WARNING: the steady state did not converge within iterlimit = %d\n", s.iterlimit);
+            return 1;
+        }
+        return 0;
+    });
+}
+
+}  // namespace hopsim
+}  // namespace krymo

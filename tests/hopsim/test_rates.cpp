@@ -1,0 +1,82 @@
+// Rate formulas against independent values: Marcus by hand, the quantum rate in its classical limit
+// and against the closed form of one quantum mode in a classical bath.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "hopsim/rates.h"
+
+using namespace krymo::hopsim;
+
+namespace {
+
+const double kT300 = units::kBoltzmann * 300.0;
+
+}  // namespace
+
+TEST(HopRates, MarcusMatchesValuesComputedByHand) {
+    // J = 10 meV, lambda = 200 meV, 300 K: (2 pi / hbar) J^2 (4 pi lambda kT)^-1/2 exp(-(dG + lambda)^2 / 4 lambda kT).
+    const LineShape marcus(RateKind::Marcus, kT300, 0.2, 0.0, {}, 10000.0);
+    EXPECT_NEAR(hop_rate(1e-4, marcus, 0.0) / 541357388534.5141, 1.0, 1e-12);
+    EXPECT_NEAR(hop_rate(1e-4, marcus, -0.05) / 1261734256618.221, 1.0, 1e-12);
+    // Uphill by detailed balance, and modes folded into the classical energy.
+    EXPECT_NEAR(hop_rate(1e-4, marcus, 0.05) / (1261734256618.221 * std::exp(-0.05 / kT300)), 1.0, 1e-12);
+    const LineShape folded(RateKind::Marcus, kT300, 0.1, 0.0, {{0.1, 1.0}}, 10000.0);
+    EXPECT_NEAR(folded.fcwd(-0.05) / marcus.fcwd(-0.05), 1.0, 1e-12);
+}
+
+TEST(HopRates, QuantumRateOfClassicalModesIsMarcus) {
+    // Five soft modes (5-25 cm^-1, hbar w < kT / 8) carrying 200 meV together.
+    std::vector<QuantumMode> modes;
+    for (int k = 1; k <= 5; ++k) {
+        const double e = 5.0 * k * units::kWavenumber;
+        modes.push_back({e, 0.04 / e});
+    }
+    const LineShape marcus(RateKind::Marcus, kT300, 0.2, 0.0, {}, 1000.0);
+    // maxt stays below the first recurrence of the modes (6.7 ps for the softest).
+    const LineShape exact(RateKind::TimeDomain, kT300, 0.0, 0.0, modes, 1000.0);
+    const LineShape sta(RateKind::ShortTime, kT300, 0.0, 0.0, modes, 1000.0);
+    for (double dg : {0.0, -0.1, -0.2, -0.35, 0.08}) {
+        SCOPED_TRACE(dg);
+        EXPECT_NEAR(exact.fcwd(dg) / marcus.fcwd(dg), 1.0, 0.01);
+        EXPECT_NEAR(sta.fcwd(dg) / marcus.fcwd(dg), 1.0, 0.01);
+    }
+}
+
+TEST(HopRates, OneQuantumModeInAClassicalBathFollowsItsClosedForm) {
+    // One mode of 0.15 eV with S = 1 and a classical bath of 0.1 eV: a Poisson-like progression of
+    // Marcus peaks, k / ((2 pi / hbar) J^2) = sum_n w_n G(dG + n hbar w), weights from Bessel functions
+    // of the thermal mode.
+    const double e = 0.15, s = 1.0, lc = 0.1;
+    const double nu = 1.0 / std::expm1(e / kT300);
+    auto closed = [&](double dg) {
+        double sum = 0.0;
+        for (int n = -20; n <= 40; ++n) {
+            const double w = std::exp(-s * (2 * nu + 1)) * std::cyl_bessel_i(std::abs(n), 2 * s * std::sqrt(nu * (nu + 1))) *
+                             std::pow((nu + 1) / nu, 0.5 * n);
+            const double x = dg + n * e + lc;
+            sum += w * std::exp(-x * x / (4 * lc * kT300)) / std::sqrt(4 * units::kPi * lc * kT300);
+        }
+        return sum;
+    };
+    const LineShape shape(RateKind::TimeDomain, kT300, lc, 0.0, {{e, s}}, 10000.0);
+    for (double dg : {0.0, -0.1, -0.25, -0.4, 0.1}) {
+        SCOPED_TRACE(dg);
+        EXPECT_NEAR(shape.fcwd(dg) / closed(dg), 1.0, 1e-6);
+    }
+    // Beyond the cached grid's range the finer grid built on the spot agrees as well; so deep in the
+    // tail (1e-13 of the peak) the cancellation of the sum leaves a few 1e-6.
+    EXPECT_NEAR(shape.fcwd(-2.3) / closed(-2.3), 1.0, 1e-5);
+}
+
+TEST(HopRates, DisorderWidensTheGapDistributionAsAGaussianConvolution) {
+    // Marcus with lambda and a gap variance s^2 is the Gaussian of variance 2 lambda kT + s^2.
+    const double lambda = 0.15, s2 = 0.003;
+    const LineShape shape(RateKind::Marcus, kT300, lambda, s2, {}, 10000.0);
+    const LineShape exact(RateKind::TimeDomain, kT300, lambda, s2, {}, 10000.0);
+    for (double dg : {0.0, -0.2}) {
+        const double var = 2 * lambda * kT300 + s2, x = dg + lambda;
+        EXPECT_NEAR(shape.fcwd(dg), std::exp(-x * x / (2 * var)) / std::sqrt(2 * units::kPi * var), 1e-12);
+        EXPECT_NEAR(exact.fcwd(dg) / shape.fcwd(dg), 1.0, 1e-9);
+    }
+}

@@ -1,0 +1,152 @@
+// Master equation and kinetic Monte Carlo on chains whose diffusion and mobility are known in closed
+// form: one molecule per cell (D = k a^2) and two molecules of different energy per cell, where the
+// bonds add up like resistors in series, D = a^2 / sum_b 1 / (p_b k_b) with p_b the Boltzmann
+// occupation of the bond's lower end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "hopsim/kmc.h"
+#include "hopsim/master.h"
+#include "hopsim/mobility.h"
+#include "hopsim_support.h"
+
+using namespace krymo::hopsim;
+using krymo_test::einstein_mobility;
+
+namespace {
+
+double two_chain_diffusion(const RateTable& t, double a) {
+    const double kT = units::kBoltzmann * t.temperature;
+    const double p1 = 1.0 / (1.0 + std::exp(-t.pairs[0].dg0_mev * 1e-3 / kT));
+    return a * a / (1.0 / (p1 * t.pairs[0].rate) + 1.0 / (p1 * t.pairs[1].rate));
+}
+
+TrajectoryHeader header_of(const RateTable& t, const KmcSettings& s) {
+    TrajectoryHeader h;
+    h.carrier = t.carrier;
+    h.temperature = t.temperature;
+    std::copy(&t.cell[0][0], &t.cell[0][0] + 9, &h.cell[0][0]);
+    h.tsnap_ns = s.tsnap_ns;
+    h.nsnap = snapshot_count(s.tsimu_ns, s.tsnap_ns);
+    return h;
+}
+
+std::vector<double> file_rates(const RateTable& t) {
+    std::vector<double> r;
+    for (const RatePair& p : t.pairs) r.push_back(p.rate);
+    return r;
+}
+
+}  // namespace
+
+TEST(MasterEquation, ChainsGiveTheirClosedFormMobility) {
+    {
+        SCOPED_TRACE("one molecule per cell");
+        const RateTable t = krymo_test::one_molecule_chain(5.0);
+        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
+        const double mu = einstein_mobility(t.pairs[0].rate * 25.0, t.temperature);
+        EXPECT_TRUE(r.linear);
+        EXPECT_NEAR(r.mu[0] / mu, 1.0, 1e-6);
+        EXPECT_NEAR(r.mu[1], 0.0, 1e-9 * mu);
+        EXPECT_NEAR(r.mu[3] / (mu / 3.0), 1.0, 1e-6);
+    }
+    {
+        SCOPED_TRACE("two molecules of different energy per cell");
+        const RateTable t = krymo_test::two_molecule_chain(5.0, 2.0, 10.0, 4.0, 20.0);
+        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
+        EXPECT_NEAR(r.mu[0] / einstein_mobility(two_chain_diffusion(t, 5.0), t.temperature), 1.0, 1e-6);
+        // Zero-field occupations are Boltzmann's.
+        ASSERT_EQ(r.at_field.p.size(), 2u);
+        EXPECT_NEAR(r.at_field.p[1] / r.at_field.p[0], std::exp(-0.020 / (units::kBoltzmann * 300.0)), 1e-12);
+        EXPECT_TRUE(r.converged);
+    }
+}
+
+TEST(MasterEquation, AnAppliedFieldDrivesTheCarrierWithItsCharge) {
+    // 2e8 V/m over 5 Angstrom is 100 meV: far from linear. The drift is a (k+ - k-) exactly, along the
+    // field for holes and against it for electrons; the mobility is positive for both.
+    for (char carrier : {'h', 'e'}) {
+        SCOPED_TRACE(carrier);
+        RateTable t = krymo_test::one_molecule_chain(5.0);
+        t.carrier = carrier;
+        t.field[0] = 2e8;
+        fill_rates(t);
+        const double forward = carrier == 'h' ? t.pairs[0].rate : t.pairs[1].rate;
+        const double backward = carrier == 'h' ? t.pairs[1].rate : t.pairs[0].rate;
+        EXPECT_GT(forward, 10 * backward);
+        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
+        EXPECT_FALSE(r.linear);
+        const double mu = 5.0 * (forward - backward) / 2e8 * 1e-6;
+        EXPECT_NEAR(r.mu[0] / mu, 1.0, 1e-9);
+        EXPECT_NEAR(r.mu_field / mu, 1.0, 1e-9);
+        EXPECT_NEAR(r.at_field.velocity[0] / (carrier == 'h' ? 5.0 : -5.0) / (forward - backward), 1.0, 1e-9);
+    }
+}
+
+TEST(MasterEquation, AThinFilmBlocksTheDriftAcrossIt) {
+    // The one-molecule chain as a film three cells thick along a: no steady current crosses it.
+    const RateTable t = krymo_test::one_molecule_chain(5.0);
+    MasterSettings s;
+    s.film_dir = 0;
+    s.film_ncell = 3;
+    const MasterResult r = master_mobility(t, s, nullptr);
+    EXPECT_EQ(r.at_field.p.size(), 3u);
+    EXPECT_NEAR(r.mu[0], 0.0, 1e-9);
+}
+
+TEST(KineticMonteCarlo, MobilityAgreesWithTheMasterEquationWithinItsError) {
+    const RateTable t = krymo_test::two_molecule_chain(5.0, 2.0, 10.0, 4.0, 20.0);
+    const MasterResult me = master_mobility(t, MasterSettings(), nullptr);
+    KmcSettings s;
+    s.tsimu_ns = 20.0;
+    s.tsnap_ns = 0.5;
+    s.first = 0;
+    s.count = 300;
+    const HopNetwork net = build_network(t, file_rates(t), -1, 0);
+    const std::vector<Trajectory> trajs = run_trajectories(net, s, true);
+    const MobilityAnalysis a = analyse_trajectories(header_of(t, s), trajs, true);
+    EXPECT_GT(a.hops, 1000000);
+    EXPECT_LT(a.err[0], 0.2 * me.mu[0]);
+    EXPECT_NEAR(a.mu[0], me.mu[0], 3 * a.err[0]);
+    // Nothing moves along b and c.
+    EXPECT_EQ(a.mu[1], 0.0);
+    EXPECT_EQ(a.mu[2], 0.0);
+}
+
+TEST(KineticMonteCarlo, TrajectoriesDependOnTheirNumberOnly) {
+    // Threads, job splits and the order of the calls do not change a trajectory.
+    const RateTable t = krymo_test::two_molecule_chain();
+    const HopNetwork net = build_network(t, file_rates(t), -1, 0);
+    KmcSettings s;
+    s.tsimu_ns = 1.0;
+    s.tsnap_ns = 0.1;
+    s.count = 12;
+    const std::vector<Trajectory> serial = run_trajectories(net, s, false);
+    const std::vector<Trajectory> parallel = run_trajectories(net, s, true);
+    s.first = 7;
+    s.count = 5;
+    const std::vector<Trajectory> tail = run_trajectories(net, s, true);
+    ASSERT_EQ(serial.size(), 12u);
+    for (size_t k = 0; k < serial.size(); ++k) {
+        EXPECT_EQ(serial[k].r, parallel[k].r);
+        EXPECT_EQ(serial[k].hops, parallel[k].hops);
+    }
+    for (size_t k = 0; k < tail.size(); ++k) {
+        EXPECT_EQ(tail[k].id, serial[7 + k].id);
+        EXPECT_EQ(tail[k].r, serial[7 + k].r);
+    }
+    EXPECT_NE(serial[0].r, serial[1].r);
+    // Snapshots at 0, 0.1, ..., 1.0 ns; the first is the start.
+    EXPECT_EQ(serial[0].r.size(), 33u);
+    EXPECT_EQ(serial[0].r[0], 0.0);
+}
+
+TEST(KineticMonteCarlo, GeneratorIsTheReferenceSequence) {
+    // xoshiro256** seeded by splitmix64(0): values of an independent implementation fix the stream.
+    Rng a(0);
+    EXPECT_EQ(a.next(), 0x99ec5f36cb75f2b4ULL);
+    EXPECT_EQ(a.next(), 0xbf6e1f784956452aULL);
+    EXPECT_EQ(a.next(), 0x1a5f849d4933e6e0ULL);
+    EXPECT_NE(Rng(1).next(), Rng(0).next());
+}
