@@ -22,7 +22,7 @@ const OutputFailure kWriteFailure = {"hopsim", 1, false, false};
 class DataFile {
 public:
     DataFile(const std::string& path, const char* what) : path_(path) {
-        if (!read_lines(path, lines_, false))
+        if (!read_input_lines(path, kDataInput, "hopsim", lines_, false))
             KRYMO_FATAL_OUT("hopsim", 1, format_string("Cannot open %s (%s)\n", path.c_str(), what));
     }
 

@@ -56,7 +56,8 @@ const InputKind kMolInput = {"MOL file", 256u << 20};
 const InputKind kSettingsInput = {"input file", 16u << 20};
 // Up to NNEIMAX lines per molecule of a box of some hundred thousand molecules.
 const InputKind kNeighborInput = {"neighbour list", 1024u << 20};
-const InputKind kDataInput = {"data file", 256u << 20};
+// Tables the run or its later stages wrote: rates and lists of a box of some hundred thousand molecules.
+const InputKind kDataInput = {"data file", 1024u << 20};
 
 namespace {
 const char* file_type_name(mode_t mode) {
