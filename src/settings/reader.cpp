@@ -161,9 +161,11 @@ void KrymoInp::read_reorg_outer(const std::string& value) {
 
 void KrymoInp::read_thinfilm(const std::string& value) {
     const std::string v = text_trimmed(value);
-    int dir = 0, ncell = 0;
-    if (std::sscanf(v.c_str(), "%d%d", &dir, &ncell) != 2)
-        reject_value(__LINE__, "thinfilm", v, "two integers: the direction (0, 1 or 2) and the number of unit cells");
+    int n[2] = {0, 0};
+    if (!whole_numbers(v, n, 2) || n[1] < 1)
+        reject_value(__LINE__, "thinfilm", v,
+                     "two integers: the direction (0, 1 or 2) and the number of unit cells (at least 1)");
+    const int dir = n[0], ncell = n[1];
     if (dir < 0 || dir > 2)
         KRYMO_FATAL_OUT("krymo_inp", 255, format_string("\nthinfilm dir not in range [0-2]: \"%s\n\n", v.c_str()));
     thinfilm_dir = dir;

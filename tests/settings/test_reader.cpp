@@ -107,7 +107,7 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
     // Incomplete values name their key.
     for (const char* line : {"molecule = 3 a.mol b.mol", "molecule = two a.mol", "molecule = 0",
                              "reorg_outer = constant", "reorg_outer = spheres 3.5", "reorg_outer = dielectric 2",
-                             "reorg_outer = constant x", "thinfilm = 1", "thinfilm = a b", "disorder = minor",
+                             "reorg_outer = constant x", "thinfilm = 1", "thinfilm = a b", "thinfilm = 1 2x", "thinfilm = 1 0", "disorder = minor",
                              "molecule = 2 ../mol12_bonds.dat b.mol", "molecule = 2 a.mol ./a.mol"}) {
         krymo::FatalError e = read_fails(section(line + std::string("\n")));
         EXPECT_EQ(e.status, 1) << line;
