@@ -17,7 +17,7 @@ struct Crystal : krymo::FileIO {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    krymo_fuzz::write_input("crystal.cif", data, size);
+    const krymo_fuzz::InputFile in("crystal.cif", data, size);
     Crystal c;
     try {
         c.read("crystal.cif");

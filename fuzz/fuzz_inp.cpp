@@ -5,7 +5,7 @@
 #include "util/fatal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    krymo_fuzz::write_input("krymo.inp", data, size);
+    const krymo_fuzz::InputFile in("krymo.inp", data, size);
     krymo::KrymoInp inp;
     try {
         inp.read_krymo_inp("krymo.inp", true);

@@ -18,7 +18,7 @@ struct Molecules : krymo::FileIO {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    krymo_fuzz::write_input("molecule.mol", data, size);
+    const krymo_fuzz::InputFile in("molecule.mol", data, size);
     Molecules m;
     try {
         m.read("molecule.mol");

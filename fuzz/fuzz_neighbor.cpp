@@ -38,7 +38,7 @@ struct Study : krymo::Transport {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    krymo_fuzz::write_input("neighbor.dat", data, size);
+    const krymo_fuzz::InputFile in("neighbor.dat", data, size);
     Study s;
     try {
         s.read();

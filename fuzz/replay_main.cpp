@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-    // Listed first, with absolute names: the target changes the working directory.
+    // Read before the first run, which makes the working folder and drops standard output.
     std::vector<fs::path> files;
     for (int a = 1; a < argc; ++a) {
         const fs::path p = fs::absolute(argv[a]);

@@ -137,6 +137,11 @@ private:
                     fail(1, "A V3000 CTAB block must start with a COUNTS line", logical_line_);
                 natoms = std::atoi(tok[3].c_str());
                 if (natoms < 0) fail(1, "Negative atom count in the V3000 COUNTS line", logical_line_);
+                // Every atom takes a line: a larger count is no reason to allocate.
+                if (static_cast<size_t>(natoms) > lines_.size() - line_)
+                    fail(1, format_string("The V3000 COUNTS line gives %d atoms, more than the lines that follow",
+                                          natoms),
+                         logical_line_);
                 atypes.assign(natoms, 0);
                 x.assign(3 * static_cast<size_t>(natoms), 0.0);
             } else if (block == "ATOM") {
