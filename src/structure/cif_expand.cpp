@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "structure/cell_search.h"
 #include "structure/fileio.h"
@@ -63,14 +64,16 @@ constexpr size_t kListedPairs = 10;
 struct LabelPairs {
     std::vector<std::pair<std::string, std::string>> pairs;
     std::vector<double> values;
+    // Position of each pair: a file of many close sites must not cost pairs x distinct pairs.
+    std::map<std::pair<std::string, std::string>, size_t> index;
     void add(std::string a, std::string b, double v, bool unordered) {
         if (unordered && b < a) std::swap(a, b);
-        for (size_t k = 0; k < pairs.size(); ++k)
-            if (pairs[k].first == a && pairs[k].second == b) {
-                values[k] = std::min(values[k], v);
-                return;
-            }
-        pairs.emplace_back(a, b);
+        const auto [it, added] = index.emplace(std::make_pair(a, b), pairs.size());
+        if (!added) {
+            values[it->second] = std::min(values[it->second], v);
+            return;
+        }
+        pairs.emplace_back(std::move(a), std::move(b));
         values.push_back(v);
     }
 };
