@@ -95,7 +95,7 @@ TEST(MolReader, MalformedFiles) {
         {v3000 + "M  V30 1 C 0 0 0 0\nM  V30 2 C 1 0 0 0\nM  V30 END ATOM\n", "more atoms than its COUNTS line (1)"},
         {v3000 + "M  V30 1 C 0 0 0 0 CHG\nM  V30 END ATOM\n", "Malformed V3000 atom line"},
         {v3000 + "M  V30 1 C 0 0 0 0\n", "ends before its END ATOM"},
-        {kV3000 + "M  V30 COUNTS 2000000000 0 0 0 0\nM  V30 BEGIN ATOM\n", "more than the lines that follow"},
+        {kV3000 + "M  V30 COUNTS 2000000000 0 0 0 0\nM  V30 BEGIN ATOM\n", "but only 1 lines follow it"},
         {kHeader + "  0  0  0     0  0            999 V3000\nM  END\n", "No complete V3000 atom block"},
     };
     for (const auto& [text, needle] : cases) {
