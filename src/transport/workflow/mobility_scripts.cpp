@@ -253,15 +253,20 @@ void Transport::write_mobility_dirs(bool verbose) {
     const bool carriers[2] = {electron_work(), hole_work()};
     const int ntemp = scan_temperature_count();
 
+    // The Monte Carlo folders of every selected carrier under `dir`, in the record too.
+    auto mc_runs = [&](const std::string& dir, const char* root, int temperature_flag, double t) {
+        for (int c = 0; c < 2; ++c)
+            if (carriers[c]) {
+                write_run_scripts_MC(dir.c_str(), root, c, temperature_flag, t);
+                record_mobility_run(dir + "/" + kCarriers[c].dir, mc, "exp_data.dat");
+            }
+    };
+
     if (verbose) std::printf("Writting MC files...\n");
     if (do_transport_run_MC != 0 || do_transport_get_mob_MC != 0) {
         const std::string dir = format_string("MC-%s", rate);
         create_directory(dir);
-        for (int c = 0; c < 2; ++c)
-            if (carriers[c]) {
-                write_run_scripts_MC(dir.c_str(), "../..", c, 0, 0.0);
-                record_mobility_run(dir + "/" + kCarriers[c].dir, mc, "exp_data.dat");
-            }
+        mc_runs(dir, "../..", 0, 0.0);
     }
     if (do_transport_run_MC_temp != 0 || do_transport_get_mob_MC_temp != 0) {
         const std::string base = format_string("MC-%s-temp", rate);
@@ -270,11 +275,7 @@ void Transport::write_mobility_dirs(bool verbose) {
             const double t = scan_temperature(k);
             const std::string dir = format_string("%s/%.0f", base.c_str(), t);
             create_directory(dir);
-            for (int c = 0; c < 2; ++c)
-                if (carriers[c]) {
-                    write_run_scripts_MC(dir.c_str(), "../../..", c, 1, t);
-                    record_mobility_run(dir + "/" + kCarriers[c].dir, mc, "exp_data.dat");
-                }
+            mc_runs(dir, "../../..", 1, t);
         }
     }
     if (verbose) std::printf("Writting ME files...\n");
