@@ -29,6 +29,7 @@
 #include "transport/reference_algorithms.h"
 #include "util/fatal.h"
 #include "util/text.h"
+#include "util/usage.h"
 
 namespace {
 
@@ -124,6 +125,14 @@ void print_exponents(const std::vector<Row>& rows, const char* what, double (Row
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (krymo::usage_requested(argc, argv)) {
+        krymo::print_usage(
+            "Usage: %s [largest=21952] [molecule file] [check up to=4096] [seed=1] [repeats=3]\n"
+            "  Times the neighbour analysis on generated boxes up to `largest` molecules and checks the fast\n"
+            "  searches against the straightforward ones up to `check up to` molecules.\n",
+            argv[0]);
+        return 0;
+    }
     const int largest = krymo_bench::int_arg(argc, argv, 1, 21952);
     const std::string mol = krymo_bench::molecule_arg(argc, argv, 2, "naphthalene.cif");
     const int check_up_to = krymo_bench::int_arg(argc, argv, 3, 4096);

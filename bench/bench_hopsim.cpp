@@ -19,6 +19,7 @@
 #include "hopsim/master.h"
 #include "hopsim/rates.h"
 #include "util/fatal.h"
+#include "util/usage.h"
 
 using namespace krymo::hopsim;
 using krymo_bench::timed;
@@ -76,6 +77,13 @@ std::vector<double> rates_of(const RateTable& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (krymo::usage_requested(argc, argv)) {
+        krymo::print_usage(
+            "Usage: %s [cube edge in molecules=10] [total Monte Carlo hops=2e7] [seed=1]\n"
+            "  Times the rates, the kinetic Monte Carlo and the master equation on a generated box.\n",
+            argv[0]);
+        return 0;
+    }
     const int edge = krymo_bench::int_arg(argc, argv, 1, 10);
     const double total_hops = argc > 2 ? std::atof(argv[2]) : 2e7;
     const auto seed = static_cast<std::uint64_t>(krymo_bench::int_arg(argc, argv, 3, 1));

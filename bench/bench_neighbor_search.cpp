@@ -15,6 +15,7 @@
 #include "transport/reference_algorithms.h"
 #include "util/fatal.h"
 #include "util/files.h"
+#include "util/usage.h"
 
 namespace {
 
@@ -56,6 +57,13 @@ std::string rmin_report(krymo_bench::BoxTransport& box, bool pruned, double& tim
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (krymo::usage_requested(argc, argv)) {
+        krymo::print_usage(
+            "Usage: %s [molecules=1000] [molecule file] [seed=1] [rmin molecules=200]\n"
+            "  Times the pruned neighbour search against the straightforward one on a generated box.\n",
+            argv[0]);
+        return 0;
+    }
     const int count = krymo_bench::int_arg(argc, argv, 1, 1000);
     const std::string mol = krymo_bench::molecule_arg(argc, argv, 2, "quinacridone_beta.cif");
     const auto seed = static_cast<unsigned>(krymo_bench::int_arg(argc, argv, 3, 1));

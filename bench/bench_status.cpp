@@ -12,8 +12,16 @@
 #include "driver/status.h"
 #include "transport/study_record.h"
 #include "util/text.h"
+#include "util/usage.h"
 
 int main(int argc, char** argv) {
+    if (krymo::usage_requested(argc, argv)) {
+        krymo::print_usage(
+            "Usage: %s [jobs=10000] [log size in kB=200]\n"
+            "  Times krymo_status on a generated study of that many Gaussian jobs.\n",
+            argv[0]);
+        return 0;
+    }
     const int njobs = krymo_bench::int_arg(argc, argv, 1, 10000);
     const int log_kb = krymo_bench::int_arg(argc, argv, 2, 200);
     krymo_bench::ScratchDir dir;

@@ -13,6 +13,7 @@
 #include "structure/cell_search.h"
 #include "structure/fileio.h"
 #include "structure/structure_reference.h"
+#include "util/usage.h"
 
 using namespace krymo;
 
@@ -44,6 +45,13 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (krymo::usage_requested(argc, argv)) {
+        krymo::print_usage(
+            "Usage: %s [CIF file=tests/data/crystals/tipge_pentacene_hb.cif]\n"
+            "  Times the crystal reader and the whole-molecule repair on a large P1 cell.\n",
+            argv[0]);
+        return 0;
+    }
     // The crystal comes from the source tree next to this file, or from the first argument.
     std::string root = __FILE__;
     root = root.substr(0, root.rfind("/bench/"));

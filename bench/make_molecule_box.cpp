@@ -9,10 +9,20 @@
 #include "bench_support.h"
 #include "molecule_box.h"
 #include "util/fatal.h"
+#include "util/usage.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DIR [molecules] [molecule file] [seed]\n", argv[0]);
+    if (krymo::usage_requested(argc, argv)) {
+        krymo::print_usage(
+            "Usage: %s DIR [molecules=1000] [molecule file] [seed=1]\n"
+            "  Writes a generated molecule-mode box of the molecule (CIF: its first molecule, or a MOL file;\n"
+            "  default tests/data/crystals/quinacridone_beta.cif) as a study folder DIR for krymo_prepare.\n",
+            argv[0]);
+        return 0;
+    }
+    // A folder name is never an option: "-x" is a typo, not a study to create.
+    if (argc < 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: %s DIR [molecules] [molecule file] [seed] (%s -h explains)\n", argv[0], argv[0]);
         return 1;
     }
     const int count = krymo_bench::int_arg(argc, argv, 2, 1000);

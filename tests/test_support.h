@@ -22,6 +22,8 @@ namespace krymo_test {
 inline std::string source_dir() { return KRYMO_SOURCE_DIR; }
 inline std::string data_path(const std::string& rel) { return source_dir() + "/tests/data/" + rel; }
 inline std::string prepare_exe() { return KRYMO_PREPARE_EXE; }
+// The build folder as an install prefix: it holds bin/krymo.py, the stage driver.
+inline std::string krymo_root() { return KRYMO_BINARY_DIR; }
 
 inline std::string read_file(const std::string& path) {
     std::ostringstream os;

@@ -16,6 +16,11 @@ namespace krymo_test {
 const char* const kStub = R"STUB(#!/bin/sh
 name=$(basename "$0")
 echo "$name $* @ $(pwd)" >> "$KRYMO_STUB_LOG"
+# KRYMO_STUB_FAIL names a call ("g09 2mol-5.com", "hopsim_rates.exe") that fails as a real one would.
+if [ -n "$KRYMO_STUB_FAIL" ] && { [ "$name $*" = "$KRYMO_STUB_FAIL" ] || [ "$name" = "$KRYMO_STUB_FAIL" ]; }; then
+    case "$name" in g09|g16) printf ' Error termination via Lnk1e\n' > "${1%.com}.log" ;; esac
+    exit 1
+fi
 case "$name" in
 g09|g16)
     base=${1%.com}
@@ -33,7 +38,9 @@ qcpost_nmproj.exe) echo " Total reorganization energy (cm-1):  100.0  200.0" > e
 qcpost_modes.exe)
     if [ -n "$KRYMO_STUB_DATA" ]; then { echo "# modes of $(pwd)"; cat "$KRYMO_STUB_DATA/NM.dat"; } > "$2"
     else echo "modes of $(pwd)" > "$2"; fi ;;
-hopsim_master.exe)
+hopsim_rates.exe) : > krymo-marcus.dat ;;
+hopsim_mc.exe|hopsim_mc_par.exe) : > traj-0-0.dat ;;
+hopsim_master.exe|hopsim_mobility.exe|hopsim_mobility_par.exe)
     printf 'mu_a = 1.25e-01\nmu_b = 2.5e-01\nmu_c = 5e-01\nmu_av = 2.9e-01\n' > exp_data.dat ;;
 esac
 exit 0

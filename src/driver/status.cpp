@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -52,6 +56,44 @@ const char* usage() {
            "  --list STATE : the jobs in that state, with their input and output files\n"
            "  --json       : the same as JSON\n"
            "  Exit status: 0 every job done, 3 any failed, 2 otherwise, 1 no usable study.\n";
+}
+
+// What the stage driver last wrote about itself in data/driver.json.
+std::string driver_line(const std::string& folder) {
+    std::ifstream in(folder + "/data/driver.json", std::ios::binary);
+    if (!in) return "Driver: not started (sh scr/krymo.sh starts it)\n";
+    nlohmann::json j;
+    try {
+        in >> j;
+    } catch (const nlohmann::json::exception&) {
+        return "Driver: data/driver.json cannot be read\n";
+    }
+    const std::string state = j.value("state", ""), stage = j.value("stage", ""), title = j.value("title", "");
+    const std::string host = j.value("host", "");
+    const int pid = j.value("pid", 0);
+    if (state == "finished") return "Driver: finished; every stage it was asked for is done\n";
+    if (state == "stopped")
+        return format_string("Driver: stopped at stage %s (%s): %s\n", stage.c_str(), title.c_str(),
+                             j.value("message", "").c_str());
+    char here[256] = "";
+    gethostname(here, sizeof here - 1);
+    if (host == here && pid > 0 && kill(pid, 0) != 0 && errno == ESRCH)
+        return format_string("Driver: interrupted at stage %s (%s); pid %d no longer runs\n", stage.c_str(),
+                             title.c_str(), pid);
+    return format_string("Driver: at stage %s (%s), pid %d on %s\n", stage.c_str(), title.c_str(), pid, host.c_str());
+}
+
+bool on_path(const std::string& tool) {
+    if (tool.find('/') != std::string::npos) return access(tool.c_str(), X_OK) == 0;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "";
+    for (size_t from = 0; from <= dirs.size();) {
+        const size_t to = std::min(dirs.find(':', from), dirs.size());
+        const std::string dir = to > from ? dirs.substr(from, to - from) : ".";
+        if (access((dir + "/" + tool).c_str(), X_OK) == 0) return true;
+        from = to + 1;
+    }
+    return false;
 }
 
 }  // namespace
@@ -207,6 +249,36 @@ int run_status(const std::vector<std::string>& args, std::string& out, std::stri
     }
     if (all.n[static_cast<int>(JobState::Failed)] > 0)
         out += "Failed jobs: krymo_status --list failed\n";
+    out += driver_line(folder);
+    // The next stage to run, in the driver's order, and the programs it calls that this PATH lacks
+    // (batch jobs may load theirs with modules: then the warning is only a reminder).
+    struct Next {
+        std::string title;
+        const std::vector<std::string>* tools;
+        bool done;
+    };
+    std::vector<Next> next;
+    for (int hl = 1; hl >= 0; --hl) {
+        for (size_t s = 0; s < study.job_sets.size(); ++s)
+            if ((study.job_sets[s].key.rfind("hl_", 0) == 0) == (hl == 1))
+                next.push_back({study.job_sets[s].title, &study.job_sets[s].tools,
+                                counts[s].n[static_cast<int>(JobState::Done)] + counts[s].n[static_cast<int>(JobState::Unchecked)] ==
+                                    counts[s].jobs});
+        if (hl == 1 && !study.gather.empty())
+            next.push_back({study.gather[0].name, &study.gather[0].tools, stage_state(study.gather[0]) != std::string("pending")});
+    }
+    for (size_t g = 1; g < study.gather.size(); ++g)
+        next.push_back({study.gather[g].name, &study.gather[g].tools, stage_state(study.gather[g]) != std::string("pending")});
+    for (const StudyStage& st : study.mobility) next.push_back({st.name, &st.tools, stage_state(st) != std::string("pending")});
+    for (const Next& n : next) {
+        if (n.done) continue;
+        std::string missing;
+        for (const std::string& t : *n.tools)
+            if (!on_path(t)) missing += (missing.empty() ? "" : ", ") + t;
+        if (!missing.empty())
+            out += format_string("Not on PATH, needed by the next stage (%s): %s\n", n.title.c_str(), missing.c_str());
+        break;
+    }
     return status;
 }
 

@@ -48,7 +48,7 @@ void write_p1_header(TextWriter& out, const std::string& identifier, const doubl
 const char* const kOwnDataFiles[] = {
     "config.inp", "cellvec.dat", "neighbor.dat", "unitcell.cif", "supercell.cif", "uc_H.inp", "uc_L.inp",
     "H_adj.inp", "L_adj.inp", "eigval_1mol.dat", "eigval_2mol.dat", "unique_id_map.dat", "moo_map.xml",
-    "study.json", "trans_int_files.dat", "SE_einternal_files.dat", "re_lambda_4P_files-e.dat", "re_lambda_4P_files-h.dat",
+    "study.json", "driver.json", "trans_int_files.dat", "SE_einternal_files.dat", "re_lambda_4P_files-e.dat", "re_lambda_4P_files-h.dat",
     "mol#_bonds.dat", "mol#_neighbors.cif", "mol#_neighbors_mid.cif", "mol#_oniom.com", "mol#_oniom.xyz",
     "moo_mol#_uc.pos", "moo_mol#_nei.pos"};
 

@@ -20,6 +20,11 @@ StudyJobSet& Transport::begin_study_job_set(const char* key, const char* title, 
     set.nodes = get_run_nodes();
     set.ppn = get_run_ppn();
     set.arrays = sched_job_array && std::string(key).rfind("hl_", 0) == 0;  // reorganization jobs never are
+    // The program and its converter of checkpoints (Q-Chem writes its formatted checkpoint itself).
+    const size_t from = qc_exe.find_first_not_of(" \t"), to = qc_exe.find_first_of(" \t", from);
+    if (from != std::string::npos) set.tools.push_back(qc_exe.substr(from, to == std::string::npos ? to : to - from));
+    if (compute_engine == 1) set.tools.push_back("formchk");
+    if (compute_engine == 2) set.tools.push_back("orca_2mkl");
     study.job_sets.push_back(std::move(set));
     return study.job_sets.back();
 }

@@ -1,6 +1,7 @@
 #include "transport/study_record.h"
 
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "util/text.h"
 
@@ -24,7 +25,8 @@ std::vector<std::string> stage_names(const std::vector<StudyStage>& stages) {
 
 Json stages_json(const std::vector<StudyStage>& stages) {
     Json a = Json::array();
-    for (const StudyStage& st : stages) a.push_back({{"name", st.name}, {"scripts", st.scripts}, {"results", st.results}});
+    for (const StudyStage& st : stages)
+        a.push_back({{"name", st.name}, {"scripts", st.scripts}, {"results", st.results}, {"tools", st.tools}});
     return a;
 }
 
@@ -32,7 +34,8 @@ std::vector<StudyStage> stages_from(const Json& a) {
     std::vector<StudyStage> out;
     for (const Json& j : a)
         out.push_back({j.at("name").get<std::string>(), j.at("scripts").get<std::vector<std::string>>(),
-                       j.at("results").get<std::vector<std::string>>()});
+                       j.at("results").get<std::vector<std::string>>(),
+                       j.value("tools", std::vector<std::string>())});
     return out;
 }
 
@@ -59,12 +62,28 @@ std::string study_summary_text(const StudyRecord& s) {
                            j.submissions, per_job, cores, j.runner.c_str());
     }
     t += format_string("  %-24s %7s %8s %6s %10s %7lld\n", "all", "", "", "", "", total_cores);
-    if (!s.job_sets.empty())
-        t += format_string("  Start with: python %s (from the study folder), then the other runners above in order\n",
-                           s.job_sets.front().runner.c_str());
-    if (!s.gather.empty()) t += "  Then gather, in order:\n";
-    for (const StudyStage& st : s.gather)
-        t += format_string("    %s: %s\n", st.name.c_str(), joined(st.scripts, ", ").c_str());
+    // The order the stage driver follows: the couplings as soon as the HL jobs are done, a runner that a
+    // gather stage lists (the four-point one, after its checkpoint copies) only there.
+    std::vector<std::string> hl, re;
+    for (const StudyJobSet& j : s.job_sets) {
+        bool in_stage = false;
+        for (const StudyStage& st : s.gather)
+            for (const std::string& script : st.scripts) in_stage = in_stage || script == j.runner;
+        if (!in_stage) (j.key.rfind("hl_", 0) == 0 ? hl : re).push_back(j.runner);
+    }
+    std::vector<std::pair<std::string, std::vector<std::string>>> order;
+    if (!hl.empty()) order.push_back({"HL runners", hl});
+    size_t g = 0;
+    if (g < s.gather.size() && s.gather[g].name == "transfer integrals") {
+        order.push_back({s.gather[g].name, s.gather[g].scripts});
+        ++g;
+    }
+    if (!re.empty()) order.push_back({"RE runners", re});
+    for (; g < s.gather.size(); ++g) order.push_back({s.gather[g].name, s.gather[g].scripts});
+    if (!order.empty())
+        t += "  Run: sh scr/krymo.sh (the stage driver), or by hand from the study folder in this order:\n";
+    for (const auto& [name, scripts] : order)
+        t += format_string("    %s: %s\n", name.c_str(), joined(scripts, ", ").c_str());
     if (!s.mobility.empty()) t += "  Mobility run folders: " + joined(stage_names(s.mobility), ", ") + "\n";
     return t;
 }
@@ -100,7 +119,8 @@ std::string study_json_text(const StudyRecord& s) {
                         {"nodes", js.nodes},
                         {"ppn", js.ppn},
                         {"arrays", js.arrays},
-                        {"jobs", std::move(jobs)}});
+                        {"jobs", std::move(jobs)},
+                        {"tools", js.tools}});
     }
     j["job_sets"] = std::move(sets);
     j["gather"] = stages_json(s.gather);
@@ -140,6 +160,7 @@ bool parse_study_json(const std::string& text, StudyRecord& s, std::string& erro
             set.nodes = js.at("nodes").get<int>();
             set.ppn = js.at("ppn").get<int>();
             set.arrays = js.at("arrays").get<bool>();
+            set.tools = js.value("tools", std::vector<std::string>());
             for (const Json& job : js.at("jobs"))
                 set.jobs.push_back({job.at("name").get<std::string>(), job.at("input").get<std::string>(),
                                     job.at("output").get<std::string>(), job.at("running").get<std::string>(),

@@ -33,6 +33,7 @@ struct StudyJobSet {
     int nodes = 1, ppn = 1;
     bool arrays = false;
     std::vector<StudyJob> jobs;
+    std::vector<std::string> tools;  // programs its jobs call, for the check of PATH
 };
 
 // A stage after the jobs: done when every result exists (a stage without results is never judged).
@@ -40,6 +41,7 @@ struct StudyStage {
     std::string name;
     std::vector<std::string> scripts;
     std::vector<std::string> results;
+    std::vector<std::string> tools;  // programs its scripts and jobs call
 };
 
 struct StudyRecord {

@@ -1,7 +1,7 @@
-// The generated workflow of a study run locally, stage after stage: the quantum-chemistry programs and
-// the coupling tools are stubs, the hopping tools are the real ones. Every job runs once and cleans
-// up, the data flows on to the mobilities the collectors tabulate, and a second pass skips what has
-// finished.
+// The generated workflow of a study run locally by the stage driver (`sh scr/krymo.sh`): the
+// quantum-chemistry programs and the coupling tools are stubs, the hopping tools are the real ones.
+// Every job runs once and cleans up, the data flows on to the mobilities the collectors tabulate, a
+// second start does nothing, and a failed job stops the driver with its name and log.
 #include <map>
 
 #include "hopsim/formats.h"
@@ -23,8 +23,28 @@ std::string study_input(const Study& s) {
         "  HL_unique_mol = %d\n  RE_unique_mol = %d\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n"
         "  nsimu = 4\n  tsimu = 0.05\n  tsnap = 0.005\n"
         "  do_transport_run_ME = 1\n  do_transport_run_ME_temp = 1\n  do_transport_run_MC_temp = 1\n"
+        "  do_transport_get_mob_ME = 1\n  do_transport_get_mob_ME_temp = 1\n  do_transport_get_mob_MC_temp = 1\n"
         "  start_temp = 200\n  end_temp = 300\n  delta_temp = 100\n/\n",
         s.array, s.engine_lines, s.unique, s.unique);
+}
+
+// Starts the driver as a user does, in the background through scr/krymo.sh, and returns its log once
+// it has ended (within 5 minutes).
+std::string run_krymo_sh(const std::string& env) {
+    std::remove("log");
+    const CommandResult start = run_command(env + "KRYMO_ROOT='" + krymo_root() + "' sh scr/krymo.sh");
+    if (start.status != 0) return "krymo.sh: " + start.output;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string log = path_exists("log") ? read_file("log") : "";
+        const bool ended = log.find("  done: ") != std::string::npos || log.find("STOPPED: ") != std::string::npos;
+        if (ended && !path_exists("krymo.lock")) return log;
+        usleep(100000);
+    }
+    return "the driver did not end within 5 minutes:\n" + (path_exists("log") ? read_file("log") : "");
+}
+
+CommandResult run_driver(const std::string& env, const std::string& args = "") {
+    return run_command(env + python3_exe() + " '" + krymo_root() + "/bin/krymo.py' " + args);
 }
 
 }  // namespace
@@ -65,8 +85,8 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         ASSERT_TRUE(install_stubs(hop_tools));
         const std::string env = "KRYMO_STUB_LOG='" + w + "/calls.log' KRYMO_STUB_DATA='" + w + "/stubs/data' PATH='" + w +
                                 "/stubs':\"$PATH\" ";
-        const CommandResult all = run_command(env + "python drive.py all");
-        ASSERT_EQ(all.status, 0) << all.output;
+        const std::string first = run_krymo_sh(env);
+        ASSERT_NE(first.find("  done: every stage asked for is done\n"), std::string::npos) << first;
 
         // Every quantum-chemistry input ran exactly once; no job left its marker or an error marker.
         const std::string log = read_file("calls.log");
@@ -113,14 +133,63 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         EXPECT_EQ(read_file("ME-marcus-temp/mob_elec.dat"), rows);
         EXPECT_NE(read_file("ME-marcus-temp/elec/200/exp_data.dat"), read_file("ME-marcus-temp/elec/300/exp_data.dat"));
 
-        // A second pass: the checkers see the finished outputs and nothing is computed again.
-        const CommandResult again = run_command(env + "python drive.py quantum");
-        ASSERT_EQ(again.status, 0) << again.output;
-        EXPECT_EQ(calls_of(read_file("calls.log"), gaussian ? "g09" : "qchem"), qc);
+        // A second start finds every stage done and runs nothing at all.
+        const std::string calls = read_file("calls.log");
+        const std::string again = run_krymo_sh(env);
+        EXPECT_NE(again.find("  done: every stage asked for is done\n"), std::string::npos) << again;
+        EXPECT_EQ(again.find("running"), std::string::npos) << again;
+        EXPECT_EQ(read_file("calls.log"), calls);
         EXPECT_EQ(list_dir("RUN"), std::vector<std::string>{});
 
         const CommandResult compiled = run_command("find . -name '*.py' ! -path './stubs/*' | xargs " + python3_exe() +
                                                    " -m py_compile");
         EXPECT_EQ(compiled.output, "");
+    }
+}
+
+// A job that fails stops the driver at its stage, naming the job and its log; nothing after it runs.
+// Started again once the cause is gone, the driver goes on from there. Every tool is a stub here.
+TEST(WorkflowLocal, AFailureStopsTheDriverWhereItHappenedAndAStartAgainGoesOn) {
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    const struct {
+        const char* fail;
+        const char* report;     // in the driver's report
+        const char* not_after;  // a tool of the following stages, never called
+    } cases[] = {
+        {"g09 2mol-5.com", "job 2mol-5 did not end normally; its log: HL/2mol-5.log", "qcpost_coupling.exe"},
+        {"hopsim_rates.exe", "MC-marcus/elec: rates: prepare-mc.py in MC-marcus/elec ended with status 1",
+         "hopsim_mc_par.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fail);
+        ScopedStudyDir dir;
+        write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
+        write_file("krymo.inp", study_input({"", "  compute_engine = 1\n  qc_exe = g09\n", true, true}));
+        ASSERT_EQ(run_command(prepare_exe() + " -info false").status, 0);
+        ASSERT_TRUE(install_stubs());
+        const std::string env = "KRYMO_STUB_LOG='" + dir.path() + "/calls.log' PATH='" + dir.path() + "/stubs':\"$PATH\" ";
+
+        const CommandResult failed = run_driver(env + "KRYMO_STUB_FAIL='" + c.fail + "' ");
+        EXPECT_EQ(failed.status, 1) << failed.output;
+        EXPECT_NE(failed.output.find(std::string("STOPPED: ") ), std::string::npos) << failed.output;
+        EXPECT_NE(failed.output.find(c.report), std::string::npos) << failed.output;
+        EXPECT_EQ(read_file("calls.log").find(c.not_after), std::string::npos);
+        EXPECT_FALSE(path_exists("krymo.lock"));
+        std::string out, err;
+        // krymo_status names the stage where the driver stopped.
+        const CommandResult st = run_command(krymo::format_string("%s/krymo_status", krymo_root().c_str()));
+        EXPECT_NE(st.output.find("Driver: stopped at stage"), std::string::npos) << st.output;
+
+        // A second driver is refused while the first holds the study; a lock of a driver that is gone is not.
+        write_file("krymo.lock", krymo::format_string("%d %s now\n", getpid(), run_command("hostname").output.c_str()));
+        const CommandResult refused = run_driver(env);
+        EXPECT_EQ(refused.status, 3) << refused.output;
+        EXPECT_NE(refused.output.find("another driver"), std::string::npos) << refused.output;
+        write_file("krymo.lock", "999999999 " + run_command("hostname").output);
+        const CommandResult resumed = run_driver(env, "--until mobility");
+        EXPECT_EQ(resumed.status, 0) << resumed.output;
+        EXPECT_NE(resumed.output.find("removing the stale lock"), std::string::npos) << resumed.output;
+        EXPECT_NE(read_file("calls.log").find(c.not_after), std::string::npos);
+        EXPECT_FALSE(path_exists("krymo.lock"));
     }
 }

@@ -219,6 +219,7 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         StudyJobSet& mps_record = begin_study_job_set("re_multipoles", "RE multipoles", scr_dir + "/mol_RE_mps.py");
         mps_record.jobs.push_back({"re_mps", "", "", marker, ""});
         mps_record.scripts = mps_record.submissions = 1;
+        mps_record.tools = {"qcpost_log_multipoles.exe"};
         RunnerScript mps(scr_dir + "/mol_RE_mps.py", header, kMpsRunnerFailure);
         mps.touch(workdir, marker);
         mps.submit(submit, job_dir, job, ext);

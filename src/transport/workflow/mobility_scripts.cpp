@@ -43,6 +43,7 @@ const char* const kPrepareHead[] = {
     "",
     "import os",
     "import shutil",
+    "import sys",
 };
 
 enum class Marker {
@@ -146,7 +147,10 @@ void Transport::write_mobility_run(const MobilityRun& run, const char* dir, cons
     prep.printf("\nwith open(\"charge.inp\", \"w\") as f:\n    f.write(\"%s\\n\")\n\n", c.letter);
     if (run.temp_file && temp_flag != 0)
         prep.printf("with open(\"temp.inp\", \"w\") as f:\n    f.write(\"%.0f K\\n\")\n\n", temp);
-    prep.write("os.system(\"hopsim_rates.exe\")\n\n");
+    // The status of the rate tool is the script's: a failed rate calculation stops the driver here
+    // instead of leaving the simulation to run on a missing or old rate file.
+    prep.write("if os.system(\"hopsim_rates.exe\") != 0:\n"
+               "    sys.exit(\"hopsim_rates.exe failed in \" + os.getcwd())\n\n");
     prep.finish();
 
     std::string marker_name;
@@ -242,6 +246,10 @@ void Transport::record_mobility_run(const std::string& dir, std::initializer_lis
     stage.name = dir;
     for (const char* s : scripts) stage.scripts.push_back(dir + "/" + s);
     stage.results.push_back(dir + "/" + result);
+    const bool mc = dir.rfind("MC-", 0) == 0, omp = get_openmp_flag() != 0;
+    stage.tools = {"hopsim_rates.exe"};
+    if (mc) stage.tools.push_back(omp ? "hopsim_mc_par.exe" : "hopsim_mc.exe");
+    stage.tools.push_back(!mc ? "hopsim_master.exe" : omp ? "hopsim_mobility_par.exe" : "hopsim_mobility.exe");
     study.mobility.push_back(std::move(stage));
 }
 

@@ -97,22 +97,31 @@ void Transport::record_gather_stages() {
         return r;
     };
     study.gather.clear();
-    study.gather.push_back({"transfer integrals", scripts({"get_transint.py"}), results("VL.dat", "VH.dat")});
+    const char* coupling = get_job_moo_flag() ? "qcpost_dimer_overlap.exe" : "qcpost_coupling.exe";
+    study.gather.push_back(
+        {"transfer integrals", scripts({"get_transint.py"}), results("VL.dat", "VH.dat"), {coupling}});
+    // The copies come before the four-point runner, whose inputs read them; the energies after its jobs.
+    if (RE_calc_lambda_4P && compute_engine == 1)
+        study.gather.push_back({"four-point reorganization energies",
+                                scripts({"copy_RE_lambda_4P_files.py", "mol_RE_lambda_4P.py", "get_RE_lambda_4P.py"}),
+                                {},
+                                {"qcpost_lambda4p.exe"}});
     study.gather.push_back({"normal-mode reorganization energies",
                             scripts({"prepare_RE.py", "run_RE.py", "get_RE.py", "merge_evc_NM_output.py",
                                      "get_RE_lambda_evc.py"}),
-                            results("NM-e.dat", "NM-h.dat")});
-    if (RE_calc_lambda_4P && compute_engine == 1)
-        study.gather.push_back({"four-point reorganization energies",
-                                scripts({"copy_RE_lambda_4P_files.py", "get_RE_lambda_4P.py"}), {}});
+                            results("NM-e.dat", "NM-h.dat"),
+                            {"qcpost_nmproj.exe", "qcpost_modes.exe"}});
+    // The internal energies of every molecule, lumped, then the site energies made of them.
     if (lat_site_energy != 0)
         study.gather.push_back({"site energies",
-                                scripts({"get_site_ener.py", "get_RE_int_ener.py", "merge_RE_int_ener_output.py"}),
-                                results("EL.dat", "EH.dat")});
+                                scripts({"get_RE_int_ener.py", "merge_RE_int_ener_output.py", "get_site_ener.py"}),
+                                results("EL.dat", "EH.dat"),
+                                {"qcpost_eint.exe", "qcpost_siteen.exe"}});
     if (reorg_outer_type != 0)
         study.gather.push_back({"outer-sphere reorganization energies",
                                 scripts({"get_RE_outer_ener.py", "merge_RE_outer_lambda_output.py"}),
-                                results("reorg_lambda_outer-e.dat", "reorg_lambda_outer-h.dat")});
+                                results("reorg_lambda_outer-e.dat", "reorg_lambda_outer-h.dat"),
+                                {"qcpost_outer_sphere.exe", "qcpost_polarize.exe"}});
 }
 
 }  // namespace krymo
