@@ -1,5 +1,5 @@
 // Stub programs for running the generated workflow of a study: one shell script stands in for every
-// quantum-chemistry and simulation program, and a driver runs the stages in order.
+// quantum-chemistry and simulation program.
 #pragma once
 
 #include <map>
@@ -51,49 +51,7 @@ const char* const kTools[] = {"g09", "g16", "formchk", "qchem", "qcpost_coupling
                               "hopsim_rates.exe", "hopsim_mc.exe", "hopsim_mc_par.exe", "hopsim_mobility.exe",
                               "hopsim_mobility_par.exe", "hopsim_master.exe"};
 
-// Runs the stages ("hl", "quantum" or "all") in study order; stops at the first script that fails. With
-// "slurm" after them each script's jobs must leave the queue before the next script starts, within 5
-// minutes in all.
-const char* const kDriver = R"PY(import os, subprocess, sys, time
-root = os.getcwd()
-deadline = time.time() + 300
-def drain():
-    while True:
-        q = subprocess.run(['squeue', '-h', '-o', '%i %j %T %r'], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           universal_newlines=True)
-        if q.returncode == 0 and not q.stdout.strip():
-            return
-        if time.time() > deadline:
-            sys.exit('the queue did not drain in 300 s:\n' + q.stdout)
-        time.sleep(0.2)
-def run(d, script):
-    if subprocess.call(['python', script], cwd=os.path.join(root, d)) != 0:
-        sys.exit('%s/%s failed' % (d, script))
-    if sys.argv[2:] == ['slurm']:
-        drain()
-quantum = ['scr/mol_one_uc.py', 'scr/mol_one_nei.py', 'scr/mol_two.py', 'scr/mol_RE_neutral.py',
-           'scr/mol_RE_anion_cation.py', 'scr/copy_RE_lambda_4P_files.py', 'scr/mol_RE_lambda_4P.py']
-later = ['scr/get_transint.py', 'scr/get_RE_lambda_4P.py', 'scr/prepare_RE.py', 'scr/run_RE.py', 'scr/get_RE.py',
-         'scr/merge_evc_NM_output.py', 'scr/get_RE_lambda_evc.py']
-for s in {'hl': quantum[:3], 'quantum': quantum, 'all': quantum + later}[sys.argv[1]]:
-    if os.path.isfile(s):
-        run('', s)
-if sys.argv[1] != 'all':
-    sys.exit(0)
-for top, dirs, files in sorted(os.walk('.')):
-    dirs.sort()
-    for prepare, batch in (('prepare-mc.py', 'run_mc_batch.py'), ('prepare-me.py', 'run_me_batch.py')):
-        if prepare in files:
-            run(top, prepare)
-            run(top, batch)
-            if 'get_mob.py' in files:
-                run(top, 'get_mob.py')
-for d in sorted(os.listdir('.')):
-    if d.startswith('ME-') and os.path.isfile(os.path.join(d, 'get_mob.py')):
-        run(d, 'get_mob.py')
-)PY";
-
-// Puts the stubs and a "python" into ./stubs and the driver into ./drive.py; `real` names tools that are
+// Puts the stubs and a "python" into ./stubs; `real` names tools that are
 // linked to the given programs instead of the stub. With KRYMO_STUB_DATA set, the coupling and
 // normal-mode stubs hand on the VL.dat, VH.dat and NM.dat found there.
 inline bool install_stubs(const std::vector<std::pair<std::string, std::string>>& real = {}) {
@@ -102,7 +60,6 @@ inline bool install_stubs(const std::vector<std::pair<std::string, std::string>>
     std::string links = "cd stubs && chmod +x stub && ln -sf " + python3_exe() + " python";
     for (const char* t : kTools) links += std::string(" && ln -sf stub ") + t;
     for (const auto& [name, path] : real) links += " && ln -sf '" + path + "' " + name;
-    write_file("drive.py", kDriver);
     return std::system(links.c_str()) == 0;
 }
 

@@ -2,6 +2,9 @@
 // krymo_status on a study whose jobs the test puts in every state.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "driver/status.h"
@@ -82,11 +85,14 @@ TEST(StudyRecord, CountsMatchTheFilesTheRunWrote) {
                     << job.running;
             }
         }
-        // The summary follows the closing line and names the runner to start first.
+        // The summary follows the closing line and lists the scripts in the order they must run.
         const size_t done = screen.find("****** KRYMO Transport Preparation Succsessfully Done.\n");
         ASSERT_NE(done, std::string::npos);
         if (*c.settings == '\0') expect_golden(screen.substr(done), "study/summary_naphthalene.txt");
-        EXPECT_NE(screen.find("Start with: python scr/mol_one_uc.py", done), std::string::npos);
+        const size_t copies = screen.find("scr/copy_RE_lambda_4P_files.py", done);
+        EXPECT_LT(screen.find("scr/mol_RE_anion_cation.py\n", done), copies);
+        EXPECT_LT(copies, screen.find("scr/mol_RE_lambda_4P.py\n", done));
+        EXPECT_LT(screen.find("scr/mol_RE_lambda_4P.py, ", done), screen.find("scr/prepare_RE.py", done));
     }
 }
 
@@ -94,8 +100,18 @@ TEST(StudyStatus, CountsListsAndExitStatusFollowTheFilesTheJobsLeft) {
     ScopedStudyDir dir;
     prepare_naphthalene("");
     std::string out, err;
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (dir.path() + "/bin").c_str(), 1);
+    write_file("bin/g16", "");
+    chmod("bin/g16", 0755);
     EXPECT_EQ(status({}, out, err), 2);  // nothing started yet
     EXPECT_NE(out.find("all                            18      0        0       0       18\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Driver: not started"), std::string::npos) << out;
+    // The programs of the next stage that PATH lacks: the study's g16 is there, its formchk not.
+    EXPECT_NE(out.find("Not on PATH, needed by the next stage (HL monomers of the cell): formchk\n"),
+              std::string::npos) << out;
+    write_file("data/driver.json", R"({"state": "stopped", "stage": "hl", "title": "transfer-integral jobs",
+                                       "message": "job 2mol-5 did not end normally"})");
 
     const std::string normal = " Normal termination of Gaussian 16 at Sun Dec  6 12:00:00 2026.\n";
     write_file("HL/uc_mol-1.log", "SCF Done\r\n" + normal.substr(0, normal.size() - 1) + "\r\n");  // done
@@ -135,6 +151,11 @@ TEST(StudyStatus, CountsListsAndExitStatusFollowTheFilesTheJobsLeft) {
     for (const char* f : {"RUN/running.HL_nei_mol-5", "RUN/ERROR-HL_nei_mol-7"}) std::remove(f);
     EXPECT_EQ(status({}, out, err), 0) << out;
     EXPECT_NE(out.find("transfer integrals                         done\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Driver: stopped at stage hl (transfer-integral jobs): job 2mol-5 did not end normally\n"),
+              std::string::npos) << out;
+    EXPECT_NE(out.find("needed by the next stage (normal-mode reorganization energies): qcpost_nmproj.exe, "
+                       "qcpost_modes.exe\n"), std::string::npos) << out;
+    setenv("PATH", path.c_str(), 1);
 }
 
 TEST(StudyStatus, EndRulesAndUnusableFoldersAndCommandLines) {

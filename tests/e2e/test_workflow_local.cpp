@@ -193,3 +193,24 @@ TEST(WorkflowLocal, AFailureStopsTheDriverWhereItHappenedAndAStartAgainGoesOn) {
         EXPECT_FALSE(path_exists("krymo.lock"));
     }
 }
+
+// Under a batch system the driver waits for the markers of the submitted jobs; when the queue holds
+// none of them while markers remain (the submission was refused, or the job was killed), it stops and
+// says so instead of waiting for ever.
+TEST(WorkflowLocal, MarkersLeftByJobsThatLeftTheQueueStopTheDriver) {
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    ScopedStudyDir dir;
+    write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
+    write_file("krymo.inp", "&transport\n  crystal = naphthalene.cif\n  sched_type = slurm\n  lattice_cutoff = 2.8\n/\n");
+    ASSERT_EQ(run_command(prepare_exe() + " -info false").status, 0);
+    ASSERT_TRUE(install_stubs());
+    ASSERT_EQ(std::system("cd stubs && ln -s stub sbatch && ln -s stub squeue"), 0);  // takes nothing, lists nothing
+    const std::string env = "KRYMO_STUB_LOG='" + dir.path() + "/calls.log' PATH='" + dir.path() + "/stubs':\"$PATH\" ";
+    const CommandResult r = run_driver(env, "--interval 0.1");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("HL monomers of the cell: no job of yours is in the slurm queue, but 1 running marker "
+                            "remains in RUN/ (HL_uc_mol-1)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(read_file("calls.log").find("sbatch "), std::string::npos);
+}

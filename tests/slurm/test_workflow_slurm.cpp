@@ -1,5 +1,6 @@
 // The generated Slurm scripts under a real Slurm: a private one-node cluster takes the jobs of a small
-// study, stage after stage, with stub programs in place of the quantum chemistry and the simulators.
+// study, which the stage driver submits stage after stage, with stub programs in place of the quantum
+// chemistry and the simulators.
 #include <cstdlib>
 
 #include "test_support.h"
@@ -45,7 +46,7 @@ std::string study_input(bool arrays) {
     return krymo::format_string(
         "&transport\n  crystal = naphthalene.cif\n  sched_type = slurm\n  queue_name = workq\n  nodelist = %s\n"
         "  qc_exe = g16\n  qc_ppn = 1\n  sched_job_array = %d\n  job_slot_limit = %d\n  lattice_cutoff = 2.8\n"
-        "  ratetype = marcus\n  do_transport_run_MC = 1\n  do_transport_run_ME = 1\n/\n",
+        "  ratetype = marcus\n  do_transport_run_MC = 1\n  do_transport_run_ME = 1\n  do_transport_get_mob_ME = 1\n/\n",
         host.c_str(), arrays, arrays);
 }
 
@@ -92,7 +93,8 @@ TEST(WorkflowSlurm, EveryStageRunsUnderARealSlurmAndCleansUp) {
     ASSERT_TRUE(install_stubs());
     auto env = [&](const std::string& study) {
         return "SLURM_CONF='" + cluster.conf() + "' KRYMO_STUB_LOG='" + study + "/calls.log' PATH='" + w +
-               "/stubs':\"$PATH\" ";
+               "/stubs':\"$PATH\" KRYMO_POLL_INTERVAL=0.3 timeout 300 " + python3_exe() + " '" + krymo_root() +
+               "/bin/krymo.py' ";
     };
 
     // Job arrays with a listed index set and a slot limit, through every stage to the mobilities.
@@ -101,7 +103,7 @@ TEST(WorkflowSlurm, EveryStageRunsUnderARealSlurmAndCleansUp) {
     const CommandResult prep = run_command(prepare_exe() + " -info false");
     ASSERT_EQ(prep.status, 0) << prep.output;
     ASSERT_NE(read_file("jobs/job_2mol.slurm").find("#SBATCH --array=1,5%1\n"), std::string::npos);
-    const CommandResult all = run_command(env(w) + "python drive.py all slurm");
+    const CommandResult all = run_command(env(w));
     ASSERT_EQ(all.status, 0) << all.output;
     EXPECT_EQ(all.output.find("sbatch:"), std::string::npos) << all.output;
     expect_quantum_jobs_ran(w, {"/HL", "/RE"});
@@ -119,7 +121,7 @@ TEST(WorkflowSlurm, EveryStageRunsUnderARealSlurmAndCleansUp) {
     const CommandResult prep1 = run_command("cd single && " + prepare_exe() + " -info false");
     ASSERT_EQ(prep1.status, 0) << prep1.output;
     ASSERT_EQ(read_file("single/jobs/job_2mol-5.slurm").find("--array"), std::string::npos);
-    const CommandResult hl = run_command("cd single && " + env(w + "/single") + "python ../drive.py hl slurm");
+    const CommandResult hl = run_command("cd single && " + env(w + "/single") + "--stage hl");
     ASSERT_EQ(hl.status, 0) << hl.output;
     EXPECT_EQ(hl.output.find("sbatch:"), std::string::npos) << hl.output;
     expect_quantum_jobs_ran(w + "/single", {"/HL"});
