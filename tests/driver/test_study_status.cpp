@@ -89,10 +89,10 @@ TEST(StudyRecord, CountsMatchTheFilesTheRunWrote) {
         const size_t done = screen.find("****** KRYMO Transport Preparation Succsessfully Done.\n");
         ASSERT_NE(done, std::string::npos);
         if (*c.settings == '\0') expect_golden(screen.substr(done), "study/summary_naphthalene.txt");
-        const size_t copies = screen.find("scr/copy_RE_lambda_4P_files.py", done);
-        EXPECT_LT(screen.find("scr/mol_RE_anion_cation.py\n", done), copies);
-        EXPECT_LT(copies, screen.find("scr/mol_RE_lambda_4P.py\n", done));
-        EXPECT_LT(screen.find("scr/mol_RE_lambda_4P.py, ", done), screen.find("scr/prepare_RE.py", done));
+        const size_t order = screen.find("  Run: sh scr/krymo.sh", done), copies = screen.find("copy_RE_lambda_4P", order);
+        EXPECT_LT(screen.find("scr/mol_RE_anion_cation.py\n", order), copies);
+        EXPECT_LT(copies, screen.find("scr/mol_RE_lambda_4P.py, ", order));
+        EXPECT_LT(screen.find("scr/mol_RE_lambda_4P.py, ", order), screen.find("scr/prepare_RE.py", order));
     }
 }
 
@@ -102,6 +102,7 @@ TEST(StudyStatus, CountsListsAndExitStatusFollowTheFilesTheJobsLeft) {
     std::string out, err;
     const std::string path = std::getenv("PATH");
     setenv("PATH", (dir.path() + "/bin").c_str(), 1);
+    ASSERT_EQ(mkdir("bin", 0755), 0);
     write_file("bin/g16", "");
     chmod("bin/g16", 0755);
     EXPECT_EQ(status({}, out, err), 2);  // nothing started yet
