@@ -12,6 +12,7 @@ import argparse
 import glob
 import json
 import os
+import pwd
 import re
 import signal
 import socket
@@ -435,7 +436,12 @@ def queue_is_empty(scheduler):
     cmd = QUEUE_COMMANDS.get(scheduler)
     if not cmd:
         return False
-    user = os.environ.get("USER") or os.environ.get("LOGNAME") or ""
+    try:
+        user = pwd.getpwuid(os.getuid()).pw_name
+    except KeyError:
+        return False
+    if not user:
+        return False
     try:
         p = subprocess.run([c.format(user=user) for c in cmd], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                            universal_newlines=True, timeout=60)
