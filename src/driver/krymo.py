@@ -227,7 +227,7 @@ def job_set_step(root, record, job_set, switch):
         bad = [(j, job_state(root, rule, j)) for j in checked]
         bad = [(j, s) for j, s in bad if s != "done"]
         if bad:
-            return "%s: %d of %d jobs did not end normally:\n    %s" % (
+            return "%s: %d of %d jobs did not end with their output:\n    %s" % (
                 job_set["title"], len(bad), len(checked), "\n    ".join(job_report(root, j, s) for j, s in bad))
         return None
 
@@ -262,19 +262,7 @@ def script_step(root, title, script, cwd=".", switch=None, results=(), job=None,
     return Step(title, script, cwd, switch, done if results else None, check)
 
 
-def carriers_of(record):
-    """The carrier folders the study computes, from its mobility folders or its results."""
-    found = []
-    for stage in record.get("gather", []):
-        for r in stage["results"]:
-            for letter, name in (("-e.dat", "elec"), ("-h.dat", "hole")):
-                if r.endswith(letter) and name not in found:
-                    found.append(name)
-    return [c for c in ("elec", "hole") if c in found]
-
-
-def build_stages(root, record, settings, source):
-    on = lambda key: switch_on(settings, key, source)
+def build_stages(root, record, settings):
     sets = dict((s["key"], s) for s in record["job_sets"])
     gather = dict((g["name"], g) for g in record.get("gather", []))
     stages = []
@@ -324,9 +312,9 @@ def build_stages(root, record, settings, source):
     g = gather.get("normal-mode reorganization energies")
     if g:
         scripts = dict((os.path.basename(s), s) for s in g["scripts"])
-        work = sorted(os.path.relpath(os.path.dirname(p), root)
-                      for p in glob.glob(os.path.join(root, "evc", "mol*", "*", "job_get_NM.*")))
-        work = sorted(set(work))
+        # The work folders of the projections, one per molecule and carrier, hold their job scripts.
+        work = sorted(set(os.path.relpath(os.path.dirname(p), root)
+                          for p in glob.glob(os.path.join(root, "evc", "mol*", "*", "job_get_NM.*"))))
         sw = "do_transport_get_re_evc"
         if "prepare_RE.py" in scripts:
             modes.steps.append(script_step(root, "normal-mode work folders", scripts["prepare_RE.py"], ".", sw,
@@ -616,7 +604,7 @@ def drive(root, args):
             raise Stop("KRYMO_POLL_INTERVAL = %s: a number of seconds" % env, 2)
     if not interval > 0:
         raise Stop("the poll interval must be a positive number of seconds", 2)
-    stages = select(build_stages(root, record, settings, args.config), args.stage, args.until)
+    stages = select(build_stages(root, record, settings), args.stage, args.until)
 
     if args.dry_run:
         remembered = read_state(root).get("finished", [])
