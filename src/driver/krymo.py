@@ -14,6 +14,7 @@ import json
 import os
 import pwd
 import re
+import shutil
 import signal
 import socket
 import subprocess
@@ -182,6 +183,7 @@ class Step(object):
         # A step whose work leaves nothing to look at is remembered as done in the state file.
         self.checkable = done is not None
         self.before = lambda: None
+        self.tools = []  # programs its jobs call (from the study record)
         self.done = done or (lambda: False)
         self.check = check or (lambda: None)
 
@@ -204,8 +206,10 @@ def job_report(root, job, state):
     what = {"failed": "did not end normally", "pending": "ended without its output",
             "running": "is still marked running"}[state]
     parts = ["job %s %s" % (job["name"], what)]
-    if job["output"]:
+    if job["output"] and os.path.exists(os.path.join(root, job["output"])):
         parts.append("its log: %s" % job["output"])
+    elif job["output"]:
+        parts.append("it wrote no %s (did its program start?)" % job["output"])
     if job["error"] and os.path.exists(os.path.join(root, job["error"])):
         parts.append("error marker %s" % job["error"])
     folder = os.path.dirname(job["output"] or job["input"]) or "."
@@ -240,6 +244,7 @@ def job_set_step(root, record, job_set, switch):
 
     step = Step(job_set["title"], job_set["runner"], ".", switch, done if checked else None, check)
     step.before = clear_errors
+    step.tools = job_set.get("tools", [])
     return step
 
 
@@ -403,6 +408,15 @@ def build_stages(root, record, settings):
             stage.steps.append(script_step(root, "%s: mobility tables" % top, "get_mob.py", top,
                                            "do_transport_get_mob_me%s" % suffix, tables))
     stages += [mobility, scans]
+    # The programs each step's jobs call, from the record's stages whose scripts the step runs.
+    tools = {}
+    for entry in record.get("gather", []) + record.get("mobility", []):
+        for script in entry["scripts"]:
+            tools[os.path.normpath(script)] = entry.get("tools", [])
+    for stage in stages:
+        for step in stage.steps:
+            if not step.tools:
+                step.tools = tools.get(step.key(), [])
     return stages
 
 
@@ -531,6 +545,11 @@ def step_enabled(step, settings, source):
 
 def run_step(root, step, scheduler, interval, python):
     cwd = os.path.join(root, step.cwd)
+    missing = [t for t in step.tools if shutil.which(t) is None]
+    if missing:
+        # Only a warning: batch jobs may load their programs with modules on the nodes.
+        say("  warning: not on PATH here: %s (%s calls %s)" % (", ".join(missing), step.title,
+                                                              "it" if len(missing) == 1 else "them"))
     step.before()
     say("  running %s (python %s%s)" % (step.title, step.script, "" if step.cwd == "." else " in " + step.cwd))
     status = subprocess.call([python, step.script], cwd=cwd)
