@@ -112,12 +112,23 @@ void FileIO::use_distinct_operations(const std::string& path) {
 
     // A missing operation leaves a wrong set of unique molecules and pairs: the listed operations
     // must be closed under products (translations taken modulo the lattice).
+    // Operations by rotation: a product is looked up among the few that share its rotation.
+    auto rotation = [](const Operation& op) {
+        std::vector<long> r;
+        for (const auto& row : op.R)
+            for (double v : row) r.push_back(std::lround(v));
+        return r;
+    };
+    std::map<std::vector<long>, std::vector<size_t>> by_rotation;
+    for (size_t k = 0; k < kept.size(); ++k) by_rotation[rotation(kept[k])].push_back(k);
     auto missing_product = [&](size_t& a, size_t& b, Operation& p) {
         for (a = 0; a < kept.size(); ++a)
             for (b = 0; b < kept.size(); ++b) {
                 p = product(kept[a], kept[b]);
                 bool listed = false;
-                for (size_t k = 0; k < kept.size() && !listed; ++k) listed = same_operation(kept[k], p);
+                const auto same = by_rotation.find(rotation(p));
+                if (same != by_rotation.end())
+                    for (size_t k : same->second) listed = listed || same_operation(kept[k], p);
                 if (!listed) return true;
             }
         return false;
