@@ -1,5 +1,6 @@
-// CIF reader: the data-block name, a few single-value tags, one symmetry-operation loop, one
-// atom-site loop and an optional bond loop before it. Expansion and separation: cif_expand.cpp.
+// CIF reader: what the tags and loops of the chosen data block mean (the grammar: cif_syntax.cpp):
+// a few single-value tags, the symmetry-operation loops, the first atom-site loop and a bond loop.
+// Expansion and separation: cif_expand.cpp; checks of the result: crystal_checks.cpp.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
