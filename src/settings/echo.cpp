@@ -206,9 +206,15 @@ bool KrymoInp::write_krymo_inp(const std::string& name, bool in_data_dir, bool i
         for (const std::string& f : mol_files) s += " " + f;
         w.line(s);
     } else if (mol_data_source == 2) {
-        // Before the crystal, which is read as soon as its key is met.
         w.line(std::string("  disorder           = ") + disorder_mode_name(disorder_mode) +
                "    ! major or all sites of disordered parts");
+        // Only when given: the echo of a study that needs none of them stays as it was.
+        if (!cif_block.empty()) w.line("  cif_block          = " + cif_block);
+        const std::pair<const char*, bool> allowed[] = {{"allow_incomplete_symmetry", allow_incomplete_symmetry},
+                                                        {"allow_formula_mismatch", allow_formula_mismatch},
+                                                        {"allow_missing_hydrogens", allow_missing_hydrogens}};
+        for (const auto& [key, on] : allowed)
+            if (on) w.line(format_string("  %-18s = 1", key));
         w.line("  crystal            = " + crystal_file);
     }
     w.line("/");

@@ -52,6 +52,9 @@ void KrymoInp::set_varables_default() {
     lattice_cutoff = 4.0;
     neighbor_scell[0] = neighbor_scell[1] = neighbor_scell[2] = 3;
     disorder_mode = DisorderMode::major;
+    crystal_path.clear();
+    cif_block.clear();
+    allow_incomplete_symmetry = allow_formula_mismatch = allow_missing_hydrogens = false;
 }
 
 void KrymoInp::get_environment_variables() {

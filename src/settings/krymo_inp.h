@@ -61,6 +61,7 @@ protected:
 
     std::string input_path = "krymo.inp";  // the file being read, named in messages
     int input_line = 0;                    // line of the setting being read (0: after the read)
+    std::string crystal_path;              // the `crystal` key, read once every setting is known
 
     // --- workflow stage switches ---
     int do_transport_prepare = 1;

@@ -173,7 +173,7 @@ void KrymoInp::read_thinfilm(const std::string& value) {
     thinfilm_flag = true;
 }
 
-void KrymoInp::visit_key_rules(const std::string& key, bool info, const std::function<bool(const KeyRule&)>& visit) {
+void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function<bool(const KeyRule&)>& visit) {
     // Each setter reads its value whole and in its range, or stops naming the key, file and line.
     auto integer = [&](const std::string& v, int min, const char* expected) {
         int x = 0;
@@ -328,22 +328,22 @@ void KrymoInp::visit_key_rules(const std::string& key, bool info, const std::fun
         {{"homo_adjustment"}, set_list(homo_adjustment, kAdjustmentExpected, kMaxOrbitalAdjustment)},
         {{"lumo_adjustment"}, set_list(lumo_adjustment, kAdjustmentExpected, kMaxOrbitalAdjustment)},
         {{"molecule"}, [&](const std::string& v) { read_molecule_list(v); }},
+        // The crystal is read after the section: the settings below apply wherever they stand.
         {{"crystal"},
          [&](const std::string& v) {
-             read_data_cif(text_trimmed(v), info);
+             crystal_path = text_trimmed(v);
              mol_data_source = 2;
          }},
         {{"disorder"},
          [&](const std::string& v) {
-             DisorderMode mode = disorder_mode;
-             if (!parse_disorder_mode(v, mode))
+             if (!parse_disorder_mode(v, disorder_mode))
                  reject_value(__LINE__, "disorder", text_trimmed(v),
                               "major (keep the major group of each disorder assembly) or all (keep every site)");
-             const bool changed = mode != disorder_mode;
-             disorder_mode = mode;
-             // The crystal is read when its key is met: a later change of mode reads it again.
-             if (changed && crystal_read) read_data_cif(crystal_file, info);
          }},
+        {{"cif_block"}, [&](const std::string& v) { cif_block = text_unquoted(v); }},
+        {{"allow_incomplete_symmetry"}, set_flag(allow_incomplete_symmetry)},
+        {{"allow_formula_mismatch"}, set_flag(allow_formula_mismatch)},
+        {{"allow_missing_hydrogens"}, set_flag(allow_missing_hydrogens)},
         {{"lat_site_energy"}, set_int(lat_site_energy)},
         {{"output_level"}, set_int(output_level)},
         {{"krymo_dat_file"}, [&](const std::string& v) { krymo_dat_file = text_trimmed(v); }},
@@ -516,6 +516,7 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
         }
     }
 
+    if (mol_data_source == 2) read_data_cif(crystal_path, info);
     if ((compute_engine == 1 && qc_exe.find('g') == std::string::npos) ||
         (compute_engine == 2 && qc_exe.find("orca") == std::string::npos) ||
         (compute_engine == 3 && qc_exe.find("qchem") == std::string::npos))

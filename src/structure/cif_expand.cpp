@@ -83,7 +83,7 @@ struct LabelPairs {
 void FileIO::make_spacegroup_P1(bool) {
     const int nops = static_cast<int>(spacegroup_ops.size());
     const int N = natoms_cif;
-    std::vector<int> atypes(static_cast<size_t>(nops) * N);
+    std::vector<int> atypes(static_cast<size_t>(nops) * N), rows(static_cast<size_t>(nops) * N);
     std::vector<double> radii(static_cast<size_t>(nops) * N), x_s(3 * static_cast<size_t>(nops) * N);
     for (int k = 0; k < nops; ++k) {
         double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, t[3] = {0, 0, 0};
@@ -91,6 +91,7 @@ void FileIO::make_spacegroup_P1(bool) {
         for (int i = 0; i < N; ++i) {
             const size_t a = static_cast<size_t>(k) * N + i;
             atypes[a] = cif_atypes[i];
+            rows[a] = i;
             radii[a] = cif_radii[i];
             const double* x = &cif_x_s[3 * i];
             for (int r = 0; r < 3; ++r)
@@ -122,17 +123,20 @@ void FileIO::make_spacegroup_P1(bool) {
         for (size_t a = 0; a < removed.size(); ++a) {
             if (removed[a]) continue;
             atypes[w] = atypes[a];
+            rows[w] = rows[a];
             radii[w] = radii[a];
             for (int r = 0; r < 3; ++r) x_s[3 * w + r] = x_s[3 * a + r];
             ++w;
         }
         atypes.resize(w);
+        rows.resize(w);
         radii.resize(w);
         x_s.resize(3 * w);
     }
     std::printf("%s", notes.c_str());
     natoms_cif = static_cast<int>(atypes.size());
     cif_atypes.swap(atypes);
+    cif_rows.swap(rows);
     cif_radii.swap(radii);
     cif_x_s.swap(x_s);
 }

@@ -1,5 +1,6 @@
-// CIF reader: the data-block name, a few single-value tags, one symmetry-operation loop, one
-// atom-site loop and an optional bond loop before it. Expansion and separation: cif_expand.cpp.
+// CIF reader: what the tags and loops of the chosen data block mean (the grammar: cif_syntax.cpp):
+// a few single-value tags, the symmetry-operation loops, the first atom-site loop and a bond loop.
+// Expansion and separation: cif_expand.cpp; checks of the result: crystal_checks.cpp.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "structure/cell.h"
+#include "structure/cif_syntax.h"
 #include "structure/fileio.h"
 #include "structure/spacegroups.h"
 #include "structure/symop.h"
@@ -21,60 +23,86 @@ namespace {
 
 const char* const kUnit = "fileio";
 
-struct Token {
-    std::string text;  // quotes removed
-    size_t begin;      // position in the line (of the opening quote for a quoted token)
-    bool quoted;
-};
-
-// Splits a data line into CIF values: blank/tab separated, a quote at the start of a value opens a
-// quoted value that ends at the same quote followed by a blank or the end of the line.
-std::vector<Token> cif_tokens(const std::string& s) {
-    std::vector<Token> out;
-    size_t i = 0;
-    const size_t n = s.size();
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (i < n) {
-        while (i < n && blank(s[i])) ++i;
-        if (i >= n) break;
-        const size_t begin = i;
-        if (s[i] == '\'' || s[i] == '"') {
-            const char q = s[i];
-            size_t j = i + 1;
-            while (j < n && !(s[j] == q && (j + 1 == n || blank(s[j + 1])))) ++j;
-            if (j < n) {
-                out.push_back({s.substr(i + 1, j - i - 1), begin, true});
-                i = j + 1;
-                continue;
-            }
-        }
-        while (i < n && !blank(s[i])) ++i;
-        out.push_back({s.substr(begin, i - begin), begin, false});
-    }
-    return out;
-}
-
-// The tag (first word) of a tag line, lower case.
-std::string tag_name(const std::string& line) {
-    size_t e = 0;
-    while (e < line.size() && line[e] != ' ' && line[e] != '\t') ++e;
-    std::string t = line.substr(0, e);
-    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return t;
-}
-
 bool contains(const std::string& s, const char* what) { return s.find(what) != std::string::npos; }
 
-struct LoopTags {
-    std::vector<std::string> names;  // lower case
-    size_t last_line = 0;            // index of the last tag line
-    // 1-based position of the tag `name` (exact, case-insensitive), 0 when absent.
-    int position(const char* name) const {
-        for (size_t k = 0; k < names.size(); ++k)
-            if (names[k] == name) return static_cast<int>(k) + 1;
-        return 0;
+// An operation in comma form with all three components in one value.
+bool whole_operation(const std::string& text) {
+    int commas = 0;
+    for (char c : text) commas += c == ',';
+    return commas == 2 && text.front() != ',' && text.back() != ',';
+}
+
+// A loop of atom sites the structure can be read from.
+bool atom_site_loop(const CifLoop& loop) {
+    if (loop.tags.empty() || !contains(loop.tags[0], "_atom_site") || contains(loop.tags[0], "_geom_bond") ||
+        contains(loop.tags[0], "_ccdc_geom"))
+        return false;
+    for (const char* t : {"_atom_site_label", "_atom_site_fract_x", "_atom_site_fract_y", "_atom_site_fract_z"})
+        if (loop.column(t) < 0) return false;
+    return true;
+}
+
+// A loop the run needs must hold whole rows; the message points at the first row that is not one
+// line of its own where the others are, as a broken row usually is.
+void require_whole_rows(const CifLoop& loop, const std::vector<CifValue>& values, const std::string& path) {
+    const size_t n = loop.tags.size();
+    if (n > 0 && values.size() % n == 0) return;
+    std::string near;
+    if (n > 0 && values.size() >= n && values[0].line == values[n - 1].line) {
+        int line = values[(values.size() / n) * n].line;
+        for (size_t r = 1; (r + 1) * n <= values.size(); ++r)
+            if (values[r * n].line == values[r * n - 1].line || values[r * n].line != values[r * n + n - 1].line) {
+                line = values[r * n].line;
+                break;
+            }
+        near = format_string("; the rows go wrong at line %d", line);
     }
-};
+    KRYMO_FATAL_OUT(kUnit, 255,
+                    format_string("Crystal file \"%s\": %s holds %d values, not a whole number of rows of its %d "
+                                  "tags%s.\nA value is missing or extra: a value with blanks must be quoted, and a ';' "
+                                  "at the start of a line opens a text field.\n",
+                                  path.c_str(), loop.describe().c_str(), static_cast<int>(values.size()),
+                                  static_cast<int>(n), near.c_str()));
+}
+
+// The data block to read: the one named by the cif_block setting, else the one that holds atom
+// sites; null when none does.
+const CifBlock* choose_block(const std::vector<CifBlock>& blocks, const std::string& wanted, const std::string& path) {
+    auto list = [&](bool atoms_only) {
+        std::string out;
+        for (const CifBlock& b : blocks) {
+            bool atoms = false;
+            for (const CifLoop& l : b.loops) atoms = atoms || atom_site_loop(l);
+            if (atoms || !atoms_only)
+                out += format_string("%sdata_%s (line %d)", out.empty() ? "" : ", ", b.name.c_str(), b.line);
+        }
+        return out;
+    };
+    if (!wanted.empty()) {
+        for (const CifBlock& b : blocks)
+            if (b.line > 0 && iequals(b.name, wanted)) return &b;
+        KRYMO_FATAL_OUT(kUnit, 1,
+                        format_string("The crystal file \"%s\" has no data block data_%s (cif_block in the input "
+                                      "file); its blocks are: %s.\n",
+                                      path.c_str(), wanted.c_str(), blocks.empty() ? "none" : list(false).c_str()));
+    }
+    const CifBlock* found = nullptr;
+    int count = 0;
+    for (const CifBlock& b : blocks)
+        for (const CifLoop& l : b.loops)
+            if (atom_site_loop(l)) {
+                if (found != &b) ++count;
+                found = &b;
+                break;
+            }
+    if (count > 1)
+        KRYMO_FATAL_OUT(kUnit, 1,
+                        format_string("The crystal file \"%s\" holds atom sites in %d data blocks: %s.\nChoose one "
+                                      "with cif_block = <block name without data_> in the input file.\n",
+                                      path.c_str(), count, list(true).c_str()));
+    if (found == nullptr && blocks.size() == 1) return &blocks[0];
+    return found;
+}
 
 // Element of an atom label: leading letters, two when the second is lower case and they form an
 // element, else one. Returns -1 and sets `why` when the label names no element or is ambiguous.
@@ -166,6 +194,7 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     spacegroup_number = -1;
     formula_units_z = 0;
     formula_sum.clear();
+    formula_moiety.clear();
     Atoms = CifAtomColumns();
     Bonds = CifBondColumns();
     std::vector<int> atom_line;  // 1-based file line of each atom row
@@ -179,89 +208,20 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     };
     bool have_type_symbols = true;
 
-    const size_t n = lines.size();
-    auto trimmed = [&](size_t i) {
-        std::string s = lines[i];
-        return trim(s);
-    };
-    auto text_field_mark = [&](size_t i) { return !lines[i].empty() && lines[i][0] == ';'; };
-    auto not_enough_columns = [&](size_t i, int required) {
-        KRYMO_FATAL_OUT(kUnit, 255,
-                        format_string("Not enough columns: %s\nAt least %d columns are expected!\n"
-                                      "(file \"%s\", line %d)\n",
-                                      printable_excerpt(trimmed(i)).c_str(), required, path.c_str(),
-                                      static_cast<int>(i) + 1));
-    };
-    // Tag lines of a loop starting at `first`.
-    auto read_tags = [&](size_t first) {
-        LoopTags t;
-        t.last_line = first;
-        for (size_t j = first; j < n; ++j) {
-            const std::string s = trimmed(j);
-            if (s.empty() || s[0] != '_') break;
-            t.names.push_back(tag_name(s));
-            t.last_line = j;
-        }
-        return t;
-    };
+    const std::vector<CifBlock> blocks = parse_cif_blocks(lines, path);
+    const CifBlock* block = choose_block(blocks, cif_block, path);
+    const std::vector<CifItem> no_items;
+    const std::vector<CifLoop> no_loops;
+    if (block != nullptr && block->line > 0) identifier = block->name;
 
-    // Rows of a loop from line `from`: a row is one line with at least `ncols` values, or, as CIF
-    // allows, the values of consecutive lines until `ncols` are gathered. `stop` ends the loop at a
-    // line (that line is not consumed). Calls row(values, first line, last line) and returns the
-    // index of the first line not consumed.
-    auto read_rows = [&](size_t from, int ncols, auto&& stop, auto&& row) {
-        std::vector<Token> packet;
-        size_t packet_line = from, j = from;
-        for (; j < n; ++j) {
-            const std::string s = trimmed(j);
-            if (stop(j, s)) break;
-            if (s[0] == '#') continue;
-            std::vector<Token> tok = cif_tokens(s);
-            if (packet.empty()) {
-                packet_line = j;
-                if (static_cast<int>(tok.size()) >= ncols) {
-                    row(tok, s, j, j);
-                    continue;
-                }
-            }
-            packet.insert(packet.end(), tok.begin(), tok.end());
-            if (static_cast<int>(packet.size()) > ncols) not_enough_columns(packet_line, ncols);
-            if (static_cast<int>(packet.size()) == ncols) {
-                row(packet, std::string(), packet_line, j);
-                packet.clear();
-            }
-        }
-        if (!packet.empty()) not_enough_columns(packet_line, ncols);
-        return j;
-    };
-    // Where a loop's rows end: text fields, blank lines, new tags, loops and data blocks.
-    auto loop_end = [&](size_t j, const std::string& s) {
-        return text_field_mark(j) || s.empty() || s[0] == ';' || s[0] == '_' || strcasestr_n(s.c_str(), "loop_", 5) ||
-               strcasestr_n(s.c_str(), "data_", 5);
-    };
-
-    bool in_text = false;
-    bool atoms_done = false;
-    for (size_t i = 0; i < n && !atoms_done; ++i) {
-        // A semicolon text field runs from one line starting with ';' to the next: all text.
-        if (text_field_mark(i)) {
-            in_text = !in_text;
-            continue;
-        }
-        if (in_text) continue;
-        const std::string line = trimmed(i);
-        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-        // Tag and value split at the first blank or tab; a tag alone has an empty value.
-        const size_t split = line.find_first_of(" \t");
-        std::string value = split == std::string::npos ? std::string() : line.substr(split + 1);
+    // Tags are case-insensitive: "_symmetry_space_group_name_h-m" is the H-M name.
+    for (const CifItem& item : block ? block->items : no_items) {
+        const std::string& tag = item.tag;
+        const int line = item.value.line;
+        std::string value = item.raw;
         trim(value);
-
-        // Tags are case-insensitive: "_symmetry_space_group_name_h-m" is the H-M name.
-        const std::string tag = tag_name(line);
-        if (strcasestr_n(line.c_str(), "data_", 5)) {
-            identifier = line.substr(5);
-        } else if (contains(tag, "_chemical_name_common")) {
-            chemical_name = value;
+        if (contains(tag, "_chemical_name_common")) {
+            chemical_name = value.substr(0, value.find('\n'));
             sg_trim(chemical_name);
             if (identifier.empty()) identifier = chemical_name;
         } else if (contains(tag, "_space_group_it_number") || contains(tag, "_symmetry_int_tables_number")) {
@@ -270,129 +230,138 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
             spacegroup_name = value;
         } else if (contains(tag, "_symmetry_space_group_name_hall") || contains(tag, "_space_group_name_hall")) {
             // Only the enclosing CIF quotes go: a '"' inside belongs to the symbol ('P 3 2"').
-            spacegroup_hall = value;
+            spacegroup_hall = item.value.quoted ? item.value.text : value;
             trim(spacegroup_hall);
-            const size_t n = spacegroup_hall.size();
-            if (n >= 2 && (spacegroup_hall[0] == '\'' || spacegroup_hall[0] == '"') &&
-                spacegroup_hall[n - 1] == spacegroup_hall[0])
-                spacegroup_hall = spacegroup_hall.substr(1, n - 2);
         } else if (const int k = cell_tag(tag); k >= 0) {
             if (!cif_number(value, cell_latt[k]))
                 KRYMO_FATAL_OUT(kUnit, 1,
                                 format_string("Bad value \"%s\" of %s in crystal file \"%s\" (line %d): a number is "
                                               "expected, optionally with its standard uncertainty such as 8.035(2).\n",
-                                              printable_excerpt(value).c_str(), kCellTags[k], path.c_str(),
-                                              static_cast<int>(i) + 1));
-            cell_line[k] = static_cast<int>(i) + 1;
+                                              printable_excerpt(value).c_str(), kCellTags[k], path.c_str(), line));
+            cell_line[k] = line;
         } else if (contains(tag, "_cell_formula_units_z")) {
             formula_units_z = std::atoi(value.c_str());
         } else if (contains(tag, "_chemical_formula_sum")) {
-            // SHELXL writes the value on the next line when the tag column is full.
-            if (value.empty() && i + 1 < n && !text_field_mark(i + 1)) {
-                const std::string next = trimmed(i + 1);
-                if (!next.empty() && next[0] != '_' && next[0] != '#' && !strcasestr_n(next.c_str(), "loop_", 5)) {
-                    value = next;
-                    ++i;
-                }
-            }
             formula_sum = value;
             sg_trim(formula_sum);
-        } else if (tag.compare(0, 5, "loop_") == 0) {
-            if (i + 1 >= n) break;
-            const std::string first = tag_name(trimmed(i + 1));
-            const LoopTags tags = read_tags(i + 1);
-            if (contains(first, "_symmetry") || contains(first, "_space_group")) {
-                int op_col = 0;
-                for (size_t k = 0; k < tags.names.size() && op_col == 0; ++k)
-                    if (contains(tags.names[k], "_symmetry_equiv_pos_as_xyz") ||
-                        contains(tags.names[k], "_space_group_symop_operation_xyz"))
-                        op_col = static_cast<int>(k) + 1;
-                i = tags.last_line;
-                if (op_col == 0) continue;
-                const int ncols = static_cast<int>(tags.names.size());
-                const size_t end = read_rows(tags.last_line + 1, ncols, loop_end,
-                    [&](const std::vector<Token>& tok, const std::string& line, size_t first_line, size_t) {
-                        // The operation is the value in its column, whatever the other columns are;
-                        // an unquoted operation in the last column of a one-line row may hold blanks.
-                        const Token& t = tok[op_col - 1];
-                        std::string op = ncols == 1 && !line.empty() ? line
-                                         : (op_col == ncols && !t.quoted && !line.empty()) ? line.substr(t.begin)
-                                                                                           : t.text;
-                        std::string written = op;
-                        sg_triml(written);
-                        sg_trimr(written);
-                        sg_trim(op);
-                        if (op.empty()) return;
-                        // A text that is no operation would otherwise become a zero matrix that
-                        // collapses every atom onto the origin.
-                        double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, tr[3] = {0, 0, 0};
-                        std::string why;
-                        if (!parse_transform_string(written, R, tr, &why))
-                            KRYMO_FATAL_OUT(kUnit, 1,
-                                            format_string("Symmetry operation \"%s\" in crystal file \"%s\" (line %d) "
-                                                          "cannot be used: %s.\n",
-                                                          printable_excerpt(written).c_str(), path.c_str(),
-                                                          static_cast<int>(first_line) + 1, why.c_str()));
-                        // Blanks go from the comma form only: they separate the twelve numbers of the other.
-                        spacegroup_ops.push_back(written.find(',') != std::string::npos ? op : written);
-                    });
-                i = end - 1;  // the ending line is parsed again as an ordinary line
-            } else if (contains(first, "_geom_bond") || contains(first, "_ccdc_geom")) {
-                // Tested before the atom loop: bond tags such as _geom_bond_atom_site_label_1 also
-                // contain "_atom_site".
-                const int p[5] = {tags.position("_geom_bond_atom_site_label_1"),
-                                  tags.position("_geom_bond_atom_site_label_2"), tags.position("_geom_bond_distance"),
-                                  tags.position("_geom_bond_site_symmetry_2"), tags.position("_ccdc_geom_bond_type")};
-                i = tags.last_line;
-                bool all = true;
-                for (int k : p) all = all && k > 0;
-                if (!all) continue;
-                std::vector<std::string>* cols[5] = {&Bonds.label_1, &Bonds.label_2, &Bonds.distance,
-                                                     &Bonds.site_symmetry_2, &Bonds.bond_type};
-                const size_t end = read_rows(tags.last_line + 1, static_cast<int>(tags.names.size()), loop_end,
-                    [&](const std::vector<Token>& tok, const std::string&, size_t, size_t) {
-                        for (int k = 0; k < 5; ++k) cols[k]->push_back(tok[p[k] - 1].text);
-                    });
-                i = end - 1;
-            } else if (contains(first, "_atom_site")) {
-                const int p_label = tags.position("_atom_site_label");
-                const int p_type = tags.position("_atom_site_type_symbol");
-                const int p_x = tags.position("_atom_site_fract_x");
-                const int p_y = tags.position("_atom_site_fract_y");
-                const int p_z = tags.position("_atom_site_fract_z");
-                const int p_occ = tags.position("_atom_site_occupancy");
-                const int p_calc = tags.position("_atom_site_calc_flag");
-                const int p_assembly = tags.position("_atom_site_disorder_assembly");
-                const int p_group = tags.position("_atom_site_disorder_group");
-                i = tags.last_line;
-                if (p_label == 0 || p_x == 0 || p_y == 0 || p_z == 0) continue;
-                have_type_symbols = p_type != 0;
-                // The first accepted atom loop is the last thing read from the file.
-                atoms_done = true;
-                const int ncols = static_cast<int>(tags.names.size());
-                read_rows(tags.last_line + 1, ncols, loop_end,
-                    [&](const std::vector<Token>& tok, const std::string&, size_t first_line, size_t) {
-                        Atoms.label.push_back(tok[p_label - 1].text);
-                        Atoms.type_symbol.push_back(p_type ? tok[p_type - 1].text : std::string());
-                        Atoms.fract_x.push_back(tok[p_x - 1].text);
-                        Atoms.fract_y.push_back(tok[p_y - 1].text);
-                        Atoms.fract_z.push_back(tok[p_z - 1].text);
-                        auto optional = [&](int p, std::vector<std::string>& column) {
-                            if (p) column.push_back(tok[p - 1].text);
-                        };
-                        optional(p_occ, Atoms.occupancy);
-                        optional(p_calc, Atoms.calc_flag);
-                        optional(p_assembly, Atoms.disorder_assembly);
-                        optional(p_group, Atoms.disorder_group);
-                        atom_line.push_back(static_cast<int>(first_line) + 1);
-                    });
-            }
-            // Any other loop is ignored: its lines are walked as ordinary lines.
+        } else if (contains(tag, "_chemical_formula_moiety")) {
+            formula_moiety = item.value.text;
         }
     }
 
+    // A loop that is not needed may be malformed: it is named and skipped.
+    auto skip_if_broken = [&](const CifLoop& loop) {
+        if (loop.whole_rows()) return false;
+        std::printf("WARNING: %s in \"%s\" holds %d values, not a whole number of rows of its %d tags; the "
+                    "loop is not needed and is skipped.\n",
+                    loop.describe().c_str(), path.c_str(), static_cast<int>(loop.values.size()),
+                    static_cast<int>(loop.tags.size()));
+        return true;
+    };
+    bool atoms_found = false;
+    const CifLoop* atom_loop = nullptr;
+    for (const CifLoop& loop : block ? block->loops : no_loops) {
+        const std::string first = loop.tags.empty() ? std::string() : loop.tags[0];
+        const int ncols = static_cast<int>(loop.tags.size());
+        if (contains(first, "_symmetry") || contains(first, "_space_group")) {
+            int op_col = -1;
+            for (int k = 0; k < ncols && op_col < 0; ++k)
+                if (contains(loop.tags[k], "_symmetry_equiv_pos_as_xyz") ||
+                    contains(loop.tags[k], "_space_group_symop_operation_xyz"))
+                    op_col = k;
+            if (op_col < 0) {
+                skip_if_broken(loop);
+                continue;
+            }
+            // Older files write an operation in the last column unquoted, with blanks ("x, y, z",
+            // or twelve numbers): a value that is no whole operation takes the rest of its line.
+            std::vector<CifValue> values;
+            for (size_t k = 0; k < loop.values.size(); ++k) {
+                CifValue v = loop.values[k];
+                if (op_col == ncols - 1 && static_cast<int>(values.size() % ncols) == op_col && !v.quoted &&
+                    !whole_operation(v.text)) {
+                    size_t last = k;
+                    while (last + 1 < loop.values.size() && loop.values[last + 1].line == v.line &&
+                           !loop.values[last + 1].quoted)
+                        ++last;
+                    const CifValue& end = loop.values[last];
+                    v.text = lines[v.line - 1].substr(v.column, end.column + end.text.size() - v.column);
+                    k = last;
+                }
+                values.push_back(v);
+            }
+            require_whole_rows(loop, values, path);
+            for (size_t r = 0; r * ncols < values.size(); ++r) {
+                const CifValue& v = values[r * ncols + op_col];
+                std::string written = v.text;
+                sg_triml(written);
+                sg_trimr(written);
+                std::string op = written;
+                sg_trim(op);
+                if (op.empty()) continue;
+                // A text that is no operation would otherwise become a zero matrix that collapses
+                // every atom onto the origin.
+                double R[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, tr[3] = {0, 0, 0};
+                std::string why;
+                if (!parse_transform_string(written, R, tr, &why))
+                    KRYMO_FATAL_OUT(kUnit, 1,
+                                    format_string("Symmetry operation \"%s\" in crystal file \"%s\" (line %d) "
+                                                  "cannot be used: %s.\n",
+                                                  printable_excerpt(written).c_str(), path.c_str(), v.line,
+                                                  why.c_str()));
+                // Blanks go from the comma form only: they separate the twelve numbers of the other.
+                spacegroup_ops.push_back(written.find(',') != std::string::npos ? op : written);
+            }
+        } else if (contains(first, "_geom_bond") || contains(first, "_ccdc_geom")) {
+            // Tested before the atom loop: bond tags such as _geom_bond_atom_site_label_1 also
+            // contain "_atom_site".
+            const int p[5] = {loop.column("_geom_bond_atom_site_label_1"), loop.column("_geom_bond_atom_site_label_2"),
+                              loop.column("_geom_bond_distance"), loop.column("_geom_bond_site_symmetry_2"),
+                              loop.column("_ccdc_geom_bond_type")};
+            bool all = true;
+            for (int k : p) all = all && k >= 0;
+            if (skip_if_broken(loop) || !all) continue;
+            std::vector<std::string>* cols[5] = {&Bonds.label_1, &Bonds.label_2, &Bonds.distance,
+                                                 &Bonds.site_symmetry_2, &Bonds.bond_type};
+            for (size_t r = 0; r * ncols < loop.values.size(); ++r)
+                for (int k = 0; k < 5; ++k) cols[k]->push_back(loop.values[r * ncols + p[k]].text);
+        } else if (atom_site_loop(loop) && !atoms_found) {
+            // The first atom loop of the block holds the structure.
+            atoms_found = true;
+            atom_loop = &loop;
+            require_whole_rows(loop, loop.values, path);
+            const int p_label = loop.column("_atom_site_label");
+            const int p_type = loop.column("_atom_site_type_symbol");
+            const int p_x = loop.column("_atom_site_fract_x");
+            const int p_y = loop.column("_atom_site_fract_y");
+            const int p_z = loop.column("_atom_site_fract_z");
+            const int optional[4] = {loop.column("_atom_site_occupancy"), loop.column("_atom_site_calc_flag"),
+                                     loop.column("_atom_site_disorder_assembly"),
+                                     loop.column("_atom_site_disorder_group")};
+            std::vector<std::string>* optional_columns[4] = {&Atoms.occupancy, &Atoms.calc_flag,
+                                                             &Atoms.disorder_assembly, &Atoms.disorder_group};
+            have_type_symbols = p_type >= 0;
+            for (size_t r = 0; r * ncols < loop.values.size(); ++r) {
+                const CifValue* row = &loop.values[r * ncols];
+                Atoms.label.push_back(row[p_label].text);
+                Atoms.type_symbol.push_back(p_type >= 0 ? row[p_type].text : std::string());
+                Atoms.fract_x.push_back(row[p_x].text);
+                Atoms.fract_y.push_back(row[p_y].text);
+                Atoms.fract_z.push_back(row[p_z].text);
+                for (int k = 0; k < 4; ++k)
+                    if (optional[k] >= 0) optional_columns[k]->push_back(row[optional[k]].text);
+                atom_line.push_back(row[0].line);
+            }
+        } else {
+            skip_if_broken(loop);
+        }
+    }
     const std::string selection_report = select_atom_sites(path, atom_line);
     const int nrows = static_cast<int>(Atoms.label.size());
+    if (nrows == 0 && atom_loop != nullptr)
+        KRYMO_FATAL_OUT(kUnit, 255,
+                        format_string("No atoms read from crystal file \"%s\": %s holds no%s rows.\n", path.c_str(),
+                                      atom_loop->describe().c_str(), atom_loop->values.empty() ? "" : " atom"));
     if (nrows == 0)
         KRYMO_FATAL_OUT(kUnit, 255,
                         format_string("No atoms read from crystal file \"%s\": an atom loop with _atom_site_label, "
@@ -472,6 +441,7 @@ void FileIO::read_data_cif(const std::string& path, bool info) {
     std::printf("%s", selection_report.c_str());
 
     expand_crystal(info);
+    check_hydrogens(path);
     check_formula_units(path);
     crystal_file = path;
     crystal_read = true;

@@ -110,8 +110,11 @@ protected:
     void check_cell(const std::string& path, const int line[6]) const;
     // Listed operations used once each; a warning when they repeat or do not fit the named group.
     void use_distinct_operations(const std::string& path);
-    // A warning when the molecules found are not Z formula units.
+    // Stops the run on a cell whose atoms are no whole number of formula units (unless allowed);
+    // a warning when the molecules found are not Z formula units.
     void check_formula_units(const std::string& path);
+    // Stops the run on an organic cell without hydrogen atoms (unless allowed).
+    void check_hydrogens(const std::string& path) const;
     // Operations of a crystal file that lists none: from its space group, else P1 (with a warning).
     void derive_spacegroup_operations(const std::string& path);
     // Cell matrices, unit-cell atoms by symmetry, Cartesian coordinates and molecules.
@@ -135,6 +138,12 @@ protected:
     double bond_dis_scale = 1.15;
     int data_mol_output_level = 1;
     DisorderMode disorder_mode = DisorderMode::major;  // which sites of a disordered crystal are atoms
+    // Which data block of the crystal file to read (empty: the one holding atom sites), and the
+    // checks of the crystal a user who knows better may overrule (each then only warns).
+    std::string cif_block;
+    bool allow_incomplete_symmetry = false;  // listed operations that do not form a group
+    bool allow_formula_mismatch = false;     // a cell whose atoms are no whole number of formula units
+    bool allow_missing_hydrogens = false;    // carbon without any hydrogen
     int mol_data_source = -1;          // 1 molecule files, 2 crystal file
     double latt_vectors[3][3] = {{8.098, 0, 0}, {0, 5.953, 0}, {-4.888095, 0, 7.138882}};  // rows a, b, c
     int neighbor_scell[3] = {3, 3, 3};  // -/+ cells of the neighbour search and of the supercell file
@@ -152,6 +161,7 @@ protected:
     int spacegroup_number = -1;
     int formula_units_z = 0;       // _cell_formula_units_Z, 0 when not given
     std::string formula_sum;       // _chemical_formula_sum, quotes removed
+    std::string formula_moiety;    // _chemical_formula_moiety as written
     std::vector<std::string> spacegroup_ops;
     double cell_latt[6] = {0, 0, 0, 0, 0, 0};
     CifAtomColumns Atoms;
@@ -163,6 +173,7 @@ protected:
     std::vector<double> cif_x_s;
     std::vector<double> cif_x;
     std::vector<double> cif_radii;  // only while the crystal file is read
+    std::vector<int> cif_rows;      // atom-loop row of each unit-cell atom
     std::vector<int> sep_mol_natoms;
     std::vector<int> sep_mol_atoms;
 

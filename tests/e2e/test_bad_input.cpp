@@ -57,6 +57,15 @@ Edit line_no(size_t n, std::string to) {
         return joined(l);
     };
 }
+// Every line starting with `prefix` goes.
+Edit drop_lines(std::string prefix) {
+    return [=](const std::string& text) {
+        std::vector<std::string> kept;
+        for (const std::string& s : lines_of(text))
+            if (s.compare(0, prefix.size(), prefix) != 0) kept.push_back(s);
+        return joined(kept);
+    };
+}
 Edit text(std::string t) { return [=](const std::string&) { return t; }; }
 Edit append(std::string t) { return [=](const std::string& s) { return s + t; }; }
 // Everything after the first `marker` is lost.
@@ -185,7 +194,8 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {Cif, garbage(), "No atoms read from crystal file"},
         {Cif, kDir, "is a directory"},
         {Cif, kTooLarge, "while at most 256 MB are read"},
-        {Cif, cut_after("C C2 0.1158(6)"), "Not enough columns: C C2 0.1158(6)"},
+        {Cif, cut_after("C C2 0.1158(6)"), "holds 23 values, not a whole number of rows of its 10 tags; the rows go "
+                                           "wrong at line 171"},
         {Cif, cut_after("_symmetry_equiv_pos_as_xyz\n"), "No atoms read from crystal file"},
         {Cif, line("_cell_length_a", "_cell_length_a ?"), "Bad value \"?\" of _cell_length_a"},
         {Cif, line("_cell_length_b", "_cell_length_b 5.8899x7"), "Bad value \"5.8899x7\" of _cell_length_b"},
@@ -206,7 +216,20 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {Cif, line("H H1 ", "H H1 nan 0.0596 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"nan\""},
         {Cif, line("H H1 ", "H H1 0.5x7 0.0596 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"0.5x7\""},
         {Cif, line("H H1 ", "H H1 0.1314 ? 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"?\""},
-        {Cif, line("H H1 ", "H H1 0.1314 0.0596"), "Not enough columns: H H1 0.1314 0.0596"},
+        {Cif, line("H H1 ", "H H1 0.1314 0.0596"), "_atom_site_fract_x, ... at line 158 holds 84 values, not a whole"},
+        // A ';' opening a line of the atom loop starts a text field that never ends.
+        {Cif, line("H H1 ", ";H H1 0.1314 0.0596 0.4537 0.067 Uiso calc R 1"),
+         "line 170 (in the loop of _atom_site_type_symbol, _atom_site_label, _atom_site_fract_x, ... at line 158): the "
+         "text field"},
+        {Cif, line("'x, y, z'", "'x, y, z' 'x, y"), "line 154 (in the loop of _symmetry_equiv_pos_as_xyz at line 152): the quoted value starting 'x, y is never closed"},
+        // Trust in the crystal: one operation gone, one atom row gone, every hydrogen gone.
+        {Cif, line("'-x, -y, -z'", ""), "do not form a group: x-1/2,-y-1/2,z followed by -x+1/2,y+1/2,-z gives -x,-y,-z"},
+        {Cif, line("H H1 ", ""), "(C20H12) are no whole number of formula units C10H8"},
+        {Cif, drop_lines("H H"), "holds carbon but no hydrogen atoms: its hydrogens are missing"},
+        {Cif, append(replaced(read_file(data_path("crystals/naphthalene.cif")), "data_2100603", "data_copy")),
+         "holds atom sites in 2 data blocks: data_2100603 (line 15), data_copy (line 237)"},
+        {Inp, setting("cif_block = other"), "has no data block data_other (cif_block in the input file); its blocks are: "
+                                            "data_2100603 (line 15)", "naphthalene.cif"},
         {Cif, line("H H1 ", "Hq H1 0.1314 0.0596 0.4537 0.067 Uiso calc R 1"), "Unknown element symbol \"Hq\""},
         {Cif, line("_atom_site_fract_x", "_atom_site_fract_q"), "No atoms read"},
         // krymo.inp of the molecule study

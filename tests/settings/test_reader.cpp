@@ -119,7 +119,7 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
     EXPECT_EQ(e.out_text, "Failed to open input file: nothere.inp\n");
 }
 
-TEST_F(SettingsTest, DisorderAppliesInEitherOrderAndIsEchoedBeforeTheCrystal) {
+TEST_F(SettingsTest, CrystalSettingsApplyInEitherOrderAndAreEchoedBeforeTheCrystal) {
     // The brick-work cell has 120 sites: both alternative positions of one disordered arm per molecule.
     const std::string crystal = "crystal = " + krymo_test::data_path("crystals/tipge_pentacene_bw.cif") + "\n";
     const struct {
@@ -140,7 +140,26 @@ TEST_F(SettingsTest, DisorderAppliesInEitherOrderAndIsEchoedBeforeTheCrystal) {
         const size_t at = text.find(std::string("  disorder           = ") + c.echoed + "    ! ");
         EXPECT_NE(at, std::string::npos) << text;
         EXPECT_LT(at, text.find("  crystal            = "));
+        EXPECT_EQ(text.find("allow_"), std::string::npos);  // echoed only when given
     }
+    // The crystal checks' settings, too, apply wherever they stand.
+    krymo_test::ScopedStudyDir dir;
+    std::istringstream real(krymo_test::read_file(krymo_test::data_path("crystals/naphthalene.cif")));
+    std::string no_h;
+    for (std::string l; std::getline(real, l);)
+        if (l.compare(0, 3, "H H") != 0) no_h += l + "\n";
+    krymo_test::write_file("noh.cif", no_h);
+    const std::string allow = "allow_missing_hydrogens = 1\ncif_block = 2100603\n";
+    for (const std::string& body : {"crystal = noh.cif\n" + allow, allow + "crystal = noh.cif\n"}) {
+        testing::internal::CaptureStdout();
+        const std::string text = echo(section(body));
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(inp_->natoms_cif, 20) << body;
+        EXPECT_NE(text.find("  cif_block          = 2100603\n  allow_missing_hydrogens = 1\n  crystal "),
+                  std::string::npos)
+            << text;
+    }
+    EXPECT_EQ(read_fails(section("crystal = noh.cif\n")).status, 1);
 }
 
 TEST_F(SettingsTest, PrecedenceDefaultsEnvironmentFileAndAliases) {

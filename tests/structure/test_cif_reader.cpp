@@ -2,6 +2,8 @@
 // overlaps, separation order, elements, and every malformed case.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "structure/spacegroups.h"
 #include "structure/symop.h"
 #include "golden.h"
@@ -85,7 +87,7 @@ TEST(CifReader, TagsSummaryAndSeparationOrder) {
     ScopedStudyDir dir;
     StructureProbe p;
     // C1 and C2 bond across the face x = 1; O1-H1 is a second molecule. The bond loop after the
-    // atoms is never read; a tab separates one tag from its value.
+    // atoms is read too; a tab separates one tag from its value.
     const std::string out = read_cif(
         p,
         "# comment\ndata_tiny\n_chemical_name_common   'tiny test'\n_space_group_IT_number 1\n"
@@ -99,7 +101,7 @@ TEST(CifReader, TagsSummaryAndSeparationOrder) {
     EXPECT_EQ(p.chemical_name, "tinytest");
     EXPECT_EQ(p.spacegroup_number, 1);
     EXPECT_DOUBLE_EQ(p.cell_latt[0], 10.0);
-    EXPECT_TRUE(p.Bonds.label_1.empty());
+    EXPECT_EQ(p.Bonds.label_1, std::vector<std::string>{"C1"});
     // Joining order: the second molecule's seed is atom 1, the first molecule holds atoms 0 and 2.
     EXPECT_EQ(p.sep_mol_atoms, (std::vector<int>{0, 2, 1, 3}));
     EXPECT_NEAR(p.cif_x[0], 9.8, 1e-12);
@@ -200,15 +202,19 @@ TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
         std::string needle;
     } cases[] = {
         {head + "Qq1 Qq 0.1 0.1 0.1\n", 1, "Unknown element symbol \"Qq\" of atom Qq1 in crystal file \"t.cif\""},
-        {head + "C2 C 1\n", 255, "Not enough columns: C2 C 1\nAt least 5 columns are expected!\n(file \"t.cif\", line 17)"},
+        {head + "C2 C 1\n", 255,
+         "Crystal file \"t.cif\": the loop of _atom_site_label, _atom_site_type_symbol, _atom_site_fract_x, ... at "
+         "line 10 holds 8 values, not a whole number of rows of its 5 tags; the rows go wrong at line 17."},
+        {head + "C2 C 0.1 0.2 0.3 0.4\nC3 C 0.5 0.5 0.5\n", 255, "holds 16 values, not a whole number of rows of its 5 "
+                                                              "tags; the rows go wrong at line 17."},
         {head + "C2 C 0.1 0.2 ?\n", 255, "Bad fractional coordinate \"?\""},
         {kCell + kP1, 255, "No atoms read"},
         {kCell + kP1 + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n", 255, "No atoms read"},
+        {kCell + kP1 + kAtomLoop, 255,
+         "No atoms read from crystal file \"t.cif\": the loop of _atom_site_label, _atom_site_type_symbol, "
+         "_atom_site_fract_x, ... at line 10 holds no rows."},
         {kP1 + kAtomLoop + "C1 C 0.1 0.2 0.3\n", 255, "cell of the crystal file is missing"},
         {kCell + "_symmetry_space_group_name_H-M 'Q 9'\n" + kAtomLoop + "C1 C 0 0 0\n", 255, "lists no symmetry operations"},
-        {kCell + "loop_\n_geom_bond_atom_site_label_1\n_geom_bond_atom_site_label_2\n_geom_bond_distance\n"
-                 "_geom_bond_site_symmetry_2\n_ccdc_geom_bond_type\nC1 C2\n" + kP1 + kAtomLoop + "C1 C 0.1 0.2 0.3\n",
-         255, "Not enough columns: C1 C2"},
         // Labels read both ways or naming no element.
         {labels + "CL1 0.1 0.1 0.1\n", 1, "atom CL1 in crystal file \"t.cif\" (line 12)"},
         {labels + "CA1 0.1 0.1 0.1\n", 1, "atom CA1 in"},
@@ -290,10 +296,10 @@ TEST(CifReader, DialectDetailsOfRealFiles) {
     // A loop ends at the next data block; '?' and '.' type symbols leave the element to the label;
     // the formula settles labels that read two ways.
     StructureProbe b;
+    b.allow_formula_mismatch = true;
     read_cif(b, "data_one\n" + kCell + "_chemical_formula_sum 'H N Co'\n" + kP1 + kAtomLoop +
                     "C1 ? 0.1 0.1 0.1\nN1 . 0.3 0.3 0.3\nCO1 ? 0.5 0.5 0.5\nHO1 ? 0.7 0.7 0.7\n"
-                    "data_two\n_cell_length_a 5\nloop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
-                    "_atom_site_fract_z\nO9 0 0 0\n");
+                    "data_two\n_cell_length_a 5\nloop_\n_atom_site_aniso_label\n_atom_site_aniso_U_11\nO9 0\n");
     EXPECT_EQ(b.cif_atypes, (std::vector<int>{6, 7, 27, 1}));
     EXPECT_DOUBLE_EQ(b.cell_latt[0], 10.0);
 
@@ -311,4 +317,156 @@ TEST(CifReader, DialectDetailsOfRealFiles) {
     EXPECT_NE(e.out_text.find(spglib ? "space-group name 'X 9' is not understood" : "no space-group database"),
               std::string::npos)
         << e.out_text;
+}
+
+namespace {
+
+// The line-based view of a text, for the edits below.
+std::vector<std::string> text_lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t from = 0;
+    for (size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+        out.push_back(text.substr(from, nl - from));
+    return out;
+}
+
+// The value lines of the loop whose tags include `tag`: from after its last tag to the next loop,
+// tag or data block. The edit turns the line ends inside them into `separator`.
+std::string rejoin_rows(const std::string& text, const std::string& tag, const std::string& separator,
+                        bool split_values = false) {
+    std::vector<std::string> lines = text_lines(text);
+    size_t first = 0;
+    while (first < lines.size() && lines[first].find(tag) == std::string::npos) ++first;
+    while (first < lines.size() && lines[first].find_first_not_of(' ') != std::string::npos &&
+           lines[first][lines[first].find_first_not_of(' ')] == '_')
+        ++first;
+    size_t last = first;
+    while (last < lines.size() && lines[last].compare(0, 5, "loop_") != 0 && lines[last].compare(0, 1, "_") != 0 &&
+           lines[last].compare(0, 5, "data_") != 0)
+        ++last;
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string l = lines[i];
+        if (split_values && i >= first && i < last) l = krymo_test::replaced(l, " ", "\n", false);
+        out += l + (i >= first && i + 1 < last ? separator : "\n");
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(CifSyntax, WhiteSpaceLineBreaksAndQuotingNeverChangeARealCrystal) {
+    // Each edit of a real file says the same thing in other white space or quoting: the cell must
+    // come out the same, atom for atom.
+    const struct {
+        const char* name;
+        std::function<std::string(const std::string&)> edit;
+    } edits[] = {
+        {"blank lines everywhere", [](const std::string& t) { return replaced(t, "\n", "\n\n"); }},
+        {"CRLF", [](const std::string& t) { return replaced(t, "\n", "\r\n"); }},
+        {"every atom row on one line", [](const std::string& t) { return rejoin_rows(t, "_atom_site_fract_z", "  "); }},
+        {"one value per line", [](const std::string& t) { return rejoin_rows(t, "_atom_site_fract_z", "\n", true); }},
+        {"operations on one line", [](const std::string& t) { return rejoin_rows(t, "_pos_as_xyz", " "); }},
+        {"a text field holding a loop",
+         [](const std::string& t) {
+             return replaced(t, "\nloop_\n_symmetry_equiv_pos_as_xyz",
+                             "\n_publ_section_comment\n;\nloop_\n_atom_site_label\n_atom_site_fract_x\n"
+                             "_atom_site_fract_y\n_atom_site_fract_z\nC9 0 0 0\n;\nloop_\n_symmetry_equiv_pos_as_xyz");
+         }},
+        {"a data block without atoms first",
+         [](const std::string& t) { return "data_global\n_journal_name_full 'Acta Cryst.'\nloop_\n_a\n_b\n1\n" + t; }},
+    };
+    for (const char* file : {"naphthalene.cif", "benzene.cif", "iodo_tamoxifen_analogue.cif"}) {
+        const std::string original = read_file(data_path(std::string("crystals/") + file));
+        ScopedStudyDir dir;
+        StructureProbe want;
+        want.allow_missing_hydrogens = false;
+        read_cif(want, original);
+        for (const auto& e : edits) {
+            StructureProbe got;
+            got.allow_missing_hydrogens = false;
+            const std::string edited = e.edit(original);
+            ASSERT_TRUE(edited != original) << file << ": " << e.name;
+            read_cif(got, edited);
+            EXPECT_EQ(got.identifier, want.identifier) << file << ": " << e.name;
+            EXPECT_EQ(got.spacegroup_ops, want.spacegroup_ops) << file << ": " << e.name;
+            EXPECT_EQ(got.Atoms.label, want.Atoms.label) << file << ": " << e.name;
+            EXPECT_EQ(got.cif_x_s, want.cif_x_s) << file << ": " << e.name;
+            EXPECT_EQ(got.sep_mol_natoms, want.sep_mol_natoms) << file << ": " << e.name;
+        }
+    }
+}
+
+TEST(CifSyntax, BlocksAndBrokenLoops) {
+    ScopedStudyDir dir;
+    const std::string real = read_file(data_path("crystals/naphthalene.cif"));
+    // Two blocks with atoms: an error naming both, and the setting picks one (any case).
+    const std::string two = real + replaced(real, "data_2100603", "data_Copy");
+    const krymo::FatalError e = expect_fatal([&] { StructureProbe p; read_cif(p, two); });
+    EXPECT_EQ(e.status, 1);
+    EXPECT_NE(e.out_text.find("holds atom sites in 2 data blocks: data_2100603 (line 15), data_Copy (line 237).\n"
+                              "Choose one with cif_block"),
+              std::string::npos)
+        << e.out_text;
+    StructureProbe chosen;
+    chosen.cif_block = "copy";
+    read_cif(chosen, two);
+    EXPECT_EQ(chosen.identifier, "Copy");
+    EXPECT_EQ(chosen.natoms_cif, 36);
+
+    // A malformed loop the run does not need is named and skipped; a quote inside a word is no quote.
+    StructureProbe warned;
+    const std::string out = read_cif(
+        warned, replaced(real, "C C 0.0033 0.0016 'International", "C C 0.0033 'International") +
+                    "loop_\n_atom_multipole_label\n_atom_multipole_kappa\nC1 1.0\nO'Brien\n");
+    EXPECT_NE(out.find("WARNING: the loop of _atom_type_symbol, _atom_type_description, _atom_type_scat_dispersion_real, "
+                       "... at line 178 in \"t.cif\" holds 9 values, not a whole number of rows of its 5 tags; the "
+                       "loop is not needed and is skipped.\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("the loop of _atom_multipole_label, _atom_multipole_kappa at line 223"), std::string::npos) << out;
+    EXPECT_EQ(warned.natoms_cif, 36);
+}
+
+TEST(CrystalTrust, EachCheckStopsTheRunUnlessItsSettingAllowsIt) {
+    // A deleted operation, a deleted atom row, the hydrogens left out: each an error, each overruled
+    // by its setting. The real crystals themselves pass every check (RealCrystal).
+    ScopedStudyDir dir;
+    const std::string real = read_file(data_path("crystals/naphthalene.cif"));
+    std::string no_h;
+    for (const std::string& l : text_lines(real))
+        if (l.compare(0, 3, "H H") != 0) no_h += l + "\n";
+    const struct {
+        std::string text;
+        std::vector<bool StructureProbe::*> allow;  // the settings that let it through
+        const char* error;
+        int natoms;  // once allowed
+    } cases[] = {
+        // Three operations of four make no whole number of formula units either.
+        {replaced(real, "'-x, -y, -z'\n", ""),
+         {&StructureProbe::allow_incomplete_symmetry, &StructureProbe::allow_formula_mismatch},
+         "The 3 symmetry operations of \"t.cif\" do not form a group", 27},
+        {replaced(real, "H H1 0.1314 0.0596 0.4537 0.067 Uiso calc R 1\n", ""), {&StructureProbe::allow_formula_mismatch},
+         "The atoms of the cell of \"t.cif\" (C20H12) are no whole number of formula units C10H8", 32},
+        {no_h, {&StructureProbe::allow_missing_hydrogens}, "holds carbon but no hydrogen atoms", 20},
+        // Operations that still form a group (P-1 of P21/a) only warn by Z.
+        {replaced(replaced(real, "'x-1/2, -y-1/2, z'\n", ""), "'-x+1/2, y+1/2, -z'\n", ""), {}, "", 18},
+    };
+    for (const auto& c : cases) {
+        StructureProbe p;
+        p.allow_missing_hydrogens = false;
+        if (c.allow.empty()) {
+            EXPECT_NE(read_cif(p, c.text), "") << c.error;
+            EXPECT_EQ(p.natoms_cif, c.natoms);
+            continue;
+        }
+        const krymo::FatalError e = expect_fatal([&] { read_cif(p, c.text); });
+        EXPECT_EQ(e.status, 1);
+        EXPECT_NE(e.out_text.find(c.error), std::string::npos) << e.out_text;
+        StructureProbe q;
+        q.allow_missing_hydrogens = false;
+        for (bool StructureProbe::*allow : c.allow) q.*allow = true;
+        read_cif(q, c.text);
+        EXPECT_EQ(q.natoms_cif, c.natoms) << c.error;
+    }
 }
