@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "qcpost/fchk.h"
+#include "qcpost/qc_writers.h"
 #include "test_support.h"
 
 using namespace krymo_test;
@@ -148,5 +150,62 @@ TEST(CouplingTool, BadInputStopsNamingFileAndLineAndLeavesTheOldFiles) {
         EXPECT_EQ(read_file(s.file("data/VL.dat")), "old VL\n");
         EXPECT_EQ(read_file(s.file("data/VH.dat")), "old VH\n");
         EXPECT_FALSE(path_exists(s.file("data/transint.dat")));
+    }
+}
+
+TEST(CouplingTool, EveryEngineGivesTheSameCouplingsFromTheSameWavefunctions) {
+    using krymo::qcpost::Wavefunction;
+    struct Engine {
+        const char* name;
+        const char* flag;
+        const char* ext;  // of the list's file names
+        std::function<void(const std::string& stem, const Wavefunction& w)> write;
+    };
+    const std::string qchem_end = "        *  Thank you very much for using Q-Chem.  Have a nice day.  *\n";
+    const Engine engines[] = {
+        {"Gaussian log", "", "log", [](const std::string& stem, const Wavefunction& w) {
+             write_file(stem + ".log", gaussian_log_text(w));
+         }},
+        // The formchk file beside the log is read instead of the log (here without orbitals).
+        {"Gaussian fchk", "", "log", [](const std::string& stem, const Wavefunction& w) {
+             write_file(stem + ".log", " Normal termination of Gaussian 16\n");
+             Wavefunction no_overlap = w;
+             no_overlap.overlap.resize(0, 0);
+             write_file(stem + ".fchk", fchk_text(no_overlap));
+         }},
+        {"ORCA", "-orca", "out", [](const std::string& stem, const Wavefunction& w) {
+             write_file(stem + ".out", orca_out_text(w));
+         }},
+        {"Q-Chem", "-qchem", "out", [&](const std::string& stem, const Wavefunction& w) {
+             write_file(stem + ".fchk", fchk_text(w));
+             write_file(stem + ".out", qchem_end);
+         }},
+    };
+    for (const Engine& e : engines) {
+        SCOPED_TRACE(e.name);
+        StudyCopy s;
+        for (const char* stem : {"2mol-1", "uc_mol-1", "nei_mol-1"}) {
+            const std::string base = s.file(std::string("HL/") + stem);
+            Wavefunction w = krymo::qcpost::wavefunction_from_fchk(krymo::qcpost::read_fchk(base + ".fchk"));
+            w.overlap = (w.alpha * w.alpha.transpose()).inverse();
+            for (const char* ext : {".out", ".fchk"}) std::remove((base + ext).c_str());
+            e.write(base, w);
+        }
+        const std::string list = s.file("data/trans_int_files.dat");
+        write_file(list, replaced(read_file(list), ".out", std::string(".") + e.ext));
+        const CommandResult r = s.run(e.flag);
+        ASSERT_EQ(r.status, 0) << r.output;
+        for (const auto& [file, jeff] : {std::pair<const char*, double>{"data/VH.dat", 284.576842},
+                                         {"data/VL.dat", 207.306781}}) {
+            std::istringstream in(read_file(s.file(file)));
+            std::string line;
+            int n = 0;
+            while (std::getline(in, line)) {
+                if (line[0] == '#') continue;
+                ++n;
+                EXPECT_NEAR(std::stod(line.substr(line.find_last_of(' '))), jeff, 2e-3) << file << ": " << line;
+            }
+            EXPECT_EQ(n, 4) << file;
+        }
     }
 }
