@@ -256,8 +256,8 @@ void run(const Job& job) {
         vl.push_back(results[k]->electron.j_eff * kMevPerHartree);
     }
     close_output(report, kWriteFailure);
-    hopsim::write_pair_values("VH.dat", keys, vh, "hole transfer integral (meV)", false, nmols);
-    hopsim::write_pair_values("VL.dat", keys, vl, "electron transfer integral (meV)", false, nmols);
+    hopsim::write_pair_values("VH.dat", keys, vh, "transfer integral (meV)", false, nmols);
+    hopsim::write_pair_values("VL.dat", keys, vl, "transfer integral (meV)", false, nmols);
     std::printf("%zu pairs (%zu dimer runs): VH.dat, VL.dat and transint.dat written\n", keys.size(), done.size());
 }
 

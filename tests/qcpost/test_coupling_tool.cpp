@@ -87,7 +87,7 @@ TEST(CouplingTool, AgreesWithPsi4sOwnMatricesAndServesEveryPairFromItsRepresenta
     const std::string rows_vh = "    1    2   0   0   0      284.576842\n    1    2   0   0  -1      284.576842\n"
                                 "    2    1   0   0   0      284.576842\n    2    1   0   0   1      284.576842\n";
     EXPECT_EQ(read_file(s.file("data/VH.dat")),
-              "# hole transfer integral (meV) per neighbour pair, in neighbor.dat order\n"
+              "# transfer integral (meV) per neighbour pair, in neighbor.dat order\n"
               "# root nei  na  nb  nc        value\n" + rows_vh);
     EXPECT_NE(read_file(s.file("data/VL.dat")).find("    2    1   0   0   1      207.306781\n"), std::string::npos);
 }
