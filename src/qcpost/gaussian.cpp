@@ -23,6 +23,8 @@ int basis_size(const std::string& path, const std::string& text, size_t before) 
     split_fields(line, f);
     long n = 0;
     if (f.empty() || !parse_int_field(f[0], n) || n < 1) sc.fail("the number of basis functions is not a count");
+    // Each function takes a line of every printed matrix: more than the file could print is damage.
+    if (static_cast<size_t>(n) > text.size() / 2) sc.fail("more basis functions than the file could print");
     return static_cast<int>(n);
 }
 

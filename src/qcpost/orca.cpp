@@ -48,6 +48,8 @@ int basis_size(const std::string& path, const std::string& text) {
     split_fields(line, f);
     long n = 0;
     if (f.empty() || !parse_int_field(f.back(), n) || n < 1) sc.fail("the basis dimension is not a count");
+    // Each function takes a line of every printed matrix: more than the file could print is damage.
+    if (static_cast<size_t>(n) > text.size() / 2) sc.fail("a basis dimension larger than the file could print");
     return static_cast<int>(n);
 }
 

@@ -118,6 +118,8 @@ ColumnBlocks read_column_blocks(LineScanner& sc, int nrows, const BlockLayout& l
             sc.restore(before);
             break;
         }
+        // Engines print five or six columns a block; a long line of numbers is not a block header.
+        if (cols.size() > 16) sc.fail(format_string("%s: %zu columns in one block, at most 16 expected", what, cols.size()));
         for (size_t k = 1; k < cols.size(); ++k)
             if (cols[k] != cols[k - 1] + 1) sc.fail(format_string("%s: column numbers out of order", what));
         const size_t ncol = cols.size();

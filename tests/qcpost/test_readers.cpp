@@ -83,3 +83,15 @@ TEST(Readers, AgreeWithTheFilesOwnPrintedValues) {
         }
     }
 }
+
+TEST(Readers, TheFuzzSeedsReadAsTheirEngines) {
+    // The seeds of the readers' fuzz target are valid outputs: the fuzzer starts from real layouts.
+    const std::string dir = krymo_test::source_dir() + "/fuzz/seeds/qc/";
+    for (const auto& [file, source] : {std::pair<const char*, Source>{"h2.log", Source::GaussianLog}, {"h2.out", Source::OrcaOut}}) {
+        const Wavefunction w = read(source, dir + file);
+        EXPECT_EQ(w.nbasis, 2) << file;
+        EXPECT_NEAR(w.overlap(1, 0), 0.658292, 1e-9) << file;
+        EXPECT_NEAR(w.alpha_energies(1), 0.67026, 1e-9) << file;
+        EXPECT_NEAR(w.coords_bohr[5], 1.398397, 1e-5) << file;
+    }
+}
