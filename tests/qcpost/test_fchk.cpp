@@ -1,0 +1,108 @@
+// The formatted-checkpoint reader on real files and on damaged copies of them.
+#include <gtest/gtest.h>
+
+#include "qcpost/engine.h"
+#include "qcpost/fchk.h"
+#include "test_support.h"
+
+using namespace krymo::qcpost;
+using krymo_test::data_path;
+using krymo_test::expect_fatal;
+
+TEST(Fchk, ReadsRealFilesOfBothWriters) {
+    struct Case {
+        const char* file;
+        long nbasis;
+        double first_energy, homo_energy;
+    };
+    // Values as the files print them (the first and the 35th alpha orbital energy).
+    const Case cases[] = {{"gaussian/g16_dvb_sp.fchk", 60, -1.00202179E+01, -1.53084448E-01},
+                          {"qchem/qchem54_dvb_sp.fchk", 60, -1.00179353E+01, -1.60051779E-01}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const FchkFile f = read_fchk(data_path(std::string("qc_outputs/") + c.file));
+        EXPECT_EQ(f.integer("Number of atoms"), 20);
+        EXPECT_EQ(f.integer("Number of basis functions"), c.nbasis);
+        EXPECT_EQ(f.ints("Atomic numbers").size(), 20u);
+        EXPECT_EQ(f.reals("Current cartesian coordinates").size(), 60u);
+        EXPECT_EQ(f.reals("Alpha MO coefficients").size(), 3600u);
+        const std::vector<double>& e = f.reals("Alpha Orbital Energies");
+        ASSERT_EQ(e.size(), 60u);
+        EXPECT_DOUBLE_EQ(e[0], c.first_energy);
+        EXPECT_DOUBLE_EQ(e[34], c.homo_energy);
+    }
+}
+
+TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
+    const std::string good =
+        "title\nSP  RB3LYP  STO-3G\n"
+        "Number of atoms                            I                2\n"
+        "Total Energy                               R     -1.5E+00\n"
+        "Route                                      C   N=           6\n"
+        "#p b3lyp/sto-3g guess=read geom=allcheck pop=full iop(3/33=1\n"
+        ",3/36=-1)   \n"
+        "Values                                     R   N=           6\n"
+        "  1.00000000E+00  2.00000000E+00  3.00000000E+00  4.00000000E+00  5.00000000E+00\n"
+        "  6.00000000-101\n"
+        "Atomic numbers                             I   N=           2\n"
+        "           6           1\n";
+    const FchkFile f = parse_fchk("x.fchk", good);
+    EXPECT_EQ(f.reals("Values").size(), 6u);
+    EXPECT_DOUBLE_EQ(f.reals("Values")[5], 6e-101);
+    EXPECT_DOUBLE_EQ(f.real("Total Energy"), -1.5);
+    EXPECT_EQ(f.ints("Atomic numbers")[1], 1);
+    EXPECT_EQ(f.line("Atomic numbers"), 11);
+
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* message;
+    };
+    using krymo_test::replaced;
+    const Case cases[] = {
+        {"array cut short by the next header", replaced(good, "  6.00000000-101\n", ""),
+         "x.fchk, line 10: \"Atomic\" is not a finite real number (value 6 of 6 of \"Values\", line 8)"},
+        {"file ends inside an array", good.substr(0, good.rfind("           6")),
+         "x.fchk, line 11: the file ends inside \"Atomic numbers\" (line 11 announces 2 values, 0 were read)"},
+        {"NaN", replaced(good, "3.00000000E+00", "NaN"), "x.fchk, line 9: \"NaN\" is not a finite real number"},
+        {"Fortran overflow stars", replaced(good, "3.00000000E+00", "**************"),
+         "x.fchk, line 9: \"**************\" is not a finite real"},
+        {"too many values", replaced(good, "           6           1\n", "           6           1           8\n"),
+         "x.fchk, line 12: more values than the 2 that \"Atomic numbers\" (line 11) announces"},
+        {"binary junk", replaced(good, "Total Energy", std::string("Tot\0l Energy", 12)),
+         "x.fchk, line 4: binary content"},
+        {"no header", replaced(good, "Atomic numbers                             I", "garbage"),
+         "x.fchk, line 11: expected an entry header"},
+        {"bad scalar", replaced(good, "-1.5E+00", "-1.5E+0x"), "x.fchk, line 4: \"Total Energy\": expected a finite real"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const krymo::FatalError e = expect_fatal([&] { parse_fchk("x.fchk", c.text); });
+        EXPECT_EQ(e.status, 1);
+        EXPECT_NE(e.out_text.find(c.message), std::string::npos) << e.out_text;
+    }
+    // Asking for an entry the file lacks, or of the other type.
+    EXPECT_NE(expect_fatal([&] { f.reals("Overlap Matrix"); }).out_text.find("x.fchk: no \"Overlap Matrix\" entry"),
+              std::string::npos);
+    EXPECT_NE(expect_fatal([&] { f.ints("Values"); }).out_text.find("x.fchk, line 8: \"Values\": integer values"),
+              std::string::npos);
+}
+
+TEST(Engine, NormalEndPerEngine) {
+    struct Case {
+        QcEngine engine;
+        const char* text;
+        bool ended;
+    };
+    const Case cases[] = {
+        {QcEngine::Gaussian, " Normal termination of Gaussian 16 at Sun Dec  6.\n", true},
+        // The first link ended, the second failed.
+        {QcEngine::Gaussian, " Normal termination of Gaussian\n Error termination via Lnk1e\n", false},
+        {QcEngine::Orca, "                             ****ORCA TERMINATED NORMALLY****\n", true},
+        {QcEngine::Orca, " Normal termination\n", false},
+        {QcEngine::Qchem, "        *  Thank you very much for using Q-Chem.  Have a nice day.  *\n", true},
+        {QcEngine::Psi4, "*** Psi4 exiting successfully. Buy a developer a beer!\n", true},
+        {QcEngine::Psi4, "*** Psi4 encountered an error.\n", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ended_normally(c.engine, c.text), c.ended) << c.text;
+}
