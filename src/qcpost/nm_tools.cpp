@@ -15,6 +15,7 @@
 #include "qcpost/frequency_jobs.h"
 #include "qcpost/internal_coords.h"
 #include "qcpost/normal_modes.h"
+#include "qcpost/state_projection.h"
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/text.h"
@@ -82,19 +83,6 @@ const char kNmprojUsage[] =
     "  names, and the projection of the geometry change on each: evc.cart.dat (Cartesian displacement,\n"
     "  Eckart frame) and evc.dint.dat (displacement from internal coordinates), beside evc.inp.\n";
 
-void check_same_molecule(const FrequencyJob& a, const FrequencyJob& b) {
-    if (a.mass.size() != b.mass.size())
-        KRYMO_FATAL_OUT("qcpost", 1,
-                        format_string("%s has %zu atoms but %s has %zu: the two states must be the same molecule\n",
-                                      a.path.c_str(), a.mass.size(), b.path.c_str(), b.mass.size()));
-    for (size_t i = 0; i < a.mass.size(); ++i)
-        if ((a.z[i] != 0 && b.z[i] != 0 && a.z[i] != b.z[i]) || std::fabs(a.mass[i] - b.mass[i]) > 0.01)
-            KRYMO_FATAL_OUT("qcpost", 1,
-                            format_string("atom %zu differs between %s (Z %d, mass %.4f) and %s (Z %d, mass %.4f): "
-                                          "the two states must list the same atoms in the same order\n",
-                                          i + 1, a.path.c_str(), a.z[i], a.mass[i], b.path.c_str(), b.z[i], b.mass[i]));
-}
-
 }  // namespace
 
 int nmproj_main(int argc, char** argv) {
@@ -109,38 +97,10 @@ int nmproj_main(int argc, char** argv) {
             const std::string& f = in.ffreq[s];
             job[s] = load_frequency_job(!f.empty() && f[0] == '/' ? f : base + f);
         }
-        check_same_molecule(job[0], job[1]);
+        const StateProjections p = project_states(job, in);
+        const EvcReport &cart = p.cart, &dint = p.dint;
         const int natoms = static_cast<int>(job[0].mass.size());
-        for (size_t k = 0; k < in.int_coords.size(); ++k)
-            for (int a : in.int_coords[k])
-                if (a > natoms)
-                    input_error(in.path, in.int_coord_lines[k],
-                                format_string("atom %d, but the molecule has %d atoms", a, natoms));
-        NormalModes modes[2];
-        for (int s = 0; s < 2; ++s) {
-            modes[s] = normal_modes(job[s]);
-            warn_imaginary(job[s], modes[s]);
-        }
-        EvcReport cart, dint;
-        cart.projected = dint.projected = in.proj_reorg;
-        cart.sort_mode = dint.sort_mode = in.sort_mode;
-        cart.displacement = in.eckart_mirror ? "Cartesian, the other geometry in the Eckart frame (mirror image allowed)"
-                                             : "Cartesian, the other geometry in the Eckart frame (proper rotation)";
-        std::vector<std::array<int, 4>> listed;
-        if (in.if_add_int_coord) listed = in.int_coords;
-        const std::vector<InternalCoord> set = internal_coordinate_set(listed, job[0].z, job[0].x, job[1].x);
-        int count[3] = {0, 0, 0};
-        for (const InternalCoord& c : set) ++count[c.natoms - 2];
-        dint.displacement = format_string("internal coordinates (%d bonds%s, %d angles, %d dihedrals)", count[0],
-                                          listed.empty() ? " from distances" : "", count[1], count[2]);
-        for (int s = 0; s < 2; ++s) {
-            const FrequencyJob& here = job[s];
-            const FrequencyJob& other = job[1 - s];
-            const Eigen::VectorXd aligned = eckart_align(here.x, other.x, here.mass, in.eckart_mirror);
-            cart.state[s].source = dint.state[s].source = here.path;
-            cart.state[s].modes = project(modes[s], mass_weighted(here.x, aligned, here.mass));
-            dint.state[s].modes = project(modes[s], internal_displacement(set, here.x, other.x, here.mass));
-        }
+        for (int st = 0; st < 2; ++st) warn_imaginary(job[st], p.modes[st]);
         // Both reports are complete before either file is replaced.
         TextWriter out_cart, out_dint;
         open_output(out_cart, base + "evc.cart.dat", kWriteFailure);
@@ -149,7 +109,7 @@ int nmproj_main(int argc, char** argv) {
         out_dint.write(evc_file_text(dint));
         close_output(out_cart, kWriteFailure);
         close_output(out_dint, kWriteFailure);
-        std::printf("%s: %d atoms, %d modes per state\n", tool, natoms, modes[0].nvib());
+        std::printf("%s: %d atoms, %d modes per state\n", tool, natoms, p.modes[0].nvib());
         if (in.proj_reorg)
             for (const EvcReport* r : {&cart, &dint})
                 std::printf("  %s: lambda_1 %.2f meV, lambda_2 %.2f meV, lambda %.2f meV\n",
