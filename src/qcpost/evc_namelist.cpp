@@ -116,6 +116,7 @@ EvcInput parse_evc_input(const std::string& path, const std::string& text) {
         }
         in_coords = false;
         std::string name = s.substr(0, eq), value = s.substr(eq + 1);
+        trim(name);
         std::string key;
         for (char c : lower(name))
             if (c != ' ' && c != '\t') key += c;

@@ -17,7 +17,7 @@ const EnergyRow kEnergyLines[] = {
     {QcEngine::Gaussian, "SCF Done:", '='},
     {QcEngine::Orca, "FINAL SINGLE POINT ENERGY", 0},
     {QcEngine::Qchem, "Total energy in the final basis set", '='},
-    {QcEngine::Psi4, "Final Energy:", ':'},
+    {QcEngine::Psi4, "Final Energy:", 0},
 };
 
 }  // namespace
