@@ -1,7 +1,6 @@
 #include "qcpost/nm_tools.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -13,7 +12,6 @@
 #include "qcpost/evc_namelist.h"
 #include "qcpost/final_energy.h"
 #include "qcpost/frequency_jobs.h"
-#include "qcpost/internal_coords.h"
 #include "qcpost/normal_modes.h"
 #include "qcpost/state_projection.h"
 #include "util/fatal.h"

@@ -9,7 +9,6 @@
 
 #include "hopsim/formats.h"
 #include "hopsim/hopsim_support.h"
-#include "qcpost/fchk.h"
 #include "qcpost/frequency_jobs.h"
 #include "qcpost/normal_modes.h"
 #include "test_support.h"
@@ -66,7 +65,7 @@ TEST(ReorganizationTools, GeneratedScriptsRunTheRealToolsAndTheRatesUseTheirMode
     const krymo::qcpost::NormalModes m = krymo::qcpost::normal_modes(neutral);
     const int picked[3] = {6, 18, 40};
     const double shift[3] = {0.05, 0.04, -0.03};
-    double lambda1_mev = 0.0;  // per unit shift squared
+    double lambda1_mev = 0.0;  // the cation's lambda_1 (shift factor 1)
     for (int k = 0; k < 3; ++k)
         lambda1_mev += 0.5 * m.eigenvalues(picked[k]) * shift[k] * shift[k] * krymo::qcpost::kHartreeToWavenumber *
                        krymo::qcpost::kWavenumberToMev;
