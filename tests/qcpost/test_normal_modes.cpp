@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "qcpost/final_energy.h"
 #include "qcpost/frequency_jobs.h"
 #include "qcpost/internal_coords.h"
 #include "qcpost/normal_modes.h"
@@ -65,6 +66,8 @@ TEST(NormalModes, FrequenciesOfRealHessiansMatchWhatTheJobPrinted) {
     const Case cases[] = {
         {"gaussian/g16_dvb_ir.out", printed_numbers(read_file(d + "gaussian/g16_dvb_ir.out"), "Frequencies ---")},
         {"qchem/qchem54_dvb_ir.out", printed_numbers(read_file(d + "qchem/qchem54_dvb_ir.out"), "Frequency:")},
+        {"psi4/psi4_132_water_neutral.out", printed_numbers(read_file(d + "psi4/psi4_132_water_neutral.out"), "Freq [cm^-1]")},
+        {"psi4/psi4_132_water_cation.out", printed_numbers(read_file(d + "psi4/psi4_132_water_cation.out"), "Freq [cm^-1]")},
         {"orca/orca3_H2O.hess", hess_frequencies(read_file(d + "orca/orca3_H2O.hess"))},
         // Not a minimum: nine imaginary modes, which ORCA prints as negative numbers too.
         {"orca/orca3_C6H6_planar.hess", hess_frequencies(read_file(d + "orca/orca3_C6H6_planar.hess"))},
@@ -181,4 +184,21 @@ TEST(NormalModes, ShiftAlongKnownModesIsRecoveredInEveryFrameAndInInternalCoordi
         EXPECT_NEAR(a.cart.state[0].modes.huang_rhys[picked[k]], lambda / wavenumber(m.eigenvalues(picked[k])),
                     1e-3 * lambda / wavenumber(m.eigenvalues(picked[k])));
     }
+}
+
+TEST(NormalModes, ModesAndFourPointEnergiesAgreeForARealIonization) {
+    // Water and its cation at HF/STO-3G (psi4): the harmonic reorganization energies of the two
+    // states' modes against the four single points. The ionization moves the angle far (anharmonic),
+    // so each half agrees within 5 %, the sum within 1 %.
+    const std::string d = data_path("qc_outputs/psi4/psi4_132_water_");
+    const FrequencyJob job[2] = {load_frequency_job(d + "neutral.out"), load_frequency_job(d + "cation.out")};
+    EvcInput in;
+    in.path = "evc.inp";
+    const StateProjections p = project_states(job, in);
+    const double h = kHartreeToWavenumber;
+    const double four_point[2] = {(read_final_energy(d + "neutral_hN.out") - read_final_energy(d + "neutral.out")) * h,
+                                  (read_final_energy(d + "cation_nC.out") - read_final_energy(d + "cation.out")) * h};
+    for (int s = 0; s < 2; ++s) EXPECT_NEAR(p.cart.state[s].modes.total_cm, four_point[s], 0.05 * four_point[s]);
+    const double modes = p.cart.state[0].modes.total_cm + p.cart.state[1].modes.total_cm;
+    EXPECT_NEAR(modes, four_point[0] + four_point[1], 0.01 * (four_point[0] + four_point[1]));
 }
