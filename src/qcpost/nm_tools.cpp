@@ -226,6 +226,7 @@ int lambda4p_main(int argc, char** argv) {
             input_error(list, static_cast<int>(lines.size()),
                         format_string("the file ends after %zu molecules; %d were announced", lines.size() - 1, n));
         std::string rows;
+        std::vector<hopsim::MoleculeModes> four_point;
         for (int m = 1; m <= n; ++m) {
             std::vector<std::string> w;
             split_to_words(lines[m], " \t\r", w);
@@ -242,6 +243,9 @@ int lambda4p_main(int argc, char** argv) {
                              "a state is not at its minimum or the files are swapped\n",
                              list.c_str(), m + 1, l1, l2);
             rows += format_string("%5d %16.6f %16.6f %16.6f\n", m, l1, l2, l1 + l2);
+            hopsim::MoleculeModes block;
+            block.lambda_mev = std::max(0.0, l1 + l2);
+            four_point.push_back(block);
         }
         const std::string out_name = format_string("lambda_4P-%c.dat", carrier);
         TextWriter out;
@@ -253,6 +257,18 @@ int lambda4p_main(int argc, char** argv) {
         out.write(rows);
         close_output(out, kWriteFailure);
         std::printf("%s: %d molecules written to %s\n", tool, n, out_name.c_str());
+        // Until the normal-mode stage merges its modes, the rates can run on these totals.
+        const std::string modes_name = format_string("NM-%c.dat", carrier);
+        if (!file_exists(modes_name) || hopsim::holds_four_point_lambda(modes_name)) {
+            TextWriter nm;
+            open_output(nm, modes_name, kWriteFailure);
+            nm.printf("%s (%s)\n%d\n", hopsim::kFourPointModesMark, out_name.c_str(), n);
+            for (const hopsim::MoleculeModes& m : four_point) nm.write(hopsim::mode_block_text(m));
+            close_output(nm, kWriteFailure);
+            std::printf("  %s written from these energies (no normal-mode data yet; merge_evc_NM_output.py replaces "
+                        "it)\n",
+                        modes_name.c_str());
+        }
         return 0;
     });
 }

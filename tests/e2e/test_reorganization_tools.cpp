@@ -94,8 +94,9 @@ TEST(ReorganizationTools, GeneratedScriptsRunTheRealToolsAndTheRatesUseTheirMode
         // Couplings of the pairs, in the order the rates expect them.
         krymo::hopsim::RunFolder f;
         f.load();
-        krymo::hopsim::write_pair_values("data/VL.dat", f.pairs(), distance_couplings(f, 10.0),
-                                         "transfer integral (meV)", false, 2);
+        for (const char* name : {"data/VL.dat", "data/VH.dat"})
+            krymo::hopsim::write_pair_values(name, f.pairs(), distance_couplings(f, 10.0), "transfer integral (meV)",
+                                             false, 2);
     }
     // The later scripts, with the real tools on the path.
     ASSERT_EQ(std::system("mkdir -p bin"), 0);
@@ -105,6 +106,18 @@ TEST(ReorganizationTools, GeneratedScriptsRunTheRealToolsAndTheRatesUseTheirMode
     links += " && ln -sf '" + hopsim_exe("rates") + "' hopsim_rates.exe";
     ASSERT_EQ(std::system(links.c_str()), 0);
     const std::string env = "PATH='" + dir.path() + "/bin':\"$PATH\" ";
+    // Before the normal-mode stage the rates can run on the four-point energies, and say so.
+    {
+        const CommandResult r = run_command(env + "python scr/get_RE_lambda_4P.py");
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_NEAR(krymo::hopsim::read_normal_modes("data/NM-h.dat", 2)[1].lambda_mev, 0.003 * h, 1e-5);
+        const CommandResult rates = run_command("cd MC-marcus/hole && " + env + "python prepare-mc.py");
+        EXPECT_NE(rates.output.find("WARNING: NM-h.dat holds the four-point reorganization energies"), std::string::npos)
+            << rates.output;
+        const krymo::hopsim::RateTable t = krymo::hopsim::read_rate_table("MC-marcus/hole/krymo-marcus.dat");
+        ASSERT_FALSE(t.pairs.empty());
+        EXPECT_NEAR(t.pairs[0].lambda_in_mev, 0.003 * h, 1e-5);
+    }
     for (const char* s : {"scr/prepare_RE.py", "scr/run_RE.py", "scr/get_RE.py", "scr/merge_evc_NM_output.py",
                           "scr/get_RE_lambda_evc.py", "scr/get_RE_lambda_4P.py"}) {
         const CommandResult r = run_command(env + "python " + s);
