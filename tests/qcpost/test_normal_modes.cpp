@@ -202,3 +202,36 @@ TEST(NormalModes, ModesAndFourPointEnergiesAgreeForARealIonization) {
     const double modes = p.cart.state[0].modes.total_cm + p.cart.state[1].modes.total_cm;
     EXPECT_NEAR(modes, four_point[0] + four_point[1], 0.01 * (four_point[0] + four_point[1]));
 }
+
+TEST(NormalModes, MirrorImageFitsOnlyWhenAllowed) {
+    // An irregular tetrahedron of four different masses (chiral) held by springs along its six edges,
+    // and its mirror image slightly deformed: only a mirror brings it back onto the original.
+    FrequencyJob a;
+    a.path = "tetrahedron";
+    a.z = {0, 0, 0, 0};
+    a.mass = {12.0, 14.0, 16.0, 19.0};
+    a.x.resize(12);
+    a.x << 0.0, 0.0, 0.0, 2.6, 0.0, 0.0, 0.7, 2.4, 0.0, 0.9, 0.8, 2.2;
+    a.hessian = Eigen::MatrixXd::Zero(12, 12);
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j) {
+            const Eigen::Vector3d u = (a.x.segment<3>(3 * j) - a.x.segment<3>(3 * i)).normalized();
+            const Eigen::Matrix3d k = (0.3 + 0.1 * (i + j)) * u * u.transpose();
+            a.hessian.block<3, 3>(3 * i, 3 * i) += k;
+            a.hessian.block<3, 3>(3 * j, 3 * j) += k;
+            a.hessian.block<3, 3>(3 * i, 3 * j) -= k;
+            a.hessian.block<3, 3>(3 * j, 3 * i) -= k;
+        }
+    FrequencyJob b = a;
+    b.x(10) += 0.05;  // a small deformation
+    const FrequencyJob plain[2] = {a, b};
+    Eigen::Matrix3d mirror = Eigen::Matrix3d::Identity();
+    mirror(0, 0) = -1.0;
+    const FrequencyJob mirrored[2] = {a, moved(b, rotation(0.3, 0.2, 0.1) * mirror, {1, 1, 1})};
+    EvcInput allowed = options();
+    allowed.eckart_mirror = true;
+    const double small = project_states(plain, options()).cart.state[0].modes.total_cm;
+    EXPECT_GT(small, 0.0);
+    EXPECT_NEAR(project_states(mirrored, allowed).cart.state[0].modes.total_cm, small, 1e-8 * small);
+    EXPECT_GT(project_states(mirrored, options()).cart.state[0].modes.total_cm, 100.0 * small);
+}
