@@ -1,6 +1,7 @@
 // The three reorganization-energy tools as the normal-mode and four-point jobs run them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "hopsim/formats.h"
@@ -94,6 +95,28 @@ TEST(FrequencyJobs, DamagedHessiansNameFileAndLine) {
         EXPECT_EQ(e.status, 1);
         EXPECT_NE(e.out_text.find(c.message), std::string::npos) << e.out_text;
     }
+}
+
+TEST(FrequencyJobs, HessianBlocksOfFiveColumnsReadLikeBlocksOfSix) {
+    // ORCA 4 and later print five columns a block, ORCA 3 six: the same Hessian either way.
+    const std::string six = read_file(qc("orca/orca3_C6H6_planar.hess"));
+    const FrequencyJob a = parse_orca_hess("six.hess", six);
+    const int dim = static_cast<int>(a.hessian.rows());
+    std::string five = "\n$orca_hessian_file\n\n$hessian\n" + std::to_string(dim) + "\n";
+    for (int c0 = 0; c0 < dim; c0 += 5) {
+        for (int c = c0; c < std::min(dim, c0 + 5); ++c) five += krymo::format_string("%11d", c);
+        five += "\n";
+        for (int r = 0; r < dim; ++r) {
+            five += krymo::format_string("%6d   ", r);
+            for (int c = c0; c < std::min(dim, c0 + 5); ++c) five += krymo::format_string("%19.10E", a.hessian(r, c));
+            five += "\n";
+        }
+    }
+    five += six.substr(six.find("$atoms"));
+    const FrequencyJob b = parse_orca_hess("five.hess", five);
+    EXPECT_EQ(b.hessian, a.hessian);
+    EXPECT_EQ(b.x, a.x);
+    EXPECT_EQ(b.mass, a.mass);
 }
 
 TEST(FinalEnergy, EachEngineGivesItsLastEnergyLine) {
