@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "util/fatal.h"
 #include "util/files.h"
@@ -197,6 +198,17 @@ std::string mode_block_text(const MoleculeModes& m) {
     std::string s = format_string("%zu %.6f    # modes, total reorganization energy (meV)\n", m.modes.size(), m.lambda_mev);
     for (const Mode& x : m.modes) s += format_string("  %12.4f  %14.8f\n", x.freq_cm, x.huang_rhys);
     return s;
+}
+
+const char kFourPointModesMark[] = "# four-point reorganization energies, no normal modes";
+
+bool holds_four_point_lambda(const std::string& path) {
+    std::FILE* fp = std::fopen(path.c_str(), "r");
+    if (fp == nullptr) return false;
+    char head[sizeof kFourPointModesMark] = {0};
+    const size_t got = std::fread(head, 1, sizeof head - 1, fp);
+    std::fclose(fp);
+    return got == sizeof head - 1 && std::strcmp(head, kFourPointModesMark) == 0;
 }
 
 std::vector<MoleculeModes> read_normal_modes(const std::string& path, int nmols) {

@@ -51,6 +51,10 @@ std::vector<MoleculeModes> read_normal_modes(const std::string& path, int nmols)
 void write_normal_modes(const std::string& path, const std::vector<MoleculeModes>& molecules);
 // The block of one molecule, as the per-molecule NM.dat pieces hold it before lumping.
 std::string mode_block_text(const MoleculeModes& m);
+// First line of a normal-mode file written from the four-point energies when the study has no
+// normal-mode data (blocks without modes); the normal-mode stage replaces such a file.
+extern const char kFourPointModesMark[];
+bool holds_four_point_lambda(const std::string& path);
 
 // --- the rate file (krymo_dat_file, default krymo-<ratetype>.dat): what hopsim_rates computed,
 // self-contained so that the simulators need no other data file. ---

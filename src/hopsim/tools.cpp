@@ -157,6 +157,11 @@ int rates_main(int argc, char** argv) {
             hi = std::max(hi, p.rate);
         }
         std::printf("  rates from %.4e to %.4e 1/s\n", lo, hi);
+        const char* modes_file = t.carrier == 'e' ? "NM-e.dat" : "NM-h.dat";
+        if (holds_four_point_lambda(modes_file))
+            std::printf("  WARNING: %s holds the four-point reorganization energies (the study has no normal-mode "
+                        "data): the rates use them%s\n",
+                        modes_file, t.ratetype == "quantum" ? ", all of it classically" : "");
         // A pair and its reverse should carry one coupling; a mismatch breaks detailed balance.
         std::map<std::tuple<int, int, int, int, int>, size_t> seen;
         int mismatched = 0;
