@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include "util/fatal.h"
+#include "util/usage.h"
 
 namespace {
 
@@ -170,6 +171,10 @@ void study(int npairs, int nfunc) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (krymo::usage_requested(argc, argv)) {
+        krymo::print_usage("Usage: %s [dimer functions=1000] [study pairs=100] [study dimer functions=300]\n", argv[0]);
+        return 0;
+    }
     const int nfunc = krymo_bench::int_arg(argc, argv, 1, 1000);
     const int npairs = krymo_bench::int_arg(argc, argv, 2, 100);
     const int study_func = krymo_bench::int_arg(argc, argv, 3, 300);
