@@ -638,7 +638,7 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
                 }
             }
             if (!best.empty()) message += format_string("Did you mean \"%s\"?\n", best.c_str());
-            KRYMO_FATAL_OUT("krymo_inp", 255, message + "\n");
+            KRYMO_FATAL_OUT("krymo_inp", 1, message + "\n");
         } else {
             std::printf("WARNING: %s line %zu lies outside every section and is ignored: \"%s\"\n", input_path.c_str(),
                         i, printable_excerpt(line).c_str());

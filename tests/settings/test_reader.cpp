@@ -279,7 +279,7 @@ TEST_F(SettingsTest, CutEmptyBinaryOrMisspelledFilesAreRefusedAndRepeatedKeysWar
         {section("") + "&qc_inp_append\n%mem=1GB\n", 1, "The &qc_inp_append section of krymo.inp (line 3)"},
         {"&transport\n  qc_exe = g16\x01\x02\n/\n", 1, "krymo.inp line 2 holds the control byte 0x01"},
         {std::string("&transport\n/\n\0\x89PNG", 18), 1, "krymo.inp line 3 holds the control byte 0x00"},
-        {"&transprot\n  qc_exe = g16\n/\n", 255,
+        {"&transprot\n  qc_exe = g16\n/\n", 1,
          "\nUnknown section \"&transprot\" in file krymo.inp!!!\n  on line 1\nDid you mean \"&transport\"?\n\n"},
         {section("qc_nodes = 2147483647\nqc_ppn = 8\n"), 1,
          "qc_nodes = 2147483647 (line 2) times qc_ppn = 8 (line 3) in krymo.inp gives 17179869176 cores per job"},
