@@ -96,10 +96,12 @@ std::string base_name(const std::string& path) {
 }  // namespace
 
 void KrymoInp::reject_value(int line, const std::string& key, const std::string& value, const std::string& expected) {
+    // Checks after the read name the line that set the key.
+    const auto set_at = setting_lines.find(key);
+    const int at = input_line > 0 ? input_line : set_at != setting_lines.end() ? set_at->second : 0;
     throw FatalError("krymo_inp", line, 1,
                      format_string("Invalid value of %s in %s%s: \"%s\"\n  expected %s\n", key.c_str(),
-                                   input_path.c_str(),
-                                   input_line > 0 ? format_string(", line %d", input_line).c_str() : "",
+                                   input_path.c_str(), at > 0 ? format_string(", line %d", at).c_str() : "",
                                    printable_excerpt(value).c_str(), expected.c_str()),
                      "");
 }
