@@ -59,6 +59,17 @@ public:
         if (!parse_whole_real(word, v)) fail(format_string("'%s' is not a number (%s)", word.c_str(), what.c_str()));
         return v;
     }
+    // A number within [lo, hi].
+    double bounded(const std::string& word, const std::string& what, double lo, double hi) const {
+        const double v = real(word, what);
+        if (v < lo || v > hi) fail(format_string("%s %s lies outside %g .. %g", what.c_str(), word.c_str(), lo, hi));
+        return v;
+    }
+    double energy(const std::string& word, const std::string& what) const {
+        return bounded(word, what + " (meV)", -limits::kEnergyMev, limits::kEnergyMev);
+    }
+    // Lines not read yet: a count that needs more lines than the file has is refused before any storage.
+    size_t remaining() const { return lines_.size() - index_; }
     int integer(const std::string& word, const std::string& what) const {
         int v = 0;
         if (!parse_whole_int(word, v)) fail(format_string("'%s' is not an integer (%s)", word.c_str(), what.c_str()));
@@ -119,7 +130,44 @@ char carrier_letter(const DataFile& in, const std::string& w) {
     in.fail(format_string("carrier '%s'; expected e (electron) or h (hole)", w.c_str()));
 }
 
+void read_temperature(DataFile& in, double& kelvin) {
+    kelvin = in.reals("temperature", 1)[0];
+    if (!(kelvin > 0) || kelvin > limits::kTemperature)
+        in.fail(format_string("the temperature must lie above 0 and at most %g K", limits::kTemperature));
+}
+
+void read_field_and_cell(DataFile& in, double field[3], double cell[3][3]) {
+    const std::vector<double> f = in.reals("field", 3);
+    for (int i = 0; i < 3; ++i) {
+        if (std::fabs(f[i]) > limits::kField) in.fail(format_string("a field beyond %g V/m", limits::kField));
+        field[i] = f[i];
+    }
+    const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
+    for (int r = 0; r < 3; ++r) {
+        const std::vector<double> v = in.reals(rows[r], 3);
+        std::copy(v.begin(), v.end(), cell[r]);
+    }
+    const std::string problem = cell_problem(cell);
+    if (!problem.empty()) in.fail(problem);
+}
+
 }  // namespace
+
+std::string cell_problem(const double c[3][3]) {
+    double lengths = 1.0;
+    for (int r = 0; r < 3; ++r) {
+        const double len = std::sqrt(c[r][0] * c[r][0] + c[r][1] * c[r][1] + c[r][2] * c[r][2]);
+        if (!(len >= limits::kCellMin && len <= limits::kCellMax))
+            return format_string("lattice vector %c is %g Angstrom long; %g to %g Angstrom is expected", "abc"[r], len,
+                                 limits::kCellMin, limits::kCellMax);
+        lengths *= len;
+    }
+    const double volume = c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) -
+                          c[0][1] * (c[1][0] * c[2][2] - c[1][2] * c[2][0]) +
+                          c[0][2] * (c[1][0] * c[2][1] - c[1][1] * c[2][0]);
+    if (!(std::fabs(volume) > 1e-6 * lengths)) return "the lattice vectors do not span a cell";
+    return std::string();
+}
 
 bool operator==(const PairKey& a, const PairKey& b) {
     return a.root == b.root && a.nei == b.nei && a.cell[0] == b.cell[0] && a.cell[1] == b.cell[1] &&
@@ -140,7 +188,7 @@ std::vector<double> read_pair_values(const std::string& path, const std::vector<
         if (key != expected[k])
             in.fail(format_string("pair %zu is '%s' here but '%s' in the neighbour list; the file must follow "
                                   "neighbor.dat", k + 1, key_text(key).c_str(), key_text(expected[k]).c_str()));
-        values.push_back(in.real(w[5], "value"));
+        values.push_back(in.energy(w[5], "value"));
     }
     if (in.next(w)) in.fail(format_string("more rows than the %zu pairs of the neighbour list", expected.size()));
     return values;
@@ -171,7 +219,7 @@ std::vector<double> read_site_values(const std::string& path, int nmols) {
         in.take(w, format_string("the row of molecule %d", m));
         in.expect_words(w, 2, "molecule value");
         if (in.integer(w[0], "molecule") != m) in.fail(format_string("molecule %s where %d was expected", w[0].c_str(), m));
-        values.push_back(in.real(w[1], "value"));
+        values.push_back(in.energy(w[1], "value"));
     }
     in.expect_end();
     return values;
@@ -222,16 +270,14 @@ std::vector<MoleculeModes> read_normal_modes(const std::string& path, int nmols)
         in.expect_words(w, 2, "nmodes lambda(meV)");
         const int nm = in.integer(w[0], "number of modes");
         if (nm < 0) in.fail("negative number of modes");
-        out[m].lambda_mev = in.real(w[1], "total reorganization energy");
-        if (out[m].lambda_mev < 0) in.fail("negative reorganization energy");
+        out[m].lambda_mev = in.bounded(w[1], "total reorganization energy (meV)", 0.0, limits::kEnergyMev);
         for (int k = 0; k < nm; ++k) {
             in.take(w, format_string("mode %d of molecule %d", k + 1, m + 1));
             in.expect_words(w, 2, "frequency(cm-1) huang_rhys");
             Mode x;
-            x.freq_cm = in.real(w[0], "frequency");
-            x.huang_rhys = in.real(w[1], "Huang-Rhys factor");
+            x.freq_cm = in.bounded(w[0], "frequency (cm^-1)", 0.0, limits::kFrequencyCm);
+            x.huang_rhys = in.bounded(w[1], "Huang-Rhys factor", 0.0, limits::kHuangRhys);
             if (!(x.freq_cm > 0)) in.fail("a mode frequency must be above 0");
-            if (x.huang_rhys < 0) in.fail("a Huang-Rhys factor must not be negative");
             out[m].modes.push_back(x);
         }
     }
@@ -257,18 +303,14 @@ RateTable read_rate_table(const std::string& path) {
     if (t.ratetype != "marcus" && t.ratetype != "quantum")
         in.fail(format_string("ratetype '%s'; expected marcus or quantum", t.ratetype.c_str()));
     t.sta = in.integer(in.keyword("sta", 1)[0], "sta");
-    t.temperature = in.reals("temperature", 1)[0];
-    if (!(t.temperature > 0)) in.fail("the temperature must be above 0 K");
+    read_temperature(in, t.temperature);
     t.maxt_fs = in.reals("maxt", 1)[0];
-    const std::vector<double> f = in.reals("field", 3);
-    std::copy(f.begin(), f.end(), t.field);
-    const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
-    for (int r = 0; r < 3; ++r) {
-        const std::vector<double> v = in.reals(rows[r], 3);
-        std::copy(v.begin(), v.end(), t.cell[r]);
-    }
+    if (!(t.maxt_fs > 0) || t.maxt_fs > limits::kMaxtFs)
+        in.fail(format_string("maxt must lie above 0 and at most %g fs", limits::kMaxtFs));
+    read_field_and_cell(in, t.field, t.cell);
     t.nmols = in.integer(in.keyword("molecules", 1)[0], "molecules");
     if (t.nmols < 1) in.fail("at least one molecule is needed");
+    if (static_cast<size_t>(t.nmols) > in.remaining()) in.fail("more molecules than the lines that follow");
     std::vector<std::string> w;
     for (int m = 0; m < t.nmols; ++m) {
         const std::vector<std::string> h = in.keyword("modes", 3);
@@ -276,11 +318,12 @@ RateTable read_rate_table(const std::string& path) {
         const int nm = in.integer(h[1], "number of modes");
         if (nm < 0) in.fail("negative number of modes");
         MoleculeModes mm;
-        mm.lambda_mev = in.real(h[2], "reorganization energy");
+        mm.lambda_mev = in.bounded(h[2], "reorganization energy (meV)", 0.0, limits::kEnergyMev);
         for (int k = 0; k < nm; ++k) {
             in.take(w, "a mode row");
             in.expect_words(w, 2, "frequency(cm-1) huang_rhys");
-            Mode x{in.real(w[0], "frequency"), in.real(w[1], "Huang-Rhys factor")};
+            Mode x{in.bounded(w[0], "frequency (cm^-1)", 0.0, limits::kFrequencyCm),
+                   in.bounded(w[1], "Huang-Rhys factor", 0.0, limits::kHuangRhys)};
             if (!(x.freq_cm > 0) || x.huang_rhys < 0) in.fail("a mode needs a frequency above 0 and S >= 0");
             mm.modes.push_back(x);
         }
@@ -288,6 +331,8 @@ RateTable read_rate_table(const std::string& path) {
     }
     const int np = in.integer(in.keyword("pairs", 1)[0], "pairs");
     if (np < 0) in.fail("negative number of pairs");
+    if (static_cast<size_t>(np) > in.remaining()) in.fail(format_string("%d pairs, but fewer lines follow", np));
+    t.pairs.reserve(static_cast<size_t>(np));
     for (int k = 0; k < np; ++k) {
         in.take(w, format_string("pair row %d", k + 1));
         in.expect_words(w, 15, "root nei na nb nc dx dy dz J sigma_J lambda_in lambda_out sigma_E dG0 rate");
@@ -295,10 +340,18 @@ RateTable read_rate_table(const std::string& path) {
         p.key = read_key(in, w, 0);
         if (p.key.root < 1 || p.key.root > t.nmols || p.key.nei < 1 || p.key.nei > t.nmols)
             in.fail(format_string("molecule numbers must lie in 1..%d", t.nmols));
-        double* fields[] = {&p.dr[0], &p.dr[1], &p.dr[2], &p.j_mev, &p.sigma_j_mev, &p.lambda_in_mev,
-                            &p.lambda_out_mev, &p.sigma_e_mev, &p.dg0_mev, &p.rate};
-        for (int c = 0; c < 10; ++c) *fields[c] = in.real(w[5 + c], "pair value");
-        if (p.rate < 0) in.fail("a negative rate");
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(p.key.cell[c]) > limits::kPairCell)
+                in.fail(format_string("cell index %d lies beyond +-%d", p.key.cell[c], limits::kPairCell));
+        for (int c = 0; c < 3; ++c) p.dr[c] = in.bounded(w[5 + c], "displacement (Angstrom)", -limits::kPairDistance,
+                                                          limits::kPairDistance);
+        p.j_mev = in.energy(w[8], "J");
+        const char* const names[] = {"sigma_J", "lambda_in", "lambda_out", "sigma_E"};
+        double* positive[] = {&p.sigma_j_mev, &p.lambda_in_mev, &p.lambda_out_mev, &p.sigma_e_mev};
+        for (int c = 0; c < 4; ++c)
+            *positive[c] = in.bounded(w[9 + c], std::string(names[c]) + " (meV)", 0.0, limits::kEnergyMev);
+        p.dg0_mev = in.energy(w[13], "dG0");
+        p.rate = in.bounded(w[14], "rate (1/s)", 0.0, limits::kRate);
         t.pairs.push_back(p);
     }
     in.expect_end();
@@ -306,6 +359,14 @@ RateTable read_rate_table(const std::string& path) {
 }
 
 void write_rate_table(const std::string& path, const RateTable& t) {
+    for (size_t k = 0; k < t.pairs.size(); ++k) {
+        const RatePair& p = t.pairs[k];
+        if (!(p.rate >= 0 && p.rate <= limits::kRate))
+            KRYMO_FATAL_OUT("hopsim", 1,
+                            format_string("The rate of pair %zu (%s) is %g 1/s, not a number from 0 to %g: %s is not "
+                                          "written. Check the pair's coupling, energies and modes.\n",
+                                          k + 1, key_text(p.key).c_str(), p.rate, limits::kRate, path.c_str()));
+    }
     TextWriter out;
     open_output(out, path, kWriteFailure);
     out.write("# Hopping rates of one carrier. Energies meV, distances Angstrom, rates 1/s, field V/m along the\n");
@@ -369,32 +430,37 @@ TrajectoryFile read_trajectories(const std::string& path) {
     TrajectoryFile f;
     TrajectoryHeader& h = f.header;
     h.carrier = carrier_letter(in, in.keyword("carrier", 1)[0]);
-    h.temperature = in.reals("temperature", 1)[0];
-    const std::vector<double> fv = in.reals("field", 3);
-    std::copy(fv.begin(), fv.end(), h.field);
-    const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
-    for (int r = 0; r < 3; ++r) {
-        const std::vector<double> v = in.reals(rows[r], 3);
-        std::copy(v.begin(), v.end(), h.cell[r]);
-    }
+    read_temperature(in, h.temperature);
+    read_field_and_cell(in, h.field, h.cell);
     const std::vector<std::string> film = in.keyword("thinfilm", 2);
     h.film_dir = in.integer(film[0], "film direction");
     h.film_ncell = in.integer(film[1], "film cells");
+    if (h.film_dir == -1 ? h.film_ncell != 0
+                         : h.film_dir < 0 || h.film_dir > 2 || h.film_ncell < 1 || h.film_ncell > limits::kFilmCells)
+        in.fail(format_string("thinfilm %d %d; expected -1 0 (the periodic crystal) or a direction 0, 1 or 2 and 1 to "
+                              "%d cells", h.film_dir, h.film_ncell, limits::kFilmCells));
     h.tsnap_ns = in.reals("tsnap", 1)[0];
     h.nsnap = in.integer(in.keyword("snapshots", 1)[0], "snapshots");
     if (!(h.tsnap_ns > 0) || h.nsnap < 1) in.fail("the snapshot interval and count must be above 0");
     const long long ntraj = in.integer(in.keyword("trajectories", 1)[0], "trajectories");
+    if (ntraj < 0) in.fail("a negative number of trajectories");
+    // Every trajectory takes a line and a line per snapshot: a count the file cannot hold is refused
+    // before anything is stored.
+    if (static_cast<double>(ntraj) * (h.nsnap + 1.0) > static_cast<double>(in.remaining()))
+        in.fail(format_string("%lld trajectories of %d snapshots need more lines than the file holds", ntraj,
+                              h.nsnap));
     std::vector<std::string> w;
     for (long long k = 0; k < ntraj; ++k) {
         Trajectory t;
         const std::vector<std::string> head = in.keyword("traj", 2);
         t.id = in.integer(head[0], "trajectory number");
-        t.hops = std::llround(in.real(head[1], "hop count"));
+        t.hops = static_cast<long long>(in.bounded(head[1], "hop count", 0.0, 9e18));
         t.r.reserve(3 * static_cast<size_t>(h.nsnap));
         for (int s = 0; s < h.nsnap; ++s) {
             in.take(w, format_string("snapshot %d of trajectory %lld", s, t.id));
             in.expect_words(w, 3, "x y z");
-            for (int c = 0; c < 3; ++c) t.r.push_back(in.real(w[c], "displacement"));
+            for (int c = 0; c < 3; ++c)
+                t.r.push_back(in.bounded(w[c], "displacement (Angstrom)", -limits::kDisplacement, limits::kDisplacement));
         }
         f.trajectories.push_back(std::move(t));
     }
@@ -444,6 +510,12 @@ ExpData read_exp_data(const std::string& path) {
 }
 
 void write_exp_data(const std::string& path, const ExpData& d) {
+    // A mobility that is not a number is never written as a result.
+    for (int i = 0; i < 4; ++i)
+        if (!std::isfinite(d.mu[i]) || !std::isfinite(d.err[i]))
+            KRYMO_FATAL_OUT("hopsim", 1,
+                            format_string("The mobility %s is %g (error %g), not a finite number: %s is not written\n",
+                                          kExpNames[i], d.mu[i], d.err[i], path.c_str()));
     TextWriter out;
     open_output(out, path, kWriteFailure);
     for (int i = 0; i < 4; ++i) {
@@ -472,7 +544,8 @@ bool read_temp_inp(const std::string& path, double& kelvin) {
     in.take(w, "the temperature, e.g. 300 K");
     if (w.size() > 2 || (w.size() == 2 && w[1] != "K" && w[1] != "k")) in.fail("expected '<temperature> K'");
     kelvin = in.real(w[0], "temperature");
-    if (!(kelvin > 0)) in.fail("the temperature must be above 0 K");
+    if (!(kelvin > 0) || kelvin > limits::kTemperature)
+        in.fail(format_string("the temperature must lie above 0 and at most %g K", limits::kTemperature));
     return true;
 }
 

@@ -12,6 +12,28 @@
 namespace krymo {
 namespace hopsim {
 
+// What the tools accept. Beyond these an input is broken, and the arithmetic would overflow or
+// allocate without bound; docs/formats.md states them.
+namespace limits {
+constexpr double kEnergyMev = 1e4;        // |J|, its disorder, reorganization and site energies (10 eV)
+constexpr double kFrequencyCm = 1e4;      // mode wavenumbers
+constexpr double kHuangRhys = 100.0;
+constexpr double kTemperature = 1e4;      // K
+constexpr double kMaxtFs = 1e6;           // upper limit of the quantum rate's time integral
+constexpr double kField = 1e9;            // V/m along each of a, b, c
+constexpr double kCellMin = 1.0, kCellMax = 1e5;  // lattice vector lengths (Angstrom), as krymo_prepare
+constexpr double kPairDistance = 1e3;     // |dr| of a pair (Angstrom)
+constexpr int kPairCell = 1000;           // |na|, |nb|, |nc| of a pair
+constexpr double kRate = 1e30;            // 1/s
+constexpr double kDisplacement = 1e12;    // Angstrom, a snapshot of a trajectory
+constexpr int kFilmCells = 1000000;
+constexpr int kSnapshotsPerTrajectory = 1000000;
+constexpr long long kSnapshots = 20000000;   // stored per call: trajectories times snapshots (0.5 GB)
+constexpr long long kNetworkSize = 10000000; // sites, and hops, of the Monte Carlo network
+constexpr int kMasterSites = 2000;           // the master equation holds dense matrices of sites^2
+constexpr double kHopsPerTrajectory = 1e12;  // tsimu times the fastest escape rate of a site
+}  // namespace limits
+
 // A directed neighbour pair as neighbor.dat lists it: root and neighbour molecule (1-based) and the
 // cell of the neighbour's image.
 struct PairKey {
@@ -121,6 +143,10 @@ struct ExpData {
 };
 ExpData read_exp_data(const std::string& path);
 void write_exp_data(const std::string& path, const ExpData& data);
+
+// The cell rows must be lattice vectors of kCellMin to kCellMax Angstrom that span a cell; the
+// message names the problem, empty when the cell is fine.
+std::string cell_problem(const double cell[3][3]);
 
 // --- small run-folder files ---
 // charge.inp: "e" or "h".

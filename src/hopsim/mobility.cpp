@@ -118,8 +118,14 @@ TrajectoryFile gather_trajectories(const std::vector<std::string>& files) {
                         "No trajectory file (traj-<first>-<last>.dat) in this folder: run hopsim_mc.exe first\n");
     TrajectoryFile all;
     std::vector<std::string> owner;
+    double stored = 0;
     for (size_t i = 0; i < files.size(); ++i) {
         TrajectoryFile f = read_trajectories(files[i]);
+        stored += static_cast<double>(f.trajectories.size()) * f.header.nsnap;
+        if (stored > limits::kSnapshots)
+            KRYMO_FATAL_OUT("hopsim", 1,
+                            format_string("The trajectory files up to %s hold more than %lld snapshots, the most one "
+                                          "analysis takes\n", files[i].c_str(), limits::kSnapshots));
         if (i == 0) {
             all.header = f.header;
         } else if (!same_run(all.header, f.header)) {

@@ -61,12 +61,44 @@ char RunFolder::carrier() const {
 double RunFolder::temperature() const {
     double t = temp;
     if (read_temp_inp("temp.inp", t)) return t;
-    if (!(temp > 0))
-        KRYMO_FATAL_OUT("hopsim", 1, format_string("The temperature (temp = %g in krymo.inp) must be above 0 K\n", temp));
+    if (!(temp > 0) || temp > limits::kTemperature)
+        KRYMO_FATAL_OUT("hopsim", 1,
+                        format_string("The temperature (temp = %g in krymo.inp) must lie above 0 and at most %g K\n",
+                                      temp, limits::kTemperature));
     return temp;
 }
 
+namespace {
+
+// Settings of krymo.inp the rates take, within the limits of the rate file.
+void check_rate_settings(const RunFolder& f) {
+    auto refuse = [](const std::string& what) {
+        KRYMO_FATAL_OUT("hopsim", 1, format_string("krymo.inp: %s\n", what.c_str()));
+    };
+    if (f.max_time_fs() > limits::kMaxtFs)
+        refuse(format_string("maxt = %g; at most %g fs is expected", f.max_time_fs(), limits::kMaxtFs));
+    for (int i = 0; i < 3; ++i)
+        if (std::fabs(f.applied_field()[i]) > limits::kField)
+            refuse(format_string("app_elec_F = %g %g %g; at most %g V/m along each of a, b, c is expected",
+                                 f.applied_field()[0], f.applied_field()[1], f.applied_field()[2], limits::kField));
+    if (f.outer_type() == 1 && f.outer_constant_ev() * 1e3 > limits::kEnergyMev)
+        refuse(format_string("reorg_outer = constant %g; at most %g eV is expected", f.outer_constant_ev(),
+                             limits::kEnergyMev * 1e-3));
+}
+
+// Standard deviations and outer-sphere energies are not negative.
+void require_non_negative(const std::vector<double>& v, const char* file) {
+    for (size_t k = 0; k < v.size(); ++k)
+        if (v[k] < 0)
+            KRYMO_FATAL_OUT("hopsim", 1,
+                            format_string("%s: value %zu is %g; a value of at least 0 is expected\n", file, k + 1,
+                                          v[k]));
+}
+
+}  // namespace
+
 RateTable build_rate_table(const RunFolder& f) {
+    check_rate_settings(f);
     RateTable t;
     t.carrier = f.carrier();
     const bool electron = t.carrier == 'e';
@@ -86,13 +118,21 @@ RateTable build_rate_table(const RunFolder& f) {
     const std::vector<double> j = read_pair_values(electron ? "VL.dat" : "VH.dat", keys, false);
     std::vector<double> sigma_j(keys.size(), 0.0), outer(keys.size(), 0.0), site(t.nmols, 0.0),
         level_sigma(t.nmols, 0.0);
-    if (f.coupling_disorder()) sigma_j = read_pair_values(electron ? "VL-dyn.dat" : "VH-dyn.dat", keys, false);
-    if (f.level_disorder()) level_sigma = read_site_values(electron ? "LUMO-dyn.dat" : "HOMO-dyn.dat", t.nmols);
+    if (f.coupling_disorder()) {
+        sigma_j = read_pair_values(electron ? "VL-dyn.dat" : "VH-dyn.dat", keys, false);
+        require_non_negative(sigma_j, electron ? "VL-dyn.dat" : "VH-dyn.dat");
+    }
+    if (f.level_disorder()) {
+        level_sigma = read_site_values(electron ? "LUMO-dyn.dat" : "HOMO-dyn.dat", t.nmols);
+        require_non_negative(level_sigma, electron ? "LUMO-dyn.dat" : "HOMO-dyn.dat");
+    }
     if (f.site_energies()) site = read_site_values(electron ? "EL.dat" : "EH.dat", t.nmols);
     const char* outer_file = electron ? "reorg_lambda_outer-e.dat" : "reorg_lambda_outer-h.dat";
     if (f.outer_type() != 0) {
-        if (file_exists(outer_file))
+        if (file_exists(outer_file)) {
             outer = read_pair_values(outer_file, keys, true);
+            require_non_negative(outer, outer_file);
+        }
         else if (f.outer_type() == 1)
             outer.assign(keys.size(), f.outer_constant_ev() * 1e3);
         else

@@ -103,6 +103,50 @@ RateTable load_rates(const RunFolder& folder) {
     return read_rate_table(path);
 }
 
+[[noreturn]] void refuse(const std::string& message) { KRYMO_FATAL_OUT("hopsim", 1, message + "\n"); }
+
+// Film layers of the network (1 for the periodic crystal), checked against the network limit.
+long long network_layers(const RunFolder& folder, const RateTable& t, long long limit, const char* what) {
+    const long long layers = folder.film_dir() >= 0 ? folder.film_cells() : 1;
+    const long long sites = t.nmols * layers, hops = static_cast<long long>(t.pairs.size()) * layers;
+    if (sites > limit || hops > limit)
+        refuse(format_string("%lld sites with %lld hops (%d molecules, %zu pairs, %lld film layers from thinfilm in "
+                             "krymo.inp) exceed the %lld %s can hold",
+                             sites, hops, t.nmols, t.pairs.size(), layers, limit, what));
+    return layers;
+}
+
+// The sizes of a Monte Carlo call, before anything is allocated: snapshots per trajectory, stored
+// snapshots, the network and the number of hops a trajectory makes.
+void check_simulation_size(const RunFolder& folder, const RateTable& t, const KmcSettings& s, bool count_from_option) {
+    const double per = s.tsimu_ns / s.tsnap_ns;
+    if (!(per <= limits::kSnapshotsPerTrajectory - 1))
+        refuse(format_string("tsimu = %g ns over tsnap = %g ns in krymo.inp gives %.3g snapshots per trajectory; at "
+                             "most %d are taken", s.tsimu_ns, s.tsnap_ns, per + 1, limits::kSnapshotsPerTrajectory));
+    const double stored = static_cast<double>(s.count) * (std::floor(per) + 1);
+    if (stored > limits::kSnapshots)
+        refuse(format_string("%lld trajectories (%s) of %.0f snapshots are %.3g snapshots; at most %lld are held by one "
+                             "call: split the trajectories over calls with -simu0 and -nsimu",
+                             s.count, count_from_option ? "-nsimu" : "nsimu in krymo.inp", std::floor(per) + 1, stored,
+                             limits::kSnapshots));
+    network_layers(folder, t, limits::kNetworkSize, "the Monte Carlo network");
+    std::vector<double> escape(t.nmols, 0.0);
+    for (const RatePair& p : t.pairs) escape[p.key.root - 1] += p.rate;
+    const double fastest = *std::max_element(escape.begin(), escape.end());
+    const double hops = fastest * s.tsimu_ns * 1e-9;
+    if (!(hops <= limits::kHopsPerTrajectory))
+        refuse(format_string("The fastest site of %s escapes at %.3g 1/s: a trajectory of tsimu = %g ns would make "
+                             "about %.3g hops, more than %.3g. Check the rates, or shorten tsimu",
+                             folder.rate_file().c_str(), fastest, s.tsimu_ns, hops, limits::kHopsPerTrajectory));
+}
+
+// Results are written only when every number is finite.
+void require_finite(const std::vector<double>& values, const char* what, const char* file) {
+    for (double v : values)
+        if (!std::isfinite(v))
+            refuse(format_string("The %s holds %g, not a finite number: %s is not written", what, v, file));
+}
+
 const char* const kRatesUsage =
     "Usage: %s [-verbose] [-h]\n"
     "  Computes the hopping rate of every neighbour pair of this run folder and writes the rate file\n"
@@ -204,6 +248,7 @@ int mc_main(int argc, char** argv, bool parallel) {
         s.tsnap_ns = folder.snap_time_ns();
         s.first = cl.simu0;
         s.count = cl.nsimu > 0 ? cl.nsimu : folder.trajectories();
+        check_simulation_size(folder, t, s, cl.nsimu > 0);
         std::vector<double> rates;
         for (const RatePair& p : t.pairs) rates.push_back(p.rate);
         const HopNetwork net = build_network(t, rates, folder.film_dir(), folder.film_cells());
@@ -240,6 +285,14 @@ int mobility_main(int argc, char** argv, bool parallel) {
         const TrajectoryFile all = gather_trajectories(files);
         const TrajectoryHeader& h = all.header;
         const MobilityAnalysis a = analyse_trajectories(h, all.trajectories, parallel);
+        std::vector<double> numbers(a.mu, a.mu + 4);
+        numbers.insert(numbers.end(), a.err, a.err + 4);
+        numbers.insert(numbers.end(), a.diffusion_abc, a.diffusion_abc + 4);
+        numbers.insert(numbers.end(), &a.diffusion[0][0], &a.diffusion[0][0] + 9);
+        numbers.insert(numbers.end(), a.drift, a.drift + 3);
+        numbers.insert(numbers.end(), {a.mu_drift, a.mu_drift_err});
+        require_finite(numbers, "mobility analysis", "exp_data.dat");
+        require_finite(a.msd_abc, "mean square displacement", "msd.dat");
 
         ExpData d;
         for (int i = 0; i < 4; ++i) {
@@ -307,9 +360,16 @@ int master_main(int argc, char** argv) {
         s.nevery = folder.report_every();
         s.film_dir = folder.film_dir();
         s.film_ncell = folder.film_cells();
+        network_layers(folder, t, limits::kMasterSites, "the master equation");
         std::printf("Master equation of the %s at %g K: %d molecules, %zu pairs%s\n", carrier_name(t.carrier),
                     t.temperature, t.nmols, t.pairs.size(), s.film_dir >= 0 ? ", thin film" : "");
         const MasterResult r = master_mobility(t, s, stdout);
+        std::vector<double> numbers(r.mu, r.mu + 4);
+        numbers.insert(numbers.end(), &r.tensor[0][0], &r.tensor[0][0] + 9);
+        numbers.insert(numbers.end(), r.at_field.velocity, r.at_field.velocity + 3);
+        numbers.insert(numbers.end(), r.at_field.p.begin(), r.at_field.p.end());
+        numbers.push_back(r.mu_field);
+        require_finite(numbers, "master equation's result", "exp_data.dat");
 
         ExpData d;
         std::copy(r.mu, r.mu + 4, d.mu);

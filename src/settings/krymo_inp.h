@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,12 @@ protected:
 
     void update_unique_flags();
     void load_krymo_inp_file(const std::string& path, std::vector<std::string>& lines);
-    void apply_setting(const std::string& key, const std::string& value, bool info);
+    // Applies one `key = value` line; returns the key's canonical name.
+    std::string apply_setting(const std::string& key, const std::string& value, bool info);
+    // Reads the lines of one &transport section from lines[i] up to its closing "/".
+    void read_transport_section(const std::vector<std::string>& lines, size_t& i, bool info);
+    // Checks that need every setting: products, names and settings that must differ.
+    void check_settings_together();
     void read_molecule_list(const std::string& value);
     void read_reorg_outer(const std::string& value);
     void read_thinfilm(const std::string& value);
@@ -62,6 +68,7 @@ protected:
     std::string input_path = "krymo.inp";  // the file being read, named in messages
     int input_line = 0;                    // line of the setting being read (0: after the read)
     std::string crystal_path;              // the `crystal` key, read once every setting is known
+    std::map<std::string, int> setting_lines;  // canonical key -> line that set it last
 
     // --- workflow stage switches ---
     int do_transport_prepare = 1;

@@ -1,5 +1,6 @@
 // Reader of the input file: a "&transport" section of `key = value` lines closed by "/", and raw
 // "&gaussian.append" / "&qc_inp_append" sections appended to the generated quantum-chemistry inputs.
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "jobs/schedulers.h"
@@ -71,11 +73,35 @@ constexpr double kMaxLatticeVector = 1e5;
 
 }  // namespace
 
+namespace {
+
+const char* const kSections[] = {"&transport", "&gaussian.append", "&qc_inp_append"};
+
+// Keys whose lines add up (lists): giving them twice is meant.
+bool adds_up(const std::string& key) {
+    return key == "homo_adjustment" || key == "lumo_adjustment" || key == "emultipole_scale1";
+}
+
+// The files a mobility run folder holds besides the rate file: the rate file must never replace one.
+const char* const kRunFolderFiles[] = {
+    "krymo.inp", "charge.inp", "temp.inp", "neighbor.dat", "VL.dat", "VH.dat", "VL-dyn.dat", "VH-dyn.dat",
+    "NM-e.dat", "NM-h.dat", "EL.dat", "EH.dat", "LUMO-dyn.dat", "HOMO-dyn.dat", "reorg_lambda_outer-e.dat",
+    "reorg_lambda_outer-h.dat", "exp_data.dat", "mobility.dat", "msd.dat", "master.dat", "lambda.dat"};
+
+std::string base_name(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
 void KrymoInp::reject_value(int line, const std::string& key, const std::string& value, const std::string& expected) {
+    // Checks after the read name the line that set the key.
+    const auto set_at = setting_lines.find(key);
+    const int at = input_line > 0 ? input_line : set_at != setting_lines.end() ? set_at->second : 0;
     throw FatalError("krymo_inp", line, 1,
                      format_string("Invalid value of %s in %s%s: \"%s\"\n  expected %s\n", key.c_str(),
-                                   input_path.c_str(),
-                                   input_line > 0 ? format_string(", line %d", input_line).c_str() : "",
+                                   input_path.c_str(), at > 0 ? format_string(", line %d", at).c_str() : "",
                                    printable_excerpt(value).c_str(), expected.c_str()),
                      "");
 }
@@ -84,9 +110,7 @@ void KrymoInp::validate_choice(const std::string& key, const std::string& value,
                                const std::vector<const char*>& allowed, const char* listed) {
     for (const char* a : allowed)
         if (iequals(value, a)) return;
-    KRYMO_FATAL_OUT("krymo_inp", 1,
-                    format_string("The current %s in krymo.inp is '%s', \nwhile the supported %s's are: %s\n",
-                                  key.c_str(), value.c_str(), key.c_str(), listed));
+    reject_value(__LINE__, key, value, format_string("one of %s", listed));
 }
 
 void KrymoInp::read_molecule_list(const std::string& value) {
@@ -136,7 +160,8 @@ void KrymoInp::read_reorg_outer(const std::string& value) {
         nums.push_back(x);
     }
     if (iequals(method, "constant")) {
-        if (nums.empty()) reject_value(__LINE__, "reorg_outer", text_trimmed(value), "constant <energy in eV>");
+        if (nums.empty() || nums[0] < 0)
+            reject_value(__LINE__, "reorg_outer", text_trimmed(value), "constant <energy in eV, at least 0>");
         reorg_outer_const = nums[0];
         reorg_outer_type = 1;
     } else if (iequals(method, "spheres")) {
@@ -152,9 +177,8 @@ void KrymoInp::read_reorg_outer(const std::string& value) {
         reorg_outer_cutoff = nums[1] * 0.1;
         reorg_outer_type = 3;
     } else {
-        KRYMO_FATAL_OUT("krymo_inp", 255,
-                        format_string("\nUnknown reorg_outer method \"%s\" in file %s!!!\n\n", method.c_str(),
-                                      input_path.c_str()));
+        reject_value(__LINE__, "reorg_outer", text_trimmed(value),
+                     "a method constant, spheres or dielectric followed by its numbers");
     }
     reorg_outer_method = method;
 }
@@ -167,7 +191,7 @@ void KrymoInp::read_thinfilm(const std::string& value) {
                      "two integers: the direction (0, 1 or 2) and the number of unit cells (at least 1)");
     const int dir = n[0], ncell = n[1];
     if (dir < 0 || dir > 2)
-        KRYMO_FATAL_OUT("krymo_inp", 255, format_string("\nthinfilm dir not in range [0-2]: \"%s\n\n", v.c_str()));
+        reject_value(__LINE__, "thinfilm", v, "a direction of 0, 1 or 2 (a, b or c) before the number of cells");
     thinfilm_dir = dir;
     thinfilm_ncell = ncell;
     thinfilm_flag = true;
@@ -192,6 +216,10 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
         };
     };
     auto set_real = [&](double& f) { return [&, p = &f](const std::string& v) { *p = real(v, "a finite number"); }; };
+    // Temperatures and times of the rates and simulations: zero or less has no meaning there.
+    auto set_positive = [&](double& f) {
+        return [&, p = &f](const std::string& v) { *p = real(v, "a finite number above 0", 0.0); };
+    };
     auto set_flag = [&](bool& f) {
         return [&, p = &f](const std::string& v) { *p = integer(v, INT_MIN, "0 (off) or 1 (on)") != 0; };
     };
@@ -304,8 +332,8 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
          [&](const std::string& v) { bond_dis_scale = real(v, "a number above 0 and at most 3", 0.0, 3.0); }},
         {{"HL_unique_ctrl_ratio"}, set_real(HL_unique_ctrl_ratio)},
         {{"read_neighbor_dat"}, set_if_nonzero(read_neighbor_dat)},
-        {{"temp"}, set_real(temp)},
-        {{"maxt"}, set_real(maxt)},
+        {{"temp"}, set_positive(temp)},
+        {{"maxt"}, set_positive(maxt)},
         {{"ratetype"},
          [&](const std::string& v) {
              ratetype = text_trimmed(v);  // quotes are kept: a quoted value fails the check below
@@ -317,8 +345,8 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
          }},
         {{"sta"}, set_int(sta)},
         {{"delta_angle"}, set_real(delta_angle)},
-        {{"tsimu"}, set_real(tsimu)},
-        {{"tsnap"}, set_real(tsnap)},
+        {{"tsimu"}, set_positive(tsimu)},
+        {{"tsnap"}, set_positive(tsnap)},
         {{"tstep"}, set_real(tstep)},
         {{"nsimu"}, set_count(nsimu, 1)},
         {{"iterlimit"}, set_count(iterlimit, 1)},
@@ -394,8 +422,9 @@ std::vector<std::vector<std::string>> KrymoInp::input_keys() {
     return keys;
 }
 
-void KrymoInp::apply_setting(const std::string& key, const std::string& value, bool info) {
+std::string KrymoInp::apply_setting(const std::string& key, const std::string& value, bool info) {
     bool applied = false;
+    std::string canonical;
     // A typo gets the one key it most likely meant; two different keys equally close suggest neither.
     std::string suggestion;
     size_t best = 3;
@@ -404,6 +433,7 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         for (const char* name : r.names)
             if (iequals(key, name)) {
                 r.apply(value);
+                canonical = r.names[0];
                 return applied = true;
             }
         bool closer_here = false, tie_here = false;
@@ -421,7 +451,7 @@ void KrymoInp::apply_setting(const std::string& key, const std::string& value, b
         tie = closer_here ? false : (tie || tie_here);
         return false;
     });
-    if (applied) return;
+    if (applied) return canonical;
     std::string message = format_string("\nUnknown parameter \"%s\" in file %s!!!\n", key.c_str(), input_path.c_str());
     if (input_line > 0) message += format_string("  on line %d\n", input_line);
     if (!suggestion.empty() && !tie) message += format_string("Did you mean \"%s\"?\n", suggestion.c_str());
@@ -457,6 +487,44 @@ void KrymoInp::check_lattice_vectors() const {
                                       input_path.c_str(), volume));
 }
 
+void KrymoInp::check_settings_together() {
+    auto line_of = [&](const char* key, const char* variable) {
+        const auto l = setting_lines.find(key);
+        return l != setting_lines.end() ? format_string("line %d", l->second)
+                                        : std::string(getenv(variable) != nullptr ? variable : "default");
+    };
+    // Cores per job: the job scripts and the study record multiply them.
+    const long long cores = static_cast<long long>(qc_nodes) * qc_ppn;
+    if (cores > INT_MAX)
+        KRYMO_FATAL_OUT("krymo_inp", 1,
+                        format_string("qc_nodes = %d (%s) times qc_ppn = %d (%s) in %s gives %lld cores per job, more "
+                                      "than %d: smaller counts are expected\n",
+                                      qc_nodes, line_of("qc_nodes", "KRYMO_QC_NODES").c_str(), qc_ppn,
+                                      line_of("qc_ppn", "KRYMO_QC_PPN").c_str(), input_path.c_str(), cores, INT_MAX));
+    // The rate file is written in the mobility run folder, by name: never elsewhere, never over an input.
+    if (krymo_dat_file.empty()) return;
+    const auto dat_line = setting_lines.find("krymo_dat_file");
+    input_line = dat_line != setting_lines.end() ? dat_line->second : 0;
+    bool plain = krymo_dat_file != "." && krymo_dat_file != ".." && krymo_dat_file[0] != '-';
+    for (char c : krymo_dat_file)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-' || c == '+')) plain = false;
+    if (!plain)
+        reject_value(__LINE__, "krymo_dat_file", krymo_dat_file,
+                     "a plain file name (letters, digits, '.', '_', '-', '+'; no folder): the rate file is written "
+                     "in the mobility run folder");
+    std::vector<std::string> inputs(std::begin(kRunFolderFiles), std::end(kRunFolderFiles));
+    if (!crystal_file.empty()) inputs.push_back(base_name(crystal_file));
+    for (const std::string& m : mol_files) inputs.push_back(base_name(m));
+    const bool trajectory = krymo_dat_file.compare(0, 5, "traj-") == 0;
+    for (const std::string& name : inputs)
+        if (krymo_dat_file == name || trajectory)
+            reject_value(__LINE__, "krymo_dat_file", krymo_dat_file,
+                         format_string("a name other than the run folder's own files (%s is read or written by the "
+                                       "hopping tools)",
+                                       trajectory ? "traj-*.dat" : name.c_str()));
+    input_line = 0;
+}
+
 void KrymoInp::require_structure() const {
     if (mol_data_source != 1 && mol_data_source != 2)
         KRYMO_FATAL_OUT("krymo_inp", 1,
@@ -471,50 +539,118 @@ void KrymoInp::load_krymo_inp_file(const std::string& path, std::vector<std::str
         KRYMO_FATAL_OUT("krymo_inp", 255, format_string("Failed to open input file: %s\n", path.c_str()));
 }
 
+void KrymoInp::read_transport_section(const std::vector<std::string>& lines, size_t& i, bool info) {
+    const size_t header = i;  // 1-based line of the header
+    std::map<std::string, std::pair<std::string, int>> given;  // canonical key -> key as written, line
+    for (; i < lines.size(); ++i) {
+        std::string s = lines[i];
+        trim(s);
+        const bool comment = comment_start(s);
+        cut_at(s, '!');
+        cut_at(s, '#');
+        if (!s.empty() && s[0] == '/') {
+            ++i;
+            return;
+        }
+        const size_t eq = s.find('=');
+        if (comment || eq == std::string::npos) continue;
+        std::string key = s.substr(0, eq);
+        trim(key);
+        input_line = static_cast<int>(i) + 1;
+        const std::string canonical = apply_setting(key, s.substr(eq + 1), info);
+        auto seen = setting_lines.find(canonical);
+        if (seen != setting_lines.end() && !adds_up(canonical)) {
+            const auto before = given.find(canonical);
+            std::printf("WARNING: %s sets %s twice: line %d%s and line %d (%s); the value of line %d is used.\n",
+                        input_path.c_str(), canonical.c_str(), seen->second,
+                        before != given.end() ? format_string(" (%s)", before->second.first.c_str()).c_str() : "",
+                        input_line, key.c_str(), input_line);
+        }
+        setting_lines[canonical] = input_line;
+        given[canonical] = {key, input_line};
+        input_line = 0;
+    }
+    // A file cut short would otherwise run on whatever settings came before the cut.
+    KRYMO_FATAL_OUT("krymo_inp", 1,
+                    format_string("The &transport section of %s (line %zu) has no closing line starting with \"/\": "
+                                  "the file ends at line %zu. Is it complete?\n",
+                                  input_path.c_str(), header, lines.size()));
+}
+
 int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
     set_varables_default();
     get_environment_variables();
     input_path = path;
+    setting_lines.clear();
 
     std::vector<std::string> lines;
     load_krymo_inp_file(path, lines);
     if (info) std::printf("Reading config file \"%s\"... \n", path.c_str());
 
+    // A binary file (a copied output, an archive) is refused before any of it is taken for settings.
+    for (size_t n = 0; n < lines.size(); ++n)
+        for (unsigned char c : lines[n])
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v')
+                KRYMO_FATAL_OUT("krymo_inp", 1,
+                                format_string("%s line %zu holds the control byte 0x%02x: a text file of &transport "
+                                              "settings is expected\n",
+                                              input_path.c_str(), n + 1, c));
+
+    int sections = 0;
     size_t i = 0;
     while (i < lines.size()) {
         std::string line = lines[i++];
         trim(line);
         if (comment_start(line)) continue;
         cut_at(line, '!');
+        cut_at(line, '#');
+        trim(line);
+        if (line.empty()) continue;
         if (iequals(line, "&transport")) {
-            for (; i < lines.size(); ++i) {
-                std::string s = lines[i];
-                trim(s);
-                const bool comment = comment_start(s);
-                cut_at(s, '!');
-                cut_at(s, '#');
-                if (!s.empty() && s[0] == '/') {
-                    ++i;
-                    break;
-                }
-                const size_t eq = s.find('=');
-                if (comment || eq == std::string::npos) continue;
-                std::string key = s.substr(0, eq);
-                trim(key);
-                input_line = static_cast<int>(i) + 1;
-                apply_setting(key, s.substr(eq + 1), info);
-                input_line = 0;
-            }
+            read_transport_section(lines, i, info);
+            ++sections;
         } else if (iequals(line, "&gaussian.append") || iequals(line, "&qc_inp_append")) {
+            const size_t header = i;
+            bool closed = false;
             for (; i < lines.size(); ++i) {
                 if (!lines[i].empty() && lines[i][0] == '/') {
                     ++i;
+                    closed = true;
                     break;
                 }
                 qc_inp_append += lines[i];
             }
+            if (!closed)
+                KRYMO_FATAL_OUT("krymo_inp", 1,
+                                format_string("The %s section of %s (line %zu) has no closing line starting with \"/\": "
+                                              "the file ends at line %zu. Is it complete?\n",
+                                              line.c_str(), input_path.c_str(), header, lines.size()));
+        } else if (line[0] == '&') {
+            std::string message = format_string("\nUnknown section \"%s\" in file %s!!!\n  on line %zu\n",
+                                                line.c_str(), input_path.c_str(), i);
+            std::string best;
+            size_t distance = 4;
+            for (const char* known : kSections) {
+                std::string lower = line;
+                for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                const size_t d = edit_distance(lower, known);
+                if (d < distance) {
+                    distance = d;
+                    best = known;
+                }
+            }
+            if (!best.empty()) message += format_string("Did you mean \"%s\"?\n", best.c_str());
+            KRYMO_FATAL_OUT("krymo_inp", 1, message + "\n");
+        } else {
+            std::printf("WARNING: %s line %zu lies outside every section and is ignored: \"%s\"\n", input_path.c_str(),
+                        i, printable_excerpt(line).c_str());
         }
     }
+    if (sections == 0)
+        KRYMO_FATAL_OUT("krymo_inp", 1,
+                        format_string("%s holds no &transport section%s: a line &transport, the settings as "
+                                      "key = value lines and a closing line / are expected\n",
+                                      input_path.c_str(), lines.empty() ? " (the file is empty)" : ""));
 
     if (mol_data_source == 2) read_data_cif(crystal_path, info);
     if ((compute_engine == 1 && qc_exe.find('g') == std::string::npos) ||
@@ -528,6 +664,7 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
     if (mol_data_source == 1) check_lattice_vectors();
     update_unique_flags();
     if (krymo_dat_file.empty()) krymo_dat_file = "krymo-" + ratetype + ".dat";
+    check_settings_together();
     if (sched_type == "lsf" && !nodelist.empty())
         for (char& c : nodelist)
             if (c == ',') c = ' ';

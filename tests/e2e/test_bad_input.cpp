@@ -175,8 +175,19 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
     const std::string mol_atom1 = "    5.1115    3.2960   -3.2371 H   0  0  0  0  0  0  0  0  0  0  0  0";
     const BadInput cases[] = {
         // krymo.inp
-        {Inp, text(""), "names no structure"},
-        {Inp, garbage(), "names no structure"},
+        {Inp, text(""), "holds no &transport section (the file is empty)"},
+        {Inp, garbage(), "line 1 holds the control byte"},
+        {Inp, cut_after("crystal = naphthalene.cif\n"), "has no closing line starting with \"/\""},
+        {Inp, line("&transport", "&transprt"), "Unknown section \"&transprt\""},
+        {Inp, setting("temp = 0"), "Invalid value of temp in krymo.inp, line 4"},
+        {Inp, setting("maxt = -1"), "Invalid value of maxt"},
+        {Inp, setting("tsimu = 0"), "Invalid value of tsimu"},
+        {Inp, setting("tsnap = -5"), "Invalid value of tsnap"},
+        {Inp, setting("reorg_outer = constant -0.2"), "Invalid value of reorg_outer"},
+        {Inp, setting("qc_nodes = 2147483647\n  qc_ppn = 8"), "gives 17179869176 cores per job"},
+        {Inp, setting("chargetype = holes"), "Invalid value of chargetype in krymo.inp, line 4: \"holes\""},
+        {Inp, setting("krymo_dat_file = ../../x"), "a plain file name"},
+        {Inp, setting("krymo_dat_file = naphthalene.cif"), "naphthalene.cif is read or written"},
         {Inp, kDir, "is a directory: a regular text file is expected"},
         {Inp, kTooLarge, "is too large: 2147483648 bytes, while at most 16 MB are read"},
         {Inp, cut_after("  crystal = naph"), "Failed to open input file \"naph\"", "naph"},

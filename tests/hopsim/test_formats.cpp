@@ -56,6 +56,7 @@ TEST(HopsimFormats, WrittenFilesReadBack) {
     t.sta = 0;
     t.field[1] = 1e7;
     t.cell[0][0] = 8.235;
+    t.cell[1][1] = t.cell[2][2] = 6.0;
     t.nmols = 2;
     t.modes = {m, m};
     RatePair p;
@@ -70,6 +71,7 @@ TEST(HopsimFormats, WrittenFilesReadBack) {
     EXPECT_EQ(read_file("again.dat"), first);
 
     TrajectoryHeader h;
+    h.cell[0][0] = h.cell[1][1] = h.cell[2][2] = 7.5;
     h.tsnap_ns = 0.5;
     h.nsnap = 2;
     Trajectory tr;
@@ -111,7 +113,7 @@ TEST(HopsimFormats, MalformedInputNamesFileAndLine) {
     write_file("VL.dat", "1 2 0 0 0 1.0\n2 1 -1 0 0 2\n2 1 0 0 0 2\n");
     expect_message([] { read_pair_values("VL.dat", keys(), false); }, "VL.dat line 3: more rows");
     write_file("NM-e.dat", "1\n2 180\n1500 0.5\n-3 0.1\n");
-    expect_message([] { read_normal_modes("NM-e.dat", 1); }, "NM-e.dat line 4: a mode frequency must be above 0");
+    expect_message([] { read_normal_modes("NM-e.dat", 1); }, "NM-e.dat line 4: frequency (cm^-1) -3 lies outside");
     write_file("NM-e.dat", "2\n0 180\n");
     expect_message([] { read_normal_modes("NM-e.dat", 3); }, "NM-e.dat line 1: 2 molecules, but the unit cell has 3");
     write_file("EL.dat", "2\n1 0\n3 5\n");

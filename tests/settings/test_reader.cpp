@@ -11,9 +11,7 @@ TEST_F(SettingsTest, HeaderCommentAndQuoteRules) {
         {"&TRANSPORT\nQC_EXE = g16\n/\n", "g16"},
         {"&Transport\n  qc_exe = 'g16'\n/\n", "g16"},
         {"&transport!note\ngaussian_exe = \"g16\"\n/\n", "g16"},
-        // A blank before the comment stays after trimming, so the header does not match.
-        {"&transport !note\nqc_exe = g16\n/\n", "g09"},
-        {"qc_exe = g16\n", "g09"},  // no section at all
+        {"&transport !note\nqc_exe = g16\n/\n", "g16"},
         {"&transport\n! qc_exe = bad\n# qc_exe = bad\n/\n", "g09"},
     };
     for (const auto& [text, exe] : cases) EXPECT_EQ(read(text).qc_exe, exe) << text;
@@ -30,9 +28,9 @@ TEST_F(SettingsTest, HeaderCommentAndQuoteRules) {
               "The current ratetype in krymo.inp is ''marcus'', \nwhile the supported ratetype's are: marcus, quantum\n");
     EXPECT_EQ(read(section("ratetype = Quantum-x\n")).ratetype, "Quantum-x");
     EXPECT_EQ(read_fails(section("ratetype = quan\n")).status, 1);
-    // Raw append sections keep their lines untrimmed; several sections add up; an open one ends at EOF.
-    EXPECT_EQ(read("&gaussian.append\n  extra 1 \n/\n&QC_INP_APPEND\n$rem\n/\n&qc_inp_append\nlast\n").qc_inp_append,
-              "  extra 1 \n$rem\nlast\n");
+    // Raw append sections keep their lines untrimmed; several sections add up.
+    EXPECT_EQ(read("&transport\n/\n&gaussian.append\n  extra 1 \n/\n&QC_INP_APPEND\n$rem\n/\n").qc_inp_append,
+              "  extra 1 \n$rem\n");
 }
 
 TEST_F(SettingsTest, BasisOrderListsAndRepeatedKeys) {
@@ -81,12 +79,9 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
         {"compute_engine = 2\nqc_exe = g09", 1,
          "Incomptiable settings:\n  The compute_engine = 2, while qc_exe is set to g09\n"
          "  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n"},
-        {"chargetype = x", 1, "The current chargetype in krymo.inp is 'x', \nwhile the supported chargetype's are: "
-                              "'e', 'h', 'a'\n"},
-        {"evc_type = polar", 1, "The current evc_type in krymo.inp is 'polar', \nwhile the supported evc_type's are: "
-                                "'cart', 'int'\n"},
-        {"thinfilm = 3 1", 255, "\nthinfilm dir not in range [0-2]: \"3 1\n\n"},
-        {"reorg_outer = cubes 1", 255, "\nUnknown reorg_outer method \"cubes\" in file krymo.inp!!!\n\n"},
+        // A value error names the line as a key error does.
+        {"chargetype = holes", 1, "Invalid value of chargetype in krymo.inp, line 2: \"holes\"\n  expected one of 'e', "
+                                  "'h', 'a'\n"},
         {"no_such_key = 1", 255, "\nUnknown parameter \"no_such_key\" in file krymo.inp!!!\n  on line 2\n\n"},
         // A close spelling is suggested, aliases included; two equally close keys suggest neither.
         {"Lattice_Cutof = 4", 255,
@@ -229,6 +224,20 @@ TEST_F(SettingsTest, ValuesAreReadWholeAndInRange) {
         {"homo_adjustment = 0 -1 one", "integers"},
         {"compute_engine = two", "1 (Gaussian), 2 (ORCA) or 3 (Q-Chem)"},
         {"qc_nodes = 99999999999", "at least 1"},
+        {"temp = 0", "a finite number above 0"},
+        {"maxt = -1", "a finite number above 0"},
+        {"tsimu = -1e3", "a finite number above 0"},
+        {"tsnap = 0", "a finite number above 0"},
+        {"reorg_outer = constant -0.1", "constant <energy in eV, at least 0>"},
+        {"reorg_outer = cubes 1", "a method constant, spheres or dielectric"},
+        {"evc_type = polar", "one of 'cart', 'int'"},
+        {"thinfilm = 3 1", "a direction of 0, 1 or 2"},
+        // The rate file is written in the run folder by name: never elsewhere, never over an input.
+        {"krymo_dat_file = ../../x", "a plain file name"},
+        {"krymo_dat_file = /tmp/rates.dat", "a plain file name"},
+        {"krymo_dat_file = VL.dat", "VL.dat is read or written by the hopping tools"},
+        {"krymo_dat_file = krymo.inp", "krymo.inp is read"},
+        {"krymo_dat_file = traj-0-9.dat", "traj-*.dat is read"},
     };
     for (const auto& [line, expected] : cases) {
         SCOPED_TRACE(line);
@@ -274,4 +283,37 @@ TEST(InputKeys, TheReadmeTableListsEveryKeyWithItsAliases) {
     for (const auto& names : krymo::KrymoInp::input_keys())
         read.emplace(names[0], std::vector<std::string>(names.begin() + 1, names.end()));
     EXPECT_EQ(documented, read);
+}
+
+TEST_F(SettingsTest, CutEmptyBinaryOrMisspelledFilesAreRefusedAndRepeatedKeysWarned) {
+    const struct {
+        std::string text;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"", 1, "krymo.inp holds no &transport section (the file is empty)"},
+        {"qc_exe = g16\n", 1, "krymo.inp holds no &transport section:"},
+        {"&transport\n  qc_exe = g16\n  qc_ppn = 4\n", 1,
+         "The &transport section of krymo.inp (line 1) has no closing line starting with \"/\": the file ends at line 3"},
+        {section("") + "&qc_inp_append\n%mem=1GB\n", 1, "The &qc_inp_append section of krymo.inp (line 3)"},
+        {"&transport\n  qc_exe = g16\x01\x02\n/\n", 1, "krymo.inp line 2 holds the control byte 0x01"},
+        {std::string("&transport\n/\n\0\x89PNG", 18), 1, "krymo.inp line 3 holds the control byte 0x00"},
+        {"&transprot\n  qc_exe = g16\n/\n", 1,
+         "\nUnknown section \"&transprot\" in file krymo.inp!!!\n  on line 1\nDid you mean \"&transport\"?\n\n"},
+        {section("qc_nodes = 2147483647\nqc_ppn = 8\n"), 1,
+         "qc_nodes = 2147483647 (line 2) times qc_ppn = 8 (line 3) in krymo.inp gives 17179869176 cores per job"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const krymo::FatalError e = read_fails(c.text);
+        EXPECT_EQ(e.status, c.status);
+        EXPECT_EQ(e.out_text.rfind(c.message, 0), 0u) << e.out_text;
+    }
+    // A key given twice (by an alias too) is named with both lines; lists add up without a warning.
+    testing::internal::CaptureStdout();
+    SettingsProbe& s = read(section("gaussian_ppn = 4\nhomo_adjustment = 1\nqc_ppn = 6\nhomo_adjustment = 2\n"));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(s.qc_ppn, 6);
+    EXPECT_EQ(out, "WARNING: krymo.inp sets qc_ppn twice: line 2 (gaussian_ppn) and line 4 (qc_ppn); the value of "
+                   "line 4 is used.\n");
 }

@@ -6,9 +6,9 @@ using namespace krymo_test;
 
 TEST_F(SettingsTest, ScanWithoutAUsableStepOrTemperatureStops) {
     // A zero step is a number: the scan check after the read names it. Words, NaN and infinities are
-    // not numbers at all: the reader names them with their line.
+    // not numbers at all: the reader names them. Both name the line.
     const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"do_transport_run_MC_temp = 1\ndelta_temp = 0\n", "delta_temp in krymo.inp: ", "do_transport_*_temp"},
+        {"do_transport_run_MC_temp = 1\ndelta_temp = 0\n", "delta_temp in krymo.inp, line 3: ", "do_transport_*_temp"},
         {"do_transport_get_mob_MC_temp = 1\ndelta_temp = fifty\n", "delta_temp in krymo.inp, line 3: ", "finite"},
         {"delta_temp = nan\ndo_transport_run_ME_temp = 2\n", "delta_temp in krymo.inp, line 2: ", "finite"},
         {"do_transport_get_mob_ME_temp = 1\ndelta_temp = inf\n", "delta_temp in krymo.inp, line 3: ", "finite"},
@@ -41,6 +41,6 @@ TEST_F(SettingsTest, ScanErrorStopsPrepareBeforeWritingAnything) {
     const CommandResult r = run_command(prepare_exe() + " -info false");
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_NE(r.output.find("\nERROR  transport : krymo_inp : line "), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("Invalid value of delta_temp in krymo.inp: \"0\""), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Invalid value of delta_temp in krymo.inp, line 31: \"0\""), std::string::npos) << r.output;
     EXPECT_EQ(list_dir("."), (std::vector<std::string>{"krymo.inp", "naphthalene.cif"}));
 }
