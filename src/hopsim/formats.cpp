@@ -248,6 +248,8 @@ RateTable read_rate_table(const std::string& path) {
     t.temperature = in.reals("temperature", 1)[0];
     if (!(t.temperature > 0)) in.fail("the temperature must be above 0 K");
     t.maxt_fs = in.reals("maxt", 1)[0];
+    t.broadening_mev = in.reals("broadening", 1)[0];
+    if (t.broadening_mev < 0) in.fail("the broadening must be at least 0 meV");
     const std::vector<double> f = in.reals("field", 3);
     std::copy(f.begin(), f.end(), t.field);
     const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
@@ -299,7 +301,7 @@ void write_rate_table(const std::string& path, const RateTable& t) {
     out.write("# Hopping rates of one carrier. Energies meV, distances Angstrom, rates 1/s, field V/m along the\n");
     out.write("# unit vectors of a, b, c; the rates hold at this field.\n");
     out.printf("carrier %c\nratetype %s\nsta %d\n", t.carrier, t.ratetype.c_str(), t.sta);
-    out.printf("temperature %.10g\nmaxt %.10g\n", t.temperature, t.maxt_fs);
+    out.printf("temperature %.10g\nmaxt %.10g\nbroadening %.10g\n", t.temperature, t.maxt_fs, t.broadening_mev);
     out.printf("field %.10g %.10g %.10g\n", t.field[0], t.field[1], t.field[2]);
     const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
     for (int r = 0; r < 3; ++r)
