@@ -292,3 +292,30 @@ TEST(KineticMonteCarlo, NegativeOrUnresolvedValuesAreFlagged) {
     const double along[4] = {1.0, 0.0, 0.0, -0.1};
     EXPECT_EQ(mobility_warnings(along, err, true, true).size(), 1u);
 }
+
+TEST(KineticMonteCarlo, AnalysisOfKnownDisplacementsGivesTheirDriftAndSpread) {
+    // Two trajectories x = v t +- sqrt(c t): the mean moves at v, the spread about it grows as 2 c t, so
+    // D = c exactly, whatever the drift. A hole in a field of 1e7 V/m along a: mu = v / F.
+    RateTable t = krymo_test::chain_table(5.0);
+    KmcSettings s;
+    s.tsimu_ns = 10.0;
+    s.tsnap_ns = 1.0;
+    TrajectoryHeader h = header_of(t, s);
+    h.field[0] = 1e7;
+    const double v = 2.0, c = 3.0;  // Angstrom/ns, Angstrom^2/ns
+    std::vector<Trajectory> trajs(2);
+    for (int k = 0; k < 2; ++k) {
+        trajs[k].id = k;
+        for (int i = 0; i < h.nsnap; ++i) {
+            const double time = i * s.tsnap_ns;
+            trajs[k].r.insert(trajs[k].r.end(), {v * time + (k == 0 ? 1 : -1) * std::sqrt(c * time), 0.0, 0.0});
+        }
+    }
+    const MobilityAnalysis a = analyse_trajectories(h, trajs, false);
+    // Angstrom/ns over V/m is 1e3 cm^2/Vs; Angstrom^2/ns is 1e-7 cm^2/s.
+    EXPECT_NEAR(a.mu[0] / (v / 1e7 * 1e3), 1.0, 1e-12);
+    EXPECT_NEAR(a.mu[3] / (v / 1e7 * 1e3), 1.0, 1e-12);
+    EXPECT_NEAR(a.diffusion[0][0] / (c * 1e-7), 1.0, 1e-12);
+    EXPECT_NEAR(a.d_kt[0] / (c * 1e-7 / (units::kBoltzmann * t.temperature)), 1.0, 1e-12);
+    EXPECT_NEAR(a.drift[0], v * 10.0, 1e-12);
+}
