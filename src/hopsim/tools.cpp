@@ -114,15 +114,17 @@ const char* const kRatesUsage =
 
 const char* const kMcUsage =
     "Usage: %s [-simu0 K] [-nsimu N] [-verbose] [-h]\n"
-    "  Runs kinetic Monte Carlo trajectories K .. K+N-1 (default 0 and the nsimu setting) of one carrier\n"
-    "  for tsimu ns with a snapshot every tsnap ns, and writes traj-K-<K+N-1>.dat.\n"
+    "  Runs kinetic Monte Carlo trajectories from K (default 0) of one carrier in batches of 100 until the\n"
+    "  mobility's relative error reaches mc_error, at most N (default the nsimu setting), each for tsimu ns\n"
+    "  (or mc_hops hops when shorter) with a snapshot every tsnap ns; writes traj-K-<last>.dat.\n"
     "  Trajectory k is seeded from k: runs split over jobs add up to the same trajectories.\n"
     "  Reads krymo.inp and the rate file.\n";
 
 const char* const kMobilityUsage =
     "Usage: %s [-verbose] [-h]\n"
     "  Diffusion tensor and mobility from every traj-*.dat of this folder: exp_data.dat (mobility along\n"
-    "  a, b, c and the average in cm^2/Vs with the jackknife error), mobility.dat (report) and msd.dat.\n";
+    "  a, b, c and the average in cm^2/Vs with the jackknife error; under a field the drift mobility),\n"
+    "  mobility.dat (report) and msd.dat.\n";
 
 const char* const kMasterUsage =
     "Usage: %s [-verbose] [-h]\n"
