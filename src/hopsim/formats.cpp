@@ -307,6 +307,9 @@ RateTable read_rate_table(const std::string& path) {
     t.maxt_fs = in.reals("maxt", 1)[0];
     if (!(t.maxt_fs > 0) || t.maxt_fs > limits::kMaxtFs)
         in.fail(format_string("maxt must lie above 0 and at most %g fs", limits::kMaxtFs));
+    t.broadening_mev = in.reals("broadening", 1)[0];
+    if (!(t.broadening_mev >= 0) || t.broadening_mev > limits::kEnergyMev)
+        in.fail(format_string("the broadening must lie between 0 and %g meV", limits::kEnergyMev));
     read_field_and_cell(in, t.field, t.cell);
     t.nmols = in.integer(in.keyword("molecules", 1)[0], "molecules");
     if (t.nmols < 1) in.fail("at least one molecule is needed");
@@ -372,7 +375,7 @@ void write_rate_table(const std::string& path, const RateTable& t) {
     out.write("# Hopping rates of one carrier. Energies meV, distances Angstrom, rates 1/s, field V/m along the\n");
     out.write("# unit vectors of a, b, c; the rates hold at this field.\n");
     out.printf("carrier %c\nratetype %s\nsta %d\n", t.carrier, t.ratetype.c_str(), t.sta);
-    out.printf("temperature %.10g\nmaxt %.10g\n", t.temperature, t.maxt_fs);
+    out.printf("temperature %.10g\nmaxt %.10g\nbroadening %.10g\n", t.temperature, t.maxt_fs, t.broadening_mev);
     out.printf("field %.10g %.10g %.10g\n", t.field[0], t.field[1], t.field[2]);
     const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
     for (int r = 0; r < 3; ++r)

@@ -97,6 +97,7 @@ struct RateTable {
     int sta = 1;                 // short-time approximation of the quantum rate
     double temperature = 300.0;  // K
     double maxt_fs = 10000.0;    // upper limit of the quantum rate's time integral
+    double broadening_mev = 10.0; // least Gaussian width of the quantum rate's energy gap
     double field[3] = {0, 0, 0}; // V/m along the unit vectors of a, b, c
     double cell[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};  // rows: lattice vectors a, b, c (Angstrom)
     int nmols = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 
+#include "hopsim/mobility.h"
 #include "util/fatal.h"
 #include "util/progress.h"
 #include "util/text.h"
@@ -109,27 +110,78 @@ Trajectory run_trajectory(const HopNetwork& net, const KmcSettings& s, long long
     return walk(net, site_table(net), s, id);
 }
 
-std::vector<Trajectory> run_trajectories(const HopNetwork& net, const KmcSettings& s, bool parallel) {
-    if (net.nsites < 1) KRYMO_FATAL_OUT("hopsim", 1, "The hop network has no site\n");
-    snapshot_count(s.tsimu_ns, s.tsnap_ns);
-    const SiteTable table = site_table(net);
-    std::vector<Trajectory> out(static_cast<size_t>(s.count));
-    std::vector<std::exception_ptr> errors(out.size());
-    Progress progress("trajectories", s.count);
-    const long long n = s.count;
+namespace {
+
+// Trajectories first + from .. first + to - 1 into out[from .. to - 1].
+void run_range(const HopNetwork& net, const SiteTable& table, const KmcSettings& s, long long from, long long to,
+               std::vector<Trajectory>& out, Progress& progress, bool parallel) {
+    std::vector<std::exception_ptr> errors(static_cast<size_t>(to - from));
 #pragma omp parallel for schedule(dynamic, 1) if (parallel)
-    for (long long k = 0; k < n; ++k) {
+    for (long long k = from; k < to; ++k) {
         try {
             out[k] = walk(net, table, s, s.first + k);
         } catch (...) {
-            errors[k] = std::current_exception();
+            errors[k - from] = std::current_exception();
         }
         progress.add();
     }
     for (const std::exception_ptr& e : errors)
         if (e) std::rethrow_exception(e);
+}
+
+void check_run(const HopNetwork& net, const KmcSettings& s) {
+    if (net.nsites < 1) KRYMO_FATAL_OUT("hopsim", 1, "The hop network has no site\n");
+    snapshot_count(s.tsimu_ns, s.tsnap_ns);
+}
+
+}  // namespace
+
+std::vector<Trajectory> run_trajectories(const HopNetwork& net, const KmcSettings& s, bool parallel) {
+    check_run(net, s);
+    const SiteTable table = site_table(net);
+    std::vector<Trajectory> out(static_cast<size_t>(s.count));
+    Progress progress("trajectories", s.count);
+    run_range(net, table, s, 0, s.count, out, progress, parallel);
     progress.finish();
     return out;
+}
+
+double time_for_hops(const HopNetwork& net, double hops) {
+    double dwell = 0.0;
+    for (int i = 0; i < net.nsites; ++i) {
+        double total = 0.0;
+        for (const Hop& h : net.out[i]) total += h.rate;
+        if (total > 0.0) dwell += 1.0 / total;
+    }
+    return net.nsites > 0 ? hops * dwell / net.nsites * 1e9 : 0.0;
+}
+
+KmcOutcome run_to_target(const HopNetwork& net, const KmcSettings& s, const TrajectoryHeader& h, double target,
+                         bool parallel) {
+    check_run(net, s);
+    const SiteTable table = site_table(net);
+    KmcOutcome o;
+    o.trajectories.resize(static_cast<size_t>(s.count));
+    o.relative_error = HUGE_VAL;
+    Progress progress("trajectories", s.count);
+    long long done = 0;
+    while (done < s.count) {
+        const long long next = std::min(s.count, done + kStopBatch);
+        run_range(net, table, s, done, next, o.trajectories, progress, parallel);
+        done = next;
+        // The jackknife needs its twenty groups of several trajectories to be trusted.
+        if (target > 0.0 && done >= 2 * kStopBatch) {
+            const std::vector<Trajectory> so_far(o.trajectories.begin(), o.trajectories.begin() + done);
+            o.relative_error = relative_error(analyse_trajectories(h, so_far, parallel));
+            if (o.relative_error <= target) {
+                o.target_reached = true;
+                break;
+            }
+        }
+    }
+    progress.finish();
+    o.trajectories.resize(static_cast<size_t>(done));
+    return o;
 }
 
 }  // namespace hopsim

@@ -39,5 +39,22 @@ Trajectory run_trajectory(const HopNetwork& net, const KmcSettings& s, long long
 // Trajectories first .. first + count - 1, on as many threads as OpenMP gives when `parallel`.
 std::vector<Trajectory> run_trajectories(const HopNetwork& net, const KmcSettings& s, bool parallel);
 
+// Time (ns) in which a carrier makes about `hops` hops: hops times the mean residence time of the
+// sites. Only the order of magnitude matters: the run needs many hops beyond the first few.
+double time_for_hops(const HopNetwork& net, double hops);
+
+// Trajectories first, first + 1, ... in batches of kStopBatch until the relative error of the
+// mobility (the fourth value of the analysis) is at most `target`, at most s.count of them; a target
+// of 0 runs them all. Whole batches of numbered trajectories keep the stop, and so the output,
+// independent of the thread count. The last analysis comes along.
+constexpr long long kStopBatch = 100;
+struct KmcOutcome {
+    std::vector<Trajectory> trajectories;
+    bool target_reached = false;
+    double relative_error = 0.0;  // of the trajectories run (infinite below two batches)
+};
+KmcOutcome run_to_target(const HopNetwork& net, const KmcSettings& s, const TrajectoryHeader& h, double target,
+                         bool parallel);
+
 }  // namespace hopsim
 }  // namespace krymo

@@ -171,7 +171,6 @@ MasterResult master_mobility(const RateTable& table, const MasterSettings& s, st
     double u[3][3];
     unit_rows(table.cell, u);
     const char* const axes[3] = {"x", "y", "z"};
-    const char* const lattice[3] = {"a", "b", "c"};
     if (res.linear) {
         const double zero[3] = {0, 0, 0};
         res.at_field = solve_at(zero, "0");
@@ -193,24 +192,14 @@ MasterResult master_mobility(const RateTable& table, const MasterSettings& s, st
         }
         res.mu[3] = (res.tensor[0][0] + res.tensor[1][1] + res.tensor[2][2]) / 3.0;
     } else {
+        // The drift at the applied field along a, b, c and along the field, all over |F|: the values
+        // kinetic Monte Carlo measures in the same run.
         res.at_field = solve_at(applied, "applied");
         const double* v = res.at_field.velocity;
+        for (int d = 0; d < 3; ++d)
+            res.mu[d] = mobility_cm2(q, v[0] * u[d][0] + v[1] * u[d][1] + v[2] * u[d][2], fmag);
         res.mu_field = mobility_cm2(q, (v[0] * applied[0] + v[1] * applied[1] + v[2] * applied[2]) / fmag, fmag);
-        for (int d = 0; d < 3; ++d) {
-            const double f[3] = {res.field * u[d][0], res.field * u[d][1], res.field * u[d][2]};
-            const SteadyState st = solve_at(f, lattice[d]);
-            res.mu[d] = mobility_cm2(q, st.velocity[0] * u[d][0] + st.velocity[1] * u[d][1] + st.velocity[2] * u[d][2],
-                                     res.field);
-        }
-        double sum = 0.0;
-        for (int c = 0; c < 3; ++c) {
-            double f[3] = {0, 0, 0};
-            f[c] = res.field;
-            const SteadyState st = solve_at(f, axes[c]);
-            res.tensor[c][c] = mobility_cm2(q, st.velocity[c], res.field);
-            sum += res.tensor[c][c];
-        }
-        res.mu[3] = sum / 3.0;
+        res.mu[3] = res.mu_field;
     }
     return res;
 }

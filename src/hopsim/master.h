@@ -35,8 +35,8 @@ struct MasterSettings {
 struct MasterResult {
     bool linear = true;            // probed by small fields (no applied field)
     double field = 0.0;            // magnitude of the probing or applied field (V/m)
-    double mu[4] = {0, 0, 0, 0};   // along a, b, c and the average (cm^2/Vs)
-    double tensor[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};  // Cartesian, cm^2/Vs (linear response)
+    double mu[4] = {0, 0, 0, 0};   // along a, b, c and the average or along the field (cm^2/Vs)
+    double tensor[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};  // Cartesian, cm^2/Vs (linear response only)
     SteadyState at_field;          // the steady state at the applied field (or at zero field)
     double mu_field = 0.0;         // along the applied field
     int solves = 0;
@@ -45,8 +45,8 @@ struct MasterResult {
 
 // Mobility along a, b, c: with no applied field the linear-response tensor from fields of +-F along
 // x, y, z (F small against kT per hop), projected on the unit lattice vectors, the average its
-// trace / 3; with an applied field of magnitude F, the drift along u with the field F u, for u the
-// unit lattice vectors (and x, y, z for the average).
+// trace / 3; with an applied field F, the drift q v . u / |F| at that field along the unit lattice
+// vectors u, and in the fourth place along the field (mu_field).
 MasterResult master_mobility(const RateTable& table, const MasterSettings& s, std::FILE* log);
 
 }  // namespace hopsim

@@ -88,13 +88,15 @@ void unit_rows(const double cell[3][3], double u[3][3]) {
     }
 }
 
-// Mobilities of one estimate: a, b, c, average, and along the field.
+// The values of one estimate: D / kT along a, b, c and the average (0-3), then with a field the
+// drift q v . u / |F| along a, b, c (4-6) and along the field (7).
+constexpr int kValues = 8;
 std::vector<double> mobilities(const Estimate& e, const TrajectoryHeader& h, const double field[3], double fmag) {
     double u[3][3];
     unit_rows(h.cell, u);
     const double kT = units::kBoltzmann * h.temperature;
     // Angstrom^2/ns = 1e-11 m^2/s = 1e-7 cm^2/s; mu = D / (kT/e) with kT/e in volts.
-    std::vector<double> out(5, 0.0);
+    std::vector<double> out(kValues, 0.0);
     for (int d = 0; d < 3; ++d) {
         double x = 0;
         for (int i = 0; i < 3; ++i)
@@ -104,8 +106,10 @@ std::vector<double> mobilities(const Estimate& e, const TrajectoryHeader& h, con
     out[3] = (e.d[0][0] + e.d[1][1] + e.d[2][2]) / 3.0 * 1e-7 / kT;
     if (fmag > 0) {
         // Angstrom/ns = 0.1 m/s; over V/m that is 0.1 m^2/Vs = 1e3 cm^2/Vs.
-        const double along = (e.v[0] * field[0] + e.v[1] * field[1] + e.v[2] * field[2]) / fmag;
-        out[4] = carrier_charge(h.carrier) * along / fmag * 1e3;
+        const double q = carrier_charge(h.carrier);
+        for (int d = 0; d < 3; ++d)
+            out[4 + d] = q * (e.v[0] * u[d][0] + e.v[1] * u[d][1] + e.v[2] * u[d][2]) / fmag * 1e3;
+        out[7] = q * (e.v[0] * field[0] + e.v[1] * field[1] + e.v[2] * field[2]) / (fmag * fmag) * 1e3;
     }
     return out;
 }
@@ -186,33 +190,34 @@ MobilityAnalysis analyse_trajectories(const TrajectoryHeader& h, const std::vect
     const std::vector<double> mu = mobilities(all, h, field, fmag);
 
     // Jackknife: leave one group out at a time.
-    std::vector<double> sum(5, 0.0), sum2(5, 0.0);
+    std::vector<double> sum(kValues, 0.0);
     std::vector<std::vector<double>> part(g);
     for (int k = 0; k < g; ++k) {
         Sums s = total;
         s.add(group[k], -1.0);
         part[k] = mobilities(estimate(s, h.nsnap, a.fit_first, a.fit_last, h.tsnap_ns), h, field, fmag);
-        for (int i = 0; i < 5; ++i) sum[i] += part[k][i];
+        for (int i = 0; i < kValues; ++i) sum[i] += part[k][i];
     }
-    std::vector<double> err(5, 0.0);
-    for (int i = 0; i < 5; ++i) {
+    std::vector<double> err(kValues, 0.0);
+    for (int i = 0; i < kValues; ++i) {
         const double mean = sum[i] / g;
         double ss = 0;
         for (int k = 0; k < g; ++k) ss += (part[k][i] - mean) * (part[k][i] - mean);
         err[i] = std::sqrt((g - 1.0) / g * ss);
     }
+    const int head = a.field ? 4 : 0;
     for (int i = 0; i < 4; ++i) {
-        a.mu[i] = mu[i];
-        a.err[i] = err[i];
+        a.d_kt[i] = mu[i];
+        a.d_kt_err[i] = err[i];
+        a.mu[i] = mu[head + i];
+        a.err[i] = err[head + i];
     }
-    a.mu_drift = mu[4];
-    a.mu_drift_err = err[4];
     const double kT = units::kBoltzmann * h.temperature;
     for (int i = 0; i < 3; ++i) {
         a.drift[i] = all.v[i] * 10.0;  // Angstrom/ns = 10 cm/s
         for (int j = 0; j < 3; ++j) a.diffusion[i][j] = all.d[i][j] * 1e-7;
     }
-    for (int i = 0; i < 4; ++i) a.diffusion_abc[i] = mu[i] * kT;
+    for (int i = 0; i < 4; ++i) a.diffusion_abc[i] = a.d_kt[i] * kT;
 
     double u[3][3];
     unit_rows(h.cell, u);
@@ -230,6 +235,23 @@ MobilityAnalysis analyse_trajectories(const TrajectoryHeader& h, const std::vect
             a.msd_abc.push_back(c);
         }
     return a;
+}
+
+double relative_error(const MobilityAnalysis& a) {
+    return a.mu[3] != 0.0 ? std::fabs(a.err[3] / a.mu[3]) : HUGE_VAL;
+}
+
+std::vector<std::string> mobility_warnings(const double mu[4], const double err[4], bool has_err, bool field) {
+    static const char* const names[4] = {"mu_a", "mu_b", "mu_c", "mu_av"};
+    std::vector<std::string> out;
+    for (int i = field ? 3 : 0; i < 4; ++i) {
+        if (mu[i] < 0.0)
+            out.push_back(format_string("WARNING: %s = %.3e cm^2/Vs is negative: not a mobility", names[i], mu[i]));
+        else if (has_err && err[i] > std::fabs(mu[i]))
+            out.push_back(format_string("WARNING: %s = %.3e cm^2/Vs has an error of %.2e, larger than itself: not "
+                                        "converged", names[i], mu[i], err[i]));
+    }
+    return out;
 }
 
 }  // namespace hopsim

@@ -23,8 +23,9 @@ constexpr double kDecayExponent = 40.0;
 }  // namespace
 
 LineShape::LineShape(RateKind kind, double kT, double lambda_cl, double extra_var, std::vector<QuantumMode> modes,
-                     double maxt_fs)
+                     double maxt_fs, double min_width)
     : kind_(kind), kT_(kT), lambda_cl_(lambda_cl), var_cl_(2.0 * lambda_cl * kT + extra_var), modes_(std::move(modes)) {
+    if (kind == RateKind::TimeDomain) var_cl_ = std::max(var_cl_, min_width * min_width);
     if (kind == RateKind::Marcus) {
         // Marcus treats every mode classically.
         for (const QuantumMode& m : modes_) lambda_cl_ += m.huang_rhys * m.energy_ev;
@@ -143,7 +144,7 @@ RateModel::RateModel(const RateTable& table) : table_(table) {
                 lambda_cl = std::max(0.0, p.lambda_in_mev * 1e-3 - modes_lambda) + p.lambda_out_mev * 1e-3;
             }
             const double extra = p.sigma_e_mev * p.sigma_e_mev * 1e-6;
-            LineShape shape(kind, kT, lambda_cl, extra, modes, table.maxt_fs);
+            LineShape shape(kind, kT, lambda_cl, extra, modes, table.maxt_fs, table.broadening_mev * 1e-3);
             if (!(shape.variance() > 0.0))
                 KRYMO_FATAL_OUT("hopsim", 1,
                                 format_string("Pair %zu (molecules %d and %d) has no reorganization energy and no "

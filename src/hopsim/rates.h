@@ -34,10 +34,15 @@ struct QuantumMode {
 // the uphill rate follows by detailed balance, fcwd(dG) = fcwd(-dG) exp(-dG / kT), so that every
 // rate kind keeps the Boltzmann occupation at zero field (the short-time approximation alone would
 // not) and tiny uphill rates keep their relative precision.
+//
+// The time integral needs a decaying correlation function: when the modes carry all of lambda and
+// nothing else widens the gap, it would oscillate forever and the rate would grow with maxt. The gap
+// of the time integral is therefore at least `min_width` wide (eV, standard deviation of a Gaussian,
+// as a dynamic disorder of the site energies would widen it); a wider classical part is left alone.
 class LineShape {
 public:
     LineShape(RateKind kind, double kT, double lambda_cl, double extra_var, std::vector<QuantumMode> modes,
-              double maxt_fs);
+              double maxt_fs, double min_width = 0.0);
 
     double fcwd(double dg) const;
     // The direct evaluation at any dG, without the detailed-balance rule.

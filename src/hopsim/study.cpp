@@ -107,6 +107,7 @@ RateTable build_rate_table(const RunFolder& f) {
     t.sta = f.short_time();
     t.temperature = f.temperature();
     t.maxt_fs = f.max_time_fs();
+    t.broadening_mev = f.broadening_mev();
     for (int i = 0; i < 3; ++i) t.field[i] = f.applied_field()[i];
     f.cell_rows(t.cell);
     t.nmols = f.molecules();

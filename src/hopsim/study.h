@@ -34,6 +34,9 @@ public:
     const std::string& rate_type() const { return ratetype; }
     int short_time() const { return sta; }
     double max_time_fs() const { return maxt; }
+    double broadening_mev() const { return rate_broadening; }
+    double error_target() const { return mc_error; }
+    double hops_per_trajectory() const { return mc_hops; }
     const double* applied_field() const { return app_elec_F; }
     int trajectories() const { return nsimu; }
     double sim_time_ns() const { return tsimu; }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -157,15 +158,17 @@ const char* const kRatesUsage =
 
 const char* const kMcUsage =
     "Usage: %s [-simu0 K] [-nsimu N] [-verbose] [-h]\n"
-    "  Runs kinetic Monte Carlo trajectories K .. K+N-1 (default 0 and the nsimu setting) of one carrier\n"
-    "  for tsimu ns with a snapshot every tsnap ns, and writes traj-K-<K+N-1>.dat.\n"
+    "  Runs kinetic Monte Carlo trajectories from K (default 0) of one carrier in batches of 100 until the\n"
+    "  mobility's relative error reaches mc_error, at most N (default the nsimu setting), each for tsimu ns\n"
+    "  (or mc_hops hops when shorter) with a snapshot every tsnap ns; writes traj-K-<last>.dat.\n"
     "  Trajectory k is seeded from k: runs split over jobs add up to the same trajectories.\n"
     "  Reads krymo.inp and the rate file.\n";
 
 const char* const kMobilityUsage =
     "Usage: %s [-verbose] [-h]\n"
     "  Diffusion tensor and mobility from every traj-*.dat of this folder: exp_data.dat (mobility along\n"
-    "  a, b, c and the average in cm^2/Vs with the jackknife error), mobility.dat (report) and msd.dat.\n";
+    "  a, b, c and the average in cm^2/Vs with the jackknife error; under a field the drift mobility),\n"
+    "  mobility.dat (report) and msd.dat.\n";
 
 const char* const kMasterUsage =
     "Usage: %s [-verbose] [-h]\n"
@@ -226,8 +229,9 @@ int rates_main(int argc, char** argv) {
             for (int m = 0; m < t.nmols; ++m) {
                 const double total = t.modes[m].lambda_mev, modes = t.modes[m].modes_lambda_mev();
                 if (modes > 1.05 * total + 1e-9 || modes < 0.95 * total - 1e-9)
-                    std::printf("  NOTE: molecule %d: the modes carry %.2f meV of its %.2f meV; %s\n", m + 1, modes,
-                                total, modes < total ? "the rest is treated classically" : "the modes are used as given");
+                    std::printf("  WARNING: molecule %d: the modes carry %.2f meV of its %.2f meV; %s\n", m + 1, modes,
+                                total, modes < total ? "the rest is treated classically"
+                                                     : "the modes are used as given and no classical part is left");
             }
         std::printf("  written to %s\n", folder.rate_file().c_str());
         return 0;
@@ -252,6 +256,14 @@ int mc_main(int argc, char** argv, bool parallel) {
         std::vector<double> rates;
         for (const RatePair& p : t.pairs) rates.push_back(p.rate);
         const HopNetwork net = build_network(t, rates, folder.film_dir(), folder.film_cells());
+        // What a trajectory needs is many hops, not a set time: when mc_hops hops take less than
+        // tsimu, it runs that long with as many snapshots (the interval kept to four digits).
+        const double t_hops = time_for_hops(net, folder.hops_per_trajectory());
+        if (t_hops > 0.0 && t_hops < s.tsimu_ns) {
+            const int nsnap = snapshot_count(s.tsimu_ns, s.tsnap_ns);
+            s.tsnap_ns = std::strtod(format_string("%.4g", s.tsnap_ns * t_hops / s.tsimu_ns).c_str(), nullptr);
+            s.tsimu_ns = s.tsnap_ns * (nsnap - 1);
+        }
         TrajectoryHeader h;
         h.carrier = t.carrier;
         h.temperature = t.temperature;
@@ -265,11 +277,18 @@ int mc_main(int argc, char** argv, bool parallel) {
                     "%d sites%s\n", carrier_name(t.carrier), t.temperature, s.first, s.first + s.count - 1, s.tsimu_ns,
                     h.nsnap, net.nsites, net.film_dir >= 0 ? " (thin film)" : "");
         std::fflush(stdout);
-        const std::vector<Trajectory> trajs = run_trajectories(net, s, parallel);
-        const std::string out = trajectory_file_name(s.first, s.count);
+        const double target = folder.error_target();
+        const KmcOutcome run = run_to_target(net, s, h, target, parallel);
+        const std::vector<Trajectory>& trajs = run.trajectories;
+        const std::string out = trajectory_file_name(s.first, static_cast<long long>(trajs.size()));
         write_trajectories(out, h, trajs);
         long long hops = 0;
         for (const Trajectory& tr : trajs) hops += tr.hops;
+        if (run.target_reached)
+            std::printf("  error target %g %% reached after %zu trajectories (%.2f %%)\n", 100 * target, trajs.size(),
+                        100 * run.relative_error);
+        else if (target > 0)
+            std::printf("  error target %g %% not reached within %zu trajectories\n", 100 * target, trajs.size());
         std::printf("  %lld hops, written to %s\n", hops, out.c_str());
         return 0;
     });
@@ -302,9 +321,26 @@ int mobility_main(int argc, char** argv, bool parallel) {
         d.has_err = true;
         d.notes.push_back(format_string("kinetic Monte Carlo, %s, T = %g K, %lld trajectories; error: jackknife over %d "
                                         "groups", carrier_name(h.carrier), h.temperature, a.trajectories, a.groups));
-        if (a.field)
-            d.notes.push_back(format_string("mu_drift = %.6e +- %.2e cm^2/Vs along the applied field", a.mu_drift,
-                                            a.mu_drift_err));
+        const char* const names[4] = {"a", "b", "c", "av"};
+        if (a.field) {
+            d.notes.push_back("applied field: the drift q v / |F| along a, b, c and (mu_av) along the field");
+            for (int i = 0; i < 4; ++i)
+                d.notes.push_back(format_string("D/kT_%s = %.6e +- %.2e cm^2/Vs (diffusion, no mobility under a field)",
+                                                names[i], a.d_kt[i], a.d_kt_err[i]));
+        }
+        // The error target of the run folder's settings, when there is one.
+        double target = 0.0;
+        if (file_exists("krymo.inp")) {
+            RunFolder folder;
+            load_settings(folder);
+            target = folder.error_target();
+        }
+        if (target > 0)
+            d.notes.push_back(format_string("error target %g %% %s: %.2f %% on mu_av", 100 * target,
+                                            relative_error(a) <= target ? "reached" : "NOT reached",
+                                            100 * relative_error(a)));
+        const std::vector<std::string> warnings = mobility_warnings(a.mu, a.err, true, a.field);
+        d.notes.insert(d.notes.end(), warnings.begin(), warnings.end());
         write_exp_data("exp_data.dat", d);
 
         TextWriter rep;
@@ -323,12 +359,17 @@ int mobility_main(int argc, char** argv, bool parallel) {
         rep.printf("diffusion tensor (Cartesian, cm^2/s):\n");
         for (int i = 0; i < 3; ++i)
             rep.printf("  %14.6e %14.6e %14.6e\n", a.diffusion[i][0], a.diffusion[i][1], a.diffusion[i][2]);
-        rep.printf("\n%-6s %14s %14s %12s\n", "", "D (cm^2/s)", "mu (cm^2/Vs)", "error");
-        const char* const names[4] = {"a", "b", "c", "av"};
-        for (int i = 0; i < 4; ++i)
-            rep.printf("%-6s %14.6e %14.6e %12.2e\n", names[i], a.diffusion_abc[i], a.mu[i], a.err[i]);
+        rep.printf("\n%-6s %14s %14s %12s %14s %12s\n", "", "D (cm^2/s)", "D/kT (cm^2/Vs)", "error",
+                   a.field ? "drift mu" : "", a.field ? "error" : "");
+        for (int i = 0; i < 4; ++i) {
+            rep.printf("%-6s %14.6e %14.6e %12.2e", i < 3 || !a.field ? names[i] : "field", a.diffusion_abc[i],
+                       a.d_kt[i], a.d_kt_err[i]);
+            if (a.field) rep.printf(" %14.6e %12.2e", a.mu[i], a.err[i]);
+            rep.write("\n");
+        }
+        if (a.field) rep.write("(under the field the mobility is the drift q v / |F|; D/kT is no mobility)\n");
         rep.printf("\ndrift velocity      %.6e %.6e %.6e cm/s\n", a.drift[0], a.drift[1], a.drift[2]);
-        if (a.field) rep.printf("drift mobility      %.6e +- %.2e cm^2/Vs along the field\n", a.mu_drift, a.mu_drift_err);
+        for (const std::string& w : warnings) rep.printf("%s\n", w.c_str());
         close_output(rep, kReportFailure);
 
         TextWriter msd;
@@ -341,7 +382,9 @@ int mobility_main(int argc, char** argv, bool parallel) {
 
         std::printf("Mobility of the %s at %g K from %lld trajectories (cm^2/Vs):\n", carrier_name(h.carrier),
                     h.temperature, a.trajectories);
-        for (int i = 0; i < 4; ++i) std::printf("  %-3s %.6e +- %.2e\n", names[i], a.mu[i], a.err[i]);
+        for (int i = 0; i < 4; ++i)
+            std::printf("  %-3s %.6e +- %.2e\n", i < 3 || !a.field ? names[i] : "F", a.mu[i], a.err[i]);
+        for (const std::string& w : warnings) std::printf("%s\n", w.c_str());
         return 0;
     });
 }
@@ -375,7 +418,10 @@ int master_main(int argc, char** argv) {
         std::copy(r.mu, r.mu + 4, d.mu);
         d.notes.push_back(format_string("master equation, %s, T = %g K, %s field %.6e V/m", carrier_name(t.carrier),
                                         t.temperature, r.linear ? "probing" : "applied", r.field));
+        if (!r.linear) d.notes.push_back("applied field: the drift q v / |F| along a, b, c and (mu_av) along the field");
         if (!r.converged) d.notes.push_back(format_string("NOT CONVERGED within iterlimit = %d", s.iterlimit));
+        const std::vector<std::string> warnings = mobility_warnings(r.mu, r.mu, false, !r.linear);
+        d.notes.insert(d.notes.end(), warnings.begin(), warnings.end());
         write_exp_data("exp_data.dat", d);
 
         TextWriter rep;
@@ -398,9 +444,12 @@ int master_main(int argc, char** argv) {
         }
         rep.printf("\nmobility (cm^2/Vs):\n");
         const char* const names[4] = {"a", "b", "c", "av"};
-        for (int i = 0; i < 4; ++i) rep.printf("  %-3s %.6e\n", names[i], r.mu[i]);
+        for (int i = 0; i < 4; ++i) rep.printf("  %-3s %.6e\n", i < 3 || r.linear ? names[i] : "F", r.mu[i]);
+        for (const std::string& w : warnings) rep.printf("%s\n", w.c_str());
         close_output(rep, kReportFailure);
-        std::printf("Mobility (cm^2/Vs): a %.6e  b %.6e  c %.6e  av %.6e\n", r.mu[0], r.mu[1], r.mu[2], r.mu[3]);
+        std::printf("Mobility (cm^2/Vs): a %.6e  b %.6e  c %.6e  %s %.6e\n", r.mu[0], r.mu[1], r.mu[2],
+                    r.linear ? "av" : "along the field", r.mu[3]);
+        for (const std::string& w : warnings) std::printf("%s\n", w.c_str());
         if (!r.converged) {
             std::printf("WARNING: the steady state did not converge within iterlimit = %d\n", s.iterlimit);
             return 1;

@@ -152,11 +152,14 @@ bool KrymoInp::write_krymo_inp(const std::string& name, bool in_data_dir, bool i
     w.line("  maxt            = " + R(maxt));
     w.line("  ratetype        = " + ratetype + "  ! marcus, quantum");
     w.line("  sta             = " + I(sta) + "  ! short-time approximation");
+    w.line("  rate_broadening = " + R(rate_broadening) + "  ! meV, least gap width of the time integral");
     w.line();
     w.line("  # MC");
     w.line("  nsimu           = " + I(nsimu));
     w.line("  tsimu           = " + R(tsimu) + "  ! in ns");
     w.line("  tsnap           = " + R(tsnap));
+    w.line("  mc_error        = " + R(mc_error) + "  ! relative error at which trajectories stop");
+    w.line("  mc_hops         = " + R(mc_hops) + "  ! hops per trajectory, when shorter than tsimu");
     w.line();
     w.line("  # ME");
     w.line("  iterlimit       = " + I(iterlimit));

@@ -34,8 +34,11 @@ void KrymoInp::set_varables_default() {
     ratetype = "quantum";
     sta = 1;
     delta_angle = 10.0;
-    nsimu = 2000;
+    nsimu = 20000;
     tsimu = 1000.0;
+    mc_error = 0.02;
+    mc_hops = 1e5;
+    rate_broadening = 10.0;
     tsnap = 5.0;
     tstep = 1.0;
     iterlimit = 100;

@@ -105,8 +105,11 @@ protected:
     std::string ratetype = "quantum";
     int sta = 1;
     double delta_angle = 10.0;
-    int nsimu = 2000;
+    int nsimu = 20000;  // a limit: the error target mc_error stops earlier
     double tsimu = 1000.0;
+    double mc_error = 0.02;        // relative error at which kinetic Monte Carlo stops (0: run nsimu)
+    double mc_hops = 1e5;          // hops per trajectory: a trajectory runs that long when shorter than tsimu
+    double rate_broadening = 10.0; // meV: least Gaussian width of the quantum rate's energy gap
     double tsnap = 5.0;
     double tstep = 1.0;
     int iterlimit = 100;

@@ -204,6 +204,8 @@ public:
     // "get_mob.py" in `dir`: copies each carrier's ME result, or tabulates the scan against temperature.
     void write_get_mob_py_ME(const char* dir);
     void write_get_mob_py_ME_TD(const char* dir);
+    void write_get_mob_py_MC_TD(const char* dir);  // Monte Carlo scan: the mobility with its error
+    void write_scan_collector(const char* dir, bool monte_carlo);
     // Temperatures of a scan: start_temp + k * delta_temp for k < scan_temperature_count().
     int scan_temperature_count() const;
     double scan_temperature(int k) const { return start_temp + k * delta_temp; }

@@ -125,4 +125,13 @@ TEST(HopsimFormats, MalformedInputNamesFileAndLine) {
     expect_message([&] { read_temp_inp("temp.inp", t); }, "temp.inp line 1: expected '<temperature> K'");
     write_file("rates.dat", "carrier e\nratetype hopping\n");
     expect_message([] { read_rate_table("rates.dat"); }, "rates.dat line 2: ratetype 'hopping'");
+    // A pair naming a molecule the cell does not have.
+    RateTable bad;
+    bad.nmols = 2;
+    bad.modes.resize(2);
+    bad.pairs.resize(1);
+    bad.pairs[0].key = keys()[0];
+    bad.pairs[0].key.nei = 3;
+    write_rate_table("rates.dat", bad);
+    expect_message([] { read_rate_table("rates.dat"); }, "molecule numbers must lie in 1..2");
 }

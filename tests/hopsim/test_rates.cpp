@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <string>
 
 #include "hopsim/rates.h"
+#include "hopsim_support.h"
 
 using namespace krymo::hopsim;
 
@@ -78,5 +81,79 @@ TEST(HopRates, DisorderWidensTheGapDistributionAsAGaussianConvolution) {
         const double var = 2 * lambda * kT300 + s2, x = dg + lambda;
         EXPECT_NEAR(shape.fcwd(dg), std::exp(-x * x / (2 * var)) / std::sqrt(2 * units::kPi * var), 1e-12);
         EXPECT_NEAR(exact.fcwd(dg) / shape.fcwd(dg), 1.0, 1e-9);
+    }
+}
+
+TEST(HopRates, GoldenRuleRateWithEveryModeQuantumConvergesInMaxt) {
+    // One mode of 0.15 eV with S = 1 carries all of lambda and nothing else widens the gap: the least
+    // width turns the stick spectrum into Gaussians of that width, whatever the time limit.
+    const double e = 0.15, s = 1.0, width = 0.01;
+    const double nu = 1.0 / std::expm1(e / kT300);
+    auto closed = [&](double dg) {
+        double sum = 0.0;
+        for (int n = -20; n <= 40; ++n) {
+            const double w = std::exp(-s * (2 * nu + 1)) * std::cyl_bessel_i(std::abs(n), 2 * s * std::sqrt(nu * (nu + 1))) *
+                             std::pow((nu + 1) / nu, 0.5 * n);
+            const double x = dg + n * e;
+            sum += w * std::exp(-x * x / (2 * width * width)) / std::sqrt(2 * units::kPi * width * width);
+        }
+        return sum;
+    };
+    const LineShape short_limit(RateKind::TimeDomain, kT300, 0.0, 0.0, {{e, s}}, 2000.0, width);
+    const LineShape long_limit(RateKind::TimeDomain, kT300, 0.0, 0.0, {{e, s}}, 50000.0, width);
+    for (double dg : {0.0, -0.02, -0.15, -0.3}) {
+        SCOPED_TRACE(dg);
+        EXPECT_NEAR(short_limit.fcwd(dg) / closed(dg), 1.0, 1e-6);
+        EXPECT_EQ(long_limit.fcwd(dg), short_limit.fcwd(dg));
+    }
+    // A classical part wider than the least width is left as it is.
+    const LineShape wide(RateKind::TimeDomain, kT300, 0.1, 0.0, {{e, s}}, 10000.0, width);
+    const LineShape bare(RateKind::TimeDomain, kT300, 0.1, 0.0, {{e, s}}, 10000.0);
+    EXPECT_EQ(wide.fcwd(-0.1), bare.fcwd(-0.1));
+}
+
+TEST(HopRates, RateFileEnergiesReachEveryRateKind) {
+    // One pair of equal molecules whose modes carry all of their 185 meV, an outer-sphere energy and
+    // a level disorder: Marcus and the short-time rate are Gaussians of known mean and variance, the
+    // time integral the line shape of the outer energy as its classical bath.
+    const double lambda_out = 0.1, sigma_e = 0.05;
+    MoleculeModes m = krymo_test::stub_modes();
+    m.lambda_mev = m.modes_lambda_mev();
+    double mode_var = 0.0;
+    std::vector<QuantumMode> halves;
+    for (const Mode& x : m.modes) {
+        const double w = x.freq_cm * units::kWavenumber;
+        mode_var += x.huang_rhys * w * w * (1.0 + 2.0 / std::expm1(w / kT300));
+        halves.push_back({w, 0.5 * x.huang_rhys});
+    }
+    for (const QuantumMode& q : std::vector<QuantumMode>(halves)) halves.push_back(q);
+    const double lambda = m.lambda_mev * 1e-3 + lambda_out;
+    auto gaussian = [&](double dg, double var) {
+        return std::exp(-(dg + lambda) * (dg + lambda) / (2 * var)) / std::sqrt(2 * units::kPi * var);
+    };
+    const LineShape time_domain(RateKind::TimeDomain, kT300, lambda_out, sigma_e * sigma_e, halves, 10000.0, 0.01);
+    const struct {
+        const char* ratetype;
+        int sta;
+        std::function<double(double)> expected;
+    } kinds[] = {
+        {"marcus", 1, [&](double dg) { return gaussian(dg, 2 * lambda * kT300 + sigma_e * sigma_e); }},
+        {"quantum", 1, [&](double dg) { return gaussian(dg, 2 * lambda_out * kT300 + sigma_e * sigma_e + mode_var); }},
+        {"quantum", 0, [&](double dg) { return time_domain.direct(dg); }},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(std::string(kind.ratetype) + " sta " + std::to_string(kind.sta));
+        RateTable t = krymo_test::one_molecule_chain();
+        t.ratetype = kind.ratetype;
+        t.sta = kind.sta;
+        t.modes = {m};
+        for (RatePair& p : t.pairs) {
+            p.lambda_in_mev = m.lambda_mev;
+            p.lambda_out_mev = lambda_out * 1e3;
+            p.sigma_e_mev = sigma_e * 1e3;
+            p.dg0_mev = -60.0;
+        }
+        const RateModel model(t);
+        EXPECT_NEAR(model.shape(0).fcwd(-0.06) / kind.expected(-0.06), 1.0, 1e-9);
     }
 }

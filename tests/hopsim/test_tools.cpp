@@ -105,6 +105,8 @@ TEST(HopsimTools, MonteCarloMobilityAgreesWithTheMasterEquation) {
         EXPECT_NEAR(mc.mu[i], master.mu[i], 3 * mc.err[i]);
     }
     const std::string report = read_file("exp_data.dat");
+    // Sixty trajectories cannot reach the 2 % of the default target; the file says so.
+    EXPECT_NE(report.find("# error target 2 % NOT reached"), std::string::npos) << report;
     ASSERT_EQ(tool("mobility").status, 0);
     EXPECT_EQ(read_file("exp_data.dat"), report);
     EXPECT_NE(read_file("mobility.dat").find("trajectories        60"), std::string::npos);
@@ -144,4 +146,17 @@ TEST(HopsimTools, MissingOrInconsistentInputStopsWithStatusOne) {
     r = tool("mobility");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("Trajectory 2 is in both traj-0-2.dat and traj-2-4.dat"), std::string::npos) << r.output;
+}
+
+TEST(HopsimTools, OuterSphereEnergyOfEveryMode) {
+    // A constant needs no file; the per-pair modes stop without theirs.
+    ScopedStudyDir dir;
+    make_folder("  ratetype = quantum\n  sta = 0\n  reorg_outer = constant 0.1\n");
+    CommandResult r = tool("rates");
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const RatePair& p : read_rate_table("krymo-quantum.dat").pairs) EXPECT_EQ(p.lambda_out_mev, 100.0);
+    make_folder("  ratetype = quantum\n  sta = 0\n  reorg_outer = dielectric 3.0 10\n");
+    r = tool("rates");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("Cannot open reorg_lambda_outer-h.dat"), std::string::npos) << r.output;
 }

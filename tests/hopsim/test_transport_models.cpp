@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "hopsim/kmc.h"
 #include "hopsim/master.h"
@@ -12,6 +14,7 @@
 #include "hopsim_support.h"
 
 using namespace krymo::hopsim;
+using krymo_test::chain_pair;
 using krymo_test::einstein_mobility;
 
 namespace {
@@ -149,4 +152,170 @@ TEST(KineticMonteCarlo, GeneratorIsTheReferenceSequence) {
     EXPECT_EQ(a.next(), 0xbf6e1f784956452aULL);
     EXPECT_EQ(a.next(), 0x1a5f849d4933e6e0ULL);
     EXPECT_NE(Rng(1).next(), Rng(0).next());
+}
+
+TEST(MasterEquation, OneSiteLatticeOfAnObliqueCellFollowsItsClosedForm) {
+    // One molecule per cell with hops along a, b and a - b of an oblique cell: the velocity is
+    // sum_k k_k dr_k at any field, the linear response sum_k k_k dr_k dr_k / 2kT. Only a cell whose
+    // axes are not Cartesian tells a row of it from a column.
+    RateTable t = krymo_test::chain_table(5.0);
+    t.cell[1][0] = 2.0;
+    t.cell[1][1] = 4.5;
+    t.nmols = 1;
+    t.modes.resize(1);
+    t.modes[0].lambda_mev = 200.0;
+    const double a[3] = {5.0, 0.0, 0.0}, b[3] = {2.0, 4.5, 0.0};
+    const struct {
+        int na, nb;
+        double j;
+    } bonds[] = {{1, 0, 10.0}, {0, 1, 6.0}, {1, -1, 3.0}};
+    for (const auto& bond : bonds)
+        for (int sign : {1, -1}) {
+            RatePair p = chain_pair(1, 1, sign * bond.na, 0.0, bond.j, 0.0);
+            p.key.cell[1] = sign * bond.nb;
+            for (int c = 0; c < 3; ++c) p.dr[c] = sign * (bond.na * a[c] + bond.nb * b[c]);
+            t.pairs.push_back(p);
+        }
+    const double len_b = std::sqrt(2.0 * 2.0 + 4.5 * 4.5);
+    const double u[3][3] = {{1, 0, 0}, {2.0 / len_b, 4.5 / len_b, 0}, {0, 0, 1}};
+    const double kT = units::kBoltzmann * t.temperature;
+    {
+        SCOPED_TRACE("linear response");
+        fill_rates(t);
+        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
+        for (int d = 0; d < 3; ++d) {
+            double m = 0.0;  // Angstrom^2/s over kT/e, then 1e-16 cm^2/Vs
+            for (const RatePair& p : t.pairs) {
+                const double proj = p.dr[0] * u[d][0] + p.dr[1] * u[d][1] + p.dr[2] * u[d][2];
+                m += 0.5 * p.rate * proj * proj;
+            }
+            m *= 1e-16 / kT;
+            EXPECT_NEAR(r.mu[d], m, 1e-6 * std::fabs(m) + 1e-12) << d;
+        }
+    }
+    {
+        SCOPED_TRACE("applied field along b");
+        t.field[1] = 5e7;
+        fill_rates(t);
+        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
+        double v[3] = {0, 0, 0};
+        for (const RatePair& p : t.pairs)
+            for (int c = 0; c < 3; ++c) v[c] += p.rate * p.dr[c];
+        for (int d = 0; d < 3; ++d) {
+            // A hole (charge +1) drifts along v; Angstrom/s over V/m is 1e-6 cm^2/Vs.
+            const double m = (v[0] * u[d][0] + v[1] * u[d][1] + v[2] * u[d][2]) / 5e7 * 1e-6;
+            EXPECT_NEAR(r.mu[d], m, 1e-9 * std::fabs(m) + 1e-12) << d;
+        }
+        EXPECT_NEAR(r.mu[3], r.mu[1], 1e-12);
+        EXPECT_GT(r.mu[0], 0.0);
+    }
+}
+
+TEST(KineticMonteCarlo, FieldRunDriftAgreesWithTheMasterEquation) {
+    // Under a field the headline is the drift q v / |F|, as the master equation gives it. On the
+    // one-molecule chain the spread about the drift is known as well: D = a^2 (k+ + k-) / 2.
+    struct Case {
+        const char* name;
+        RateTable table;
+        double field;
+    };
+    RateTable electrons = krymo_test::two_molecule_chain(5.0, 2.0, 10.0, 4.0, 20.0);
+    electrons.carrier = 'e';
+    const Case cases[] = {{"holes, one molecule", krymo_test::one_molecule_chain(5.0), 1e8},
+                          {"electrons, two molecules", electrons, 4e7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RateTable t = c.table;
+        t.field[0] = c.field;
+        fill_rates(t);
+        const MasterResult me = master_mobility(t, MasterSettings(), nullptr);
+        KmcSettings s;
+        s.tsimu_ns = 10.0;
+        s.tsnap_ns = 0.5;
+        s.count = 200;
+        TrajectoryHeader h = header_of(t, s);
+        std::copy(t.field, t.field + 3, h.field);
+        const MobilityAnalysis a = analyse_trajectories(h, run_trajectories(build_network(t, file_rates(t), -1, 0), s, true), true);
+        ASSERT_TRUE(a.field);
+        EXPECT_GT(me.mu[0], 0.0);
+        EXPECT_LT(a.err[0], 0.05 * me.mu[0]);
+        EXPECT_NEAR(a.mu[0], me.mu[0], 3 * a.err[0]);
+        EXPECT_NEAR(a.mu[3], me.mu[3], 3 * a.err[3]);
+        EXPECT_EQ(a.mu[1], 0.0);
+        if (t.nmols == 1) {
+            const double d = 0.5 * 25.0 * (t.pairs[0].rate + t.pairs[1].rate);  // Angstrom^2/s
+            EXPECT_NEAR(a.d_kt[0], einstein_mobility(d, t.temperature), 3 * a.d_kt_err[0]);
+        }
+    }
+}
+
+TEST(KineticMonteCarlo, StopsWhenTheErrorReachesItsTarget) {
+    // The one-molecule chain, whose mobility is known: whole batches until the error is 5 %, on any
+    // number of threads; a target of 0 runs every trajectory.
+    const RateTable t = krymo_test::one_molecule_chain(5.0);
+    const HopNetwork net = build_network(t, file_rates(t), -1, 0);
+    KmcSettings s;
+    s.tsimu_ns = 2.0;
+    s.tsnap_ns = 0.1;
+    s.count = 5000;
+    const TrajectoryHeader h = header_of(t, s);
+    const KmcOutcome parallel = run_to_target(net, s, h, 0.05, true);
+    const KmcOutcome serial = run_to_target(net, s, h, 0.05, false);
+    ASSERT_TRUE(parallel.target_reached);
+    const size_t n = parallel.trajectories.size();
+    EXPECT_LT(n, 5000u);
+    EXPECT_EQ(n % kStopBatch, 0u);
+    ASSERT_EQ(serial.trajectories.size(), n);
+    EXPECT_EQ(serial.trajectories.back().r, parallel.trajectories.back().r);
+    const MobilityAnalysis a = analyse_trajectories(h, parallel.trajectories, true);
+    EXPECT_LE(relative_error(a), 0.05);
+    EXPECT_EQ(relative_error(a), parallel.relative_error);
+    // Stopped at the first batch that reached it.
+    const std::vector<Trajectory> fewer(parallel.trajectories.begin(), parallel.trajectories.end() - kStopBatch);
+    if (fewer.size() >= 2 * kStopBatch) EXPECT_GT(relative_error(analyse_trajectories(h, fewer, true)), 0.05);
+    const double mu = einstein_mobility(t.pairs[0].rate * 25.0, t.temperature) / 3.0;
+    EXPECT_NEAR(a.mu[3], mu, 3 * a.err[3]);
+    s.count = 250;
+    EXPECT_EQ(run_to_target(net, s, h, 0.0, true).trajectories.size(), 250u);
+}
+
+TEST(KineticMonteCarlo, NegativeOrUnresolvedValuesAreFlagged) {
+    const double mu[4] = {1.0, -0.5, 0.2, 0.0}, err[4] = {0.1, 0.1, 0.3, 0.0};
+    const std::vector<std::string> w = mobility_warnings(mu, err, true, false);
+    ASSERT_EQ(w.size(), 2u);
+    EXPECT_NE(w[0].find("mu_b"), std::string::npos);
+    EXPECT_NE(w[0].find("negative"), std::string::npos);
+    EXPECT_NE(w[1].find("mu_c"), std::string::npos);
+    EXPECT_EQ(mobility_warnings(mu, err, false, false).size(), 1u);
+    // Under a field the value along it counts.
+    EXPECT_TRUE(mobility_warnings(mu, err, true, true).empty());
+    const double along[4] = {1.0, 0.0, 0.0, -0.1};
+    EXPECT_EQ(mobility_warnings(along, err, true, true).size(), 1u);
+}
+
+TEST(KineticMonteCarlo, AnalysisOfKnownDisplacementsGivesTheirDriftAndSpread) {
+    // Two trajectories x = v t +- sqrt(c t): the mean moves at v, the spread about it grows as 2 c t, so
+    // D = c exactly, whatever the drift. A hole in a field of 1e7 V/m along a: mu = v / F.
+    RateTable t = krymo_test::chain_table(5.0);
+    KmcSettings s;
+    s.tsimu_ns = 10.0;
+    s.tsnap_ns = 1.0;
+    TrajectoryHeader h = header_of(t, s);
+    h.field[0] = 1e7;
+    const double v = 2.0, c = 3.0;  // Angstrom/ns, Angstrom^2/ns
+    std::vector<Trajectory> trajs(2);
+    for (int k = 0; k < 2; ++k) {
+        trajs[k].id = k;
+        for (int i = 0; i < h.nsnap; ++i) {
+            const double time = i * s.tsnap_ns;
+            trajs[k].r.insert(trajs[k].r.end(), {v * time + (k == 0 ? 1 : -1) * std::sqrt(c * time), 0.0, 0.0});
+        }
+    }
+    const MobilityAnalysis a = analyse_trajectories(h, trajs, false);
+    // Angstrom/ns over V/m is 1e3 cm^2/Vs; Angstrom^2/ns is 1e-7 cm^2/s.
+    EXPECT_NEAR(a.mu[0] / (v / 1e7 * 1e3), 1.0, 1e-12);
+    EXPECT_NEAR(a.mu[3] / (v / 1e7 * 1e3), 1.0, 1e-12);
+    EXPECT_NEAR(a.diffusion[0][0] / (c * 1e-7), 1.0, 1e-12);
+    EXPECT_NEAR(a.d_kt[0] / (c * 1e-7 / (units::kBoltzmann * t.temperature)), 1.0, 1e-12);
+    EXPECT_NEAR(a.drift[0], v * 10.0, 1e-12);
 }

@@ -111,7 +111,7 @@ TEST(WorkflowSlurm, EveryStageRunsUnderARealSlurmAndCleansUp) {
     EXPECT_EQ(read_file("data/VH.dat"), "coupling\n");
     EXPECT_EQ(read_file("evc/mol1/hole/NM.dat"), "modes of " + w + "/evc/mol1/hole\n");
     const std::string calls = read_file("calls.log");
-    for (const std::string call : {"hopsim_mc_par.exe -simu0 0 -nsimu 2000", "hopsim_mobility_par.exe "})
+    for (const std::string call : {"hopsim_mc_par.exe -simu0 0 -nsimu 20000", "hopsim_mobility_par.exe "})
         EXPECT_NE(calls.find(call + " @ " + w + "/MC-marcus/hole\n"), std::string::npos) << call << "\n" << calls;
     EXPECT_EQ(read_file("ME-marcus/mob_hole.dat").substr(0, 16), "mu_a = 1.25e-01\n");
 

@@ -61,7 +61,6 @@ struct Transport::MobilityRun {
     const char* prepare;      // prepare script name
     const char* glob_import;  // import line of the dynamic-disorder glob
     bool carrier_level;       // files in "<dir>/elec" or "<dir>/hole"; else in dir itself
-    bool outer_and_neighbor;  // copies the outer-sphere energies and neighbor.dat
     bool temp_file;           // writes "temp.inp" when asked
     const char* batch;        // batch script name
     const OutputFailure* batch_failure;
@@ -77,18 +76,18 @@ struct Transport::MobilityRun {
 
 namespace {
 
-// Rows: prepare script, glob import, carrier level, outer and neighbour copies, temperature file;
+// Rows: prepare script, glob import, carrier level, temperature file;
 // batch script, its failure report, job script, job name; tools and range; marker; job writer;
 // mobility script. The ME scan keeps an empty line after its glob import.
-const Transport::MobilityRun kMC = {"prepare-mc.py", "import glob\n", true, true, true,
+const Transport::MobilityRun kMC = {"prepare-mc.py", "import glob\n", true, true,
                                     "run_mc_batch.py", &kWorkflowScriptFailure, "run_mc", nullptr,
                                     "hopsim_mc.exe", "hopsim_mc_par.exe", true,
                                     Marker::RunDir, &Jobscript::write_MC_job, true};
-const Transport::MobilityRun kME = {"prepare-me.py", "import glob\n", true, false, false,
+const Transport::MobilityRun kME = {"prepare-me.py", "import glob\n", true, false,
                                     "run_me_batch.py", &kMeBatchFailure, "run_me", nullptr,
                                     "hopsim_master.exe", "hopsim_master.exe", false,
                                     Marker::Charge, &Jobscript::write_ME_job, false};
-const Transport::MobilityRun kMETD = {"prepare-me.py", "import glob\n\n", false, false, true,
+const Transport::MobilityRun kMETD = {"prepare-me.py", "import glob\n\n", false, true,
                                       "run_me_batch.py", &kWorkflowScriptFailure, "run_me", "td",
                                       "hopsim_master.exe", "hopsim_master.exe", false,
                                       Marker::ChargeAndTemp, &Jobscript::write_ME_job, false};
@@ -140,9 +139,10 @@ void Transport::write_mobility_run(const MobilityRun& run, const char* dir, cons
     if (HOMOLUMO_dynamic_disorder) prep.printf("shutil.copy(\"%s/%s/%s\", \"./\")\n", root, data, c.levels_dynamic);
     prep.printf("shutil.copy(\"%s/%s/%s\", \"./\")\n", root, data, c.modes);
     if (lat_site_energy != 0) prep.printf("shutil.copy(\"%s/%s/%s\", \"./\")\n", root, data, c.site_energies);
-    if (run.outer_and_neighbor && reorg_outer_type != 0)
-        prep.printf("shutil.copy(\"%s/%s/%s\", \"./\")\n", root, data, c.outer_lambda);
-    if (run.outer_and_neighbor && read_neighbor_dat)
+    // Every run kind computes its rates from the same files: the per-pair outer-sphere energies
+    // where the mode makes them (a constant needs none), and the neighbour list the pair rows follow.
+    if (reorg_outer_type >= 2) prep.printf("shutil.copy(\"%s/%s/%s\", \"./\")\n", root, data, c.outer_lambda);
+    if (read_neighbor_dat)
         prep.printf("shutil.copy(\"%s/%s/neighbor.dat\", \"./\")\n", root, data);
     prep.printf("\nwith open(\"charge.inp\", \"w\") as f:\n    f.write(\"%s\\n\")\n\n", c.letter);
     if (run.temp_file && temp_flag != 0)
@@ -211,7 +211,13 @@ void Transport::write_get_mob_py_ME(const char* dir) {
     py.finish();
 }
 
-void Transport::write_get_mob_py_ME_TD(const char* dir) {
+void Transport::write_get_mob_py_ME_TD(const char* dir) { write_scan_collector(dir, false); }
+
+void Transport::write_get_mob_py_MC_TD(const char* dir) { write_scan_collector(dir, true); }
+
+// One table per carrier of the mobility over the scan's temperatures. The ME scan has its folders
+// as <carrier>/<T>, the MC scan as <T>/<carrier>; MC results carry their error in field 6.
+void Transport::write_scan_collector(const char* dir, bool mc) {
     static const char* const kDirections[] = {"a", "b", "c", "av"};
     const int n = scan_temperature_count();
     ScriptFile py(format_string("%s/get_mob.py", dir));
@@ -219,21 +225,31 @@ void Transport::write_get_mob_py_ME_TD(const char* dir) {
     for (int carrier = 0; carrier < 2; ++carrier) {
         if (!(carrier == 0 ? electron_work() : hole_work())) continue;
         const char* label = kCarriers[carrier].dir;
-        py.write("mu = []\n");
+        py.write(mc ? "mu = []\nerr = []\n" : "mu = []\n");
         // The first four lines of exp_data.dat carry the mobility along a, b, c and the average in field 3.
         for (int k = 0; k < n; ++k) {
-            py.write("mu.append([])\n");
-            py.printf("with open(\"%s/%.0f/exp_data.dat\") as f:\n", label, scan_temperature(k));
+            py.write(mc ? "mu.append([])\nerr.append([])\n" : "mu.append([])\n");
+            if (mc)
+                py.printf("with open(\"%.0f/%s/exp_data.dat\") as f:\n", scan_temperature(k), label);
+            else
+                py.printf("with open(\"%s/%.0f/exp_data.dat\") as f:\n", label, scan_temperature(k));
             py.write("    for i in range(4):\n        line = f.readline()\n        items = line.split()\n");
-            py.printf("        mu[%d].append(float(items[%d]))\n\n", k, 2);
+            py.printf("        mu[%d].append(float(items[%d]))\n", k, 2);
+            if (mc) py.printf("        err[%d].append(float(items[%d]))\n", k, 5);
+            py.write("\n");
         }
         py.printf("sys.stdout.write(\"  Writing file mob_%s.dat...\\n\")\n\n", label);
         py.printf("with open(\"mob_%s.dat\", \"w\") as n:\n", label);
         for (int d = 0; d < 4; ++d) {
             py.printf("    n.write(\"dir_%s:\\n\")\n", kDirections[d]);
-            for (int k = 0; k < n; ++k)
-                py.printf("    n.write(\"%.0f  %%12.6e  cm^{2}/Vs\\n\" %% (mu[%d][%d]))\n", scan_temperature(k), k,
-                          d);
+            for (int k = 0; k < n; ++k) {
+                if (mc)
+                    py.printf("    n.write(\"%.0f  %%12.6e  +- %%9.2e  cm^{2}/Vs\\n\" %% (mu[%d][%d], err[%d][%d]))\n",
+                              scan_temperature(k), k, d, k, d);
+                else
+                    py.printf("    n.write(\"%.0f  %%12.6e  cm^{2}/Vs\\n\" %% (mu[%d][%d]))\n", scan_temperature(k), k,
+                              d);
+            }
         }
         py.write("\n");
     }
@@ -285,6 +301,7 @@ void Transport::write_mobility_dirs(bool verbose) {
             create_directory(dir);
             mc_runs(dir, "../../..", 1, t);
         }
+        write_get_mob_py_MC_TD(base.c_str());
     }
     if (verbose) std::printf("Writting ME files...\n");
     if (do_transport_run_ME != 0 || do_transport_get_mob_ME != 0) {

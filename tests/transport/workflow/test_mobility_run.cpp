@@ -7,19 +7,19 @@ using namespace krymo_test;
 
 namespace {
 
-// A stub records its call; hopsim_master.exe also writes exp_data.dat whose third field on the first
-// four lines is 10 T + 1000 (electron) or 2000 (hole) + direction (1-4), T from temp.inp or 0.
+// A stub records its call; hopsim_master.exe and hopsim_mobility_par.exe also write exp_data.dat whose
+// third field on the first four lines is 10 T + 1000 (electron) or 2000 (hole) + direction (1-4), T
+// from temp.inp or 0; the Monte Carlo adds the error d / 10 after "+-".
 void write_stubs(const std::string& w) {
     ASSERT_EQ(std::system("mkdir -p stubs"), 0);
     const std::string record = "#!/bin/sh\necho \"$(basename $0) $(pwd)\" >> " + w + "/calls.log\n";
-    for (const char* tool : {"hopsim_rates.exe", "hopsim_mc_par.exe", "hopsim_mobility_par.exe"})
-        write_file(std::string("stubs/") + tool, record);
+    for (const char* tool : {"hopsim_rates.exe", "hopsim_mc_par.exe"}) write_file(std::string("stubs/") + tool, record);
+    const std::string values = "t=0; [ -f temp.inp ] && t=$(cut -d' ' -f1 temp.inp)\n"
+                               "k=1000; [ \"$(cat charge.inp)\" = h ] && k=2000\n"
+                               "for d in 1 2 3 4; do echo \"mu_$d = $((t * 10 + k + d)) cm2/Vs";
     write_file("stubs/hopsim_master.exe",
-               record +
-                   "t=0; [ -f temp.inp ] && t=$(cut -d' ' -f1 temp.inp)\n"
-                   "k=1000; [ \"$(cat charge.inp)\" = h ] && k=2000\n"
-                   "for d in 1 2 3 4; do echo \"mu_$d = $((t * 10 + k + d)) cm2/Vs\"; done > exp_data.dat\n"
-                   "echo \"more output\" >> exp_data.dat\n");
+               record + values + "\"; done > exp_data.dat\necho \"more output\" >> exp_data.dat\n");
+    write_file("stubs/hopsim_mobility_par.exe", record + values + " +- 0.$d\"; done > exp_data.dat\n");
     ASSERT_EQ(std::system("chmod +x stubs/*"), 0);
 }
 
@@ -51,7 +51,7 @@ std::string driver_script() {
             if (s) drive += "        ('" + run + "', '" + s + "'),\n";
     }
     return drive +
-           "        ('ME-marcus', 'get_mob.py'), ('ME-marcus-temp', 'get_mob.py')]:\n"
+           "        ('ME-marcus', 'get_mob.py'), ('ME-marcus-temp', 'get_mob.py'), ('MC-marcus-temp', 'get_mob.py')]:\n"
            "    os.chdir(os.path.join(w, run))\n"
            "    runpy.run_path(script, run_name='__main__')\n"
            "    os.chdir(w)\n"
@@ -92,4 +92,7 @@ TEST(MobilityRun, LocalStudyRunsEveryMobilityScriptWithStubTools) {
     expect_golden("==> mob_elec.dat\n" + read_file("ME-marcus-temp/mob_elec.dat") + "==> mob_hole.dat\n" +
                       read_file("ME-marcus-temp/mob_hole.dat"),
                   "mobility/mob_scan_tables.txt");
+    expect_golden("==> mob_elec.dat\n" + read_file("MC-marcus-temp/mob_elec.dat") + "==> mob_hole.dat\n" +
+                      read_file("MC-marcus-temp/mob_hole.dat"),
+                  "mobility/mc_scan_tables.txt");
 }

@@ -94,9 +94,11 @@ TEST(MobilityScripts, ElectronWorkOnlyMakesNoHoleDirectoriesOrCollectorLines) {
     EXPECT_EQ(tree.find("hole"), std::string::npos) << tree;
     EXPECT_EQ(read_file("ME-marcus/get_mob.py"),
               "#!/usr/bin/env python\nimport shutil\n\nshutil.copy(\"elec/exp_data.dat\", \"./mob_elec.dat\")\n\n");
-    const std::string scan = read_file("ME-marcus-temp/get_mob.py");
-    EXPECT_NE(scan.find("mob_elec.dat"), std::string::npos);
-    EXPECT_EQ(scan.find("hole"), std::string::npos);
+    for (const char* collector : {"ME-marcus-temp/get_mob.py", "MC-marcus-temp/get_mob.py"}) {
+        const std::string scan = read_file(collector);
+        EXPECT_NE(scan.find("mob_elec.dat"), std::string::npos) << collector;
+        EXPECT_EQ(scan.find("hole"), std::string::npos) << collector;
+    }
 }
 
 TEST(MobilityScripts, ScriptsOfEveryRunKindAndTheCollectors) {
@@ -113,6 +115,7 @@ TEST(MobilityScripts, ScriptsOfEveryRunKindAndTheCollectors) {
     expect_golden(replaced(files_text("ME-marcus-temp/elec/300"), w, "@W@"), "mobility/me_temp_elec_300.txt");
     expect_golden(read_file("ME-marcus/get_mob.py"), "mobility/get_mob_me.py.txt");
     expect_golden(read_file("ME-marcus-temp/get_mob.py"), "mobility/get_mob_me_temp.py.txt");
+    expect_golden(read_file("MC-marcus-temp/get_mob.py"), "mobility/get_mob_mc_temp.py.txt");
 }
 
 TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
@@ -134,18 +137,22 @@ TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
         t.end_temp = c.end;
         t.delta_temp = c.delta;
         t.write_mobility_dirs();
-        EXPECT_EQ(list_dir("MC-marcus-temp"), c.names);
+        std::vector<std::string> mc_names = c.names;
+        mc_names.push_back("get_mob.py");
+        EXPECT_EQ(list_dir("MC-marcus-temp"), mc_names);
         EXPECT_EQ(list_dir("ME-marcus-temp/hole"), c.names);
         EXPECT_EQ(list_dir("ME-marcus-temp"), (std::vector<std::string>{"elec", "get_mob.py", "hole"}));
         const std::string collector = read_file("ME-marcus-temp/get_mob.py");
+        const std::string mc_collector = read_file("MC-marcus-temp/get_mob.py");
         if (c.names.empty()) {
-            EXPECT_EQ(collector.find("exp_data.dat"), std::string::npos) << collector;
+            EXPECT_EQ((collector + mc_collector).find("exp_data.dat"), std::string::npos) << collector;
             continue;
         }
         const std::string& last = c.names.back();
         const std::string prep = read_file("MC-marcus-temp/" + last + "/hole/prepare-mc.py");
         EXPECT_NE(prep.find("    f.write(\"" + last + " K\\n\")\n"), std::string::npos) << prep;
         EXPECT_NE(collector.find("    n.write(\"" + last + "  %12.6e"), std::string::npos) << collector;
+        EXPECT_NE(mc_collector.find("open(\"" + last + "/hole/exp_data.dat\")"), std::string::npos) << mc_collector;
     }
 }
 
@@ -166,8 +173,8 @@ TEST(MobilityScripts, OpenMPChoosesTheParallelOrTheSerialTools) {
 }
 
 TEST(MobilityScripts, EachOptionalCopyAddsOnlyItsOwnLines) {
-    // Each option alone on; the ME runs copy only what their rates read. Molecule files replace the
-    // crystal file.
+    // Each option alone on; every run kind copies what its rates read: the outer-sphere energies only
+    // where the mode makes them per pair. Molecule files replace the crystal file.
     struct Option {
         const char* name; std::function<void(TestTransport&)> on; std::vector<std::string> lines; bool in_me;
     };
@@ -180,10 +187,11 @@ TEST(MobilityScripts, EachOptionalCopyAddsOnlyItsOwnLines) {
          {"shutil.copy(\"../../data/LUMO-dyn.dat\", \"./\")\n"}, true},
         {"lat_site_energy", [](TestTransport& t) { t.lat_site_energy = 2; },
          {"shutil.copy(\"../../data/EL.dat\", \"./\")\n"}, true},
-        {"reorg_outer", [](TestTransport& t) { t.reorg_outer_type = 3; },
-         {"shutil.copy(\"../../data/reorg_lambda_outer-e.dat\", \"./\")\n"}, false},
+        {"reorg_outer dielectric", [](TestTransport& t) { t.reorg_outer_type = 3; },
+         {"shutil.copy(\"../../data/reorg_lambda_outer-e.dat\", \"./\")\n"}, true},
+        {"reorg_outer constant", [](TestTransport& t) { t.reorg_outer_type = 1; }, {}, false},
         {"read_neighbor_dat", [](TestTransport& t) { t.read_neighbor_dat = true; },
-         {"shutil.copy(\"../../data/neighbor.dat\", \"./\")\n"}, false},
+         {"shutil.copy(\"../../data/neighbor.dat\", \"./\")\n"}, true},
     };
     auto prepare_scripts = [](const std::function<void(TestTransport&)>& on) {
         ScopedStudyDir dir;
@@ -249,7 +257,7 @@ TEST(MobilityScripts, ScriptsParseAndEveryMarkerTouchedIsRemovedByTheJobItSubmit
         const std::string w = t.get_workdir();
         const std::vector<std::string> py = files_named("*.py");
         const std::vector<std::string> jobs = files_named(std::string("*.") + t.get_job_script_ext());
-        ASSERT_EQ(py.size(), 2u * 3 * 4 + 2u * 2 * 4 + 2);
+        ASSERT_EQ(py.size(), 2u * 3 * 4 + 2u * 2 * 4 + 3);  // three collectors
         ASSERT_EQ(jobs.size(), 2u * 2 * 4 + 2u * 4);
         std::string check = python3_exe() + " -m py_compile";
         for (const std::string& f : py) check += " '" + f + "'";
