@@ -26,6 +26,7 @@ void Transport::write_scripts(bool verbose) {
             write_qchem_out_check_py_file();
             write_qchem_fchk_ext_lowercase_py_file();
             break;
+        case 4: write_psi4_out_check_py_file(); break;
         default: break;
     }
 
@@ -39,8 +40,9 @@ void Transport::write_scripts(bool verbose) {
         write_site_energy_scripts();
     }
     if (RE_use_neutral_chk) write_copy_neutral_chk_files_py();
-    if (RE_calc_lambda_4P && compute_engine == 1) {
-        write_copy_RE_lambda_4P_files_py();
+    if (four_point_work()) {
+        // psi4's four-point inputs read the optimised geometries themselves: nothing to copy.
+        if (compute_engine == 1) write_copy_RE_lambda_4P_files_py();
         if (electron_work()) {
             progress("re_lambda_4P_files-e.dat");
             write_RE_lambda_4P_list(false);
@@ -102,9 +104,11 @@ void Transport::record_gather_stages() {
                             scripts({"prepare_RE.py", "run_RE.py", "get_RE.py", "merge_evc_NM_output.py",
                                      "get_RE_lambda_evc.py"}),
                             results("NM-e.dat", "NM-h.dat")});
-    if (RE_calc_lambda_4P && compute_engine == 1)
+    if (four_point_work())
         study.gather.push_back({"four-point reorganization energies",
-                                scripts({"copy_RE_lambda_4P_files.py", "get_RE_lambda_4P.py"}), {}});
+                                compute_engine == 1 ? scripts({"copy_RE_lambda_4P_files.py", "get_RE_lambda_4P.py"})
+                                                    : scripts({"get_RE_lambda_4P.py"}),
+                                {}});
     if (lat_site_energy != 0)
         study.gather.push_back({"site energies",
                                 scripts({"get_site_ener.py", "get_RE_int_ener.py", "merge_RE_int_ener_output.py"}),
