@@ -7,17 +7,17 @@ namespace {
 const EngineRow kEngines[] = {
     // label, input ext, output ext, normal end, on the last line, HL kind, RE kind,
     // uc plain one eol, uc unique single quotes, dimer modules, plain separator, unique array separator,
-    // unique dimer "_unique", RE job, RE marker, RE separator, RE four-point, RE multipoles, checker, coupling flag
+    // unique dimer "_unique", RE job, RE marker, RE separator, RE four-point, RE multipoles, coupling flag, flag last
     {"Gaussian", "com", "log", " Normal termination of Gaussian", true, JobKind::gaussian_HL, JobKind::gaussian_RE, false, false, false, false, false, true,
-     "job_re-%s", "%s/running.re_%s", false, true, true, "gaussian_log_check.py", ""},
+     "job_re-%s", "%s/running.re_%s", false, true, true, "", false},
     {"ORCA", "inp", "out", "ORCA TERMINATED NORMALLY", false, JobKind::orca_HL, JobKind::orca_RE, true, true, true, true, true, false, "job_re_%s",
-     "%s/running.RE-%s", true, false, false, "orca_out_check.py", " -orca"},
+     "%s/running.RE-%s", true, false, false, " -orca", false},
     {"Q-Chem", "inp", "out", "Have a nice day.", false, JobKind::qchem_HL, JobKind::qchem_RE, true, true, true, true, true, false, "job_re-%s",
-     "%s/running.re-%s", true, false, false, "qchem_out_check.py", " -qchem"},
+     "%s/running.re-%s", true, false, false, " -qchem", false},
     // psi4 takes the newer runner layout of ORCA and Q-Chem; its four-point inputs read the optimised
     // geometries from the formatted checkpoints of the optimisations, so no copy stage is needed.
     {"psi4", "inp", "out", "Psi4 exiting successfully", false, JobKind::psi4_HL, JobKind::psi4_RE, true, true, true, true, true, false, "job_re-%s",
-     "%s/running.re-%s", true, true, false, "psi4_out_check.py", " -psi4"},
+     "%s/running.re-%s", true, true, false, " -psi4", true},
 };
 static_assert(sizeof(kEngines) / sizeof(kEngines[0]) == 4, "one row per engine");
 

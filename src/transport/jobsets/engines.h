@@ -37,8 +37,8 @@ struct EngineRow {
     bool re_separator;       // separator before each stanza
     bool re_four_point;      // four-point single points (each state at the other state's geometry)
     bool re_multipoles;      // the multipole job of the site and outer-sphere energies
-    const char* checker;     // output checker script in the scripts directory
     const char* coupling_flag;  // option of the coupling tool that names the engine ("" for Gaussian)
+    bool coupling_flag_last;    // ... after the pair list rather than before it
 };
 
 const EngineRow& engine_row(Engine e);

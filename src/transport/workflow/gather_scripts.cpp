@@ -102,13 +102,13 @@ void Transport::write_get_transint_py() {
     py.write("#!/usr/bin/env python\nimport os\n\n");
     // Q-Chem names its formatted checkpoints ".FChk"; the coupling tool looks for ".fchk".
     if (compute_engine == 3) py.printf("os.system(\"python %s/qchem_fchk_ext_lowercase.py %s\")\n\n", scr_dir.c_str(), hl_dir.c_str());
-    std::string tool = "qcpost_coupling.exe";
+    std::string tool = "qcpost_coupling.exe", last;
     Engine e;
     if (get_job_moo_flag()) tool = "qcpost_dimer_overlap.exe";
-    else if (engine_from_setting(compute_engine, e)) tool += engine_row(e).coupling_flag;
+    else if (engine_from_setting(compute_engine, e)) (engine_row(e).coupling_flag_last ? last : tool) += engine_row(e).coupling_flag;
     const std::string script = job_dir + "/job_transint", marker = run_dir + "/running.run_transint";
     write_calc_transint_job(script, 1, qc_ppn, "transint", marker,
-                            format_string("%s -batch %s\n", tool.c_str(), "trans_int_files.dat"), data_dir);
+                            format_string("%s -batch %s%s\n", tool.c_str(), "trans_int_files.dat", last.c_str()), data_dir);
     py.touch(workdir, marker);
     py.printf("os.system(\"%s %s.%s\")\n\n", get_job_submit_command(), script.c_str(), get_job_script_ext());
     py.finish();
