@@ -176,7 +176,7 @@ int run_prepare(const PrepareOptions& opts) {
 
     Engine engine;
     if (!engine_from_setting(tp.get_compute_engine(), engine))
-        KRYMO_FATAL_OUT("main_prepare", 1, "Only Gaussian, ORCA, Q-Chem computing engines are supported!\n");
+        KRYMO_FATAL_OUT("main_prepare", 1, "Only Gaussian, ORCA, Q-Chem and psi4 computing engines are supported!\n");
     tp.write_qc_job_sets(engine);
     if (tp.get_job_moo_flag()) {
         tp.output_moo_pos_data();

@@ -12,7 +12,7 @@ using RS = ReScratch;
 using B = Body;
 using LF = LocalForm;
 
-// Thirteen kinds, one row each. Quirks kept for the tools that read these scripts:
+// One row per kind. Quirks kept for the tools that read these scripts:
 // - the HL kinds put the SLURM output line first, the others after the partition line;
 // - the PBS site-energy script never names nodes;
 // - the workflow kinds echo the submit directory before changing to it.
@@ -33,6 +33,10 @@ const JobKindRow kKinds[] = {
     // Only the PBS Q-Chem RE script names a scratch directory.
     {JobKind::qchem_RE, "qchem_RE", true, "RE", P::Standard, Mod::QC, RS::PBSOnly, false, false, true, false,
      B::Command, "RE-", LF::Template, false, nullptr},
+    {JobKind::psi4_HL, "psi4_HL", true, "HL", P::Standard, Mod::QC, RS::None, false, true, true, false,
+     B::Psi4HL, "HL-", LF::Template, false, nullptr},
+    {JobKind::psi4_RE, "psi4_RE", true, "RE", P::Standard, Mod::QC, RS::None, false, false, true, false,
+     B::Command, "RE-", LF::Template, false, nullptr},
     {JobKind::RE_mps, "RE_mps", true, "RE", P::DataDirOnly, Mod::None, RS::None, false, false, true, false,
      B::CommandInDataDir, "RE-", LF::Template, true, nullptr},
     // Local MC and ME runs start the simulators directly, without the batch command line.
@@ -51,7 +55,7 @@ const JobKindRow kKinds[] = {
 };
 static_assert(sizeof(kKinds) / sizeof(kKinds[0]) == static_cast<size_t>(JobKind::count), "one row per job kind");
 
-// The three quantum-chemistry HL bodies share one skeleton: skip a finished run, run, mark a failure.
+// The quantum-chemistry HL bodies share one skeleton: skip a finished run, run, mark a failure.
 struct HlEngineRow {
     const char* checker;       // script in scr/ that recognises a finished output
     const char* label;         // program name in the skip message
@@ -68,6 +72,12 @@ void gaussian_run(const JobSettings& s, int, const JobTexts&, const JobMember& m
 
 void qchem_run(const JobSettings& s, int, const JobTexts& t, const JobMember& m, ScriptText& out) {
     out.line(format_string("    %s -nt %d %s.inp > %s.out", s.qc_exe.c_str(), t.ppn, m.name.c_str(), m.name.c_str()));
+    out.line();
+}
+
+// psi4 takes its thread count on the command line and names its output there.
+void psi4_run(const JobSettings& s, int, const JobTexts& t, const JobMember& m, ScriptText& out) {
+    out.line(format_string("    %s -n %d %s.inp %s.out", s.qc_exe.c_str(), t.ppn, m.name.c_str(), m.name.c_str()));
     out.line();
 }
 
@@ -112,6 +122,7 @@ void orca_run(const JobSettings& s, int sched, const JobTexts&, const JobMember&
 const HlEngineRow kGaussianHL = {"gaussian_log_check.py", "Gaussian", true, "    ", "    ", gaussian_run, true};
 const HlEngineRow kOrcaHL = {"orca_out_check.py", "ORCA", false, "    ", "  ", orca_run, false};
 const HlEngineRow kQchemHL = {"qchem_out_check.py", "Q-Chem", false, "  ", "  ", qchem_run, false};
+const HlEngineRow kPsi4HL = {"psi4_out_check.py", "psi4", false, "  ", "  ", psi4_run, false};
 
 void hl_body(const HlEngineRow& e, const JobSettings& s, int sched, const JobTexts& t, const JobMember& m,
              ScriptText& out) {
@@ -202,6 +213,7 @@ void write_job_head(JobKind kind, int sched, const JobSettings& s, const JobText
     h.output_first = k.slurm_output_first;
     h.nodelist_line = k.pbs_nodelist || sched != kSchedPBS;
     h.array = array;
+    h.walltime_hours = s.walltime_hours;
     r.directives(h, out);
     out.line();
 
@@ -252,6 +264,7 @@ void write_job_member(JobKind kind, int sched, const JobSettings& s, const JobTe
             case B::GaussianHL: hl_body(kGaussianHL, s, sched, t, m, out); break;
             case B::OrcaHL: hl_body(kOrcaHL, s, sched, t, m, out); break;
             case B::QchemHL: hl_body(kQchemHL, s, sched, t, m, out); break;
+            case B::Psi4HL: hl_body(kPsi4HL, s, sched, t, m, out); break;
             case B::Command: out.raw(t.command); break;
             case B::CommandThenBlank: out.raw(t.command + "\n"); break;
             case B::BlankThenCommand:

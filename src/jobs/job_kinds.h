@@ -9,7 +9,7 @@
 namespace krymo {
 
 enum class JobKind {
-    gaussian_HL, gaussian_RE, orca_HL, orca_RE, qchem_HL, qchem_RE, RE_mps,
+    gaussian_HL, gaussian_RE, orca_HL, orca_RE, qchem_HL, qchem_RE, psi4_HL, psi4_RE, RE_mps,
     MC, calc_mob, ME, calc_transint, calc_siteEner, calc_getRE, count
 };
 
@@ -30,6 +30,7 @@ enum class Body {
     GaussianHL,        // log check, run, failure marker, checkpoint conversion
     OrcaHL,            // output check, run in a scratch directory, copy back, failure marker
     QchemHL,           // output check, run, failure marker
+    Psi4HL,            // output check, run, failure marker
     Command,           // the command text
     CommandThenBlank,  // the command text and one more line end
     BlankThenCommand,  // an empty line, then the command text
@@ -78,6 +79,7 @@ struct JobSettings {
     std::string orbital_extractor = "qcpost_fchk_orbitals.exe";
     std::string orca_extra_args;
     std::string log_ext = "log";
+    int walltime_hours = 1000;  // time limit every scheduler asks for
 };
 
 // The texts of one job (letters as the writers name their arguments).

@@ -130,6 +130,7 @@ JobSettings Jobscript::job_settings() const {
     s.orbital_extractor = orbital_extractor;
     s.orca_extra_args = orca_extra_args;
     s.log_ext = log_ext;
+    s.walltime_hours = job_walltime;
     return s;
 }
 
@@ -182,6 +183,12 @@ void Jobscript::write_HL_job_array_of_kind(JobKind kind, const std::string& scri
                                            const std::string& name, const std::string& tag,
                                            const std::string& marker, int count, const std::vector<int>* indices) {
     write_job_array(kind, script, texts(nodes, ppn, name, tag, marker), count, indices);
+}
+
+void Jobscript::write_RE_job_of_kind(JobKind kind, const std::string& script, int nodes, int ppn,
+                                     const std::string& name, const std::string& tag, const std::string& marker,
+                                     const std::string& command) {
+    write_job(kind, script, texts(nodes, ppn, name, tag, marker, command));
 }
 
 // --- entry points ---

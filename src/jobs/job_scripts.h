@@ -86,13 +86,15 @@ public:
                                   const std::vector<int>* indices = nullptr);
 
 protected:
-    // The HL job of a quantum-chemistry kind (gaussian_HL, orca_HL, qchem_HL), single or as an array:
-    // the job sets pick the kind from their engine.
+    // The HL job of a quantum-chemistry kind (gaussian_HL, orca_HL, qchem_HL, psi4_HL), single or as an
+    // array, and the RE job of a kind: the job sets pick the kind from their engine.
     void write_HL_job_of_kind(JobKind kind, const std::string& script, int nodes, int ppn, const std::string& name,
                               const std::string& tag, const std::string& marker);
     void write_HL_job_array_of_kind(JobKind kind, const std::string& script, int nodes, int ppn,
                                     const std::string& name, const std::string& tag, const std::string& marker,
                                     int count, const std::vector<int>* indices);
+    void write_RE_job_of_kind(JobKind kind, const std::string& script, int nodes, int ppn, const std::string& name,
+                              const std::string& tag, const std::string& marker, const std::string& command);
 
     // Path of a kind's script: "<jobs dir>/<script>.<ext>" for the quantum-chemistry kinds, else "<script>.<ext>".
     std::string job_script_path(JobKind kind, const std::string& script) const;
@@ -104,6 +106,7 @@ protected:
     std::string nodelist;
     bool sched_job_array = true;
     int job_slot_limit = 0;
+    int job_walltime = 1000;  // hours
     std::string module_mpich2 = "mpich2/1.5-gnu-5.4.0";
     bool module_mpich2_flag = false;
     std::string module_qc = "gaussian/g09.e01";

@@ -13,7 +13,7 @@ std::string array_range(const ArrayHeader& a) {
 
 void pbs_directives(const HeaderRequest& h, ScriptText& t) {
     t.line("#PBS -S /bin/bash");
-    t.line("#PBS -l walltime=1000:00:00");
+    t.line(format_string("#PBS -l walltime=%d:00:00", h.walltime_hours));
     t.line(format_string("#PBS -l nodes=%d:ppn=%d", h.nodes, h.ppn));
     t.line("#PBS -q " + h.queue);
     if (h.array) t.line("#PBS -t " + array_range(*h.array));
@@ -25,7 +25,7 @@ void pbs_directives(const HeaderRequest& h, ScriptText& t) {
 void slurm_directives(const HeaderRequest& h, ScriptText& t) {
     t.line("#!/bin/bash");
     t.line();
-    t.line("#SBATCH --time=0-1000:00:00");
+    t.line(format_string("#SBATCH --time=0-%d:00:00", h.walltime_hours));
     auto output = [&] {
         // Each array member writes its own stdout file (%a is the member index).
         t.line("#SBATCH --output=" + h.output + (h.array ? "-%a" : ""));
@@ -39,7 +39,7 @@ void slurm_directives(const HeaderRequest& h, ScriptText& t) {
 }
 
 void lsf_directives(const HeaderRequest& h, ScriptText& t) {
-    t.line("#BSUB -W 1000:00");
+    t.line(format_string("#BSUB -W %d:00", h.walltime_hours));
     // LSF takes the slot limit after the bracketed index set.
     if (h.array)
         t.line("#BSUB -J " + h.title + "[" + h.array->index_set + "]" +

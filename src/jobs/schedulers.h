@@ -39,6 +39,7 @@ struct ArrayHeader {
 struct HeaderRequest {
     int nodes = 1;
     int ppn = 1;
+    int walltime_hours = 1000;    // time limit of the job
     std::string queue;
     std::string nodelist;
     std::string output;           // stdout file, "stdout-T" or "D/stdout-T"

@@ -61,15 +61,17 @@ bool KrymoInp::write_krymo_inp(const std::string& name, bool in_data_dir, bool i
     w.line("  nodelist        = \"" + nodelist + "\"");
     w.line("  sched_job_array = " + F(sched_job_array));
     w.line("  job_slot_limit  = " + I(job_slot_limit) + "     ! 0 means no limit");
+    w.line("  job_walltime    = " + I(job_walltime) + "  ! hours");
     w.line();
     w.line("  qc_method       = " + qc_method);
+    w.line("  qc_method_re    = " + qc_method_re);
     w.line("  qc_basis        = " + qc_basis);
     w.line("  qc_basis_re     = " + qc_basis_re);
     w.line("  qc_memory       = " + I(qc_memory) + "  ! MB");
     w.line("  qc_nodes        = " + I(qc_nodes));
     w.line("  qc_ppn          = " + I(qc_ppn));
     w.line();
-    w.line("  compute_engine  = " + I(compute_engine) + "     ! 1 = Gaussian, 2 = ORCA, 3 = QCHEM");
+    w.line("  compute_engine  = " + I(compute_engine) + "     ! 1 = Gaussian, 2 = ORCA, 3 = QCHEM, 4 = psi4");
     w.line("  qc_exe          = " + qc_exe);
     w.line();
     w.line("  scratch         = " + scratch + "    ! use local disk for performance");

@@ -21,7 +21,9 @@ void KrymoInp::set_varables_default() {
     qc_nodes = 1;
     qc_ppn = 8;
     qc_memory = 4096;
-    qc_method = "b3lyp";
+    qc_method = qc_method_re = "b3lyp";
+    qc_method_re_given = false;
+    qc_exe_given = false;
     qc_basis = "b3lyp STO-3g";
     qc_basis_re = "b3lyp STO-3g";
     chargetype = "a";
@@ -69,7 +71,10 @@ void KrymoInp::get_environment_variables() {
         sched_type = v;
     }
     if (const char* v = std::getenv("KRYMO_JOB_QUEUE")) queue_name = v;
-    if (const char* v = std::getenv("KRYMO_QC_EXE")) qc_exe = v;
+    if (const char* v = std::getenv("KRYMO_QC_EXE")) {
+        qc_exe = v;
+        qc_exe_given = true;
+    }
     // A mistyped override must not silently become 0 nodes or processes.
     for (auto [name, field] : {std::pair<const char*, int*>{"KRYMO_QC_NODES", &qc_nodes}, {"KRYMO_QC_PPN", &qc_ppn}})
         if (const char* v = std::getenv(name)) {

@@ -91,6 +91,9 @@ protected:
     int qc_memory = 4096;
     int compute_engine = 1;
     std::string qc_method = "b3lyp";
+    std::string qc_method_re = "b3lyp";  // method of the RE jobs (ORCA, Q-Chem, psi4); qc_method unless given
+    bool qc_method_re_given = false;
+    bool qc_exe_given = false;          // by the key or the environment
     std::string qc_basis = "b3lyp STO-3g";
     std::string qc_basis_re = "b3lyp STO-3g";
     std::string qc_inp_append;  // raw lines of "&gaussian.append" / "&qc_inp_append"

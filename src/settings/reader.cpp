@@ -288,11 +288,20 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
              module_qc = text_unquoted(v);
              module_qc_flag = true;
          }},
-        {{"qc_exe", "gaussian_exe"}, set_text(qc_exe)},
+        {{"qc_exe", "gaussian_exe"},
+         [&](const std::string& v) {
+             qc_exe = text_unquoted(v);
+             qc_exe_given = true;
+         }},
         {{"qc_memory", "memory"}, set_count(qc_memory, 1)},
         {{"qc_nodes", "gaussian_nodes"}, set_count(qc_nodes, 1)},
         {{"qc_ppn", "gaussian_ppn"}, set_count(qc_ppn, 1)},
         {{"qc_method"}, set_text(qc_method)},
+        {{"qc_method_re"},
+         [&](const std::string& v) {
+             qc_method_re = text_unquoted(v);
+             qc_method_re_given = true;
+         }},
         {{"qc_basis", "basis_name"}, [&](const std::string& v) { qc_basis = qc_basis_re = text_unquoted(v); }},
         {{"qc_basis_re", "basis_name_re"}, set_text(qc_basis_re)},
         {{"use_moo"}, set_flag(use_moo)},
@@ -306,6 +315,7 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
         {{"sched_job_array"}, set_flag(sched_job_array)},
         {{"nodelist"}, set_text(nodelist)},
         {{"job_slot_limit"}, set_count(job_slot_limit, 0)},
+        {{"job_walltime"}, set_count(job_walltime, 1)},
         {{"start_temp"}, set_real(start_temp)},
         {{"end_temp"}, set_real(end_temp)},
         {{"delta_temp"}, set_real(delta_temp)},
@@ -382,7 +392,9 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
         {{"output_eigval"}, set_int(output_eigval)},
         {{"compute_engine"},
          [&](const std::string& v) {
-             compute_engine = integer(v, INT_MIN, "1 (Gaussian), 2 (ORCA) or 3 (Q-Chem)");
+             const char* expected = "1 (Gaussian), 2 (ORCA), 3 (Q-Chem) or 4 (psi4)";
+             compute_engine = integer(v, 1, expected);
+             if (compute_engine > 4) reject_value(__LINE__, key, text_trimmed(v), expected);
              if (compute_engine == 2) qc_exe = "fullpath/orca";
          }},
         // Trimmed: a blank kept in front of the path would split "SCRDIR= /tmp/..." in the job scripts.
@@ -656,14 +668,18 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
                                       "key = value lines and a closing line / are expected\n",
                                       input_path.c_str(), lines.empty() ? " (the file is empty)" : ""));
 
+    // psi4 is found on PATH unless the user names the program.
+    if (compute_engine == 4 && !qc_exe_given) qc_exe = "psi4";
     if (mol_data_source == 2) read_data_cif(crystal_path, info);
     if ((compute_engine == 1 && qc_exe.find('g') == std::string::npos) ||
         (compute_engine == 2 && qc_exe.find("orca") == std::string::npos) ||
-        (compute_engine == 3 && qc_exe.find("qchem") == std::string::npos))
+        (compute_engine == 3 && qc_exe.find("qchem") == std::string::npos) ||
+        (compute_engine == 4 && qc_exe.find("psi4") == std::string::npos))
         KRYMO_FATAL_OUT("krymo_inp", 1,
                         format_string("Incomptiable settings:\n  The compute_engine = %d, while qc_exe is set to %s\n"
-                                      "  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n",
+                                      "  1 - Gaussian, 2 - ORCA, 3 - QCHEM, 4 - psi4\n",
                                       compute_engine, qc_exe.c_str()));
+    if (!qc_method_re_given) qc_method_re = qc_method;
     check_temperature_scan();
     if (mol_data_source == 1) check_lattice_vectors();
     update_unique_flags();

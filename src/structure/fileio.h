@@ -86,6 +86,19 @@ public:
     void write_qchem_mol_inp_RE(const std::string& path, int n, const int* atypes, const double* x, int memory,
                                 int nprocs, const std::string& charge_mult, const std::string& method,
                                 const std::string& basis, const std::string& append) const;
+    // psi4 inputs keep the geometry as written and leave "<stem>.fchk" beside "<stem>.out" (stem: the
+    // input's name without folder and extension). The append text goes before the calculation, where
+    // psi4 takes its options. An RE input optimises, computes the Hessian and appends it to the fchk
+    // file; a four-point input takes its geometry from the fchk file of another state's optimisation.
+    void write_psi4_mol_inp_HL(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                               const std::string& method, const std::string& basis,
+                               const std::string& append) const;
+    void write_psi4_mol_inp_RE(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                               const std::string& charge_mult, const std::string& method, const std::string& basis,
+                               const std::string& append) const;
+    void write_psi4_four_point_inp(const std::string& path, const std::string& geometry_fchk, int memory,
+                                   const std::string& charge_mult, const std::string& method,
+                                   const std::string& basis, const std::string& append) const;
 
     // --- geometry ---
     // Lattice matrix of six cell parameters into `out`, also stored with its inverse.

@@ -1,5 +1,7 @@
 // Quantum-chemistry input files: one writer per program and job family. The callers choose names,
 // titles, charges and resources; these only lay out the text each program reads.
+#include <cstdio>
+
 #include "structure/fileio.h"
 #include "structure/elements.h"
 #include "util/files.h"
@@ -40,6 +42,73 @@ void qchem_rem(TextWriter& out, const char* jobtype, const std::string& method, 
     out.line("$end");
     out.line();
 }
+
+// "<stem>" of "<dir>/<stem>.<ext>".
+std::string file_stem(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+void psi4_molecule(TextWriter& out, const std::string& charge_mult, int n, const int* atypes, const double* x) {
+    out.line("molecule {");
+    out.line(charge_mult);
+    atom_lines(out, n, atypes, x);
+    out.line("units angstrom");
+    out.line("no_com");
+    out.line("no_reorient");
+    out.line("symmetry c1");
+    out.line("}");
+    out.line();
+}
+
+// Basis, the open-shell reference of a doublet, and the user's lines.
+void psi4_options(TextWriter& out, const std::string& charge_mult, const std::string& basis,
+                  const std::string& append) {
+    out.printf("set basis %s\n", basis.c_str());
+    int charge = 0, multiplicity = 1;
+    std::sscanf(charge_mult.c_str(), "%d %d", &charge, &multiplicity);
+    if (multiplicity != 1) out.line("set reference uhf");
+    out.write(append);
+    out.line();
+}
+
+// The Hessian (hartree/bohr^2) appended to the fchk file as the array the normal-mode tool reads:
+// the lower triangle row by row, five values a line.
+const char* const kPsi4HessianAppend[] = {
+    "H = wfn_freq.hessian().np",
+    "n = H.shape[0]",
+    "values = [H[i, j] for i in range(n) for j in range(i + 1)]",
+    "with open(fchk_file, 'a') as f:",
+    "    f.write('%-40s   R   N=%12d\\n' % ('Cartesian Force Constants', len(values)))",
+    "    for k in range(0, len(values), 5):",
+    "        f.write(''.join('%16.8E' % v for v in values[k:k + 5]) + '\\n')",
+};
+
+// Reads atomic numbers and coordinates (bohr) of an fchk file into a psi4 molecule.
+const char* const kPsi4FchkGeometry[] = {
+    "def fchk_array(lines, title, kind):",
+    "    for i, line in enumerate(lines):",
+    "        if line.startswith(title):",
+    "            count = int(line.split('N=')[1])",
+    "            values = []",
+    "            j = i + 1",
+    "            while len(values) < count:",
+    "                values += [kind(v) for v in lines[j].split()]",
+    "                j += 1",
+    "            return values",
+    "    raise Exception('%s not found in %s' % (title, geometry_file))",
+    "",
+    "with open(geometry_file) as f:",
+    "    fchk_lines = f.readlines()",
+    "elez = fchk_array(fchk_lines, 'Atomic numbers', int)",
+    "geom = fchk_array(fchk_lines, 'Current cartesian coordinates', float)",
+    "mol = core.Molecule.from_arrays(elez=elez, geom=geom, units='Bohr', molecular_charge=charge,",
+    "                                molecular_multiplicity=multiplicity, fix_com=True,",
+    "                                fix_orientation=True, fix_symmetry='c1')",
+    "activate(mol)",
+};
 
 }  // namespace
 
@@ -158,6 +227,54 @@ void FileIO::write_qchem_mol_inp_RE(const std::string& path, int n, const int* a
         out.line();
         qchem_rem(out, "freq", method, basis, {"iprint          10000000", "gui             2"});
         out.write(append);
+    });
+}
+
+void FileIO::write_psi4_mol_inp_HL(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                                   const std::string& method, const std::string& basis,
+                                   const std::string& append) const {
+    write_qc_input(path, [&](TextWriter& out) {
+        out.printf("memory %d MB\n\n", memory);
+        psi4_molecule(out, "0 1", n, atypes, x);
+        psi4_options(out, "0 1", basis, append);
+        out.printf("e, wfn = energy('%s', return_wfn=True)\n", method.c_str());
+        out.printf("fchk(wfn, '%s.fchk')\n", file_stem(path).c_str());
+    });
+}
+
+void FileIO::write_psi4_mol_inp_RE(const std::string& path, int n, const int* atypes, const double* x, int memory,
+                                   const std::string& charge_mult, const std::string& method,
+                                   const std::string& basis, const std::string& append) const {
+    write_qc_input(path, [&](TextWriter& out) {
+        const char* m = method.c_str();
+        out.printf("memory %d MB\n\n", memory);
+        psi4_molecule(out, charge_mult, n, atypes, x);
+        psi4_options(out, charge_mult, basis, append);
+        out.printf("optimize('%s')\n", m);
+        out.printf("e, wfn_freq = frequency('%s', return_wfn=True)\n", m);
+        // A finite-difference Hessian leaves neither orbitals nor the optimised energy last in the
+        // output: one more single point at the optimised geometry gives both.
+        out.printf("e, wfn = energy('%s', return_wfn=True)\n", m);
+        out.printf("fchk_file = '%s.fchk'\n", file_stem(path).c_str());
+        out.line("fchk(wfn, fchk_file)");
+        for (const char* l : kPsi4HessianAppend) out.line(l);
+    });
+}
+
+void FileIO::write_psi4_four_point_inp(const std::string& path, const std::string& geometry_fchk, int memory,
+                                       const std::string& charge_mult, const std::string& method,
+                                       const std::string& basis, const std::string& append) const {
+    write_qc_input(path, [&](TextWriter& out) {
+        out.printf("memory %d MB\n\n", memory);
+        int charge = 0, multiplicity = 1;
+        std::sscanf(charge_mult.c_str(), "%d %d", &charge, &multiplicity);
+        out.printf("geometry_file = '%s'\n", geometry_fchk.c_str());
+        out.printf("charge = %d\nmultiplicity = %d\n\n", charge, multiplicity);
+        for (const char* l : kPsi4FchkGeometry) out.line(l);
+        out.line();
+        psi4_options(out, charge_mult, basis, append);
+        out.printf("e, wfn = energy('%s', return_wfn=True)\n", method.c_str());
+        out.printf("fchk(wfn, '%s.fchk')\n", file_stem(path).c_str());
     });
 }
 

@@ -114,6 +114,7 @@ public:
     void format_RE_gaussian_job_string(std::string& out, int mol, const char* state, bool formchk) const;
     void format_RE_orca_job_string(std::string& out, int mol, const char* state) const;
     void format_RE_qchem_job_string(std::string& out, int mol, const char* state) const;
+    void format_RE_psi4_job_string(std::string& out, int mol, const char* state) const;
     void write_RE_gaussian_lambda_4P_com(int mol, const std::string& state, const std::string& charge_mult);
 
     void write_HL_gaussian_mol_one_gjf_and_job_uc();
@@ -150,6 +151,8 @@ public:
     int RE_representative(int m) const;
     // Extension of the quantum-chemistry outputs the gather tools read: "log", "out", or empty.
     const char* qc_output_ext() const;
+    // Four-point single points are written and gathered (the engine has them and the switch is on).
+    bool four_point_work() const;
     // Root molecule (0-based) owning the flattened neighbour entry `key`.
     int neighbor_map_key_1d_to_uc_id(int key) const;
     void write_trans_int_files();
@@ -173,6 +176,7 @@ public:
     void write_orca_out_check_py_file();
     void write_qchem_out_check_py_file();
     void write_qchem_fchk_ext_lowercase_py_file();
+    void write_psi4_out_check_py_file();
 
     // --- workflow: normal-mode preparation (workflow/evc_scripts.cpp) ---
     // The named writers visit every molecule (plain) or the representatives of RE_unique_mols (unique).

@@ -62,6 +62,8 @@ TEST(PrepareBinary, EveryExampleWritesTheStudyItsReadmeDescribes) {
                              "scr/orca_out_check.py", "ME-marcus/hole/run_me.slurm", "ME-marcus/get_mob.py"}},
         {"quinacridone", {"HL/2mol-1.inp", "RE/re-mol1-anion.inp", "jobs/job_2mol.local",
                           "MC-marcus-temp/250/elec/run_mc.local", "MC-marcus-temp/300/hole/prepare-mc.py"}},
+        {"naphthalene_psi4", {"HL/2mol-1.inp", "RE/re-mol1-cation_nC.inp", "jobs/job_re-mol1_lambda_4P.local",
+                              "scr/psi4_out_check.py", "ME-marcus/elec/prepare-me.py", "MC-marcus/hole/run_mc.local"}},
     };
     for (const auto& e : examples) {
         SCOPED_TRACE(e.name);
@@ -86,20 +88,17 @@ TEST(PrepareBinary, EveryExampleWritesTheStudyItsReadmeDescribes) {
     EXPECT_NE(read_file("HL/uc_mol-1.com").find("#P b3lyp 6-31G(d) IOp(3/33=1,5/33=2)"), std::string::npos);
 }
 
-TEST(PrepareBinary, UnsupportedEngineStopsAfterTheStructureFiles) {
+TEST(PrepareBinary, UnknownEngineStopsBeforeAnythingIsWritten) {
     ScopedStudyDir dir;
     copy_example("naphthalene");
     std::string inp = read_file("krymo.inp");
-    inp.replace(inp.find("compute_engine  = 1"), 19, "compute_engine  = 4");
+    inp.replace(inp.find("compute_engine  = 1"), 19, "compute_engine  = 5");
     write_file("krymo.inp", inp);
     auto r = run_command(prepare_exe() + " -info false");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("\nERROR  transport : main_prepare : line "), std::string::npos);
-    EXPECT_NE(r.output.find("Only Gaussian, ORCA, Q-Chem computing engines are supported!\n"), std::string::npos);
-    EXPECT_TRUE(path_exists("data/config.inp"));
-    EXPECT_TRUE(path_exists("data/cellvec.dat"));
+    EXPECT_NE(r.output.find("Invalid value of compute_engine in krymo.inp, line "), std::string::npos) << r.output;
+    EXPECT_FALSE(path_exists("data"));
     EXPECT_FALSE(path_exists("HL"));
-    EXPECT_FALSE(path_exists("scr"));
 }
 
 TEST(PrepareBinary, DeletedWorkingDirectoryIsReportedNotWrittenAsRootPaths) {

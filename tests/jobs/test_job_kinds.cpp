@@ -1,5 +1,6 @@
 // Every job kind for every scheduler with every optional line on (golden texts), each optional line
-// of the Gaussian HL script switched off alone and together, the scheduler table and the failures.
+// of the Gaussian HL script switched off alone and together, the time limit of every kind, the
+// scheduler table and the failures.
 #include <gtest/gtest.h>
 
 #include "golden.h"
@@ -42,6 +43,19 @@ TEST(JobKinds, GaussianHLOptionalLinesLeaveOnlyTheirOwnLines) {
             EXPECT_EQ(write_kind(j.use(s), "gaussian_HL"), expected);
         }
     }
+}
+
+TEST(JobKinds, EveryKindAsksEverySchedulerForTheSetWalltime) {
+    ScopedStudyDir dir;
+    const char* const limit[] = {"#PBS -l walltime=48:00:00\n", "#SBATCH --time=0-48:00:00\n", "#BSUB -W 48:00\n", ""};
+    for (int s = 0; s < 4; ++s)
+        for (const char* k : kKindNames) {
+            TestJobs j;
+            j.job_walltime = 48;
+            const std::string text = write_kind(j.use(kSchedNames[s]), k);
+            EXPECT_NE(text.find(limit[s]), std::string::npos) << kSchedNames[s] << " " << k << "\n" << text;
+            EXPECT_EQ(text.find("1000"), std::string::npos) << kSchedNames[s] << " " << k;
+        }
 }
 
 TEST(Schedulers, NamesIgnoreCaseAndUnknownNamesFallBackToPbs) {

@@ -28,7 +28,7 @@ TEST(JobScriptShell, EveryWrittenScriptParses) {
         "n=0; for f in jobs/* *.pbs *.slurm *.lsf *.local; do bash -n \"$f\" || echo \"bad $f\"; n=$((n+1)); done;"
         " for f in jobs/*.local *.local; do sh -n \"$f\" || echo \"bad $f\"; done; echo \"$n scripts\"");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, "128 scripts\n");
+    EXPECT_EQ(r.output, "144 scripts\n");
 }
 
 // Local scripts run with sh from their directory, as the runner scripts do, against stub programs

@@ -14,7 +14,7 @@ struct SettingsProbe : krymo::KrymoInp {
     using KrymoInp::homo_adjustment, KrymoInp::krymo_dat_file, KrymoInp::latt_vectors, KrymoInp::mater_name;
     using KrymoInp::module_qc, KrymoInp::module_qc_flag, KrymoInp::mol_data_source, KrymoInp::mol_files;
     using KrymoInp::natoms_cif, KrymoInp::nmols_uc, KrymoInp::nodelist, KrymoInp::qc_basis, KrymoInp::qc_basis_re;
-    using KrymoInp::qc_exe, KrymoInp::qc_inp_append, KrymoInp::qc_nodes, KrymoInp::qc_ppn, KrymoInp::queue_name;
+    using KrymoInp::qc_exe, KrymoInp::qc_method, KrymoInp::qc_method_re, KrymoInp::qc_inp_append, KrymoInp::qc_nodes, KrymoInp::qc_ppn, KrymoInp::queue_name;
     using KrymoInp::ratetype, KrymoInp::RE_calc_lambda_4P, KrymoInp::RE_unique, KrymoInp::RE_use_neutral_chk;
     using KrymoInp::read_neighbor_dat, KrymoInp::reorg_outer_cutoff, KrymoInp::reorg_outer_epsilon;
     using KrymoInp::reorg_outer_radii, KrymoInp::reorg_outer_type, KrymoInp::sched_type, KrymoInp::scratch;

@@ -65,9 +65,16 @@ TEST_F(SettingsTest, FlagsThinfilmReorgOuterAndField) {
 TEST_F(SettingsTest, EngineAndExecutableConsistency) {
     EXPECT_EQ(read(section("compute_engine = 2\n")).qc_exe, "fullpath/orca");
     EXPECT_EQ(read(section("compute_engine = 3\nqc_exe = /opt/qchem/bin/qchem\n")).compute_engine, 3);
-    // Other engine values pass here; the driver rejects them after the structure files are written.
-    EXPECT_EQ(read(section("compute_engine = 4\n")).compute_engine, 4);
+    // psi4 runs from PATH by default, in either order of the keys, unless the program is named.
+    EXPECT_EQ(read(section("compute_engine = 4\n")).qc_exe, "psi4");
+    EXPECT_EQ(read(section("qc_exe = /opt/psi4/bin/psi4\ncompute_engine = 4\n")).qc_exe, "/opt/psi4/bin/psi4");
+    EXPECT_EQ(read_fails(section("compute_engine = 4\nqc_exe = g16\n")).status, 1);
     EXPECT_EQ(read_fails(section("compute_engine = 3\n")).status, 1);
+    // The RE method follows qc_method wherever that is given, unless it is given itself.
+    SettingsProbe& m = read(section("qc_method = pbe0\n"));
+    EXPECT_EQ(m.qc_method_re, "pbe0");
+    SettingsProbe& r = read(section("qc_method_re = 'm06'\nqc_method = pbe0\n"));
+    EXPECT_EQ(std::make_pair(r.qc_method, r.qc_method_re), std::make_pair(std::string("pbe0"), std::string("m06")));
 }
 
 TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
@@ -78,7 +85,7 @@ TEST_F(SettingsTest, InvalidValuesStopWithTheirMessageAndStatus) {
     } cases[] = {
         {"compute_engine = 2\nqc_exe = g09", 1,
          "Incomptiable settings:\n  The compute_engine = 2, while qc_exe is set to g09\n"
-         "  1 - Gaussian, 2 - ORCA, 3 - QCHEM\n"},
+         "  1 - Gaussian, 2 - ORCA, 3 - QCHEM, 4 - psi4\n"},
         // A value error names the line as a key error does.
         {"chargetype = holes", 1, "Invalid value of chargetype in krymo.inp, line 2: \"holes\"\n  expected one of 'e', "
                                   "'h', 'a'\n"},
@@ -225,7 +232,9 @@ TEST_F(SettingsTest, ValuesAreReadWholeAndInRange) {
         {"nei_scell = 3 51 3", "three integers of at least 0 and at most 50"},
         {"lumo_adjustment = 0 2147483647", "integers from -1000000 to 1000000"},
         {"homo_adjustment = 0 -1 one", "integers"},
-        {"compute_engine = two", "1 (Gaussian), 2 (ORCA) or 3 (Q-Chem)"},
+        {"compute_engine = two", "1 (Gaussian), 2 (ORCA), 3 (Q-Chem) or 4 (psi4)"},
+        {"compute_engine = 5", "or 4 (psi4)"},
+        {"job_walltime = 0", "at least 1"},
         {"qc_nodes = 99999999999", "at least 1"},
         {"temp = 0", "a finite number above 0"},
         {"maxt = -1", "a finite number above 0"},

@@ -1,8 +1,12 @@
-// The six quantum-chemistry input writers: exact text for a small molecule (one- and two-letter
-// symbols, a coordinate that widens its field, an append text), and the short forms that catch
-// misplaced lines: no atoms, no append text, geometry from the checkpoint.
+// The quantum-chemistry input writers: exact text for a small molecule (one- and two-letter
+// symbols, a coordinate that widens its field, an append text), the short forms that catch
+// misplaced lines (no atoms, no append text, geometry from the checkpoint), and the Python that
+// psi4's inputs run after the calculation, run here on stand-ins of psi4's objects.
+#include <sstream>
+
 #include "golden.h"
 #include "structure/fileio.h"
+#include "util/text.h"
 
 using namespace krymo_test;
 
@@ -25,6 +29,9 @@ struct Writers : krymo::FileIO {
         if (which == "orca_RE") write_orca_mol_inp_RE(path, n, t, x, 1024, 4, "1 2", "b3lyp", "def2-TZVP", append);
         if (which == "qchem_HL") write_qchem_mol_inp_HL(path, n, t, x, 1024, 4, "b3lyp", "6-31G*", append);
         if (which == "qchem_RE") write_qchem_mol_inp_RE(path, n, t, x, 1024, 4, "0 1", "b3lyp", "6-31G", append);
+        if (which == "psi4_HL") write_psi4_mol_inp_HL(path, n, t, x, 1024, "b3lyp", "6-31G(d)", append);
+        if (which == "psi4_RE") write_psi4_mol_inp_RE(path, n, t, x, 1024, "-1 2", "pbe0", "sto-3g", append);
+        if (which == "psi4_4P") write_psi4_four_point_inp(path, "re-mol1-neutral.fchk", 1024, "1 2", "pbe0", "sto-3g", append);
         return read_file(path);
     }
 };
@@ -34,7 +41,8 @@ struct Writers : krymo::FileIO {
 TEST(QcInputWriters, EachWriterLaysOutTheMoleculeAndTheAppendText) {
     ScopedStudyDir dir;
     Writers w;
-    for (const char* which : {"gau_HL", "gau_RE", "orca_HL", "orca_RE", "qchem_HL", "qchem_RE"}) {
+    for (const char* which :
+         {"gau_HL", "gau_RE", "orca_HL", "orca_RE", "qchem_HL", "qchem_RE", "psi4_HL", "psi4_RE", "psi4_4P"}) {
         SCOPED_TRACE(which);
         expect_golden(w.run(which, true, kAppend), std::string("qc_inputs/") + which + ".txt");
     }
@@ -68,4 +76,62 @@ TEST(QcInputWriters, UnwritableInputStopsTheRunAsAStructureFile) {
     EXPECT_EQ(e.unit, "fileio");
     EXPECT_EQ(e.status, 255);
     EXPECT_EQ(e.err_text, "Failed to open output file gau_HL.txt\n");
+}
+
+TEST(QcInputWriters, Psi4InputsAppendTheHessianAndReadTheGeometryOfAnotherState) {
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    ScopedStudyDir dir;
+    Writers w;
+    // The RE input after its calculations: a 7x7 Hessian H[i][j] = 10 i + j (+1e-3), appended to the fchk.
+    const std::string re = w.run("psi4_RE", true, "");
+    const std::string stub =
+        "class Matrix:\n"
+        "    shape = (7, 7)\n"
+        "    def __getitem__(self, ij): return 10.0 * ij[0] + ij[1] + 1e-3\n"
+        "class W:\n"
+        "    def hessian(self):\n"
+        "        class M: np = Matrix()\n"
+        "        return M()\n"
+        "def energy(*a, **k): return 0.0, W()\n"
+        "def optimize(*a, **k): return 0.0\n"
+        "def frequency(*a, **k): return 0.0, W()\n"
+        "def fchk(wfn, name): open(name, 'w').write('fchk head\\n')\n";
+    const size_t calc = re.find("optimize(");
+    ASSERT_NE(calc, std::string::npos);
+    write_file("re.py", stub + re.substr(calc));
+    ASSERT_EQ(run_command(python3_exe() + " re.py").status, 0);
+    std::string expected = "fchk head\nCartesian Force Constants                  R   N=          28\n";
+    int k = 0;
+    for (int i = 0; i < 7; ++i)
+        for (int j = 0; j <= i; ++j, ++k) expected += krymo::format_string(k % 5 == 4 || k == 27 ? "%16.8E\n" : "%16.8E", 10.0 * i + j + 1e-3);
+    EXPECT_EQ(read_file("psi4_RE.fchk"), expected);
+
+    // The four-point input builds its molecule from the other state's fchk arrays (bohr).
+    const std::string fp = w.run("psi4_4P", true, "");
+    write_file("re-mol1-neutral.fchk",
+               "Charge                                     I                1\n"
+               "Atomic numbers                             I   N=           3\n           6           1           1\n"
+               "Current cartesian coordinates              R   N=           9\n"
+               "  0.1  0.2  0.3  1.0  2.0\n  3.0 -1.5 -2.5 -3.5\n");
+    const std::string mol_stub =
+        "class core:\n"
+        "    class Molecule:\n"
+        "        @staticmethod\n"
+        "        def from_arrays(**k):\n"
+        "            print(sorted(k.items()))\n"
+        "def activate(m): pass\n"
+        "def energy(*a, **k): return 0.0, None\n"
+        "def fchk(wfn, name): pass\n";
+    // The psi4 keyword lines are not Python: they stay out.
+    std::string py, l;
+    std::istringstream lines(fp);
+    while (std::getline(lines, l))
+        if (l.rfind("memory", 0) != 0 && l.rfind("set ", 0) != 0) py += l + "\n";
+    write_file("fp.py", mol_stub + py);
+    const CommandResult r = run_command(python3_exe() + " fp.py");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output,
+              "[('elez', [6, 1, 1]), ('fix_com', True), ('fix_orientation', True), ('fix_symmetry', 'c1'), "
+              "('geom', [0.1, 0.2, 0.3, 1.0, 2.0, 3.0, -1.5, -2.5, -3.5]), ('molecular_charge', 1), "
+              "('molecular_multiplicity', 2), ('units', 'Bohr')]\n");
 }

@@ -8,8 +8,9 @@ using krymo::Engine;
 
 namespace {
 
-const char* const kEngineNames[] = {"gaussian", "orca", "qchem"};
-const Engine kEngines[] = {Engine::Gaussian, Engine::Orca, Engine::Qchem};
+const char* const kEngineNames[] = {"gaussian", "orca", "qchem", "psi4"};
+const Engine kEngines[] = {Engine::Gaussian, Engine::Orca, Engine::Qchem, Engine::Psi4};
+constexpr int kEngineCount = 4;
 
 // Three molecules in a 10 A cube: H2, a carbon atom, HF. Root 1 has three neighbours (global pairs
 // 1-3), root 2 two (pairs 4-5), root 3 none. Unique pairs 2 and 4; unique molecules 1 and 3.
@@ -47,7 +48,7 @@ std::string study_picture(const std::string& workdir, const std::vector<std::str
 }  // namespace
 
 TEST(JobSets, EachEngineWritesItsFilesAndRunnersPlainAndUniqueSingleAndArray) {
-    for (int e = 0; e < 3; ++e)
+    for (int e = 0; e < kEngineCount; ++e)
         for (bool unique : {false, true})
             for (bool array : {false, true}) {
                 const std::string name = krymo::format_string("jobsets/%s_%s_%s.txt", kEngineNames[e],
@@ -105,7 +106,7 @@ TEST(JobSets, SubmitCommandsAndEmptyUniqueLists) {
 }
 
 TEST(JobSets, OverlapMethodWritesOnlyEveryUnitCellMoleculeWithGaussian) {
-    for (int e = 0; e < 3; ++e) {
+    for (int e = 0; e < kEngineCount; ++e) {
         ScopedStudyDir dir;
         TestTransport t;
         small_cell(t);
@@ -119,7 +120,8 @@ TEST(JobSets, OverlapMethodWritesOnlyEveryUnitCellMoleculeWithGaussian) {
                                                          "mol_RE_neutral.py", "mol_one_uc.py"}));
             EXPECT_EQ(list_dir("HL"), (std::vector<std::string>{"uc_mol-1.com", "uc_mol-2.com", "uc_mol-3.com"}));
         } else {
-            EXPECT_EQ(runners.size(), 5u) << kEngineNames[e];
+            // psi4 adds the four-point runner.
+            EXPECT_EQ(runners.size(), kEngines[e] == Engine::Psi4 ? 6u : 5u) << kEngineNames[e];
         }
     }
 }
@@ -147,7 +149,7 @@ TEST(JobSets, ReorganizationStatesFollowTheCarrierAndTheOptions) {
 }
 
 TEST(JobSets, ReorganizationJobScriptsOfEachEngine) {
-    for (int e = 0; e < 3; ++e) {
+    for (int e = 0; e < kEngineCount; ++e) {
         ScopedStudyDir dir;
         TestTransport t;
         small_cell(t);
@@ -155,6 +157,26 @@ TEST(JobSets, ReorganizationJobScriptsOfEachEngine) {
         const char* job = kEngines[e] == Engine::Orca ? "jobs/job_re_mol2-cation.pbs" : "jobs/job_re-mol2-cation.pbs";
         expect_golden(replaced(read_file(job), t.get_workdir(), "@W@"),
                       std::string("jobsets/re_job_") + kEngineNames[e] + ".pbs");
+    }
+}
+
+TEST(JobSets, ReorganizationJobsTakeTheirOwnMethodWhereTheEngineNamesOne) {
+    // Gaussian carries method and basis together in qc_basis / qc_basis_re: qc_method_re is not its.
+    for (int e = 1; e < kEngineCount; ++e) {
+        SCOPED_TRACE(kEngineNames[e]);
+        ScopedStudyDir dir;
+        TestTransport t;
+        small_cell(t);
+        t.qc_method = "hlmethod";
+        t.qc_method_re = "remethod";
+        t.RE_calc_lambda_4P = true;
+        t.write_qc_job_sets(kEngines[e]);
+        for (const char* d : {"HL", "RE"})
+            for (const std::string& f : list_dir(d)) {
+                const std::string text = read_file(std::string(d) + "/" + f);
+                EXPECT_EQ(text.find(d[0] == 'H' ? "remethod" : "hlmethod"), std::string::npos) << f;
+                EXPECT_NE(text.find(d[0] == 'H' ? "hlmethod" : "remethod"), std::string::npos) << f;
+            }
     }
 }
 
@@ -183,7 +205,7 @@ TEST(JobSets, RunnersAreValidPythonAndJobScriptsValidShell) {
     // Every engine, scheduler and mode in a folder of its own; all checked in one shell.
     ScopedStudyDir top;
     int n = 0;
-    for (int e = 0; e < 3; ++e)
+    for (int e = 0; e < kEngineCount; ++e)
         for (const char* sched : {"pbs", "slurm", "lsf", "local"})
             for (int mode = 0; mode < 4; ++mode) {
                 const std::string sub = krymo::format_string("%s-%s-%d", kEngineNames[e], sched, mode);

@@ -27,7 +27,7 @@ public:
     using Transport::mol_mass; using Transport::mol_moments; using Transport::mol_natoms; using Transport::mol_x_s;
     using Transport::nei_cindex; using Transport::nei_com_x; using Transport::nei_mol_ids;
     using Transport::neighbor_scell; using Transport::nmols_uc; using Transport::nnei; using Transport::output_eigval;
-    using Transport::qc_basis; using Transport::qc_basis_re; using Transport::qc_exe; using Transport::RE_unique;
+    using Transport::qc_basis; using Transport::qc_basis_re; using Transport::qc_method; using Transport::qc_method_re; using Transport::qc_exe; using Transport::RE_unique;
     using Transport::RE_use_neutral_chk; using Transport::reorg_outer_radii; using Transport::reorg_outer_type;
     using Transport::use_moo; using Transport::crystal_file; using Transport::delta_temp;
     using Transport::do_transport_get_mob_MC; using Transport::do_transport_get_mob_MC_temp;

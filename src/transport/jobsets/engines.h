@@ -1,4 +1,4 @@
-// The three quantum-chemistry programs as rows of one table: what their job sets share is one writer
+// The quantum-chemistry programs as rows of one table: what their job sets share is one writer
 // (HL and RE each), and what differs between them is data here. Several differences only keep the
 // runner scripts as the later stages and existing studies know them.
 #pragma once
@@ -9,7 +9,7 @@
 
 namespace krymo {
 
-enum class Engine { Gaussian = 0, Orca = 1, Qchem = 2 };
+enum class Engine { Gaussian = 0, Orca = 1, Qchem = 2, Psi4 = 3 };
 
 // The three transfer-integral calculations: a unit-cell molecule, a neighbour image, a pair.
 enum class HlKind { UcMol = 0, NeiMol = 1, Dimer = 2 };
@@ -35,11 +35,14 @@ struct EngineRow {
     const char* re_job;      // job name from the tag
     const char* re_marker;   // marker from the run directory and the tag
     bool re_separator;       // separator before each stanza
-    bool re_extras;          // four-point single points and the multipole job
+    bool re_four_point;      // four-point single points (each state at the other state's geometry)
+    bool re_multipoles;      // the multipole job of the site and outer-sphere energies
+    const char* coupling_flag;  // option of the coupling tool that names the engine ("" for Gaussian)
+    bool coupling_flag_last;    // ... after the pair list rather than before it
 };
 
 const EngineRow& engine_row(Engine e);
-// Engine of a compute_engine value (1, 2, 3); false for any other value.
+// Engine of a compute_engine value (1 to 4); false for any other value.
 bool engine_from_setting(int compute_engine, Engine& e);
 
 struct HlKindRow {

@@ -63,6 +63,9 @@ void Transport::write_HL_input(Engine e, const std::string& name, const std::str
         case Engine::Qchem:
             write_qchem_mol_inp_HL(path, n, t, x, qc_memory, get_run_ppn(), qc_method, qc_basis, qc_inp_append);
             break;
+        case Engine::Psi4:
+            write_psi4_mol_inp_HL(path, n, t, x, qc_memory, qc_method, qc_basis, qc_inp_append);
+            break;
     }
 }
 

@@ -1,6 +1,6 @@
 // Reorganization-energy job sets: optimisation and frequencies of each molecule in its neutral and
 // charged states, the job scripts (never arrays) and the runners that submit them. One writer serves
-// the three programs and the unique-molecule variant; the engine table holds the differences.
+// the programs and the unique-molecule variant; the engine table holds the differences.
 #include "transport/jobsets/runner_script.h"
 #include "transport/transport.h"
 #include "util/text.h"
@@ -87,6 +87,16 @@ void Transport::format_RE_qchem_job_string(std::string& out, int mol, const char
                       "Normal termination of Q-Chem detected, skip the current Q-Chem run.", run, workdir, name);
 }
 
+void Transport::format_RE_psi4_job_string(std::string& out, int mol, const char* state) const {
+    const std::string name = re_name(mol, state);
+    const char* w = workdir.c_str();
+    const char* n = name.c_str();
+    const std::string run = format_string("    echo \"Run psi4 job %s...\"\n    %s -n %d %s.inp %s.out\n", n,
+                                          qc_exe.c_str(), get_run_ppn(), n, n);
+    out = re_job_body(format_string("python %s/scr/psi4_out_check.py %s/RE/%s.out", w, w, n),
+                      "Normal termination of psi4 detected, skip the current psi4 run.", run, workdir, name);
+}
+
 void Transport::write_RE_gaussian_lambda_4P_com(int mol, const std::string& state, const std::string& charge_mult) {
     const std::string path = format_string("%s/re-mol%d-%s.com", re_dir.c_str(), mol, state.c_str());
     TextWriter out;
@@ -113,12 +123,15 @@ void Transport::write_RE_input(Engine e, int mol, const char* state, const char*
                                  qc_basis_re, qc_memory, get_run_nodes(), get_run_ppn(), qc_inp_append, geom_from_chk);
             break;
         case Engine::Orca:
-            write_orca_mol_inp_RE(path, n, t, x, qc_memory, get_run_ppn(), charge_mult, qc_method, qc_basis_re,
+            write_orca_mol_inp_RE(path, n, t, x, qc_memory, get_run_ppn(), charge_mult, qc_method_re, qc_basis_re,
                                   qc_inp_append);
             break;
         case Engine::Qchem:
-            write_qchem_mol_inp_RE(path, n, t, x, qc_memory, get_run_ppn(), charge_mult, qc_method, qc_basis_re,
+            write_qchem_mol_inp_RE(path, n, t, x, qc_memory, get_run_ppn(), charge_mult, qc_method_re, qc_basis_re,
                                    qc_inp_append);
+            break;
+        case Engine::Psi4:
+            write_psi4_mol_inp_RE(path, n, t, x, qc_memory, charge_mult, qc_method_re, qc_basis_re, qc_inp_append);
             break;
     }
 }
@@ -129,6 +142,7 @@ std::string Transport::RE_job_body(Engine e, int mol, const char* state) const {
         case Engine::Gaussian: format_RE_gaussian_job_string(body, mol, state, true); break;
         case Engine::Orca: format_RE_orca_job_string(body, mol, state); break;
         case Engine::Qchem: format_RE_qchem_job_string(body, mol, state); break;
+        case Engine::Psi4: format_RE_psi4_job_string(body, mol, state); break;
     }
     return body;
 }
@@ -148,19 +162,33 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         for (int m = 1; m <= nmols_uc; ++m) mols.push_back(m);
     }
     const bool electron = electron_work(), hole = hole_work();
-    const bool four_point = E.re_extras && RE_calc_lambda_4P;
+    const bool four_point = E.re_four_point && RE_calc_lambda_4P;
 
     for (int m : mols) {
         write_RE_input(e, m, kNeutral.state, kNeutral.charge_mult, false);
         if (hole) write_RE_input(e, m, kCation.state, kCation.charge_mult, RE_use_neutral_chk);
         if (electron) write_RE_input(e, m, kAnion.state, kAnion.charge_mult, RE_use_neutral_chk);
     }
+    // Each four-point state takes the geometry of the other state of its pair (hN and eN: the neutral's).
+    auto four_point_input = [&](int m, const ReState& s, const char* geometry_state) {
+        if (e == Engine::Gaussian) {
+            write_RE_gaussian_lambda_4P_com(m, s.state, s.charge_mult);
+            return;
+        }
+        write_psi4_four_point_inp(format_string("%s/%s.%s", re_dir.c_str(), re_name(m, s.state).c_str(), E.input_ext),
+                                  re_name(m, geometry_state) + ".fchk", qc_memory, s.charge_mult, qc_method_re,
+                                  qc_basis_re, qc_inp_append);
+    };
     if (four_point)
         for (int m : mols) {
-            if (hole)
-                for (const ReState& s : kFourPointHole) write_RE_gaussian_lambda_4P_com(m, s.state, s.charge_mult);
-            if (electron)
-                for (const ReState& s : kFourPointElectron) write_RE_gaussian_lambda_4P_com(m, s.state, s.charge_mult);
+            if (hole) {
+                four_point_input(m, kFourPointHole[0], kNeutral.state);
+                four_point_input(m, kFourPointHole[1], kCation.state);
+            }
+            if (electron) {
+                four_point_input(m, kFourPointElectron[0], kNeutral.state);
+                four_point_input(m, kFourPointElectron[1], kAnion.state);
+            }
         }
 
     RunnerHeader header;
@@ -182,11 +210,8 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         for (const char* state : states) record_calc(mol, state, marker);
         ++record->scripts;
         ++record->submissions;
-        switch (e) {
-            case Engine::Gaussian: write_gaussian_RE_job(job, nodes, ppn, body, tag, marker); break;
-            case Engine::Orca: write_orca_RE_job(job, nodes, ppn, format_string("mol%d", mol), tag, marker, body); break;
-            case Engine::Qchem: write_qchem_RE_job(job, nodes, ppn, format_string("mol%d", mol), tag, marker, body); break;
-        }
+        write_RE_job_of_kind(E.re_kind, job, nodes, ppn, e == Engine::Gaussian ? "" : format_string("mol%d", mol), tag,
+                             marker, body);
         if (E.re_separator) runner.separator();
         runner.touch(workdir, marker);
         runner.submit(submit, job_dir, job, ext);
@@ -206,7 +231,7 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
     if (hole) state_jobs(charged, kCation.state);
     charged.finish();
 
-    if (E.re_extras && (reorg_outer_type == 3 || lat_site_energy != 0)) {
+    if (E.re_multipoles && (reorg_outer_type == 3 || lat_site_energy != 0)) {
         // Multipoles of every state feed the dielectric outer-sphere model and the lattice site energies.
         std::string body;
         for (int m : mols)
@@ -234,7 +259,8 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
             std::vector<const char*> states;
             auto add = [&](const ReState* pair) {
                 for (int s = 0; s < 2; ++s) {
-                    format_RE_gaussian_job_string(part, m, pair[s].state, false);
+                    if (e == Engine::Gaussian) format_RE_gaussian_job_string(part, m, pair[s].state, false);
+                    else part = RE_job_body(e, m, pair[s].state);
                     body += part;
                     states.push_back(pair[s].state);
                 }

@@ -47,7 +47,7 @@ const char* const gaussian_log_check_py[] = {
     "",
 };
 
-// ORCA and Q-Chem print their end marker anywhere near the end of the output; @MARK@ is that
+// ORCA, Q-Chem and psi4 print their end marker anywhere near the end of the output; @MARK@ is that
 // marker and @PROG@ the program's name.
 const char* const marker_out_check_py[] = {
     "#!/usr/bin/env python",
@@ -122,6 +122,10 @@ void Transport::write_orca_out_check_py_file() {
 
 void Transport::write_qchem_out_check_py_file() {
     write_marker_checker(scr_dir, "qchem_out_check.py", engine_row(Engine::Qchem).normal_end, "Q-Chem");
+}
+
+void Transport::write_psi4_out_check_py_file() {
+    write_marker_checker(scr_dir, "psi4_out_check.py", engine_row(Engine::Psi4).normal_end, "psi4");
 }
 
 void Transport::write_qchem_fchk_ext_lowercase_py_file() {

@@ -21,15 +21,17 @@ struct EvcEngineFiles {
     bool copies_named;        // copied under their own names ("elec/re-mol1-anion.fchk") rather than into "elec/"
 };
 
-// By compute_engine 1, 2, 3. Gaussian's checkpoint is copied in its formatted form.
+// By compute_engine 1 to 4. Gaussian's checkpoint is copied in its formatted form; psi4's fchk file
+// carries the Hessian its RE job appended.
 const EvcEngineFiles kEvcEngines[] = {
     {"log", {"fchk", "log"}, true},
     {"hess", {"hess", nullptr}, false},
     {"out", {"fchk", "out"}, false},
+    {"out", {"fchk", "out"}, false},
 };
 
 const EvcEngineFiles* evc_engine_files(int compute_engine) {
-    return compute_engine >= 1 && compute_engine <= 3 ? &kEvcEngines[compute_engine - 1] : nullptr;
+    return compute_engine >= 1 && compute_engine <= 4 ? &kEvcEngines[compute_engine - 1] : nullptr;
 }
 
 const char* const exp_re_py_head[] = {

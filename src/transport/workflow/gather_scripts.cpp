@@ -39,12 +39,13 @@ int Transport::RE_representative(int m) const {
 }
 
 const char* Transport::qc_output_ext() const {
-    switch (compute_engine) {
-        case 1: return "log";
-        case 2:
-        case 3: return "out";
-        default: return "";
-    }
+    Engine e;
+    return engine_from_setting(compute_engine, e) ? engine_row(e).output_ext : "";
+}
+
+bool Transport::four_point_work() const {
+    Engine e;
+    return RE_calc_lambda_4P && engine_from_setting(compute_engine, e) && engine_row(e).re_four_point;
 }
 
 // --- transfer integrals ---
@@ -101,13 +102,13 @@ void Transport::write_get_transint_py() {
     py.write("#!/usr/bin/env python\nimport os\n\n");
     // Q-Chem names its formatted checkpoints ".FChk"; the coupling tool looks for ".fchk".
     if (compute_engine == 3) py.printf("os.system(\"python %s/qchem_fchk_ext_lowercase.py %s\")\n\n", scr_dir.c_str(), hl_dir.c_str());
-    std::string tool = "qcpost_coupling.exe";
+    std::string tool = "qcpost_coupling.exe", last;
+    Engine e;
     if (get_job_moo_flag()) tool = "qcpost_dimer_overlap.exe";
-    else if (compute_engine == 2) tool += " -orca";
-    else if (compute_engine == 3) tool += " -qchem";
+    else if (engine_from_setting(compute_engine, e)) (engine_row(e).coupling_flag_last ? last : tool) += engine_row(e).coupling_flag;
     const std::string script = job_dir + "/job_transint", marker = run_dir + "/running.run_transint";
     write_calc_transint_job(script, 1, qc_ppn, "transint", marker,
-                            format_string("%s -batch %s\n", tool.c_str(), "trans_int_files.dat"), data_dir);
+                            format_string("%s -batch %s%s\n", tool.c_str(), "trans_int_files.dat", last.c_str()), data_dir);
     py.touch(workdir, marker);
     py.printf("os.system(\"%s %s.%s\")\n\n", get_job_submit_command(), script.c_str(), get_job_script_ext());
     py.finish();
@@ -186,6 +187,7 @@ void Transport::write_copy_RE_lambda_4P_files_py() { write_chk_copy_script(true)
 void Transport::write_RE_lambda_4P_list(bool hole) {
     const char* charged = hole ? "cation" : "anion";
     const char* pair = hole ? "hN" : "eN";
+    const char* ext = qc_output_ext();
     TextWriter out;
     open_output(out, format_string("%s/re_lambda_4P_files-%s.dat", data_dir.c_str(), hole ? "h" : "e"), kListFailure);
     out.printf("%d\n", nmols_uc);
@@ -193,8 +195,8 @@ void Transport::write_RE_lambda_4P_list(bool hole) {
     const char* p = re.c_str();
     for (int m = 1; m <= nmols_uc; ++m) {
         const int r = RE_representative(m);
-        out.printf("%s/re-mol%d-%s_nC.log %s/re-mol%d-neutral.log %s/re-mol%d-neutral_%s.log %s/re-mol%d-%s.log\n", p,
-                   r, charged, p, r, p, r, pair, p, r, charged);
+        out.printf("%s/re-mol%d-%s_nC.%s %s/re-mol%d-neutral.%s %s/re-mol%d-neutral_%s.%s %s/re-mol%d-%s.%s\n", p,
+                   r, charged, ext, p, r, ext, p, r, pair, ext, p, r, charged, ext);
     }
     close_output(out, kListFailure);
 }

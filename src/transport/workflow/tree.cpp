@@ -26,6 +26,7 @@ void Transport::write_scripts(bool verbose) {
             write_qchem_out_check_py_file();
             write_qchem_fchk_ext_lowercase_py_file();
             break;
+        case 4: write_psi4_out_check_py_file(); break;
         default: break;
     }
 
@@ -39,8 +40,9 @@ void Transport::write_scripts(bool verbose) {
         write_site_energy_scripts();
     }
     if (RE_use_neutral_chk) write_copy_neutral_chk_files_py();
-    if (RE_calc_lambda_4P && compute_engine == 1) {
-        write_copy_RE_lambda_4P_files_py();
+    if (four_point_work()) {
+        // psi4's four-point inputs read the optimised geometries themselves: nothing to copy.
+        if (compute_engine == 1) write_copy_RE_lambda_4P_files_py();
         if (electron_work()) {
             progress("re_lambda_4P_files-e.dat");
             write_RE_lambda_4P_list(false);
@@ -101,9 +103,12 @@ void Transport::record_gather_stages() {
     study.gather.push_back(
         {"transfer integrals", scripts({"get_transint.py"}), results("VL.dat", "VH.dat"), {coupling}});
     // The copies come before the four-point runner, whose inputs read them; the energies after its jobs.
-    if (RE_calc_lambda_4P && compute_engine == 1)
+    // psi4's four-point inputs read the optimised geometries themselves: nothing to copy.
+    if (four_point_work())
         study.gather.push_back({"four-point reorganization energies",
-                                scripts({"copy_RE_lambda_4P_files.py", "mol_RE_lambda_4P.py", "get_RE_lambda_4P.py"}),
+                                compute_engine == 1
+                                    ? scripts({"copy_RE_lambda_4P_files.py", "mol_RE_lambda_4P.py", "get_RE_lambda_4P.py"})
+                                    : scripts({"mol_RE_lambda_4P.py", "get_RE_lambda_4P.py"}),
                                 {},
                                 {"qcpost_lambda4p.exe"}});
     study.gather.push_back({"normal-mode reorganization energies",

@@ -66,7 +66,7 @@ void stub(const std::string& name, const std::string& body) {
 
 TEST(EvcInputs, PerEngineWithAndWithoutEckartMirror) {
     std::string gaussian;
-    for (int engine : {1, 2, 3, 4})
+    for (int engine : {1, 2, 3, 4, 5})
         for (int mirror : {1, 0}) {
             SCOPED_TRACE(engine * 10 + mirror);
             ScopedStudyDir dir;
@@ -79,11 +79,11 @@ TEST(EvcInputs, PerEngineWithAndWithoutEckartMirror) {
                 expect_golden(gaussian, "workflow/evc/inputs_gaussian.txt");
                 continue;
             }
-            // The other engines name their own outputs; engine 4 is no frequency program and names none.
+            // The other engines name their own outputs; engine 5 is no frequency program and names none.
             std::string expected = gaussian;
             if (engine == 2) expected = replaced(expected, ".log\"\n", ".hess\"\n");
-            if (engine == 3) expected = replaced(expected, ".log\"\n", ".out\"\n");
-            if (engine == 4) expected = without_lines(expected, "  ffreq(");
+            if (engine == 3 || engine == 4) expected = replaced(expected, ".log\"\n", ".out\"\n");
+            if (engine == 5) expected = without_lines(expected, "  ffreq(");
             if (mirror == 0) expected = without_lines(expected, "  eckart_mirror = .t.");
             EXPECT_EQ(files_text("RE"), expected);
         }

@@ -56,7 +56,7 @@ TEST(GatherScripts, PairListNamesEachPairOrItsRepresentative) {
 TEST(GatherScripts, TransferIntegralToolPerEngineAndMethod) {
     // Q-Chem first renames its checkpoints; the overlap method has its own tool.
     std::string all;
-    for (const auto& c : {std::make_pair(1, false), {2, false}, {3, false}, {2, true}}) {
+    for (const auto& c : {std::make_pair(1, false), {2, false}, {3, false}, {4, false}, {2, true}}) {
         ScopedStudyDir dir;
         ASSERT_EQ(std::system("mkdir data scr jobs RUN"), 0);
         TestTransport t;

@@ -47,6 +47,9 @@ TEST(WorkflowTree, CarrierLetterAndEngineChooseTheScripts) {
          {"scr/copy_RE_lambda_4P_files.py", "scr/gaussian_log_check.py", "MC-quantum/hole"}},
         {"a", 3, {"scr/qchem_out_check.py", "scr/qchem_fchk_ext_lowercase.py", "RE/evc-h-mol1.inp", "RE/evc-e-mol1.inp"},
          {"scr/get_RE_lambda_4P.py", "scr/gaussian_log_check.py"}},
+        // psi4's four-point inputs read the optimised geometries themselves: no copy script.
+        {"a", 4, {"scr/psi4_out_check.py", "scr/get_RE_lambda_4P.py", "data/re_lambda_4P_files-e.dat"},
+         {"scr/copy_RE_lambda_4P_files.py", "scr/qchem_fchk_ext_lowercase.py", "scr/gaussian_log_check.py"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chargetype);
@@ -62,6 +65,13 @@ TEST(WorkflowTree, CarrierLetterAndEngineChooseTheScripts) {
         const std::string list = read_file("data/trans_int_files.dat");
         EXPECT_NE(list.find(c.engine == 1 ? "../HL/2mol-1.log  ../HL/uc_mol-1.log" : "../HL/2mol-1.out  ../HL/uc_mol-1.out"),
                   std::string::npos);
+        if (c.engine != 4) continue;
+        EXPECT_NE(read_file("data/re_lambda_4P_files-e.dat")
+                      .find("../RE/re-mol1-anion_nC.out ../RE/re-mol1-neutral.out ../RE/re-mol1-neutral_eN.out "
+                            "../RE/re-mol1-anion.out\n"),
+                  std::string::npos);
+        EXPECT_NE(read_file("RE/evc-h-mol1.inp").find("  ffreq(2)  = \"re-mol1-cation.out\"\n"), std::string::npos);
+        EXPECT_NE(read_file("scr/prepare_RE.py").find("re-mol1-cation.fchk"), std::string::npos);
     }
 }
 

@@ -1,0 +1,288 @@
+#!/usr/bin/env python3
+"""A whole study with the real programs: naphthalene from its CIF to the mobility tables, with psi4
+at a small level, every stage run in study order as a user runs it. Checks what the study computed
+against computations of its own:
+  - every job ran once and ended normally, and a second run of every stage computes nothing;
+  - VL.dat / VH.dat equal the projection of psi4's own dimer Fock and overlap matrices on the
+    monomer orbitals, for the same pairs;
+  - the four-point lambda equals the difference of psi4's energies and agrees with the normal-mode
+    lambda within a few per cent;
+  - the master-equation mobility equals the diffusion tensor of the rates the study wrote, and the
+    kinetic Monte Carlo agrees with it within its error.
+
+Usage: naphthalene_psi4_study.py BUILD_DIR SOURCE_DIR WORK_DIR
+Exit status 77 (skipped) when psi4 or one of the post-processing tools is missing.
+"""
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+BUILD, SOURCE, WORK = (os.path.abspath(a) for a in sys.argv[1:4])
+SKIP = 77
+HARTREE_MEV = 27211.386245988
+KT_300_EV = 8.617333262e-5 * 300.0
+
+# The small level: Hartree-Fock/STO-3G with loose optimisation. The point is that every program runs
+# for real, not the chemistry. B3LYP/STO-3G does not fit the time: its single points alone took 8.5
+# CPU-minutes (dimers about 75 s each), and psi4 1.3 has no analytic DFT Hessians, while the neutral
+# RHF Hessian is analytic and Hartree-Fock needs no DFT grid.
+METHOD = "scf"
+INPUT = """&transport
+  crystal          = naphthalene.cif
+  sched_type       = local
+  compute_engine   = 4
+  qc_method        = scf
+  qc_basis         = sto-3g
+  qc_memory        = 1000
+  qc_ppn           = 2
+  chargetype       = a
+  ratetype         = marcus
+  temp             = 300
+  nsimu            = 200
+  tsimu            = 10
+  tsnap            = 0.5
+  super_cell       = 4 4 4
+  do_transport_run_ME = 1
+  do_transport_get_mob_ME = 1
+/
+&qc_inp_append
+set g_convergence gau_loose
+/
+"""
+
+# The stages in study order: (folder, script) pairs, run with python from the folder.
+QC_STAGES = [
+    ".", "scr/mol_one_uc.py", ".", "scr/mol_one_nei.py", ".", "scr/mol_two.py",
+    ".", "scr/get_transint.py",
+    ".", "scr/mol_RE_neutral.py", ".", "scr/mol_RE_anion_cation.py",
+    ".", "scr/mol_RE_lambda_4P.py", ".", "scr/get_RE_lambda_4P.py",
+    ".", "scr/prepare_RE.py", ".", "scr/run_RE.py", ".", "scr/get_RE.py",
+    ".", "scr/merge_evc_NM_output.py", ".", "scr/get_RE_lambda_evc.py",
+]
+CARRIERS = ["elec", "hole"]
+# The stages that submit quantum chemistry: a second run must find everything done.
+RUNNERS = ["scr/mol_one_uc.py", "scr/mol_one_nei.py", "scr/mol_two.py", "scr/mol_RE_neutral.py",
+           "scr/mol_RE_anion_cation.py", "scr/mol_RE_lambda_4P.py"]
+
+
+def fail(message):
+    sys.stderr.write("FAILED: " + message + "\n")
+    sys.exit(1)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+def run(folder, script, env):
+    start = time.time()
+    r = subprocess.run([sys.executable, script], cwd=folder, env=env, stdout=subprocess.PIPE,
+                       stderr=subprocess.STDOUT, universal_newlines=True)
+    sys.stdout.write("  %-40s %6.1f s\n" % (os.path.join(folder, script), time.time() - start))
+    check(r.returncode == 0, "%s in %s ended with %d:\n%s" % (script, folder, r.returncode, r.stdout))
+
+
+def stages():
+    pairs = list(zip(QC_STAGES[0::2], QC_STAGES[1::2]))
+    for c in CARRIERS:
+        d = "MC-marcus/" + c
+        pairs += [(d, "prepare-mc.py"), (d, "run_mc_batch.py"), (d, "get_mob.py")]
+        d = "ME-marcus/" + c
+        pairs += [(d, "prepare-me.py"), (d, "run_me_batch.py")]
+    pairs.append(("ME-marcus", "get_mob.py"))
+    return pairs
+
+
+def outputs():
+    return sorted(glob.glob("HL/*.out") + glob.glob("RE/*.out"))
+
+
+def fchk_array(path, title, kind=float):
+    with open(path) as f:
+        lines = f.readlines()
+    for i, line in enumerate(lines):
+        if line.startswith(title):
+            count = int(line.split("N=")[1])
+            values, j = [], i + 1
+            while len(values) < count:
+                values += [kind(v) for v in lines[j].split()]
+                j += 1
+            return values
+    fail("%s has no %s" % (path, title))
+
+
+def last_total_energy(path):
+    with open(path) as f:
+        found = re.findall(r"Total Energy =\s+(-?\d+\.\d+)", f.read())
+    check(found, "no total energy in " + path)
+    return float(found[-1])
+
+
+def first_numbers(path):
+    with open(path) as f:
+        return [float(x) for x in re.findall(r"-?\d+\.\d+(?:[eE][-+]?\d+)?", f.read())]
+
+
+def independent_couplings(psi4, numpy):
+    """|V| (meV) of HOMOs and LUMOs of every computed pair, from psi4's matrices: the dimer Fock and
+    overlap matrices projected on the monomer orbitals, orthogonalised (Loewdin) to first order."""
+    psi4.set_options({"basis": "sto-3g"})
+    psi4.core.set_output_file(os.path.join(WORK, "independent.out"), False)
+
+    def scf(inp):
+        with open(inp) as f:
+            text = f.read()
+        block = text[text.index("molecule {") + len("molecule {"):text.index("}")]
+        mol = psi4.geometry(block)
+        e, wfn = psi4.energy(METHOD, molecule=mol, return_wfn=True)
+        return wfn
+
+    # Each listed pair names its dimer, root and neighbour outputs: the inputs beside them.
+    couplings = {}
+    for line in open("data/trans_int_files.dat"):
+        w = line.split()
+        if len(w) != 5 or w[0] in couplings:
+            continue
+        d, a, b = (scf(f.replace("../", "").replace(".out", ".inp")) for f in w[:3])
+        F, S = d.Fa().np, d.S().np
+        na = a.basisset().nbf()
+        values = []
+        for shift in (0, 1):  # HOMO, LUMO
+            ca = numpy.zeros(F.shape[0])
+            cb = numpy.zeros(F.shape[0])
+            ca[:na] = a.Ca().np[:, a.nalpha() - 1 + shift]
+            cb[na:] = b.Ca().np[:, b.nalpha() - 1 + shift]
+            j, s = ca @ F @ cb, ca @ S @ cb
+            ea, eb = ca @ F @ ca, cb @ F @ cb
+            values.append(abs((j - 0.5 * (ea + eb) * s) / (1.0 - s * s)) * HARTREE_MEV)
+        couplings[w[0]] = values
+    return couplings
+
+
+def main():
+    prepare = os.path.join(BUILD, "krymo_prepare")
+    tools = ["qcpost_coupling.exe", "qcpost_nmproj.exe", "qcpost_modes.exe", "qcpost_lambda4p.exe"]
+    missing = [t for t in tools if not os.path.exists(os.path.join(BUILD, t))]
+    if shutil.which("psi4") is None:
+        missing.append("psi4")
+    if missing:
+        print("SKIPPED: the real study needs " + ", ".join(missing))
+        return SKIP
+    try:
+        import numpy
+        import psi4
+    except ImportError as e:
+        print("SKIPPED: " + str(e))
+        return SKIP
+
+    env = dict(os.environ)
+    env["PATH"] = BUILD + os.pathsep + env.get("PATH", "")
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    os.chdir(WORK)
+    shutil.copy(os.path.join(SOURCE, "tests/data/crystals/naphthalene.cif"), ".")
+    with open("krymo.inp", "w") as f:
+        f.write(INPUT)
+    r = subprocess.run([prepare, "-info", "false"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                       universal_newlines=True, env=env)
+    check(r.returncode == 0, "krymo_prepare: " + r.stdout)
+
+    start = time.time()
+    for folder, script in stages():
+        run(folder, script, env)
+    print("first run: %.0f s" % (time.time() - start))
+
+    # Every job ended normally, each output once, and no job left a marker.
+    outs = outputs()
+    inputs = sorted(glob.glob("HL/*.inp") + glob.glob("RE/re-*.inp"))
+    check(len(outs) == len(inputs), "%d outputs for %d inputs" % (len(outs), len(inputs)))
+    for o in outs:
+        with open(o) as f:
+            text = f.read()
+        check("Psi4 exiting successfully" in text, o + " did not end normally")
+        check(text.count("Psi4 exiting successfully") == 1, o + " holds more than one run")
+    check(not glob.glob("RUN/ERROR-*"), "error markers: %s" % glob.glob("RUN/ERROR-*"))
+    check(not glob.glob("RUN/running.*"), "markers left: %s" % glob.glob("RUN/running.*"))
+
+    # The couplings of the study against psi4's own matrices (every pair of the study names a
+    # computed pair; its value is that pair's).
+    reference = independent_couplings(psi4, numpy)
+    for name, k in (("data/VH.dat", 0), ("data/VL.dat", 1)):
+        rows = [l.split() for l in open(name) if l.strip() and not l.lstrip().startswith("#")]
+        listed = [l.split() for l in open("data/trans_int_files.dat")][1:]
+        listed = [l for l in listed if len(l) == 5]
+        check(len(rows) == len(listed), "%s: %d rows for %d pairs" % (name, len(rows), len(listed)))
+        for row, pair in zip(rows, listed):
+            got, want = abs(float(row[5])), reference[pair[0]][k]
+            check(abs(got - want) < 1e-3, "%s pair %s: %.6f meV, psi4's matrices give %.6f meV"
+                  % (name, " ".join(row[:5]), got, want))
+
+    # Four-point lambda from psi4's energies, and the normal-mode lambda beside it.
+    for letter, charged in (("e", "anion"), ("h", "cation")):
+        e = {s: last_total_energy("RE/re-mol1-%s.out" % s)
+             for s in ("neutral", charged, "neutral_%sN" % letter, "%s_nC" % charged)}
+        lam = (e["neutral_%sN" % letter] - e[charged] + e["%s_nC" % charged] - e["neutral"]) * HARTREE_MEV
+        four_point = glob.glob("data/*lambda_4P*-%s.dat" % letter) + glob.glob("data/*4P*%s*.dat" % letter)
+        four_point = [f for f in four_point if "files" not in f]
+        check(four_point, "no four-point result for %s in data/" % letter)
+        got = first_numbers(four_point[0])
+        check(any(abs(x - lam) < 1e-3 for x in got), "%s: four-point lambda %.4f meV not in %s"
+              % (four_point[0], lam, got[:6]))
+        nm = first_numbers("data/NM-%s.dat" % letter)
+        nm_lambda = nm[2]  # molecule count, modes, lambda
+        check(abs(nm_lambda - lam) <= 0.05 * lam, "normal-mode lambda %.2f vs four-point %.2f meV (%s)"
+              % (nm_lambda, lam, letter))
+
+    # Master equation against the diffusion tensor of the written rates, and Monte Carlo within its error.
+    for c in CARRIERS:
+        rates = "ME-marcus/%s/krymo-marcus.dat" % c
+        cell, pairs, reading = [], [], False
+        for line in open(rates):
+            w = line.split()
+            if not w or w[0].startswith("#"):
+                continue
+            if w[0] in ("cell_a", "cell_b", "cell_c"):
+                cell.append([float(x) for x in w[1:4]])
+            elif w[0] == "molecules":
+                nmol = int(w[1])
+            elif w[0] == "pairs":
+                reading = True
+            elif reading:
+                pairs.append(([float(x) for x in w[5:8]], float(w[-1])))
+        D = numpy.zeros((3, 3))
+        for d, k in pairs:
+            d = numpy.array(d)
+            D += k * numpy.outer(d, d)
+        D /= 2.0 * nmol  # equal, equivalent sites: uniform occupation
+        mu = D * 1e-16 / KT_300_EV  # cm^2/Vs
+        units = [numpy.array(v) / numpy.linalg.norm(v) for v in cell]
+        want = [u @ mu @ u for u in units] + [numpy.trace(mu) / 3.0]
+        me = first_numbers("ME-marcus/%s/exp_data.dat" % c)
+        me = [me[i] for i in range(4)]
+        for w, g in zip(want, me):
+            check(abs(g - w) <= 1e-3 * abs(want[3]), "%s master equation %s vs diffusion tensor %s" % (c, me, want))
+        mc_text = open("MC-marcus/%s/exp_data.dat" % c).read().splitlines()[:4]
+        for line in mc_text:
+            value, error = re.findall(r"(-?\d\.\d+e[-+]\d+)", line)[:2]
+            ref = me[mc_text.index(line)]
+            check(abs(float(value) - ref) <= 4.0 * float(error) + 1e-9,
+                  "%s Monte Carlo %s vs master equation %.4e" % (c, line, ref))
+
+    # A second run of every stage computes nothing: no output of the quantum chemistry changes.
+    stamps = {o: os.stat(o).st_mtime_ns for o in outs}
+    start = time.time()
+    for script in RUNNERS:
+        run(".", script, env)
+    check({o: os.stat(o).st_mtime_ns for o in outs} == stamps, "a second run recomputed outputs")
+    check(outputs() == outs, "a second run wrote new outputs")
+    print("second run: %.0f s" % (time.time() - start))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
