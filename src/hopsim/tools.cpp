@@ -309,7 +309,8 @@ int mobility_main(int argc, char** argv, bool parallel) {
         numbers.insert(numbers.end(), a.diffusion_abc, a.diffusion_abc + 4);
         numbers.insert(numbers.end(), &a.diffusion[0][0], &a.diffusion[0][0] + 9);
         numbers.insert(numbers.end(), a.drift, a.drift + 3);
-        numbers.insert(numbers.end(), {a.mu_drift, a.mu_drift_err});
+        numbers.insert(numbers.end(), a.d_kt, a.d_kt + 4);
+        numbers.insert(numbers.end(), a.d_kt_err, a.d_kt_err + 4);
         require_finite(numbers, "mobility analysis", "exp_data.dat");
         require_finite(a.msd_abc, "mean square displacement", "msd.dat");
 

@@ -127,6 +127,7 @@ TEST(HopsimFormats, MalformedInputNamesFileAndLine) {
     expect_message([] { read_rate_table("rates.dat"); }, "rates.dat line 2: ratetype 'hopping'");
     // A pair naming a molecule the cell does not have.
     RateTable bad;
+    for (int r = 0; r < 3; ++r) bad.cell[r][r] = 8.0;
     bad.nmols = 2;
     bad.modes.resize(2);
     bad.pairs.resize(1);
