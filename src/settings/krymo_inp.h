@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,9 @@ protected:
 
     std::string input_path = "krymo.inp";  // the file being read, named in messages
     int input_line = 0;                    // line of the setting being read (0: after the read)
+    std::map<std::string, int> key_lines;  // line of each key given, by its first name
+    // Where a key's value comes from, for messages: "krymo.inp, line 5" or "the default; ... does not set it".
+    std::string setting_place(const std::string& key) const;
 
     // --- workflow stage switches ---
     int do_transport_prepare = 1;

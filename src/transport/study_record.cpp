@@ -66,6 +66,10 @@ std::string study_summary_text(const StudyRecord& s) {
     for (const StudyStage& st : s.gather)
         t += format_string("    %s: %s\n", st.name.c_str(), joined(st.scripts, ", ").c_str());
     if (!s.mobility.empty()) t += "  Mobility run folders: " + joined(stage_names(s.mobility), ", ") + "\n";
+    if (s.stale_files > 0)
+        t += format_string("  Stale: the input of %d job%s changed since the last run; %d output file%s moved to %s/\n",
+                           s.stale_jobs, s.stale_jobs == 1 ? "" : "s", s.stale_files, s.stale_files == 1 ? "" : "s",
+                           s.stale_dir.c_str());
     return t;
 }
 
@@ -90,7 +94,8 @@ std::string study_json_text(const StudyRecord& s) {
                             {"input", job.input},
                             {"output", job.output},
                             {"running", job.running},
-                            {"error", job.error}});
+                            {"error", job.error},
+                            {"input_hash", job.input_hash}});
         sets.push_back({{"key", js.key},
                         {"title", js.title},
                         {"runner", js.runner},
@@ -105,6 +110,7 @@ std::string study_json_text(const StudyRecord& s) {
     j["job_sets"] = std::move(sets);
     j["gather"] = stages_json(s.gather);
     j["mobility"] = stages_json(s.mobility);
+    if (s.stale_files > 0) j["stale"] = {{"folder", s.stale_dir}, {"files", s.stale_files}, {"jobs", s.stale_jobs}};
     return j.dump(1) + "\n";
 }
 
@@ -143,11 +149,16 @@ bool parse_study_json(const std::string& text, StudyRecord& s, std::string& erro
             for (const Json& job : js.at("jobs"))
                 set.jobs.push_back({job.at("name").get<std::string>(), job.at("input").get<std::string>(),
                                     job.at("output").get<std::string>(), job.at("running").get<std::string>(),
-                                    job.at("error").get<std::string>()});
+                                    job.at("error").get<std::string>(), job.value("input_hash", std::string())});
             r.job_sets.push_back(std::move(set));
         }
         r.gather = stages_from(j.at("gather"));
         r.mobility = stages_from(j.at("mobility"));
+        if (j.contains("stale")) {
+            r.stale_dir = j.at("stale").at("folder").get<std::string>();
+            r.stale_files = j.at("stale").at("files").get<int>();
+            r.stale_jobs = j.at("stale").at("jobs").get<int>();
+        }
         s = std::move(r);
         return true;
     } catch (const nlohmann::json::exception& e) {

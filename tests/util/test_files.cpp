@@ -94,3 +94,59 @@ TEST(Files, InputsAreRegularFilesWithinTheSizeOfTheirKind) {
         EXPECT_EQ(e.out_text, message);
     }
 }
+
+TEST(TextWriter, NeverWritesThroughALinkPlantedUnderItsTemporaryName) {
+    ScopedStudyDir dir;
+    ScopedStudyDir outside;  // now the working directory; the study is `dir`
+    write_file("victim", "keep\n");
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    ASSERT_EQ(symlink((outside.path() + "/victim").c_str(), "out.txt.krymo-part"), 0);
+    write_file("stale.txt.krymo-part", "left by a killed run");
+    for (const char* name : {"out.txt", "stale.txt"}) {
+        TextWriter w(name);
+        ASSERT_TRUE(w.is_open()) << name;
+        w.line("new");
+        EXPECT_TRUE(w.close());
+        EXPECT_EQ(read_file(name), "new\n");
+        EXPECT_FALSE(path_exists(std::string(name) + ".krymo-part"));
+    }
+    EXPECT_EQ(read_file(outside.path() + "/victim"), "keep\n");
+    struct stat st;
+    ASSERT_EQ(lstat("out.txt", &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+TEST(Files, FoldersThatLeadOutsideTheStudyAreRefused) {
+    ScopedStudyDir outside;
+    ScopedStudyDir dir;
+    mkdir("HL", 0750);
+    mkdir("inner", 0750);
+    mkdir("MC-marcus", 0750);
+    ASSERT_EQ(symlink("../inner", "HL/sub"), 0);           // a link that stays inside is fine
+    ASSERT_EQ(symlink(outside.path().c_str(), "elsewhere"), 0);  // not a folder the run writes into
+    refuse_links_outside(".", {"HL", "data", "RE"}, {"MC-"}, "u");
+    // Each planted link: a named folder, a folder below it, one found by its prefix, a dangling one.
+    const std::pair<const char*, const char*> planted[] = {
+        {"data", "\"data\", a symbolic link that leads outside it"},
+        {"HL/deeper", "\"HL/deeper\", a symbolic link that leads outside it"},
+        {"MC-marcus/elec", "\"MC-marcus/elec\", a symbolic link that leads outside it"},
+        {"RE", "\"RE\", a symbolic link that leads nowhere"},
+    };
+    for (const auto& [link, message] : planted) {
+        ASSERT_EQ(symlink(std::string(link) == "RE" ? "/nonexistent/x" : outside.path().c_str(), link), 0);
+        const FatalError e = expect_fatal([] { refuse_links_outside(".", {"HL", "data", "RE"}, {"MC-"}, "u"); });
+        EXPECT_EQ(e.status, 1);
+        EXPECT_NE(e.out_text.find(message), std::string::npos) << e.out_text;
+        ASSERT_EQ(unlink(link), 0);
+    }
+}
+
+TEST(Files, FingerprintsTellEveryByte) {
+    ScopedStudyDir dir;
+    write_file("a", "#p b3lyp\n\nC 0 0 0\n");
+    write_file("b", "#p b3lyp\n\nC 0 0 1\n");
+    EXPECT_EQ(file_fingerprint("a").size(), 16u);
+    EXPECT_EQ(file_fingerprint("a"), file_fingerprint("a"));
+    EXPECT_NE(file_fingerprint("a"), file_fingerprint("b"));
+    EXPECT_EQ(file_fingerprint("missing"), "");
+}
