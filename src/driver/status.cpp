@@ -82,7 +82,7 @@ JobState job_state(const std::string& root, const NormalEndRule& rule, const Stu
     const bool running = !job.running.empty() && exists(root + "/" + job.running);
     if (job.output.empty()) return running ? JobState::Running : JobState::Unchecked;
     // An output counts only for the input it was computed from: after the input changed it is old.
-    if (!job.input_hash.empty() && file_fingerprint(root + "/" + job.input) != job.input_hash)
+    if (!job.input_hash.empty() && qc_input_fingerprint(root + "/" + job.input) != job.input_hash)
         return running ? JobState::Running : JobState::Pending;
     std::string text;
     const bool has_output = read_tail(root + "/" + job.output, rule.last_line ? 4096 : 32768, text);

@@ -36,7 +36,7 @@ void fingerprint_folder(const std::string& dir, std::map<std::string, std::strin
     for (const std::string& n : names) {
         const std::string path = dir + "/" + n;
         const bool input = n.size() > 4 && (n.compare(n.size() - 4, 4, ".com") == 0 || n.compare(n.size() - 4, 4, ".inp") == 0);
-        if (n[0] != '.' && input && is_regular(path)) out[path] = file_fingerprint(path);
+        if (n[0] != '.' && input && is_regular(path)) out[path] = qc_input_fingerprint(path);
     }
 }
 }  // namespace
@@ -65,7 +65,7 @@ void Transport::begin_study_run() {
         for (const StudyJobSet& set : old.job_sets)
             for (const StudyJob& job : set.jobs) {
                 if (job.input.empty()) continue;
-                previous_inputs[job.input] = !job.input_hash.empty() ? job.input_hash : file_fingerprint(job.input);
+                previous_inputs[job.input] = !job.input_hash.empty() ? job.input_hash : qc_input_fingerprint(job.input);
             }
     }
     create_directory(data_dir);
@@ -155,7 +155,7 @@ void Transport::write_study_record() {
     for (StudyJobSet& set : study.job_sets)
         for (StudyJob& job : set.jobs) {
             if (job.input.empty()) continue;
-            job.input_hash = file_fingerprint(job.input);
+            job.input_hash = qc_input_fingerprint(job.input);
             const auto before = previous_inputs.find(job.input);
             if (before != previous_inputs.end() && !before->second.empty() && before->second != job.input_hash)
                 move_stale_outputs(job);

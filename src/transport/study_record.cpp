@@ -1,7 +1,10 @@
 #include "transport/study_record.h"
 
+#include <cstring>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "util/files.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -37,6 +40,19 @@ std::vector<StudyStage> stages_from(const Json& a) {
 }
 
 }  // namespace
+
+std::string qc_input_fingerprint(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::string();
+    std::string kept;
+    for (std::string line; std::getline(in, line);) {
+        bool resources = false;
+        for (const char* p : {"%mem", "%nproc", "%maxcore", "%pal "})
+            if (line.size() >= std::strlen(p) && iequals(line.substr(0, std::strlen(p)), p)) resources = true;
+        if (!resources) kept += line + "\n";
+    }
+    return bytes_fingerprint(kept);
+}
 
 std::string study_summary_text(const StudyRecord& s) {
     std::string t = "\nStudy summary (also in data/study.json; krymo_status follows the jobs)\n";

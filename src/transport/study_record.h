@@ -67,6 +67,11 @@ struct StudyRecord {
 // it exists, the study is incomplete (a run was stopped half-way) and krymo_status says so.
 constexpr const char* kIncompleteMarker = "study.incomplete";
 
+// The fingerprint recorded for a quantum-chemistry input: its bytes without the lines that only set
+// memory and cores (Gaussian %mem, %nproc...; ORCA %MaxCore, %PAL), so that a new qc_ppn or qc_memory
+// keeps the results while any change of geometry, charge, method or basis does not. "" when unreadable.
+std::string qc_input_fingerprint(const std::string& path);
+
 // The few lines printed at the end of a run.
 std::string study_summary_text(const StudyRecord& s);
 std::string study_json_text(const StudyRecord& s);

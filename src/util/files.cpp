@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <sstream>
 
 #include "util/fatal.h"
 #include "util/text.h"
@@ -57,20 +58,21 @@ bool read_lines(const std::string& path, std::vector<std::string>& lines, bool k
     return true;
 }
 
+std::string bytes_fingerprint(const std::string& bytes) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : bytes) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    return format_string("%016llx", static_cast<unsigned long long>(h));
+}
+
 std::string file_fingerprint(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::string();
-    std::uint64_t h = 14695981039346656037ull;
-    char buf[65536];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        const std::streamsize n = in.gcount();
-        for (std::streamsize i = 0; i < n; ++i) {
-            h ^= static_cast<unsigned char>(buf[i]);
-            h *= 1099511628211ull;
-        }
-        if (!in) break;
-    }
-    return format_string("%016llx", static_cast<unsigned long long>(h));
+    std::ostringstream text;
+    text << in.rdbuf();
+    return bytes_fingerprint(text.str());
 }
 
 const InputKind kCrystalInput = {"crystal file", 256u << 20};

@@ -20,8 +20,8 @@ inline bool file_exists(const std::string& path) { return file_exists(path.c_str
 // when `keep_eol` is set. Returns false when the file cannot be opened.
 bool read_lines(const std::string& path, std::vector<std::string>& lines, bool keep_eol = true);
 
-// A fingerprint of a file's bytes (64-bit FNV-1a as 16 hex digits), or "" when it cannot be read:
-// tells whether a quantum-chemistry input is still the one an output was computed from.
+// A fingerprint of bytes (64-bit FNV-1a as 16 hex digits); of a file's bytes, or "" when it cannot be read.
+std::string bytes_fingerprint(const std::string& bytes);
 std::string file_fingerprint(const std::string& path);
 
 // A kind of input file and the largest size read for it: far above any real file of the kind, far

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "test_support.h"
+#include "transport/study_record.h"
 #include "util/files.h"
 
 using namespace krymo;
@@ -141,12 +142,28 @@ TEST(Files, FoldersThatLeadOutsideTheStudyAreRefused) {
     }
 }
 
-TEST(Files, FingerprintsTellEveryByte) {
+TEST(Files, FingerprintsTellGeometryButNotResources) {
     ScopedStudyDir dir;
-    write_file("a", "#p b3lyp\n\nC 0 0 0\n");
-    write_file("b", "#p b3lyp\n\nC 0 0 1\n");
-    EXPECT_EQ(file_fingerprint("a").size(), 16u);
-    EXPECT_EQ(file_fingerprint("a"), file_fingerprint("a"));
-    EXPECT_NE(file_fingerprint("a"), file_fingerprint("b"));
+    const std::string gaussian = "%chk=2mol-1.chk\n%mem=4096MB\n%nprocs=8\n#P b3lyp\n\nt\n\n0 1\nC 0 0 0\n";
+    const std::string orca = "! SP B3LYP\n\n%MaxCore 8000\n%PAL NPROCS 16 END\n\n*xyz 0 1\nC 0 0 0\n*\n";
+    write_file("g", gaussian);
+    write_file("o", orca);
+    const std::string g = krymo::qc_input_fingerprint("g"), o = krymo::qc_input_fingerprint("o");
+    EXPECT_EQ(g.size(), 16u);
+    EXPECT_EQ(file_fingerprint("g"), bytes_fingerprint(gaussian));
+    EXPECT_NE(file_fingerprint("g"), file_fingerprint("o"));
     EXPECT_EQ(file_fingerprint("missing"), "");
+    EXPECT_EQ(krymo::qc_input_fingerprint("missing"), "");
+    // Cores and memory keep the fingerprint; anything the result depends on changes it.
+    const std::pair<std::string, bool> edits[] = {
+        {replaced(gaussian, "%mem=4096MB", "%mem=8000MB"), true},   {replaced(gaussian, "%nprocs=8", "%nprocs=2"), true},
+        {replaced(orca, "%PAL NPROCS 16 END", "%pal nprocs 4 end"), true}, {replaced(orca, "%MaxCore 8000", "%MaxCore 1"), true},
+        {replaced(gaussian, "C 0 0 0", "C 0 0 0.1"), false},        {replaced(gaussian, "0 1", "1 2"), false},
+        {replaced(gaussian, "b3lyp", "pbe0"), false},               {replaced(orca, "C 0 0 0", "C 0 0 1"), false},
+        {replaced(gaussian, "%chk=2mol-1.chk", "%chk=2mol-7.chk"), false},
+    };
+    for (const auto& [text, same] : edits) {
+        write_file("e", text);
+        EXPECT_EQ(krymo::qc_input_fingerprint("e") == (text.find("*xyz") != std::string::npos ? o : g), same) << text;
+    }
 }
