@@ -240,11 +240,35 @@ std::string shell_quote(const std::string& s) {
     return out + "'";
 }
 
+namespace {
+// A word of plain characters and variable references ($NAME, ${NAME}) only: it may stay unquoted.
+bool plain_with_variables(const std::string& w) {
+    std::string rest;
+    for (size_t i = 0; i < w.size(); ++i) {
+        if (w[i] != '$') {
+            rest += w[i];
+            continue;
+        }
+        const bool braced = i + 1 < w.size() && w[i + 1] == '{';
+        size_t j = i + (braced ? 2 : 1);
+        const size_t from = j;
+        while (j < w.size() && (std::isalnum(static_cast<unsigned char>(w[j])) || w[j] == '_')) ++j;
+        if (j == from || std::isdigit(static_cast<unsigned char>(w[from]))) return false;
+        if (braced) {
+            if (j >= w.size() || w[j] != '}') return false;
+            ++j;
+        }
+        i = j - 1;
+    }
+    return rest.empty() || shell_quote(rest) == rest;
+}
+}  // namespace
+
 std::string shell_command(const std::string& s) {
     std::vector<std::string> words;
     split_to_words(s, " \t", words);
     std::string out;
-    for (const std::string& w : words) out += (out.empty() ? "" : " ") + shell_quote(w);
+    for (const std::string& w : words) out += (out.empty() ? "" : " ") + (plain_with_variables(w) ? w : shell_quote(w));
     return out;
 }
 

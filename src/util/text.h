@@ -61,7 +61,9 @@ std::string python_literal(const std::string& s);
 // else is put in single quotes ('it'\''s'), and the empty text becomes ''.
 std::string shell_quote(const std::string& s);
 // A command line from the settings (an executable and its arguments, split at blanks): each word
-// through shell_quote, joined by one blank. "mpirun -np 4 orca" stays; "g09; rm -rf ~" cannot run rm.
+// through shell_quote, joined by one blank, except that a word of plain characters and variable
+// references ($NAME, ${NAME}) stays as it is, to expand on the node. "mpirun -np 4 $ORCA/orca" stays;
+// "g09; rm -rf ~" and "$(rm x)" cannot run rm.
 std::string shell_command(const std::string& s);
 
 }  // namespace krymo

@@ -96,6 +96,11 @@ TEST(Text, PlainValuesKeepTheirBytesInScripts) {
     }
     EXPECT_EQ(shell_command("mpirun  -np 4\torca"), "mpirun -np 4 orca");
     EXPECT_EQ(shell_command("g09; rm -rf ~"), "'g09;' rm -rf '~'");
+    // Variables expand on the node; anything that is more than a variable is quoted.
+    for (const char* kept : {"$ORCA/orca", "${HOME}/g16/g16", "$A_1${B}x"}) EXPECT_EQ(shell_command(kept), kept);
+    for (const auto& [in, out] : {std::pair<const char*, const char*>{"$(rm x)", "'$(rm' 'x)'"}, {"${A", "'${A'"},
+                                  {"$1/orca", "'$1/orca'"}, {"$", "'$'"}, {"${A}`b`", "'${A}`b`'"}})
+        EXPECT_EQ(shell_command(in), out) << in;
     EXPECT_EQ(shell_quote(""), "''");
     EXPECT_EQ(shell_quote("it's"), "'it'\\''s'");
     EXPECT_EQ(python_literal("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\x01\"");
