@@ -154,17 +154,22 @@ int run_prepare(const PrepareOptions& opts) {
     tp.read_krymo_inp(opts.config, info);
     tp.require_structure();
     tp.check_spliced_texts(opts.config);
+    tp.check_study_folders();
     tp.read_crystal_strcuture_files(info, false);
     tp.check_search_size();
-    tp.write_cellvec_file();
     tp.post_data_read_treatment(info);
-    tp.write_krymo_inp(opts.echo_file, true, info);
-    tp.write_mol_files();
     tp.set_openmp_flag(opts.openmp);
     tp.set_trackdir(opts.trackdir);
     tp.calc_homo();
-    tp.write_H_L_inp();
+    // The neighbour list (searched, or read from neighbor.dat) is the last thing that can refuse the
+    // input: it comes before the first file, so a refused study gets nothing written.
     tp.build_neighbor_list(tp.get_read_neighbor_flag(), info);
+    tp.require_neighbor_pairs();
+    tp.begin_study_run();
+    tp.write_cellvec_file();
+    tp.write_krymo_inp(opts.echo_file, true, info);
+    tp.write_mol_files();
+    tp.write_H_L_inp();
     tp.output_neighbor_data();
     if (opts.rmin) tp.find_neighbor_molecules_min_distance(info);
     tp.calc_HL_uc_mol_eigval_eigvec();

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "util/files.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -122,6 +123,9 @@ bool shows_normal_end(const std::string& raw, const NormalEndRule& rule) {
 JobState job_state(const std::string& root, const NormalEndRule& rule, const StudyJob& job) {
     const bool running = !job.running.empty() && exists(root + "/" + job.running);
     if (job.output.empty()) return running ? JobState::Running : JobState::Unchecked;
+    // An output counts only for the input it was computed from: after the input changed it is old.
+    if (!job.input_hash.empty() && qc_input_fingerprint(root + "/" + job.input) != job.input_hash)
+        return running ? JobState::Running : JobState::Pending;
     std::string text;
     const bool has_output = read_tail(root + "/" + job.output, rule.last_line ? 4096 : 32768, text);
     if (has_output && shows_normal_end(text, rule)) return JobState::Done;
@@ -155,6 +159,13 @@ int run_status(const std::vector<std::string>& args, std::string& out, std::stri
         }
     }
 
+    const std::string incomplete = folder + "/data/" + kIncompleteMarker;
+    if (exists(incomplete)) {
+        err += format_string("krymo_status: the last krymo_prepare run in %s did not finish (%s exists): the study "
+                             "may mix files of two runs.\n  Run krymo_prepare there again.\n",
+                             folder.c_str(), incomplete.c_str());
+        return 1;
+    }
     const std::string record_path = folder + "/data/study.json";
     std::ifstream in(record_path, std::ios::binary);
     if (!in) {

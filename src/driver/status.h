@@ -13,7 +13,8 @@ enum class JobState { Done, Running, Failed, Pending, Unchecked };
 // The state of one job under `root` (the study folder), by the rules of the generated checker scripts:
 // done when the output shows a normal end; else running while its running marker exists; else failed
 // when it left an error marker or an output without a normal end; else not started. A job without an
-// output to check is only ever running or unchecked.
+// output to check is only ever running or unchecked. An output whose input is no longer the one recorded
+// (its fingerprint changed) is not done: pending, or running while its marker exists.
 JobState job_state(const std::string& root, const NormalEndRule& rule, const StudyJob& job);
 
 // Does the output text end normally by `rule`?

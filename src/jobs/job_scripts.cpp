@@ -119,7 +119,7 @@ JobSettings Jobscript::job_settings() const {
     s.queue_name = queue_name;
     s.nodelist = nodelist;
     s.scratch = scratch;
-    s.qc_exe = qc_exe;
+    s.qc_exe = shell_command(qc_exe);  // a path with blanks or quotes stays one word
     s.module_qc = module_qc;
     s.module_qc_flag = module_qc_flag;
     s.module_mpich2 = module_mpich2;

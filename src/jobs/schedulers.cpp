@@ -11,6 +11,18 @@ std::string array_range(const ArrayHeader& a) {
     return a.slot_limit != 0 ? format_string("%s%%%d", a.index_set.c_str(), a.slot_limit) : a.index_set;
 }
 
+// The node list in the directive's own syntax. The setting may separate hosts by blanks (as LSF
+// takes them); a blank would end a PBS or Slurm directive there, so the hosts are joined by the
+// scheduler's separator instead. A list without blanks stays as written.
+std::string node_list(const std::string& nodelist, const char* separator) {
+    if (nodelist.find_first_of(" \t") == std::string::npos) return nodelist;
+    std::vector<std::string> hosts;
+    split_to_words(nodelist, " \t,", hosts);
+    std::string out;
+    for (const std::string& h : hosts) out += (out.empty() ? "" : separator) + h;
+    return out;
+}
+
 void pbs_directives(const HeaderRequest& h, ScriptText& t) {
     t.line("#PBS -S /bin/bash");
     t.line(format_string("#PBS -l walltime=%d:00:00", h.walltime_hours));
@@ -19,7 +31,7 @@ void pbs_directives(const HeaderRequest& h, ScriptText& t) {
     if (h.array) t.line("#PBS -t " + array_range(*h.array));
     t.line("#PBS -o " + h.output);
     t.line("#PBS -j oe");
-    if (h.nodelist_line && !h.nodelist.empty()) t.line("#PBS -l nodes=" + h.nodelist);
+    if (h.nodelist_line && !h.nodelist.empty()) t.line("#PBS -l nodes=" + node_list(h.nodelist, "+"));
 }
 
 void slurm_directives(const HeaderRequest& h, ScriptText& t) {
@@ -35,7 +47,7 @@ void slurm_directives(const HeaderRequest& h, ScriptText& t) {
     t.line(format_string("#SBATCH --nodes=%d --ntasks-per-node=%d", h.nodes, h.ppn));
     t.line("#SBATCH -p " + h.queue);
     if (!h.output_first) output();
-    if (h.nodelist_line && !h.nodelist.empty()) t.line("#SBATCH --nodelist=" + h.nodelist);
+    if (h.nodelist_line && !h.nodelist.empty()) t.line("#SBATCH --nodelist=" + node_list(h.nodelist, ","));
 }
 
 void lsf_directives(const HeaderRequest& h, ScriptText& t) {

@@ -69,6 +69,8 @@ protected:
     int input_line = 0;                    // line of the setting being read (0: after the read)
     std::string crystal_path;              // the `crystal` key, read once every setting is known
     std::map<std::string, int> setting_lines;  // canonical key -> line that set it last
+    // Where a key's value comes from, for messages: "krymo.inp, line 5" or "the default; ... does not set it".
+    std::string setting_place(const std::string& key) const;
 
     // --- workflow stage switches ---
     int do_transport_prepare = 1;

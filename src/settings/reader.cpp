@@ -106,6 +106,12 @@ void KrymoInp::reject_value(int line, const std::string& key, const std::string&
                      "");
 }
 
+std::string KrymoInp::setting_place(const std::string& key) const {
+    const auto it = setting_lines.find(key);
+    if (it == setting_lines.end() || it->second <= 0) return format_string("the default; %s does not set it", input_path.c_str());
+    return format_string("%s, line %d", input_path.c_str(), it->second);
+}
+
 void KrymoInp::validate_choice(const std::string& key, const std::string& value,
                                const std::vector<const char*>& allowed, const char* listed) {
     for (const char* a : allowed)
@@ -346,12 +352,15 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
         {{"maxt"}, set_positive(maxt)},
         {{"ratetype"},
          [&](const std::string& v) {
-             ratetype = text_trimmed(v);  // quotes are kept: a quoted value fails the check below
-             if (!strcasestr_n(ratetype.c_str(), "marcus", 6) && !strcasestr_n(ratetype.c_str(), "quant", 5))
-                 KRYMO_FATAL_OUT("krymo_inp", 1,
-                                 format_string("The current ratetype in krymo.inp is '%s', \nwhile the supported "
-                                               "ratetype's are: marcus, quantum\n",
-                                               ratetype.c_str()));
+             // The name becomes part of folder names and scripts: only the known names, any case,
+             // stored in their canonical spelling (quotes are kept, so a quoted value is refused).
+             const std::string name = text_trimmed(v);
+             for (const char* known : {"marcus", "quantum"})
+                 if (iequals(name, known)) {
+                     ratetype = known;
+                     return;
+                 }
+             reject_value(__LINE__, "ratetype", name, "marcus or quantum (any case)");
          }},
         {{"sta"}, set_int(sta)},
         {{"delta_angle"}, set_real(delta_angle)},

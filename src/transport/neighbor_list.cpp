@@ -180,9 +180,31 @@ void Transport::compute_neighbor_list() {
     }
     for (int i = 0; i < nm; ++i) {
         if (errors[i]) std::rethrow_exception(errors[i]);
-        if (overflow[i]) KRYMO_FATAL_ERR("transport", 1, format_string("Need to boost NNEIMAX (NumNeigh=%d)\n", NNEIMAX));
+        if (overflow[i])
+            KRYMO_FATAL_OUT("transport", 1,
+                            format_string("Molecule %d has more than %d neighbour molecules within lattice_cutoff = %g "
+                                          "Angstrom (%s); at most %d are allowed (NNEIMAX %d).\n  A cutoff of a few "
+                                          "Angstrom is usual: lower lattice_cutoff.\n",
+                                          i + 1, NNEIMAX - 1, lattice_cutoff, setting_place("lattice_cutoff").c_str(),
+                                          NNEIMAX - 1, NNEIMAX));
     }
     progress.finish();
+}
+
+void Transport::require_neighbor_pairs() const {
+    for (int n : nnei)
+        if (n > 0) return;
+    if (read_neighbor_dat)
+        KRYMO_FATAL_OUT("transport", 1,
+                        format_string("The neighbour list neighbor.dat (read_neighbor_dat in %s) gives no neighbour "
+                                      "pair at all: a study needs at least one pair.\n",
+                                      setting_place("read_neighbor_dat").c_str()));
+    KRYMO_FATAL_OUT("transport", 1,
+                    format_string("No two molecules come closer than lattice_cutoff = %g Angstrom (%s) within "
+                                  "neighbor_scell %d %d %d: the study would have no neighbour pair at all.\n  Raise "
+                                  "lattice_cutoff (a few Angstrom is usual) or neighbor_scell.\n",
+                                  lattice_cutoff, setting_place("lattice_cutoff").c_str(), neighbor_scell[0],
+                                  neighbor_scell[1], neighbor_scell[2]));
 }
 
 void Transport::finish_neighbor_list() {

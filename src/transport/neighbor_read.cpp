@@ -71,9 +71,8 @@ void Transport::read_neighbor_list() {
     in.take("the second comment line");
     const int nread = in.take_leading_int("the number of molecules");
     if (nread != nmols_uc)
-        KRYMO_FATAL_OUT("transport", 1,
-                        format_string("Readin nmols (%d) in %s not equal to nmols (%d) in unitcell!\n", nread,
-                                      kNeighborFile, nmols_uc));
+        bad_line(in.line_no(), format_string("the list is for %d molecules, but the unit cell holds %d", nread,
+                                             nmols_uc));
     static const char* const kColumnNames[8] = {"the neighbour molecule number", "", "", "", "",
                                                 "the cell index a", "the cell index b", "the cell index c"};
     for (int i = 0; i < nmols_uc; ++i) {
@@ -96,9 +95,9 @@ void Transport::read_neighbor_list() {
             std::vector<std::string> cols;
             split_to_words(s, " \t", cols);
             if (cols.size() != 8)
-                KRYMO_FATAL_OUT("transport", 1,
-                                format_string("ncol (%d) in %s not equal to 8!\n", static_cast<int>(cols.size()),
-                                              kNeighborFile));
+                bad_line(in.line_no(), format_string("'%s' has %d columns; a neighbour line has 8 (neighbour "
+                                                     "molecule, four unused, cell indices a b c)",
+                                                     printable_excerpt(s).c_str(), static_cast<int>(cols.size())));
             int v[8] = {0};
             for (int c : {0, 5, 6, 7})
                 if (!parse_int(cols[c], v[c]))

@@ -46,11 +46,11 @@ void ScriptFile::lines(const char* const* table, int n, const Tokens& tokens) {
 }
 
 void ScriptFile::touch(const std::string& workdir, const std::string& marker) {
-    printf("os.system(\"touch %s/%s\")\n", workdir.c_str(), marker.c_str());
+    printf("os.system(%s)\n", python_literal("touch " + shell_quote(workdir + "/" + marker)).c_str());
 }
 
 void ScriptFile::touch(const std::string& workdir, const std::string& marker, int index) {
-    printf("os.system(\"touch %s/%s-%d\")\n", workdir.c_str(), marker.c_str(), index);
+    touch(workdir, format_string("%s-%d", marker.c_str(), index));
 }
 
 }  // namespace krymo

@@ -1,8 +1,11 @@
 #include "transport/study_record.h"
 
+#include <cstring>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "util/files.h"
 #include "util/text.h"
 
 namespace krymo {
@@ -40,6 +43,19 @@ std::vector<StudyStage> stages_from(const Json& a) {
 }
 
 }  // namespace
+
+std::string qc_input_fingerprint(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::string();
+    std::string kept;
+    for (std::string line; std::getline(in, line);) {
+        bool resources = false;
+        for (const char* p : {"%mem", "%nproc", "%maxcore", "%pal "})
+            if (line.size() >= std::strlen(p) && iequals(line.substr(0, std::strlen(p)), p)) resources = true;
+        if (!resources) kept += line + "\n";
+    }
+    return bytes_fingerprint(kept);
+}
 
 std::string study_summary_text(const StudyRecord& s) {
     std::string t = "\nStudy summary (also in data/study.json; krymo_status follows the jobs)\n";
@@ -85,6 +101,10 @@ std::string study_summary_text(const StudyRecord& s) {
     for (const auto& [name, scripts] : order)
         t += format_string("    %s: %s\n", name.c_str(), joined(scripts, ", ").c_str());
     if (!s.mobility.empty()) t += "  Mobility run folders: " + joined(stage_names(s.mobility), ", ") + "\n";
+    if (s.stale_files > 0)
+        t += format_string("  Stale: the input of %d job%s changed since the last run; %d output file%s moved to %s/\n",
+                           s.stale_jobs, s.stale_jobs == 1 ? "" : "s", s.stale_files, s.stale_files == 1 ? "" : "s",
+                           s.stale_dir.c_str());
     return t;
 }
 
@@ -109,7 +129,8 @@ std::string study_json_text(const StudyRecord& s) {
                             {"input", job.input},
                             {"output", job.output},
                             {"running", job.running},
-                            {"error", job.error}});
+                            {"error", job.error},
+                            {"input_hash", job.input_hash}});
         sets.push_back({{"key", js.key},
                         {"title", js.title},
                         {"runner", js.runner},
@@ -125,6 +146,7 @@ std::string study_json_text(const StudyRecord& s) {
     j["job_sets"] = std::move(sets);
     j["gather"] = stages_json(s.gather);
     j["mobility"] = stages_json(s.mobility);
+    if (s.stale_files > 0) j["stale"] = {{"folder", s.stale_dir}, {"files", s.stale_files}, {"jobs", s.stale_jobs}};
     return j.dump(1) + "\n";
 }
 
@@ -164,11 +186,16 @@ bool parse_study_json(const std::string& text, StudyRecord& s, std::string& erro
             for (const Json& job : js.at("jobs"))
                 set.jobs.push_back({job.at("name").get<std::string>(), job.at("input").get<std::string>(),
                                     job.at("output").get<std::string>(), job.at("running").get<std::string>(),
-                                    job.at("error").get<std::string>()});
+                                    job.at("error").get<std::string>(), job.value("input_hash", std::string())});
             r.job_sets.push_back(std::move(set));
         }
         r.gather = stages_from(j.at("gather"));
         r.mobility = stages_from(j.at("mobility"));
+        if (j.contains("stale")) {
+            r.stale_dir = j.at("stale").at("folder").get<std::string>();
+            r.stale_files = j.at("stale").at("files").get<int>();
+            r.stale_jobs = j.at("stale").at("jobs").get<int>();
+        }
         s = std::move(r);
         return true;
     } catch (const nlohmann::json::exception& e) {

@@ -21,6 +21,7 @@ struct StudyJob {
     std::string output;   // empty: nothing shows its end (the multipole job)
     std::string running;  // marker that exists while the job is queued or running
     std::string error;    // marker the job leaves when its program did not end normally
+    std::string input_hash;  // fingerprint of the input as written (file_fingerprint); "" when unknown
 };
 
 struct StudyJobSet {
@@ -59,7 +60,19 @@ struct StudyRecord {
     std::vector<StudyJobSet> job_sets;
     std::vector<StudyStage> gather;
     std::vector<StudyStage> mobility;
+    // Outputs of a rerun whose input had changed, moved aside: the folder and how many files and jobs.
+    std::string stale_dir;
+    int stale_files = 0, stale_jobs = 0;
 };
+
+// The marker a preparation writes into data/ before anything else and removes after study.json: while
+// it exists, the study is incomplete (a run was stopped half-way) and krymo_status says so.
+constexpr const char* kIncompleteMarker = "study.incomplete";
+
+// The fingerprint recorded for a quantum-chemistry input: its bytes without the lines that only set
+// memory and cores (Gaussian %mem, %nproc...; ORCA %MaxCore, %PAL), so that a new qc_ppn or qc_memory
+// keeps the results while any change of geometry, charge, method or basis does not. "" when unreadable.
+std::string qc_input_fingerprint(const std::string& path);
 
 // The few lines printed at the end of a run.
 std::string study_summary_text(const StudyRecord& s);

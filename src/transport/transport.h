@@ -2,6 +2,7 @@
 // lives in its own source file of this directory.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,12 @@ public:
     const StudyRecord& get_study_record() const { return study; }
     // Completes the record with the structure analysed and writes data/study.json.
     void write_study_record();
+    // Refuses (status 1) a study whose folders lead outside it through symbolic links; before any write.
+    void check_study_folders() const;
+    // The first write of a run: notes the fingerprints of the inputs of an earlier run (from its
+    // data/study.json, else from the inputs as they are), then marks the study incomplete until
+    // write_study_record has stored the new record and moved the outputs of changed inputs aside.
+    void begin_study_run();
 
     void set_openmp_flag(bool on) { openmp_flag = on; }
     bool get_openmp_flag() const { return openmp_flag; }
@@ -54,6 +61,8 @@ public:
 
     // --- neighbour list (neighbor_list.cpp, neighbor_read.cpp) ---
     void build_neighbor_list(bool read_neighbor, bool info);
+    // A list without a single pair is no study: stops the run (status 1) naming lattice_cutoff or neighbor.dat.
+    void require_neighbor_pairs() const;
     // Refuses, before anything is written, a neighbour search or supercell file too large to finish
     // (about 1e9 molecule pairs or atoms), with the estimate in the message.
     void check_search_size() const;
@@ -230,6 +239,10 @@ protected:
     std::string run_dir = "RUN";
     std::string check_dir = "check";
     std::string trackdir = "track";
+    // Fingerprint of each quantum-chemistry input before this run rewrote it, by path (begin_study_run).
+    std::map<std::string, std::string> previous_inputs;
+    // Moves the outputs and error marker of `job`, whose input changed, below study.stale_dir.
+    void move_stale_outputs(const StudyJob& job);
 
     // --- post-read state ---
     char carrier_letter = 'a';  // lower-cased first character of chargetype

@@ -1,12 +1,21 @@
 #include "util/files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include <cstdarg>
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <sstream>
 
 #include "util/fatal.h"
 #include "util/text.h"
@@ -47,6 +56,23 @@ bool read_lines(const std::string& path, std::vector<std::string>& lines, bool k
         lines.push_back(line);
     }
     return true;
+}
+
+std::string bytes_fingerprint(const std::string& bytes) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : bytes) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    return format_string("%016llx", static_cast<unsigned long long>(h));
+}
+
+std::string file_fingerprint(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::string();
+    std::ostringstream text;
+    text << in.rdbuf();
+    return bytes_fingerprint(text.str());
 }
 
 const InputKind kCrystalInput = {"crystal file", 256u << 20};
@@ -92,6 +118,69 @@ bool read_input_lines(const std::string& path, const InputKind& kind, const char
     return read_lines(path, lines, keep_eol);
 }
 
+namespace {
+std::string real_path(const std::string& path) {
+    char* r = realpath(path.c_str(), nullptr);
+    if (r == nullptr) return std::string();
+    std::string out = r;
+    std::free(r);
+    return out;
+}
+
+bool inside(const std::string& base, const std::string& path) {
+    return path == base || (starts_with(path, base) && (base == "/" || path[base.size()] == '/'));
+}
+
+// `path` (below the study) and, when it is a real folder, every folder below it. A link to a file
+// below a folder is harmless (the writer replaces the link, never follows it); a link in place of a
+// folder leads every write below it elsewhere.
+void check_folder(const std::string& base, const std::string& path, const char* unit, bool named) {
+    struct stat st, target_st;
+    if (lstat(path.c_str(), &st) != 0) return;
+    const bool to_folder = stat(path.c_str(), &target_st) == 0 && S_ISDIR(target_st.st_mode);
+    if (S_ISLNK(st.st_mode) && (named || to_folder)) {
+        const std::string target = real_path(path);
+        // A dangling link would be followed by the first mkdir or open below it.
+        if (target.empty() || !inside(base, target))
+            KRYMO_FATAL_OUT(unit, 1,
+                            format_string("The study folder holds \"%s\", a symbolic link that leads %s%s%s: the run "
+                                          "writes only inside the study folder %s.\n  Replace the link by a folder of "
+                                          "the study, or remove it.\n",
+                                          path.c_str(), target.empty() ? "nowhere" : "outside it, to \"",
+                                          target.c_str(), target.empty() ? "" : "\"", base.c_str()));
+        return;
+    }
+    if (!S_ISDIR(st.st_mode)) return;
+    DIR* d = opendir(path.c_str());
+    if (d == nullptr) return;
+    std::vector<std::string> below;
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        // Only folders and links can redirect a write; plain files are replaced by a rename, never followed.
+        if (e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) below.push_back(path + "/" + name);
+    }
+    closedir(d);
+    for (const std::string& p : below) check_folder(base, p, unit, false);
+}
+}  // namespace
+
+void refuse_links_outside(const std::string& root, const std::vector<std::string>& names,
+                          const std::vector<std::string>& prefixes, const char* unit) {
+    const std::string base = real_path(root);
+    if (base.empty()) return;
+    std::vector<std::string> top = names;
+    if (DIR* d = opendir(root.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            for (const std::string& p : prefixes)
+                if (starts_with(name, p)) top.push_back(name);
+        }
+        closedir(d);
+    }
+    for (const std::string& n : top) check_folder(base, root == "." ? n : root + "/" + n, unit, true);
+}
+
 TextWriter::~TextWriter() {
     if (std::uncaught_exceptions() > uncaught_)
         discard();
@@ -105,7 +194,17 @@ bool TextWriter::open(const std::string& path) {
     tmp_path_ = path + ".krymo-part";
     failed_ = false;
     uncaught_ = std::uncaught_exceptions();
-    fp_ = std::fopen(tmp_path_.c_str(), "w");
+    // Exclusive and never through a link: whatever sits under the temporary name (a part file left by a
+    // killed run, or a link planted there) is removed, not followed, and a second attempt must create anew.
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(tmp_path_.c_str(), flags, 0666);
+    if (fd < 0 && errno == EEXIST && ::unlink(tmp_path_.c_str()) == 0) fd = ::open(tmp_path_.c_str(), flags, 0666);
+    if (fd < 0) return false;
+    fp_ = fdopen(fd, "w");
+    if (fp_ == nullptr) {
+        ::close(fd);
+        ::unlink(tmp_path_.c_str());
+    }
     return fp_ != nullptr;
 }
 

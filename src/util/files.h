@@ -20,6 +20,10 @@ inline bool file_exists(const std::string& path) { return file_exists(path.c_str
 // when `keep_eol` is set. Returns false when the file cannot be opened.
 bool read_lines(const std::string& path, std::vector<std::string>& lines, bool keep_eol = true);
 
+// A fingerprint of bytes (64-bit FNV-1a as 16 hex digits); of a file's bytes, or "" when it cannot be read.
+std::string bytes_fingerprint(const std::string& bytes);
+std::string file_fingerprint(const std::string& path);
+
 // A kind of input file and the largest size read for it: far above any real file of the kind, far
 // below what would exhaust memory when it is read into lines.
 struct InputKind {
@@ -35,10 +39,19 @@ extern const InputKind kCrystalInput, kMolInput, kSettingsInput, kNeighborInput,
 bool read_input_lines(const std::string& path, const InputKind& kind, const char* unit, std::vector<std::string>& lines,
                       bool keep_eol);
 
+// Stops the run (unit, status 1) when a folder the run writes into leads outside the study folder `root`
+// through a symbolic link: each of `names` below `root`, each entry whose name starts with one of
+// `prefixes`, and every folder below those. Links that stay inside the study are fine. Called before
+// anything is written, so a refused study is left as it was.
+void refuse_links_outside(const std::string& root, const std::vector<std::string>& names,
+                          const std::vector<std::string>& prefixes, const char* unit);
+
 // RAII writer: the text goes to a temporary file beside `path`, which replaces `path` when the
 // writer is closed (or destroyed normally). When the writer is destroyed while an error unwinds,
 // the temporary file is removed and any earlier file at `path` stays intact, so a stopped run never
 // leaves a half-written file. Generated files are plain text, never made executable.
+// The temporary file "<path>.krymo-part" is created exclusively and never through a link: a stale
+// one (a file, or a link planted under that name) is removed first, never followed.
 class TextWriter {
 public:
     TextWriter() = default;

@@ -205,3 +205,71 @@ size_t edit_distance(const std::string& a, const std::string& b) {
 }
 
 }  // namespace krymo
+
+namespace krymo {
+
+std::string python_literal(const std::string& s) {
+    std::string out = "\"";
+    for (const char ch : s) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7f)
+                    out += format_string("\\x%02x", c);
+                else
+                    out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+std::string shell_quote(const std::string& s) {
+    bool plain = !s.empty();
+    for (const char ch : s) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == 0 || c >= 0x80 || !(std::isalnum(c) || std::strchr("_-./+,:=@%", c) != nullptr)) plain = false;
+    }
+    if (plain) return s;
+    std::string out = "'";
+    for (const char ch : s) out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return out + "'";
+}
+
+namespace {
+// A word of plain characters and variable references ($NAME, ${NAME}) only: it may stay unquoted.
+bool plain_with_variables(const std::string& w) {
+    std::string rest;
+    for (size_t i = 0; i < w.size(); ++i) {
+        if (w[i] != '$') {
+            rest += w[i];
+            continue;
+        }
+        const bool braced = i + 1 < w.size() && w[i + 1] == '{';
+        size_t j = i + (braced ? 2 : 1);
+        const size_t from = j;
+        while (j < w.size() && (std::isalnum(static_cast<unsigned char>(w[j])) || w[j] == '_')) ++j;
+        if (j == from || std::isdigit(static_cast<unsigned char>(w[from]))) return false;
+        if (braced) {
+            if (j >= w.size() || w[j] != '}') return false;
+            ++j;
+        }
+        i = j - 1;
+    }
+    return rest.empty() || shell_quote(rest) == rest;
+}
+}  // namespace
+
+std::string shell_command(const std::string& s) {
+    std::vector<std::string> words;
+    split_to_words(s, " \t", words);
+    std::string out;
+    for (const std::string& w : words) out += (out.empty() ? "" : " ") + (plain_with_variables(w) ? w : shell_quote(w));
+    return out;
+}
+
+}  // namespace krymo

@@ -51,4 +51,19 @@ size_t edit_distance(const std::string& a, const std::string& b);
 // Does `s` start with `prefix` (case-sensitive)?
 bool starts_with(const std::string& s, const std::string& prefix);
 
+// Text from the inputs that a generated script carries must stay data, never become code. The two
+// helpers below are the only way such text enters a script.
+//
+// `s` as a double-quoted Python string literal: "naph.cif" stays "naph.cif"; a quote, backslash or
+// control character is escaped (\", \\, \n, \xNN); bytes of UTF-8 names pass unchanged.
+std::string python_literal(const std::string& s);
+// `s` as one shell word: a word of letters, digits and `_ - . / + , : = @ %` stays as it is; anything
+// else is put in single quotes ('it'\''s'), and the empty text becomes ''.
+std::string shell_quote(const std::string& s);
+// A command line from the settings (an executable and its arguments, split at blanks): each word
+// through shell_quote, joined by one blank, except that a word of plain characters and variable
+// references ($NAME, ${NAME}) stays as it is, to expand on the node. "mpirun -np 4 $ORCA/orca" stays;
+// "g09; rm -rf ~" and "$(rm x)" cannot run rm.
+std::string shell_command(const std::string& s);
+
 }  // namespace krymo

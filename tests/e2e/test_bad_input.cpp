@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 
 #include "driver/driver.h"
+#include "driver/status.h"
 #include "test_support.h"
 
 using namespace krymo_test;
@@ -199,6 +202,15 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {Inp, setting("crystal = missing.cif"), "Failed to open input file", "missing.cif"},
         {Inp, setting("homo_adjustment = 2147483647 0"), "integers from -1000000 to 1000000"},
         {Inp, setting("bogus_key = 1"), "Unknown parameter \"bogus_key\""},
+        // names that reach folder names and scripts: only the known ones
+        {Inp, setting("ratetype = marcus;touch pwned"), "Invalid value of ratetype in krymo.inp, line 4"},
+        {Inp, setting("ratetype = quantum-x"), "expected marcus or quantum"},
+        // a cutoff that finds no pair, or more neighbours than a molecule may have, names the key and line
+        {Inp, setting("lattice_cutoff = 0.5"),
+         "closer than lattice_cutoff = 0.5 Angstrom (krymo.inp, line 4) within neighbor_scell 2 2 2: the study would "
+         "have no neighbour pair at all"},
+        {Inp, setting("lattice_cutoff = 30\n  neighbor_scell = 4 4 4"),
+         "neighbour molecules within lattice_cutoff = 30 Angstrom (krymo.inp, line 4); at most 299 are allowed"},
         // the crystal file
         {Cif, text(""), "No atoms read from crystal file"},
         {Cif, garbage(), "No atoms read from crystal file"},
@@ -290,6 +302,9 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {Nei, line_no(6, "   2  0 0 0 0  0 99999999999 0"), "column 7 is '99999999999'; expected an integer"},
         {Nei, cut_after("# root\n"), "the file ends here, but the number of neighbours was expected"},
         {Nei, append("   2  0 0 0 0  0 0 1\n"), "follows the neighbours of the last root (molecule 2)"},
+        {Nei, text("# c\n# c\n2\n1 0 0 0 # root\n0\n2 0 0 0 # root\n0\n"),
+         "(read_neighbor_dat in krymo.inp, line 3) gives no neighbour pair at all"},
+        {Nei, line_no(6, "   2  0 0 0 0  0 0"), "neighbor.dat line 6: '2  0 0 0 0  0 0' has 7 columns"},
     };
     for (const BadInput& c : cases) {
         ScopedStudyDir dir;
@@ -305,9 +320,177 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         EXPECT_NE(e.status, 0) << what;
         EXPECT_NE(message.find(c.phrase), std::string::npos) << what << "\n" << message;
         EXPECT_NE(message.find(c.names ? c.names : name), std::string::npos) << what << "\n" << message;
-        // Read mode fails after the files of the earlier stages; everything else before the first file.
+        // Every input is refused before the first file is written, the neighbour list included.
         std::vector<std::string> inputs;
         for (const auto& f : files) inputs.push_back(f.first);
-        if (c.target != Nei) EXPECT_EQ(list_dir(dir.path()), inputs) << what;
+        EXPECT_EQ(list_dir(dir.path()), inputs) << what;
     }
+}
+
+namespace {
+
+std::map<std::string, std::string> crystal_study(const std::string& settings = "") {
+    return {{"krymo.inp", "&transport\n  crystal = naphthalene.cif\n  neighbor_scell = 2 2 2\n" + settings + "/\n"},
+            {"naphthalene.cif", read_file(data_path("crystals/naphthalene.cif"))}};
+}
+
+void expect_run_succeeds(const char* what) {
+    bool stopped = false;
+    const krymo::FatalError e = run_study(stopped);
+    ASSERT_FALSE(stopped) << what << ": " << e.out_text << e.err_text;
+}
+
+int status_of(std::string* out = nullptr, std::string* err = nullptr) {
+    std::string o, e;
+    const int s = krymo::run_status({"."}, o, e);
+    if (out) *out = o;
+    if (err) *err = e;
+    return s;
+}
+
+krymo::StudyRecord record() {
+    krymo::StudyRecord r;
+    std::string why;
+    EXPECT_TRUE(krymo::parse_study_json(read_file("data/study.json"), r, why)) << why;
+    return r;
+}
+
+std::string command_output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(BadInput, FoldersLinkedOutsideTheStudyAreRefusedBeforeAnyWrite) {
+    for (const char* folder : {"HL", "RE", "data", "scr", "jobs", "RUN", "MC-quantum"}) {
+        ScopedStudyDir outside;
+        ScopedStudyDir dir;
+        write_study(crystal_study());
+        ASSERT_EQ(symlink(outside.path().c_str(), folder), 0);
+        bool stopped = false;
+        const krymo::FatalError e = run_study(stopped);
+        ASSERT_TRUE(stopped) << folder;
+        EXPECT_EQ(e.status, 1) << folder;
+        EXPECT_NE(e.out_text.find(std::string("\"") + folder + "\", a symbolic link that leads outside it"),
+                  std::string::npos)
+            << e.out_text;
+        EXPECT_TRUE(list_dir(outside.path()).empty()) << folder;
+        std::vector<std::string> expected = {folder, "krymo.inp", "naphthalene.cif"};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(list_dir(dir.path()), expected) << folder;
+    }
+    // A link planted under a temporary name is removed, never followed.
+    ScopedStudyDir outside;
+    write_file("victim", "keep\n");
+    ScopedStudyDir dir;
+    write_study(crystal_study());
+    mkdir("data", 0750);
+    ASSERT_EQ(symlink((outside.path() + "/victim").c_str(), "data/config.inp.krymo-part"), 0);
+    expect_run_succeeds("planted part link");
+    EXPECT_EQ(read_file(outside.path() + "/victim"), "keep\n");
+    EXPECT_NE(read_file("data/config.inp").find("&transport"), std::string::npos);
+}
+
+TEST(BadInput, HostileNamesReachTheScriptsAsDataOnly) {
+    // An absolute crystal path with a quote, a blank and a command substitution; an executable setting
+    // and a node list that would run or split text when spliced in raw.
+    ScopedStudyDir outside;
+    const std::string cif = outside.path() + "/we'ird $(touch pwned) \"x\".cif";
+    write_file(cif, read_file(data_path("crystals/naphthalene.cif")));
+    ScopedStudyDir dir;
+    write_study({{"krymo.inp", "&transport\n  crystal = " + cif +
+                                   "\n  neighbor_scell = 2 2 2\n  qc_exe = g09 $(touch pwned)\n  nodelist = n1 n2\n"
+                                   "  sched_job_array = 0\n  ratetype = Marcus\n/\n"}});
+    expect_run_succeeds("hostile names");
+    // The canonical rate name makes the folder; the copy names the crystal exactly, as Python reads it.
+    ASSERT_TRUE(path_exists("MC-marcus/elec/prepare-mc.py"));
+    if (std::system("python3 -c pass 2>/dev/null") == 0)
+        EXPECT_EQ(command_output("python3 -c \"import ast,sys; t=ast.parse(open(sys.argv[1]).read()); "
+                                 "sys.stdout.write([ast.literal_eval(n.args[0]) for n in ast.walk(t) if "
+                                 "isinstance(n, ast.Call) and getattr(n.func, 'attr', '') == 'copy'][1])\" "
+                                 "MC-marcus/elec/prepare-mc.py"),
+                  cif);
+    const std::string job = read_file("jobs/job_uc_mol-1.pbs");
+    EXPECT_NE(job.find("    g09 '$(touch' 'pwned)' uc_mol-1.com\n"), std::string::npos) << job;
+    EXPECT_NE(job.find("#PBS -l nodes=n1+n2\n"), std::string::npos) << job;
+    EXPECT_EQ(std::system("sh -n jobs/job_uc_mol-1.pbs"), 0);
+    EXPECT_FALSE(path_exists("pwned"));
+}
+
+TEST(BadInput, ARerunNeverCountsAnOutputOfAnotherGeometry) {
+    ScopedStudyDir dir;
+    write_study(crystal_study());
+    expect_run_succeeds("first run");
+    // Every job ends normally, as its program would write it.
+    for (const krymo::StudyJobSet& set : record().job_sets)
+        for (const krymo::StudyJob& job : set.jobs)
+            if (!job.output.empty()) write_file(job.output, "result of " + read_file(job.input) + "\n Normal termination of Gaussian\n");
+    ASSERT_EQ(status_of(), 0);
+
+    // An input edited after its job ran: its output no longer counts.
+    const std::string first_dimer = record().job_sets[2].jobs.at(0).input;
+    const std::string kept = read_file(first_dimer);
+    write_file(first_dimer, kept + "\n");
+    std::string out;
+    EXPECT_EQ(status_of(&out), 2) << out;
+    write_file(first_dimer, kept);
+    ASSERT_EQ(status_of(), 0);
+
+    // A larger cutoff renumbers the pairs: the outputs of every input that changed move aside, the rest stay.
+    write_study(crystal_study("  lattice_cutoff = 5\n"));
+    testing::internal::CaptureStdout();
+    bool stopped = false;
+    krymo::PrepareOptions opts;
+    opts.info = false;
+    try {
+        krymo::run_prepare(opts);
+    } catch (const krymo::FatalError&) {
+        stopped = true;
+    }
+    const std::string screen = testing::internal::GetCapturedStdout();
+    ASSERT_FALSE(stopped);
+    const krymo::StudyRecord r = record();
+    ASSERT_GT(r.stale_files, 0);
+    EXPECT_NE(screen.find("output files moved to " + r.stale_dir + "/\n"), std::string::npos) << screen;
+    int moved = 0, kept_outputs = 0;
+    for (const krymo::StudyJobSet& set : r.job_sets)
+        for (const krymo::StudyJob& job : set.jobs) {
+            if (job.output.empty() || !path_exists(job.output)) {
+                if (path_exists(r.stale_dir + "/" + job.output)) ++moved;
+                continue;
+            }
+            ++kept_outputs;
+            // What stays was computed from exactly this input.
+            EXPECT_EQ(read_file(job.output), "result of " + read_file(job.input) + "\n Normal termination of Gaussian\n")
+                << job.output;
+        }
+    EXPECT_EQ(moved, r.stale_jobs);
+    EXPECT_GT(kept_outputs, 0);
+    EXPECT_EQ(status_of(&out), 2) << out;
+}
+
+TEST(BadInput, AStoppedRunLeavesAStudyMarkedIncomplete) {
+    ScopedStudyDir dir;
+    write_study(crystal_study());
+    expect_run_succeeds("first run");
+    EXPECT_FALSE(path_exists("data/study.incomplete"));
+    // The second run stops half way: its scripts folder cannot be made.
+    ASSERT_EQ(std::system("rm -rf scr && touch scr"), 0);
+    bool stopped = false;
+    run_study(stopped);
+    ASSERT_TRUE(stopped);
+    std::string err;
+    EXPECT_EQ(status_of(nullptr, &err), 1);
+    EXPECT_NE(err.find("did not finish (./data/study.incomplete exists)"), std::string::npos) << err;
+    // A complete run clears the mark.
+    ASSERT_EQ(std::remove("scr"), 0);
+    expect_run_succeeds("third run");
+    EXPECT_FALSE(path_exists("data/study.incomplete"));
+    EXPECT_EQ(status_of(), 2);
 }

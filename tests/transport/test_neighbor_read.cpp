@@ -44,9 +44,10 @@ TEST(NeighborRead, MalformedFilesStopTheRun) {
     ScopedStudyDir dir;
     // Each text follows two comment lines; after "2\n" comes the root line of molecule 1.
     const std::pair<std::string, std::string> cases[] = {
-        {"3\n", "Readin nmols (3) in neighbor.dat not equal to nmols (2) in unitcell!\n"},
+        {"3\n", "line 3: the list is for 3 molecules, but the unit cell holds 2\n"},
         {"two\n", "line 3: 'two' does not start with an integer; expected the number of molecules\n"},
-        {"2\n1 #\n 2 0 0 0 0 0 1\n", "ncol (7) in neighbor.dat not equal to 8!\n"},
+        {"2\n1 #\n 2 0 0 0 0 0 1\n", "line 6: '2 0 0 0 0 0 1' has 7 columns; a neighbour line has 8 (neighbour "
+                                     "molecule, four unused, cell indices a b c)\n"},
         {"2\n300 #\n", "line 5: number of neighbours 300 of molecule 1 is outside 0..299 (NNEIMAX 300)\n"},
         {"2\n-1 #\n", "line 5: number of neighbours -1 of molecule 1 is outside 0..299 (NNEIMAX 300)\n"},
         {"2\n1 #\n 3  0 0 0 0  0 0 1\n", "line 6: neighbour molecule 3 is outside 1..2\n"},

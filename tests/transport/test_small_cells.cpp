@@ -133,7 +133,12 @@ TEST(SmallCells, TheThreeHundredthNeighbourStopsTheRunFromAnyThreadCount) {
                 t.add_molecule({1}, {0, 0, 0}, true);
                 t.set_search(200.0, 0);
                 t.neighbor_scell[0] = n;
-                if (n == 150) return expect_stop([&] { t.build(); }, 1, "", "Need to boost NNEIMAX (NumNeigh=300)\n");
+                if (n == 150)
+                    return expect_stop([&] { t.build(); }, 1,
+                                       "Molecule 1 has more than 299 neighbour molecules within lattice_cutoff = 200 "
+                                       "Angstrom (the default; krymo.inp does not set it); at most 299 are allowed "
+                                       "(NNEIMAX 300).\n  A cutoff of a few Angstrom is usual: lower "
+                                       "lattice_cutoff.\n");
                 t.build();
                 EXPECT_EQ(t.nnei[0], 298);
             });

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "test_support.h"
+#include "transport/study_record.h"
 #include "util/files.h"
 
 using namespace krymo;
@@ -92,5 +93,77 @@ TEST(Files, InputsAreRegularFilesWithinTheSizeOfTheirKind) {
         const FatalError e = expect_fatal([&, p = path] { read_input_lines(p, tiny, "u", lines, false); });
         EXPECT_EQ(e.status, 1);
         EXPECT_EQ(e.out_text, message);
+    }
+}
+
+TEST(TextWriter, NeverWritesThroughALinkPlantedUnderItsTemporaryName) {
+    ScopedStudyDir dir;
+    ScopedStudyDir outside;  // now the working directory; the study is `dir`
+    write_file("victim", "keep\n");
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    ASSERT_EQ(symlink((outside.path() + "/victim").c_str(), "out.txt.krymo-part"), 0);
+    write_file("stale.txt.krymo-part", "left by a killed run");
+    for (const char* name : {"out.txt", "stale.txt"}) {
+        TextWriter w(name);
+        ASSERT_TRUE(w.is_open()) << name;
+        w.line("new");
+        EXPECT_TRUE(w.close());
+        EXPECT_EQ(read_file(name), "new\n");
+        EXPECT_FALSE(path_exists(std::string(name) + ".krymo-part"));
+    }
+    EXPECT_EQ(read_file(outside.path() + "/victim"), "keep\n");
+    struct stat st;
+    ASSERT_EQ(lstat("out.txt", &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+TEST(Files, FoldersThatLeadOutsideTheStudyAreRefused) {
+    ScopedStudyDir outside;
+    ScopedStudyDir dir;
+    mkdir("HL", 0750);
+    mkdir("inner", 0750);
+    mkdir("MC-marcus", 0750);
+    ASSERT_EQ(symlink("../inner", "HL/sub"), 0);           // a link that stays inside is fine
+    ASSERT_EQ(symlink(outside.path().c_str(), "elsewhere"), 0);  // not a folder the run writes into
+    refuse_links_outside(".", {"HL", "data", "RE"}, {"MC-"}, "u");
+    // Each planted link: a named folder, a folder below it, one found by its prefix, a dangling one.
+    const std::pair<const char*, const char*> planted[] = {
+        {"data", "\"data\", a symbolic link that leads outside it"},
+        {"HL/deeper", "\"HL/deeper\", a symbolic link that leads outside it"},
+        {"MC-marcus/elec", "\"MC-marcus/elec\", a symbolic link that leads outside it"},
+        {"RE", "\"RE\", a symbolic link that leads nowhere"},
+    };
+    for (const auto& [link, message] : planted) {
+        ASSERT_EQ(symlink(std::string(link) == "RE" ? "/nonexistent/x" : outside.path().c_str(), link), 0);
+        const FatalError e = expect_fatal([] { refuse_links_outside(".", {"HL", "data", "RE"}, {"MC-"}, "u"); });
+        EXPECT_EQ(e.status, 1);
+        EXPECT_NE(e.out_text.find(message), std::string::npos) << e.out_text;
+        ASSERT_EQ(unlink(link), 0);
+    }
+}
+
+TEST(Files, FingerprintsTellGeometryButNotResources) {
+    ScopedStudyDir dir;
+    const std::string gaussian = "%chk=2mol-1.chk\n%mem=4096MB\n%nprocs=8\n#P b3lyp\n\nt\n\n0 1\nC 0 0 0\n";
+    const std::string orca = "! SP B3LYP\n\n%MaxCore 8000\n%PAL NPROCS 16 END\n\n*xyz 0 1\nC 0 0 0\n*\n";
+    write_file("g", gaussian);
+    write_file("o", orca);
+    const std::string g = krymo::qc_input_fingerprint("g"), o = krymo::qc_input_fingerprint("o");
+    EXPECT_EQ(g.size(), 16u);
+    EXPECT_EQ(file_fingerprint("g"), bytes_fingerprint(gaussian));
+    EXPECT_NE(file_fingerprint("g"), file_fingerprint("o"));
+    EXPECT_EQ(file_fingerprint("missing"), "");
+    EXPECT_EQ(krymo::qc_input_fingerprint("missing"), "");
+    // Cores and memory keep the fingerprint; anything the result depends on changes it.
+    const std::pair<std::string, bool> edits[] = {
+        {replaced(gaussian, "%mem=4096MB", "%mem=8000MB"), true},   {replaced(gaussian, "%nprocs=8", "%nprocs=2"), true},
+        {replaced(orca, "%PAL NPROCS 16 END", "%pal nprocs 4 end"), true}, {replaced(orca, "%MaxCore 8000", "%MaxCore 1"), true},
+        {replaced(gaussian, "C 0 0 0", "C 0 0 0.1"), false},        {replaced(gaussian, "0 1", "1 2"), false},
+        {replaced(gaussian, "b3lyp", "pbe0"), false},               {replaced(orca, "C 0 0 0", "C 0 0 1"), false},
+        {replaced(gaussian, "%chk=2mol-1.chk", "%chk=2mol-7.chk"), false},
+    };
+    for (const auto& [text, same] : edits) {
+        write_file("e", text);
+        EXPECT_EQ(krymo::qc_input_fingerprint("e") == (text.find("*xyz") != std::string::npos ? o : g), same) << text;
     }
 }

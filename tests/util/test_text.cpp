@@ -1,8 +1,14 @@
 // Trimming, comparing, splitting and formatting text.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "test_support.h"
 #include "util/text.h"
 
 using namespace krymo;
@@ -60,4 +66,60 @@ TEST(Text, FormatsAndReplacements) {
     char q[] = "a\\b\\c";
     ReplaceBackSlashWithSlash(q);
     EXPECT_STREQ(q, "a/b/c");
+}
+
+namespace {
+// What a shell or Python makes of the generated text: run it and read back what it printed.
+std::string run_and_read(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// Values an input may carry into a script: each must come back as the same bytes, never run.
+const char* const kHostile[] = {
+    "naphthalene.cif", "/abs/dir/x.cif", "a b", "it's", "say \"hi\"", "back\\slash\\", "$(touch pwned)",
+    "`touch pwned`", "a;touch pwned", "x\ny", "tab\there", "${HOME}", "*.cif", "~", "-rf", "caf\xc3\xa9.mol",
+    "q'\"'\"", "%s%d", "",
+};
+}  // namespace
+
+TEST(Text, PlainValuesKeepTheirBytesInScripts) {
+    // Generated scripts of ordinary studies must not change: plain names pass as they are.
+    for (const char* plain : {"naphthalene.cif", "../../data/VL.dat", "g09", "n1,n2", "a+b=c@d:%1", "-nt"}) {
+        EXPECT_EQ(python_literal(plain), std::string("\"") + plain + "\"");
+        EXPECT_EQ(shell_quote(plain), plain);
+    }
+    EXPECT_EQ(shell_command("mpirun  -np 4\torca"), "mpirun -np 4 orca");
+    EXPECT_EQ(shell_command("g09; rm -rf ~"), "'g09;' rm -rf '~'");
+    // Variables expand on the node; anything that is more than a variable is quoted.
+    for (const char* kept : {"$ORCA/orca", "${HOME}/g16/g16", "$A_1${B}x"}) EXPECT_EQ(shell_command(kept), kept);
+    for (const auto& [in, out] : {std::pair<const char*, const char*>{"$(rm x)", "'$(rm' 'x)'"}, {"${A", "'${A'"},
+                                  {"$1/orca", "'$1/orca'"}, {"$", "'$'"}, {"${A}`b`", "'${A}`b`'"}})
+        EXPECT_EQ(shell_command(in), out) << in;
+    EXPECT_EQ(shell_quote(""), "''");
+    EXPECT_EQ(shell_quote("it's"), "'it'\\''s'");
+    EXPECT_EQ(python_literal("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\x01\"");
+}
+
+TEST(Text, QuotedValuesComeBackUnchangedFromPythonAndTheShell) {
+    krymo_test::ScopedStudyDir dir;
+    // The shell prints each word as one argument; a command substitution would have run instead.
+    std::string shell = "printf '%s|'", expected;
+    std::string python = "import sys\n";
+    for (const char* v : kHostile) {
+        shell += " " + shell_quote(v);
+        expected += std::string(v) + "|";
+        python += "sys.stdout.buffer.write(" + python_literal(v) + ".encode() + b'|')\n";
+    }
+    EXPECT_EQ(run_and_read(shell), expected);
+    if (std::system("python3 -c pass 2>/dev/null") == 0) {
+        krymo_test::write_file("lit.py", python);
+        EXPECT_EQ(run_and_read("python3 lit.py"), expected);
+    }
+    EXPECT_FALSE(access("pwned", F_OK) == 0);
 }

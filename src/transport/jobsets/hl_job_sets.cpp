@@ -169,7 +169,7 @@ void Transport::write_HL_job_set(Engine e, HlKind kind, bool unique) {
     auto record_calc = [&](const HlCalc& c, const std::string& marker) {
         record.jobs.push_back({c.name, format_string("%s/%s.%s", hl_dir.c_str(), c.name.c_str(), E.input_ext),
                                format_string("%s/%s.%s", hl_dir.c_str(), c.name.c_str(), E.output_ext), marker,
-                               format_string("%s/ERROR-HL_%s", run_dir.c_str(), c.name.c_str())});
+                               format_string("%s/ERROR-HL_%s", run_dir.c_str(), c.name.c_str()), ""});
         ++record.inputs;
         ++record.submissions;
     };

@@ -47,7 +47,7 @@ void Transport::format_RE_gaussian_job_string(std::string& out, int mol, const c
     const std::string name = re_name(mol, state);
     const char* w = workdir.c_str();
     const char* n = name.c_str();
-    std::string run = format_string("    echo \"Run Gaussian job %s...\"\n    %s %s.com\n", n, qc_exe.c_str(), n);
+    std::string run = format_string("    echo \"Run Gaussian job %s...\"\n    %s %s.com\n", n, shell_command(qc_exe).c_str(), n);
     if (formchk) run += format_string("    %s %s.chk\n", get_chk_converter().c_str(), n);
     out = re_job_body(format_string("python %s/scr/gaussian_log_check.py %s/RE/%s.%s", w, w, n, get_log_ext().c_str()),
                       "Normal termination of Gaussian detected, skip the current run.", run, workdir, name);
@@ -66,7 +66,7 @@ void Transport::format_RE_orca_job_string(std::string& out, int mol, const char*
     run += format_string("    cp ${DataDir}/%s.inp $SCRDIR\n", n);
     run += "    cd ${SCRDIR}\n";
     run += "    echo \"Working directory is ${SCRDIR}\"\n\n";
-    run += format_string("    %s %s.inp %s > %s.out\n", qc_exe.c_str(), n, get_orca_extra_args().c_str(), n);
+    run += format_string("    %s %s.inp %s > %s.out\n", shell_command(qc_exe).c_str(), n, get_orca_extra_args().c_str(), n);
     run += format_string("    %s %s\n\n", get_orca_converter().c_str(), n);
     run += "    CurrDir=`pwd`\n";
     run += "    if [ $CurrDir != $DataDir ]; then\n";
@@ -82,7 +82,7 @@ void Transport::format_RE_qchem_job_string(std::string& out, int mol, const char
     const char* w = workdir.c_str();
     const char* n = name.c_str();
     const std::string run = format_string("    echo \"Run Q-Chem job %s...\"\n    %s -nt %d %s.inp > %s.out\n", n,
-                                          qc_exe.c_str(), get_run_ppn(), n, n);
+                                          shell_command(qc_exe).c_str(), get_run_ppn(), n, n);
     out = re_job_body(format_string("python %s/scr/qchem_out_check.py %s/RE/%s.out", w, w, n),
                       "Normal termination of Q-Chem detected, skip the current Q-Chem run.", run, workdir, name);
 }
@@ -198,7 +198,7 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         const std::string name = re_name(mol, state);
         record->jobs.push_back({name, format_string("%s/%s.%s", re_dir.c_str(), name.c_str(), E.input_ext),
                                 format_string("%s/%s.%s", re_dir.c_str(), name.c_str(), E.output_ext), marker,
-                                format_string("%s/ERROR-RE-%s", run_dir.c_str(), name.c_str())});
+                                format_string("%s/ERROR-RE-%s", run_dir.c_str(), name.c_str()), ""});
         ++record->inputs;
     };
     // One job: its script, then the runner's stanza that marks it running and submits it; `states` are
@@ -242,7 +242,7 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         write_RE_mps_job(job, nodes, ppn, body, "mps", marker, body);
         // The multipole files are read by no stage of this tool: only the marker tells about the job.
         StudyJobSet& mps_record = begin_study_job_set("re_multipoles", "RE multipoles", scr_dir + "/mol_RE_mps.py");
-        mps_record.jobs.push_back({"re_mps", "", "", marker, ""});
+        mps_record.jobs.push_back({"re_mps", "", "", marker, "", ""});
         mps_record.scripts = mps_record.submissions = 1;
         mps_record.tools = {"qcpost_log_multipoles.exe"};
         RunnerScript mps(scr_dir + "/mol_RE_mps.py", header, kMpsRunnerFailure);

@@ -121,15 +121,17 @@ void Transport::write_mobility_run(const MobilityRun& run, const char* dir, cons
     if (V_dynamic_disorder) prep.write(run.glob_import);
     prep.write("\n");
     prep.printf("shutil.copy(\"%s/krymo.inp\", \"./\")\n", root);
+    // A structure file named in the input: relative to the study folder, or absolute as it stands.
+    auto copy_input = [&](const std::string& name) {
+        const std::string from = !name.empty() && name[0] == '/' ? name : std::string(root) + "/" + name;
+        prep.printf("shutil.copy(%s, \"./\")\n", python_literal(from).c_str());
+    };
     if (mol_data_source == 2) {
-        prep.printf("shutil.copy(\"%s/%s\", \"./\")\n", root, crystal_file.c_str());
+        copy_input(crystal_file);
     } else {
         // The rate tool opens the molecule files that the copied krymo.inp names.
-        for (int m = 0; m < nmols_uc; ++m) {
-            const std::string name = m < static_cast<int>(mol_files.size()) ? mol_files[m]
-                                                                           : format_string("mol%d.mol", m + 1);
-            prep.printf("shutil.copy(\"%s/%s\", \"./\")\n", root, name.c_str());
-        }
+        for (int m = 0; m < nmols_uc; ++m)
+            copy_input(m < static_cast<int>(mol_files.size()) ? mol_files[m] : format_string("mol%d.mol", m + 1));
     }
     prep.printf("shutil.copy(\"%s/%s/%s\", \"./\")\n", root, data, c.couplings);
     if (V_dynamic_disorder) {
