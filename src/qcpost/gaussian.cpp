@@ -16,16 +16,7 @@ constexpr double kBohrPerAngstrom = 1.0 / 0.529177210903;
 int basis_size(const std::string& path, const std::string& text, size_t before) {
     const size_t at = find_last_line(text, " basis functions,", before);
     if (at == std::string::npos) input_error(path, 0, "no \"basis functions,\" line: a Gaussian log is expected");
-    LineScanner sc(path, text, at);
-    std::string_view line;
-    sc.next(line);
-    std::vector<std::string_view> f;
-    split_fields(line, f);
-    long n = 0;
-    if (f.empty() || !parse_int_field(f[0], n) || n < 1) sc.fail("the number of basis functions is not a count");
-    // Each function takes a line of every printed matrix: more than the file could print is damage.
-    if (static_cast<size_t>(n) > text.size() / 2) sc.fail("more basis functions than the file could print");
-    return static_cast<int>(n);
+    return basis_size_on_line(path, text, at, false, "number of basis functions");
 }
 
 // The last orientation printed before the orbitals: the frame of the MO coefficients.

@@ -41,16 +41,7 @@ void read_atoms(const std::string& path, const std::string& text, size_t before,
 int basis_size(const std::string& path, const std::string& text) {
     const size_t at = find_last_line(text, "Basis Dimension");
     if (at == std::string::npos) input_error(path, 0, "no \"Basis Dimension\" line: an ORCA output is expected");
-    LineScanner sc(path, text, at);
-    std::string_view line;
-    sc.next(line);
-    std::vector<std::string_view> f;
-    split_fields(line, f);
-    long n = 0;
-    if (f.empty() || !parse_int_field(f.back(), n) || n < 1) sc.fail("the basis dimension is not a count");
-    // Each function takes a line of every printed matrix: more than the file could print is damage.
-    if (static_cast<size_t>(n) > text.size() / 2) sc.fail("a basis dimension larger than the file could print");
-    return static_cast<int>(n);
+    return basis_size_on_line(path, text, at, true, "basis dimension");
 }
 
 void to_matrix(const ColumnBlocks& b, int nrows, Eigen::MatrixXd& c, Eigen::VectorXd* e) {

@@ -67,6 +67,21 @@ bool parse_int_field(std::string_view field, long& v) {
     return r.ec == std::errc() && r.ptr == field.data() + field.size() && !field.empty();
 }
 
+int basis_size_on_line(const std::string& path, const std::string& text, std::size_t at, bool last_field,
+                       const char* what) {
+    LineScanner sc(path, text, at);
+    std::string_view line;
+    sc.next(line);
+    std::vector<std::string_view> f;
+    split_fields(line, f);
+    long n = 0;
+    if (f.empty() || !parse_int_field(last_field ? f.back() : f.front(), n) || n < 1)
+        sc.fail(format_string("the %s is not a count", what));
+    if (static_cast<std::size_t>(n) > text.size() / 2)
+        sc.fail(format_string("a %s larger than the file could print", what));
+    return static_cast<int>(n);
+}
+
 bool all_integers(const std::vector<std::string_view>& fields, std::vector<long>& values) {
     values.clear();
     for (std::string_view f : fields) {

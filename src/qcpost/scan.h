@@ -42,6 +42,10 @@ void split_fields(std::string_view line, std::vector<std::string_view>& out);
 // A finite real in E or Fortran D notation ("0.12345D+00").
 bool parse_real_field(std::string_view field, double& v);
 bool parse_int_field(std::string_view field, long& v);
+// The basis size a line printed at `at` gives in its first (or last) field: a count of at least 1 and
+// no more than the file could print (each function takes a line of every printed matrix).
+int basis_size_on_line(const std::string& path, const std::string& text, std::size_t at, bool last_field,
+                       const char* what);
 // Does every field of the line parse as an integer (and is there at least one)?
 bool all_integers(const std::vector<std::string_view>& fields, std::vector<long>& values);
 
