@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "qcpost/frequency_jobs.h"
 #include "qcpost/normal_modes.h"
 #include "qcpost/state_projection.h"
+#include "qcpost/tool_main.h"
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/text.h"
@@ -23,35 +23,11 @@ namespace qcpost {
 
 namespace {
 
-const OutputFailure kWriteFailure = {"qcpost", 1, false, false};
+const OutputFailure& kWriteFailure = kToolWriteFailure;
 constexpr double kHartreeToMev = 27211.386245988;
 // Modes below this wavenumber are not vibrations the rates can treat as quantum oscillators: their
 // share of the reorganization energy stays in the total and counts as classical.
 constexpr double kLowestModeCm = 10.0;
-
-int guarded(const std::function<int()>& body) {
-    try {
-        return body();
-    } catch (const FatalError& e) {
-        std::fflush(stdout);
-        return report_fatal(e);
-    }
-}
-
-bool wants_help(int argc, char** argv, const char* usage, const char* tool) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "-h" || a == "--help") {
-            std::printf(usage, tool);
-            return true;
-        }
-    }
-    return false;
-}
-
-[[noreturn]] void usage_error(const char* usage, const char* tool, const std::string& what) {
-    KRYMO_FATAL_OUT("qcpost", 1, what + "\n" + format_string(usage, tool));
-}
 
 std::string folder_of(const std::string& path) {
     const size_t slash = path.find_last_of('/');
