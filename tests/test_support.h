@@ -111,6 +111,19 @@ inline CommandResult run_command(const std::string& cmd) {
     return r;
 }
 
+// What fn prints on stdout; an error it throws passes through.
+template <class F>
+std::string capture_stdout(F fn) {
+    testing::internal::CaptureStdout();
+    try {
+        fn();
+    } catch (...) {
+        testing::internal::GetCapturedStdout();
+        throw;
+    }
+    return testing::internal::GetCapturedStdout();
+}
+
 // The python3 interpreter itself, found once: version-manager shims cost a second per start.
 inline const std::string& python3_exe() {
     static const std::string exe = [] {

@@ -57,7 +57,7 @@ TEST(StudyRecord, CountsMatchTheFilesTheRunWrote) {
         {"sched_job_array = 0\n",
          "hl_uc_mol 1/1/1 hl_nei_mol 5/5/5 hl_dimer 5/5/5 re_neutral 1/1/1 re_charged 2/2/2 re_four_point 4/1/1 ",
          "MC-marcus/elec MC-marcus/hole "},
-        {"chargetype = e\ndo_transport_run_ME = 1\n",
+        {"qc_nodes = 2\nqc_ppn = 3\nchargetype = e\ndo_transport_run_ME = 1\n",
          "hl_uc_mol 1/1/1 hl_nei_mol 5/1/5 hl_dimer 5/1/5 re_neutral 1/1/1 re_charged 1/1/1 re_four_point 2/1/1 ",
          "MC-marcus/elec ME-marcus/elec "},
     };
@@ -89,6 +89,8 @@ TEST(StudyRecord, CountsMatchTheFilesTheRunWrote) {
         const size_t done = screen.find("****** KRYMO Transport Preparation Succsessfully Done.\n");
         ASSERT_NE(done, std::string::npos);
         if (*c.settings == '\0') expect_golden(screen.substr(done), "study/summary_naphthalene.txt");
+        // Cores per job are nodes times ppn: the five dimer jobs on 2 x 3 cores take 30.
+        if (c.settings[0] == 'q') EXPECT_NE(screen.find("     5          6      30  scr/"), std::string::npos) << screen;
         const size_t order = screen.find("  Run: sh scr/krymo.sh", done), copies = screen.find("copy_RE_lambda_4P", order);
         EXPECT_LT(screen.find("scr/mol_RE_anion_cation.py\n", order), copies);
         EXPECT_LT(copies, screen.find("scr/mol_RE_lambda_4P.py, ", order));
@@ -157,6 +159,21 @@ TEST(StudyStatus, CountsListsAndExitStatusFollowTheFilesTheJobsLeft) {
     EXPECT_NE(out.find("needed by the next stage (normal-mode reorganization energies): qcpost_nmproj.exe, "
                        "qcpost_modes.exe\n"), std::string::npos) << out;
     setenv("PATH", path.c_str(), 1);
+}
+
+TEST(StudyStatus, JobsWithNoOutputToCheckDoNotHoldBackTheEnd) {
+    // The multipole job leaves no output of its own: once every checked job is done, status 0.
+    ScopedStudyDir dir;
+    prepare_naphthalene("reorg_outer = dielectric 3 10\n");
+    int unchecked = 0;
+    for (const auto& set : read_record().job_sets)
+        for (const auto& job : set.jobs) {
+            if (job.output.empty()) ++unchecked;
+            else write_file(job.output, " Normal termination of Gaussian 16 at Sun Dec  6 12:00:00 2026.\n");
+        }
+    ASSERT_GT(unchecked, 0);
+    std::string out, err;
+    EXPECT_EQ(status({}, out, err), 0) << out;
 }
 
 TEST(StudyStatus, EndRulesAndUnusableFoldersAndCommandLines) {

@@ -62,11 +62,7 @@ TEST(Schedulers, NamesIgnoreCaseAndUnknownNamesFallBackToPbs) {
     TestJobs j;
     const std::pair<const char*, int> names[] = {{"pbs", 0},   {"SLURM", 1}, {"Lsf", 2},
                                                  {"local", 3}, {"sge", 0},   {"", 0}};
-    const char* const submit[] = {"qsub", "sbatch", "bsub < ", "sh"};
-    for (const auto& n : names) {
-        EXPECT_EQ(j.use(n.first).get_job_sched_type(), n.second) << n.first;
-        EXPECT_STREQ(j.get_job_submit_command(), submit[n.second]) << n.first;
-    }
+    for (const auto& n : names) EXPECT_EQ(j.use(n.first).get_job_sched_type(), n.second) << n.first;
 }
 
 TEST(JobScriptFailures, AnUnwritablePathStopsWithStatus255) {

@@ -26,19 +26,6 @@ struct StructureProbe : krymo::FileIO {
     StructureProbe() { allow_missing_hydrogens = true; }
 };
 
-// What fn prints on stdout; an error it throws passes through.
-template <class F>
-std::string stdout_of(F fn) {
-    testing::internal::CaptureStdout();
-    try {
-        fn();
-    } catch (...) {
-        testing::internal::GetCapturedStdout();
-        throw;
-    }
-    return testing::internal::GetCapturedStdout();
-}
-
 // Pieces of the hand-written CIF files: a cubic 10 A cell, the identity operation, an atom loop.
 inline const std::string kCell =
     "_cell_length_a 10\n_cell_length_b 10\n_cell_length_c 10\n"
@@ -50,7 +37,7 @@ inline const std::string kAtomLoop =
 // Writes `text` as t.cif in the current directory and reads it; returns the screen output.
 inline std::string read_cif(StructureProbe& p, const std::string& text, bool info = false) {
     write_file("t.cif", text);
-    return stdout_of([&] { p.read_data_cif("t.cif", info); });
+    return capture_stdout([&] { p.read_data_cif("t.cif", info); });
 }
 
 inline std::string today_stamp() {

@@ -25,7 +25,7 @@ TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
     StructureProbe p;
     read_cif(p, kTinyCif + kTinyAtoms);
     p.mol_data_source = 2;
-    EXPECT_EQ(stdout_of([&] { p.read_crystal_strcuture_files(true, true); }),
+    EXPECT_EQ(capture_stdout([&] { p.read_crystal_strcuture_files(true, true); }),
               "Make whole molecules...\n"
               "  molecule 1 COM =  1.040000  0.500000  0.500000\n"
               "  molecule 1 COM =  0.040000  0.500000  0.500000 (wrapped)\n"
@@ -141,7 +141,7 @@ TEST(Assembly, RepairBondsWithTheSeparationRadii) {
     // The centre of mass wraps below 0 but not at 0.9999 or just above 1.
     const int atype[1] = {6};
     double x[3] = {-0.2, 0.9999, 1.0000000596046448};
-    EXPECT_EQ(stdout_of([&] { p.make_whole_molecule(3, 1, atype, x, true); }),
+    EXPECT_EQ(capture_stdout([&] { p.make_whole_molecule(3, 1, atype, x, true); }),
               "  molecule 3 COM = -0.200000  0.999900  1.000000\n"
               "  molecule 3 COM =  0.800000  0.999900  1.000000 (wrapped)\n");
     EXPECT_DOUBLE_EQ(x[0], 0.8);

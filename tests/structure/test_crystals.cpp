@@ -132,7 +132,7 @@ TEST(DisorderedCrystal, MajorGroupIsTheRealMoleculeAllKeepsEverySite) {
     for (const auto& c : cases) {
         StructureProbe p;
         p.disorder_mode = c.mode;
-        const std::string out = krymo_test::stdout_of([&] { p.read_data_cif(path, false); });
+        const std::string out = krymo_test::capture_stdout([&] { p.read_data_cif(path, false); });
         EXPECT_NE(out.find(c.report), std::string::npos) << out;
         p.mol_data_source = 2;
         p.read_crystal_strcuture_files(false, false);

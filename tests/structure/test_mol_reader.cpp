@@ -16,7 +16,7 @@ struct Mol {
 
 Mol read_mol(const std::string& path) {
     StructureProbe p;
-    const std::string out = stdout_of([&] { p.read_data_mol(path, 0, false); });
+    const std::string out = capture_stdout([&] { p.read_data_mol(path, 0, false); });
     EXPECT_EQ(p.mol_natoms[0], static_cast<int>(p.mol_atypes[0].size()));
     return {p.mol_atypes[0], p.mol_x[0], out};
 }

@@ -145,6 +145,12 @@ TEST(JobSets, ReorganizationStatesFollowTheCarrierAndTheOptions) {
         expect_golden(study_picture(t.get_workdir(), {"RE/re-mol1-cation.com", "RE/re-mol3-cation_nC.com",
                                                       "jobs/job_re-mps.pbs", "jobs/job_re-mol3_lambda_4P.pbs"}),
                       std::string("jobsets/re_states_") + c.carrier + ".txt");
+        // Each four-point state carries the charge of the state it is named for, at the other's geometry.
+        if (c.four_point)
+            for (const auto& [state, charge] : {std::pair<const char*, const char*>{"neutral_hN", "\n1 2\n"},
+                                                {"cation_nC", "\n0 1\n"}, {"neutral_eN", "\n-1 2\n"},
+                                                {"anion_nC", "\n0 1\n"}})
+                EXPECT_NE(read_file(std::string("RE/re-mol3-") + state + ".com").find(charge), std::string::npos) << state;
     }
 }
 

@@ -120,14 +120,6 @@ void with_threads(int n, F fn) {
     omp_set_num_threads(old);
 }
 
-// Captures standard output written while fn runs.
-template <class F>
-std::string capture_stdout(F fn) {
-    testing::internal::CaptureStdout();
-    fn();
-    return testing::internal::GetCapturedStdout();
-}
-
 // fn must stop the run from unit "transport" with this status and these messages on stdout and stderr.
 inline void expect_stop(const std::function<void()>& fn, int status, const std::string& out,
                         const std::string& err = "") {

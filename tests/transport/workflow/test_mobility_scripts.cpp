@@ -74,8 +74,7 @@ TEST(MobilityScripts, EachStageSwitchMakesItsDirectories) {
         TestTransport t;
         mobility_study(t);
         set_stages(t, false, false, false, false);
-        // The progress lines come even when no stage is on.
-        EXPECT_EQ(capture_stdout([&] { t.write_mobility_dirs(true); }), "Writting MC files...\nWritting ME files...\n");
+        t.write_mobility_dirs();
         EXPECT_EQ(list_dir("."), std::vector<std::string>{});
         set_stages(t, false, false, true, false);  // one stage alone
         t.write_mobility_dirs();
