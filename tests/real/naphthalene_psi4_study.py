@@ -123,6 +123,12 @@ def last_total_energy(path):
     return float(found[-1])
 
 
+def data_rows(path):
+    """The fields of every line that is not blank or a comment."""
+    with open(path) as f:
+        return [l.split("#")[0].split() for l in f if l.split("#")[0].strip()]
+
+
 def first_numbers(path):
     with open(path) as f:
         return [float(x) for x in re.findall(r"-?\d+\.\d+(?:[eE][-+]?\d+)?", f.read())]
@@ -177,8 +183,20 @@ def main():
         import numpy
         import psi4
     except ImportError as e:
-        print("SKIPPED: " + str(e))
-        return SKIP
+        # psi4's module lives outside the interpreter's path, under the Python psi4 itself runs with
+        # (which also has numpy): switch to it once, with the path psi4 reports.
+        if os.environ.get("KRYMO_REAL_PSIAPI"):
+            print("SKIPPED: " + str(e))
+            return SKIP
+        api = subprocess.run(["psi4", "--psiapi-path"], stdout=subprocess.PIPE,
+                             universal_newlines=True).stdout
+        paths = dict(re.findall(r"export (PATH|PYTHONPATH)=([^:\n]*)", api))
+        with open(shutil.which("psi4")) as f:
+            interpreter = f.readline()[2:].strip()
+        env = dict(os.environ, KRYMO_REAL_PSIAPI="1")
+        env["PYTHONPATH"] = paths.get("PYTHONPATH", "") + os.pathsep + env.get("PYTHONPATH", "")
+        sys.stdout.flush()
+        os.execve(interpreter, [interpreter, os.path.abspath(__file__)] + sys.argv[1:4], env)
 
     env = dict(os.environ)
     env["PATH"] = BUILD + os.pathsep + env.get("PATH", "")
@@ -227,14 +245,12 @@ def main():
         e = {s: last_total_energy("RE/re-mol1-%s.out" % s)
              for s in ("neutral", charged, "neutral_%sN" % letter, "%s_nC" % charged)}
         lam = (e["neutral_%sN" % letter] - e[charged] + e["%s_nC" % charged] - e["neutral"]) * HARTREE_MEV
-        four_point = glob.glob("data/*lambda_4P*-%s.dat" % letter) + glob.glob("data/*4P*%s*.dat" % letter)
-        four_point = [f for f in four_point if "files" not in f]
-        check(four_point, "no four-point result for %s in data/" % letter)
-        got = first_numbers(four_point[0])
-        check(any(abs(x - lam) < 1e-3 for x in got), "%s: four-point lambda %.4f meV not in %s"
-              % (four_point[0], lam, got[:6]))
-        nm = first_numbers("data/NM-%s.dat" % letter)
-        nm_lambda = nm[2]  # molecule count, modes, lambda
+        four_point = "data/lambda_4P-%s.dat" % letter
+        rows = data_rows(four_point)  # molecule lambda_1 lambda_2 lambda
+        check(rows and all(abs(float(r[3]) - lam) < 1e-3 for r in rows),
+              "%s: four-point lambda %s, psi4's energies give %.4f meV" % (four_point, rows, lam))
+        nm = data_rows("data/NM-%s.dat" % letter)
+        nm_lambda = float(nm[1][1])  # molecule count, then the first block's "modes lambda"
         check(abs(nm_lambda - lam) <= 0.05 * lam, "normal-mode lambda %.2f vs four-point %.2f meV (%s)"
               % (nm_lambda, lam, letter))
 
