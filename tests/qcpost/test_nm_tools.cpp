@@ -9,6 +9,7 @@
 #include "qcpost/final_energy.h"
 #include "qcpost/frequency_jobs.h"
 #include "qcpost/normal_modes.h"
+#include "qcpost/qcpost_tools.h"
 #include "test_support.h"
 #include "util/text.h"
 
@@ -23,8 +24,8 @@ using krymo_test::write_file;
 
 namespace {
 
-std::string tool(const char* name) { return std::string(KRYMO_QCPOST_DIR) + "/qcpost_" + name + ".exe"; }
-std::string qc(const std::string& rel) { return data_path("qc_outputs/" + rel); }
+std::string tool(const char* name) { return krymo_test::qcpost_tool(name); }
+std::string qc(const std::string& rel) { return krymo_test::qc_output(rel); }
 
 // The water .hess with its oxygen moved: a second state of the same molecule.
 std::string displaced_water() {

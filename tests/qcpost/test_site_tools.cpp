@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "qcpost/site_tools.h"
+#include "qcpost/qcpost_tools.h"
 #include "test_support.h"
 #include "util/fatal.h"
 #include "util/text.h"
@@ -19,8 +20,8 @@ using krymo_test::write_file;
 
 namespace {
 
-std::string tool(const char* name) { return std::string(KRYMO_QCPOST_DIR) + "/qcpost_" + name + ".exe"; }
-std::string qc(const std::string& rel) { return data_path("qc_outputs/" + rel); }
+std::string tool(const char* name) { return krymo_test::qcpost_tool(name); }
+std::string qc(const std::string& rel) { return krymo_test::qc_output(rel); }
 
 constexpr double kH = 27211.386245988;
 // The final energies of four outputs of different engines (hartree).
