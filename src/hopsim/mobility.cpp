@@ -195,7 +195,12 @@ MobilityAnalysis analyse_trajectories(const TrajectoryHeader& h, const std::vect
     for (int k = 0; k < g; ++k) {
         Sums s = total;
         s.add(group[k], -1.0);
-        part[k] = mobilities(estimate(s, h.nsnap, a.fit_first, a.fit_last, h.tsnap_ns), h, field, fmag);
+        const Estimate e = estimate(s, h.nsnap, a.fit_first, a.fit_last, h.tsnap_ns);
+        part[k] = mobilities(e, h, field, fmag);
+        std::array<double, 9> d;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) d[3 * i + j] = e.d[i][j] * 1e-7;
+        a.jackknife_diffusion.push_back(d);
         for (int i = 0; i < kValues; ++i) sum[i] += part[k][i];
     }
     std::vector<double> err(kValues, 0.0);

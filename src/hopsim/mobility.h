@@ -5,6 +5,7 @@
 // gives it; D / kT is then no mobility and is kept apart.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct MobilityAnalysis {
     double d_kt[4] = {0, 0, 0, 0};  // D / kT (cm^2/Vs) as mu has it without a field
     double d_kt_err[4] = {0, 0, 0, 0};
     double drift[3] = {0, 0, 0};  // mean velocity, cm/s
+    // The Cartesian diffusion tensor (cm^2/s) of each leave-one-group-out estimate, row by row.
+    std::vector<std::array<double, 9>> jackknife_diffusion;
     bool field = false;
     // Mean displacement covariance per snapshot along a, b, c (Angstrom^2).
     std::vector<double> msd_abc;

@@ -38,6 +38,9 @@ public:
     double error_target() const { return mc_error; }
     double hops_per_trajectory() const { return mc_hops; }
     const double* applied_field() const { return app_elec_F; }
+    const std::vector<double>& field_strengths() const { return field_scan; }
+    bool principal_output() const { return output_eigval != 0; }
+    double angle_step_deg() const { return delta_angle; }
     int trajectories() const { return nsimu; }
     double sim_time_ns() const { return tsimu; }
     double snap_time_ns() const { return tsnap; }

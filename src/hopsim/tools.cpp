@@ -13,12 +13,14 @@
 #include <tuple>
 #include <vector>
 
+#include "hopsim/field_scan.h"
 #include "hopsim/formats.h"
 #include "hopsim/kmc.h"
 #include "hopsim/master.h"
 #include "hopsim/mobility.h"
 #include "hopsim/rates.h"
 #include "hopsim/study.h"
+#include "hopsim/tensor_analysis.h"
 #include "util/fatal.h"
 #include "util/files.h"
 #include "util/progress.h"
@@ -148,6 +150,21 @@ void require_finite(const std::vector<double>& values, const char* what, const c
             refuse(format_string("The %s holds %g, not a finite number: %s is not written", what, v, file));
 }
 
+// The tensor analysis of a linear-response run: the angular scan always, the principal axes when
+// output_eigval asks for them. The plane is the film's, else the ab plane.
+void write_tensor_analysis(const RunFolder& folder, const MobilityTensor& t, int film_dir) {
+    std::vector<double> numbers(&t.mu[0][0], &t.mu[0][0] + 9);
+    for (const auto& part : t.jackknife) numbers.insert(numbers.end(), part.begin(), part.end());
+    require_finite(numbers, "mobility tensor", "mobility_angle.dat");
+    write_angular_scan("mobility_angle.dat", t, film_dir >= 0 ? film_dir : 2, folder.angle_step_deg());
+    std::printf("  mobility in the plane every %g degrees: mobility_angle.dat\n", folder.angle_step_deg());
+    if (!folder.principal_output()) return;
+    write_principal_axes("mobility_axes.dat", t);
+    const PrincipalAxes p = principal_axes(t.mu, t.cell);
+    std::printf("  principal mobilities %.6e %.6e %.6e cm^2/Vs: mobility_axes.dat\n", p.value[0], p.value[1],
+                p.value[2]);
+}
+
 const char* const kRatesUsage =
     "Usage: %s [-verbose] [-h]\n"
     "  Computes the hopping rate of every neighbour pair of this run folder and writes the rate file\n"
@@ -168,13 +185,18 @@ const char* const kMobilityUsage =
     "Usage: %s [-verbose] [-h]\n"
     "  Diffusion tensor and mobility from every traj-*.dat of this folder: exp_data.dat (mobility along\n"
     "  a, b, c and the average in cm^2/Vs with the jackknife error; under a field the drift mobility),\n"
-    "  mobility.dat (report) and msd.dat.\n";
+    "  mobility.dat (report) and msd.dat. Without a field also mobility_angle.dat (the mobility every\n"
+    "  delta_angle degrees in the ab or film plane) and, with output_eigval, mobility_axes.dat (principal\n"
+    "  mobilities and axes), both from the tensor D/kT with jackknife errors.\n";
 
 const char* const kMasterUsage =
     "Usage: %s [-verbose] [-h]\n"
     "  Steady-state master equation of one carrier in the periodic crystal (or thin film): mobility along\n"
     "  a, b, c and the average in exp_data.dat, the report in master.dat.\n"
-    "  Reads krymo.inp (iterlimit, nevery_out, thinfilm) and the rate file.\n";
+    "  Reads krymo.inp (iterlimit, nevery_out, thinfilm, output_eigval, delta_angle, field_scan) and the\n"
+    "  rate file. From the linear-response tensor: mobility_angle.dat and, with output_eigval,\n"
+    "  mobility_axes.dat; with field_scan the drift mobility at each strength along app_elec_F in\n"
+    "  mobility_field.dat.\n";
 
 bool print_help(const CommandLine& cl, const char* usage, const char* argv0) {
     if (!cl.help) return false;
@@ -329,10 +351,10 @@ int mobility_main(int argc, char** argv, bool parallel) {
                 d.notes.push_back(format_string("D/kT_%s = %.6e +- %.2e cm^2/Vs (diffusion, no mobility under a field)",
                                                 names[i], a.d_kt[i], a.d_kt_err[i]));
         }
-        // The error target of the run folder's settings, when there is one.
+        // The error target and output settings of the run folder, when it has its krymo.inp.
+        RunFolder folder;
         double target = 0.0;
         if (file_exists("krymo.inp")) {
-            RunFolder folder;
             load_settings(folder);
             target = folder.error_target();
         }
@@ -386,6 +408,24 @@ int mobility_main(int argc, char** argv, bool parallel) {
         for (int i = 0; i < 4; ++i)
             std::printf("  %-3s %.6e +- %.2e\n", i < 3 || !a.field ? names[i] : "F", a.mu[i], a.err[i]);
         for (const std::string& w : warnings) std::printf("%s\n", w.c_str());
+        if (a.field) {
+            if (folder.principal_output())
+                std::printf("  no principal mobilities under an applied field: D/kT is no mobility there\n");
+            return 0;
+        }
+        // The Einstein relation on the whole tensor and on each leave-one-out tensor.
+        const double kT = units::kBoltzmann * h.temperature;
+        MobilityTensor mt;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) mt.mu[i][j] = a.diffusion[i][j] / kT;
+        std::copy(&h.cell[0][0], &h.cell[0][0] + 9, &mt.cell[0][0]);
+        for (std::array<double, 9> d : a.jackknife_diffusion) {
+            for (double& x : d) x /= kT;
+            mt.jackknife.push_back(d);
+        }
+        mt.source = format_string("kinetic Monte Carlo, %s, T = %g K, %lld trajectories; D/kT", carrier_name(h.carrier),
+                                  h.temperature, a.trajectories);
+        write_tensor_analysis(folder, mt, h.film_dir);
         return 0;
     });
 }
@@ -407,8 +447,21 @@ int master_main(int argc, char** argv) {
         network_layers(folder, t, limits::kMasterSites, "the master equation");
         std::printf("Master equation of the %s at %g K: %d molecules, %zu pairs%s\n", carrier_name(t.carrier),
                     t.temperature, t.nmols, t.pairs.size(), s.film_dir >= 0 ? ", thin film" : "");
+        const std::vector<double>& strengths = folder.field_strengths();
+        for (double f : strengths)
+            if (f > limits::kField)
+                refuse(format_string("krymo.inp: field_scan holds %g; at most %g V/m is expected", f, limits::kField));
+        if (!strengths.empty() && !(std::fabs(t.field[0]) > 0 || std::fabs(t.field[1]) > 0 || std::fabs(t.field[2]) > 0))
+            refuse("krymo.inp: field_scan needs a direction: app_elec_F (three numbers along a, b, c, not all 0)");
         const MasterResult r = master_mobility(t, s, stdout);
+        FieldScan scan;
+        if (!strengths.empty()) scan = master_field_scan(t, t.field, strengths, s, stdout);
         std::vector<double> numbers(r.mu, r.mu + 4);
+        numbers.push_back(scan.mu_zero);
+        for (const FieldPoint& pt : scan.points) {
+            numbers.push_back(pt.mu);
+            numbers.insert(numbers.end(), pt.velocity, pt.velocity + 3);
+        }
         numbers.insert(numbers.end(), &r.tensor[0][0], &r.tensor[0][0] + 9);
         numbers.insert(numbers.end(), r.at_field.velocity, r.at_field.velocity + 3);
         numbers.insert(numbers.end(), r.at_field.p.begin(), r.at_field.p.end());
@@ -451,7 +504,24 @@ int master_main(int argc, char** argv) {
         std::printf("Mobility (cm^2/Vs): a %.6e  b %.6e  c %.6e  %s %.6e\n", r.mu[0], r.mu[1], r.mu[2],
                     r.linear ? "av" : "along the field", r.mu[3]);
         for (const std::string& w : warnings) std::printf("%s\n", w.c_str());
-        if (!r.converged) {
+        if (!strengths.empty()) {
+            write_field_scan("mobility_field.dat", scan, t);
+            std::printf("  mobility at %zu field strengths (zero-field limit %.6e cm^2/Vs): mobility_field.dat\n",
+                        scan.points.size(), scan.mu_zero);
+        }
+        // The tensor: of the run itself without a field, of the field scan's zero-field solves with one.
+        if (r.linear || !strengths.empty()) {
+            MobilityTensor mt;
+            const MasterResult& lin = r.linear ? r : scan.linear;
+            std::copy(&lin.tensor[0][0], &lin.tensor[0][0] + 9, &mt.mu[0][0]);
+            std::copy(&t.cell[0][0], &t.cell[0][0] + 9, &mt.cell[0][0]);
+            mt.source = format_string("master equation, %s, T = %g K, linear response", carrier_name(t.carrier),
+                                      t.temperature);
+            write_tensor_analysis(folder, mt, s.film_dir);
+        } else if (folder.principal_output()) {
+            std::printf("  no principal mobilities under an applied field: field_scan adds the zero-field tensor\n");
+        }
+        if (!r.converged || !scan.converged) {
             std::printf("WARNING: the steady state did not converge within iterlimit = %d\n", s.iterlimit);
             return 1;
         }

@@ -186,6 +186,7 @@ bool KrymoInp::write_krymo_inp(const std::string& name, bool in_data_dir, bool i
                                                       app_elec_F[2]));
     else
         w.line("  # app_elec_F      = 1e7 0.0 0.0    ! in eV/m");
+    if (!field_scan.empty()) w.line("  field_scan      =" + list_text(field_scan) + "  ! V/m along app_elec_F");
     w.line();
     if (thinfilm_flag)
         w.line("  thinfilm          = " + format_string("%d %d", thinfilm_dir, thinfilm_ncell));

@@ -129,6 +129,7 @@ protected:
     std::vector<int> lumo_adjustment;
     double app_elec_F[3] = {0, 0, 0};
     bool app_elec_F_flag = false;
+    std::vector<double> field_scan;  // V/m along app_elec_F: the master equation's mobility-field table
     bool V_dynamic_disorder = false;
     bool HOMOLUMO_dynamic_disorder = false;
 

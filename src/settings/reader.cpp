@@ -86,7 +86,8 @@ bool adds_up(const std::string& key) {
 const char* const kRunFolderFiles[] = {
     "krymo.inp", "charge.inp", "temp.inp", "neighbor.dat", "VL.dat", "VH.dat", "VL-dyn.dat", "VH-dyn.dat",
     "NM-e.dat", "NM-h.dat", "EL.dat", "EH.dat", "LUMO-dyn.dat", "HOMO-dyn.dat", "reorg_lambda_outer-e.dat",
-    "reorg_lambda_outer-h.dat", "exp_data.dat", "mobility.dat", "msd.dat", "master.dat", "lambda.dat"};
+    "reorg_lambda_outer-h.dat", "exp_data.dat", "mobility.dat", "msd.dat", "master.dat", "lambda.dat",
+    "mobility_axes.dat", "mobility_angle.dat", "mobility_field.dat"};
 
 std::string base_name(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -363,7 +364,8 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
              reject_value(__LINE__, "ratetype", name, "marcus or quantum (any case)");
          }},
         {{"sta"}, set_int(sta)},
-        {{"delta_angle"}, set_real(delta_angle)},
+        {{"delta_angle"},
+         [&](const std::string& v) { delta_angle = real(v, "an angle step above 0 and at most 360 degrees", 0.0, 360.0); }},
         {{"tsimu"}, set_positive(tsimu)},
         {{"tsnap"}, set_positive(tsnap)},
         {{"tstep"}, set_real(tstep)},
@@ -414,6 +416,15 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
              set3(app_elec_F, -HUGE_VAL, "three numbers (eV/m along a, b, c)")(v);
              if (std::fabs(app_elec_F[0]) > 0 || std::fabs(app_elec_F[1]) > 0 || std::fabs(app_elec_F[2]) > 0)
                  app_elec_F_flag = true;
+         }},
+        {{"field_scan"},
+         [&](const std::string& v) {
+             const char* expected = "field strengths above 0 (V/m), separated by blanks";
+             std::vector<double> f;
+             set_list(f, expected, 1e300)(v);
+             for (double x : f)
+                 if (!(x > 0.0)) reject_value(__LINE__, key, text_trimmed(v), expected);
+             field_scan = f;
          }},
         {{"reorg_outer"}, [&](const std::string& v) { read_reorg_outer(v); }},
         {{"emultipole_induce"}, set_int(emultipole_induce)},

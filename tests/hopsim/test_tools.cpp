@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <map>
+#include <sstream>
 #include <tuple>
 
 #include "hopsim/formats.h"
@@ -39,6 +40,20 @@ void make_folder(const std::string& extra) {
 
 CommandResult tool(const std::string& name, const std::string& args = "") {
     return run_command(hopsim_exe(name) + (args.empty() ? "" : " " + args));
+}
+
+// The numbers of each row of a table file, comment lines left out.
+std::vector<std::vector<double>> table_rows(const std::string& path) {
+    std::vector<std::vector<double>> rows;
+    std::istringstream in(read_file(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        rows.emplace_back();
+        for (double x; fields >> x;) rows.back().push_back(x);
+    }
+    return rows;
 }
 
 }  // namespace
@@ -80,12 +95,13 @@ TEST(HopsimTools, RatesKeepDetailedBalanceUnderAFieldForEveryKind) {
 
 TEST(HopsimTools, MonteCarloMobilityAgreesWithTheMasterEquation) {
     ScopedStudyDir dir;
-    make_folder("  ratetype = marcus\n");
+    make_folder("  ratetype = marcus\n  output_eigval = 1\n");
     ASSERT_EQ(tool("rates").status, 0);
     const CommandResult me = tool("master");
     ASSERT_EQ(me.status, 0) << me.output;
     const ExpData master = read_exp_data("exp_data.dat");
     EXPECT_GT(master.mu[3], 0.0);
+    const std::vector<std::vector<double>> me_axes = table_rows("mobility_axes.dat");
 
     // The serial and OpenMP simulators write the same bytes; a second job adds trajectories 30-59.
     const CommandResult serial = tool("mc", "-simu0 0 -nsimu 30");
@@ -103,6 +119,15 @@ TEST(HopsimTools, MonteCarloMobilityAgreesWithTheMasterEquation) {
         SCOPED_TRACE(i);
         EXPECT_LT(mc.err[i], 0.5 * master.mu[i]);
         EXPECT_NEAR(mc.mu[i], master.mu[i], 3 * mc.err[i]);
+    }
+    // The principal mobilities of D/kT, with their own jackknife errors, are the master equation's.
+    const std::vector<std::vector<double>> mc_axes = table_rows("mobility_axes.dat");
+    ASSERT_EQ(mc_axes.size(), 3u);
+    ASSERT_EQ(me_axes.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_GT(mc_axes[k][2], 0.0);
+        EXPECT_NEAR(mc_axes[k][1], me_axes[k][1], 3 * mc_axes[k][2]);
     }
     const std::string report = read_file("exp_data.dat");
     // Sixty trajectories cannot reach the 2 % of the default target; the file says so.
@@ -159,4 +184,49 @@ TEST(HopsimTools, OuterSphereEnergyOfEveryMode) {
     r = tool("rates");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("Cannot open reorg_lambda_outer-h.dat"), std::string::npos) << r.output;
+}
+
+TEST(HopsimTools, MasterEquationTensorAnalysisAndFieldScan) {
+    // The naphthalene cell is monoclinic with b at 90 degrees from a: the ab scan meets mu_a at 0 and
+    // mu_b at 90 degrees, and the principal values add up to the trace.
+    ScopedStudyDir dir;
+    make_folder("  ratetype = marcus\n  output_eigval = 1\n  delta_angle = 15\n");
+    ASSERT_EQ(tool("rates").status, 0);
+    CommandResult r = tool("master");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const ExpData zero = read_exp_data("exp_data.dat");
+    const std::vector<std::vector<double>> axes = table_rows("mobility_axes.dat");
+    ASSERT_EQ(axes.size(), 3u);
+    EXPECT_NEAR(axes[0][1] + axes[1][1] + axes[2][1], 3 * zero.mu[3], 2e-6 * zero.mu[3]);
+    EXPECT_GE(axes[0][1], axes[1][1]);
+    EXPECT_GE(axes[1][1], axes[2][1]);
+    const std::vector<std::vector<double>> angle = table_rows("mobility_angle.dat");
+    ASSERT_EQ(angle.size(), 25u);
+    EXPECT_NEAR(angle[0][1], zero.mu[0], 2e-6 * zero.mu[0]);
+    EXPECT_EQ(angle[6][0], 90.0);
+    EXPECT_NEAR(angle[6][1], zero.mu[1], 2e-6 * zero.mu[1]);
+
+    // A scan along a: its weakest field gives mu_a of the zero-field run, its strongest departs.
+    make_folder("  ratetype = marcus\n  app_elec_F = 1e3 0 0\n  field_scan = 1e3 3e8\n");
+    ASSERT_EQ(tool("rates").status, 0);
+    r = tool("master");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string table = read_file("mobility_field.dat");
+    const std::vector<std::vector<double>> rows = table_rows("mobility_field.dat");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0], 1e3);
+    EXPECT_NEAR(rows[0][1], zero.mu[0], 1e-5 * zero.mu[0]);
+    EXPECT_NEAR(rows[0][2], 1.0, 1e-5);
+    EXPECT_GT(std::fabs(rows[1][2] - 1.0), 0.01);
+    const size_t at = table.find("mu_0 = ");
+    ASSERT_NE(at, std::string::npos) << table;
+    EXPECT_NEAR(std::stod(table.substr(at + 7)), zero.mu[0], 2e-6 * zero.mu[0]);
+
+    // A scan needs the field's direction; the refused run leaves the table as it was.
+    make_folder("  ratetype = marcus\n  field_scan = 1e3\n");
+    ASSERT_EQ(tool("rates").status, 0);
+    r = tool("master");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("field_scan needs a direction: app_elec_F"), std::string::npos) << r.output;
+    EXPECT_EQ(read_file("mobility_field.dat"), table);
 }

@@ -221,6 +221,8 @@ TEST_F(SettingsTest, ValuesAreReadWholeAndInRange) {
         {"mc_error = -0.01", "a relative error of at least 0"},
         {"mc_hops = 0", "a number of hops above 0"},
         {"rate_broadening = -5", "a width of at least 0 (meV)"},
+        {"delta_angle = 0", "an angle step above 0 and at most 360 degrees"},
+        {"field_scan = 1e5 -1e6", "field strengths above 0 (V/m)"},
         {"job_slot_limit = -1", "at least 0"},
         {"neighbor_scell = 3 3", "three integers of at least 0"},
         {"nei_scell = 3 -1 3", "three integers of at least 0"},
