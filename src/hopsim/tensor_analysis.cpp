@@ -50,6 +50,9 @@ double jackknife_error(const std::vector<std::array<double, 9>>& parts, F quanti
 
 const char* const kAxisNames = "abc";
 
+// Components at rounding level print as 0, not as -0.000000.
+double shown(double x) { return std::fabs(x) < 1e-12 ? 0.0 : x; }
+
 }  // namespace
 
 PrincipalAxes principal_axes(const double mu[3][3], const double cell[3][3]) {
@@ -150,8 +153,9 @@ void write_principal_axes(const std::string& path, const MobilityTensor& t) {
             return principal_axes(m, t.cell).value[k];
         });
         w.printf("  %d  %13.6e  %10.3e  %9.6f  %9.6f  %9.6f  %9.6f  %9.6f  %9.6f  %6.2f  %6.2f  %6.2f\n", k + 1,
-                 p.value[k], err, p.axis[k][0], p.axis[k][1], p.axis[k][2], p.lattice[k][0], p.lattice[k][1],
-                 p.lattice[k][2], p.angle[k][0], p.angle[k][1], p.angle[k][2]);
+                 p.value[k], err, shown(p.axis[k][0]), shown(p.axis[k][1]), shown(p.axis[k][2]),
+                 shown(p.lattice[k][0]), shown(p.lattice[k][1]), shown(p.lattice[k][2]), p.angle[k][0],
+                 p.angle[k][1], p.angle[k][2]);
     }
     close_output(w, kAnalysisFailure);
 }
@@ -165,16 +169,17 @@ void write_angular_scan(const std::string& path, const MobilityTensor& t, int no
              kAxisNames[plane.first], kAxisNames[plane.second]);
     w.printf("# %s\n", t.source.c_str());
     w.printf("# e1 along %c: %.6f %.6f %.6f; e2 toward %c: %.6f %.6f %.6f; %c at theta = %.4f deg\n",
-             kAxisNames[plane.first], plane.e1[0], plane.e1[1], plane.e1[2], kAxisNames[plane.second], plane.e2[0],
-             plane.e2[1], plane.e2[2], kAxisNames[plane.second], plane.second_at_deg);
+             kAxisNames[plane.first], shown(plane.e1[0]), shown(plane.e1[1]), shown(plane.e1[2]),
+             kAxisNames[plane.second], shown(plane.e2[0]), shown(plane.e2[1]), shown(plane.e2[2]),
+             kAxisNames[plane.second], plane.second_at_deg);
     w.printf("# error: jackknife over %zu groups%s\n", t.jackknife.size(),
              t.jackknife.empty() ? " (none: no statistical error)" : "");
     w.printf("# theta (deg)   mu (cm^2/Vs)     error         x          y          z\n");
     for (const AngularPoint& pt : scan) {
         const double err =
             jackknife_error(t.jackknife, [&](const double m[3][3]) { return quadratic_form(m, pt.dir); });
-        w.printf("  %10.4f  %14.6e  %10.3e  %9.6f  %9.6f  %9.6f\n", pt.theta_deg, pt.mu, err, pt.dir[0], pt.dir[1],
-                 pt.dir[2]);
+        w.printf("  %10.4f  %14.6e  %10.3e  %9.6f  %9.6f  %9.6f\n", pt.theta_deg, pt.mu, err, shown(pt.dir[0]),
+                 shown(pt.dir[1]), shown(pt.dir[2]));
     }
     close_output(w, kAnalysisFailure);
 }

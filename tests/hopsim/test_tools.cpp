@@ -207,7 +207,7 @@ TEST(HopsimTools, MasterEquationTensorAnalysisAndFieldScan) {
     EXPECT_NEAR(angle[6][1], zero.mu[1], 2e-6 * zero.mu[1]);
 
     // A scan along a: its weakest field gives mu_a of the zero-field run, its strongest departs.
-    make_folder("  ratetype = marcus\n  app_elec_F = 1e3 0 0\n  field_scan = 1e3 3e8\n");
+    make_folder("  ratetype = marcus\n  app_elec_F = 1e3 0 0\n  field_scan = 1e3 1e9\n");
     ASSERT_EQ(tool("rates").status, 0);
     r = tool("master");
     ASSERT_EQ(r.status, 0) << r.output;
