@@ -24,7 +24,7 @@ const char* const kEveryKey =
     "sta = 0\ndelta_angle = 5\ntsimu = 500\ntsnap = 2.5\ntstep = 0.5\nnsimu = 100\nmc_error = 0.05\nmc_hops = 2e4\nrate_broadening = 5\niterlimit = 50\n"
     "nevery_out = 5\nRE_unique_mol = 0\nHL_unique_mol = 0\nhomo_adjustment = 1 -1\nlumo_adjustment = 0 2\n"
     "molecule = 2 m1.mol m2.mol\nlat_site_energy = 1\noutput_level = 3\nkrymo_dat_file = rates.dat\n"
-    "output_eigval = 1\ncompute_engine = 1\nscratch = /scratch\neckart_mirror = 1\napp_elec_F = 1e7 0 -2e6\n"
+    "output_eigval = 1\ncompute_engine = 1\nscratch = /scratch\neckart_mirror = 1\napp_elec_F = 1e7 0 -2e6\nfield_scan = 1e5 2.5e7\n"
     "reorg_outer = spheres 3.5 34 42\nemultipole_induce = 0\nemultipole_cutoff = 6\nemultipole_aDamp = 0.5\n"
     "emultipole_scale1 = 0.5 1\nemultipole_wSOR_N = 0.6\nemultipole_wSOR_C = 0.7\nemultipole_maxIter = 100\n"
     "emultipole_epsTol = 1e-05\nthinfilm = 1 4\nRE_use_neutral_chk = 1\nRE_calc_lambda_4P = 0\n"
