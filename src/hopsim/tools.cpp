@@ -451,7 +451,8 @@ int master_main(int argc, char** argv) {
         for (double f : strengths)
             if (f > limits::kField)
                 refuse(format_string("krymo.inp: field_scan holds %g; at most %g V/m is expected", f, limits::kField));
-        if (!strengths.empty() && !(std::fabs(t.field[0]) > 0 || std::fabs(t.field[1]) > 0 || std::fabs(t.field[2]) > 0))
+        const bool has_field = std::fabs(t.field[0]) > 0 || std::fabs(t.field[1]) > 0 || std::fabs(t.field[2]) > 0;
+        if (!strengths.empty() && !has_field)
             refuse("krymo.inp: field_scan needs a direction: app_elec_F (three numbers along a, b, c, not all 0)");
         const MasterResult r = master_mobility(t, s, stdout);
         FieldScan scan;

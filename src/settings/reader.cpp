@@ -365,7 +365,9 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
          }},
         {{"sta"}, set_int(sta)},
         {{"delta_angle"},
-         [&](const std::string& v) { delta_angle = real(v, "an angle step above 0 and at most 360 degrees", 0.0, 360.0); }},
+         [&](const std::string& v) {
+             delta_angle = real(v, "an angle step above 0 and at most 360 degrees", 0.0, 360.0);
+         }},
         {{"tsimu"}, set_positive(tsimu)},
         {{"tsnap"}, set_positive(tsnap)},
         {{"tstep"}, set_real(tstep)},
