@@ -419,14 +419,6 @@ const char kPolarizeUsage[] =
     "Usage: %s [-h]\n"
     "  Electronic polarization energy of a charged molecule in the crystal: NOT AVAILABLE in this build.\n"
     "  It stops with status 1 and writes nothing; the site energies are those of qcpost_siteen.exe.\n";
-const char kFchkOrbitalsUsage[] =
-    "Usage: %s NAME.fchk -orb -xyz [-h]\n"
-    "  Frontier orbitals of a monomer for the overlap (moo) mode: NOT AVAILABLE in this build.\n"
-    "  It stops with status 1; compute the couplings by dimer projection (qcpost_coupling.exe).\n";
-const char kDimerOverlapUsage[] =
-    "Usage: %s -batch trans_int_files.dat [-h]\n"
-    "  Couplings from monomer orbitals alone (moo mode): NOT AVAILABLE in this build.\n"
-    "  It stops with status 1 and writes no VL.dat / VH.dat; run the dimer jobs and qcpost_coupling.exe.\n";
 }  // namespace
 
 int polarize_main(int argc, char** argv) {
@@ -436,26 +428,6 @@ int polarize_main(int argc, char** argv) {
         not_available(tool,
                       "the induced-dipole polarization energy is not implemented; the site energies (EL.dat, "
                       "EH.dat) hold the gas-phase adiabatic energies of qcpost_siteen.exe only");
-    });
-}
-
-int fchk_orbitals_main(int argc, char** argv) {
-    return guarded([&]() {
-        const char* tool = "qcpost_fchk_orbitals.exe";
-        if (wants_help(argc, argv, kFchkOrbitalsUsage, tool)) return 0;
-        not_available(tool,
-                      "the overlap (moo) mode is not implemented; turn use_moo off and compute the transfer "
-                      "integrals by dimer projection with qcpost_coupling.exe");
-    });
-}
-
-int dimer_overlap_main(int argc, char** argv) {
-    return guarded([&]() {
-        const char* tool = "qcpost_dimer_overlap.exe";
-        if (wants_help(argc, argv, kDimerOverlapUsage, tool)) return 0;
-        not_available(tool,
-                      "couplings from monomer orbitals alone are not implemented; turn use_moo off, run the dimer "
-                      "jobs and compute the transfer integrals with qcpost_coupling.exe");
     });
 }
 

@@ -3,8 +3,7 @@
 //   qcpost_siteen.exe                   SE_einternal-e/-h.dat -> EL.dat / EH.dat
 //   qcpost_outer_sphere.exe [-inp F]    two-sphere model -> reorg_lambda_outer<m>-e/-h.dat
 //   qcpost_log_multipoles.exe -inp LOG  atomic charges and dipole -> <stem>.mps.dat
-//   qcpost_polarize.exe, qcpost_fchk_orbitals.exe, qcpost_dimer_overlap.exe: not available (they say
-//   so and what to use instead, status 1)
+//   qcpost_polarize.exe: not available (it says so and what to use instead, status 1)
 #pragma once
 
 #include <string>
@@ -38,8 +37,6 @@ int siteen_main(int argc, char** argv);
 int outer_sphere_main(int argc, char** argv);
 int log_multipoles_main(int argc, char** argv);
 int polarize_main(int argc, char** argv);
-int fchk_orbitals_main(int argc, char** argv);
-int dimer_overlap_main(int argc, char** argv);
 
 }  // namespace qcpost
 }  // namespace krymo
