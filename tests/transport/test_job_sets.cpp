@@ -62,6 +62,7 @@ TEST(JobSets, EachEngineWritesItsFilesAndRunnersPlainAndUniqueSingleAndArray) {
                 t.write_qc_job_sets(kEngines[e]);
                 // Root 3 has no neighbours and so no arrays: a scheduler would refuse one without members.
                 expect_golden(study_picture(t.get_workdir()), name);
+                EXPECT_EQ(run_command(python3_exe() + " -m py_compile scr/*.py").output, "");  // the runners parse
             }
 }
 
