@@ -177,25 +177,17 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
 
     const std::string mol_atom1 = "    5.1115    3.2960   -3.2371 H   0  0  0  0  0  0  0  0  0  0  0  0";
     const BadInput cases[] = {
-        // krymo.inp (the value rules of each key are the reader's tests; these reach the whole run)
-        {Inp, text(""), "holds no &transport section (the file is empty)"},
-        {Inp, garbage(), "line 1 holds the control byte"},
+        // krymo.inp (the syntax and value rules of each key are the reader's tests; these reach the whole run)
         {Inp, cut_after("crystal = naphthalene.cif\n"), "has no closing line starting with \"/\""},
-        {Inp, line("&transport", "&transprt"), "Unknown section \"&transprt\""},
-        {Inp, setting("temp = 0"), "Invalid value of temp in krymo.inp, line 4"},
         {Inp, setting("chargetype = holes"), "Invalid value of chargetype in krymo.inp, line 4: \"holes\""},
         {Inp, setting("krymo_dat_file = naphthalene.cif"), "naphthalene.cif is read or written"},
         {Inp, kDir, "is a directory: a regular text file is expected"},
         {Inp, kTooLarge, "is too large: 2147483648 bytes, while at most 16 MB are read"},
         {Inp, cut_after("crystal = naphthalene.cif\n  neighbor_scell = 2"), "Invalid value of neighbor_scell"},
         {Inp, setting("lattice_cutoff = 1e9"), "would test about 5e+25 molecule pairs"},
-        {Inp, setting("lattice_cutoff = nan"), "Invalid value of lattice_cutoff in krymo.inp, line 4"},
         {Inp, setting("crystal = /dev/zero"), "\"/dev/zero\" is a device", "/dev/zero"},
         {Inp, setting("crystal = ."), "The crystal file \".\" is a directory", "\".\""},
         {Inp, setting("crystal = missing.cif"), "Failed to open input file", "missing.cif"},
-        // names that reach folder names and scripts: only the known ones
-        {Inp, setting("ratetype = marcus;touch pwned"), "Invalid value of ratetype in krymo.inp, line 4"},
-        {Inp, setting("ratetype = quantum-x"), "expected marcus or quantum"},
         // a cutoff that finds no pair, or more neighbours than a molecule may have, names the key and line
         {Inp, setting("lattice_cutoff = 0.5"),
          "closer than lattice_cutoff = 0.5 Angstrom (krymo.inp, line 4) within neighbor_scell 2 2 2: the study would "
@@ -221,10 +213,6 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {Cif, line("_cell_angle_alpha", "_cell_angle_alpha 30"), "cannot form a cell"},
         {Cif, line("_cell_length_c", "_cell_volume_c_missing 1"), "gives no _cell_length_c"},
         {Cif, line("'x, y, z'", "'x y z'"), "\"x y z\" in crystal file \"naphthalene.cif\" (line 154) cannot be used"},
-        {Cif, line("'x, y, z'", "'x,y'"), "it has 2 comma-separated components"},
-        {Cif, line("'-x, -y, -z'", "'-x, -x, -z'"), "determinant 0"},
-        {Cif, line("'-x, -y, -z'", "'a, b, c'"), "component 1 (\"a\") is not a sum of x, y, z"},
-        {Cif, line("'-x, -y, -z'", "'0.5x, y, z'"), "rotation entry 0.5 is not an integer"},
         {Cif, line("H H1 ", "H H1 1e300 0.0596 0.4537 0.067 Uiso calc R 1"), "Fractional coordinate 1e300 of atom H1"},
         {Cif, line("H H1 ", "H H1 nan 0.0596 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"nan\""},
         {Cif, line("H H1 ", "H H1 0.5x7 0.0596 0.4537 0.067 Uiso calc R 1"), "Bad fractional coordinate \"0.5x7\""},
@@ -268,6 +256,7 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {V2000, line(mol_atom1, "    5.1115    3.2960"), "Atom line 1 of a MDL file is too short"},
         {V2000, line(mol_atom1, replaced(mol_atom1, " H  ", " Xx ")), "Unknown element symbol \"Xx\""},
         {V2000, cut_after("    1.5903 C"), "Not enough atoms to match atom count (18)"},
+        {V2000, line(" 18 19", " 18 19  1  0  0  0  0  0  0  0999 V2000"), "may contains Atom Lists"},
         // MOL files, V3000
         {V3000, text(""), "Cannot read atom and bond count"},
         {V3000, line("M  V30 COUNTS", "M  V30 COUNTS 2147483647 19 0 0 0"),
@@ -278,6 +267,9 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {V3000, line("M  V30 1 H", "M  V30 1 H nan 3.296000 -3.237100 0"), "Bad coordinate \"nan\" of atom 1"},
         {V3000, line("M  V30 1 H", "M  V30 1 H 5.1115 3.296 -1e300 0"), "lies beyond 100000 Angstrom"},
         {V3000, line("M  V30 1 H", "M  V30 1 H 5.1115 3.296"), "Malformed V3000 atom line"},
+        {V3000, line("M  V30 1 H", "M  V30 1 R# 5.1115 3.296 -3.2371 0"), "contains an R group"},
+        {V3000, line("M  V30 1 H", "M  V30 1 Xx 5.1115 3.296 -3.2371 0"), "Unknown element symbol \"Xx\""},
+        {V3000, cut_after("999 V3000\n"), "No complete V3000 atom block"},
         {V3000, cut_after("M  V30 BEGIN ATOM\n"), "gives 18 atoms, but only 1 lines follow it"},
         {V3000, cut_after("2.834200 2.365900 0\n"), "ends before its END ATOM line"},
         {V3000, line("M  V30 END ATOM", "M  V30 19 H 0 0 0 0"), "more atoms than its COUNTS line (18)"},
@@ -307,7 +299,8 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         const krymo::FatalError e = run_study(stopped);
         const std::string message = e.out_text + e.err_text;
         const std::string what = name + ": " + c.phrase;
-        ASSERT_TRUE(stopped) << what;
+        EXPECT_TRUE(stopped) << what;
+        if (!stopped) continue;
         EXPECT_NE(e.status, 0) << what;
         EXPECT_NE(message.find(c.phrase), std::string::npos) << what << "\n" << message;
         EXPECT_NE(message.find(c.names ? c.names : name), std::string::npos) << what << "\n" << message;
@@ -376,16 +369,6 @@ TEST(BadInput, FoldersLinkedOutsideTheStudyAreRefusedBeforeAnyWrite) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(list_dir(dir.path()), expected) << folder;
     }
-    // A link planted under a temporary name is removed, never followed.
-    ScopedStudyDir outside;
-    write_file("victim", "keep\n");
-    ScopedStudyDir dir;
-    write_study(crystal_study());
-    mkdir("data", 0750);
-    ASSERT_EQ(symlink((outside.path() + "/victim").c_str(), "data/config.inp.krymo-part"), 0);
-    expect_run_succeeds("planted part link");
-    EXPECT_EQ(read_file(outside.path() + "/victim"), "keep\n");
-    EXPECT_NE(read_file("data/config.inp").find("&transport"), std::string::npos);
 }
 
 TEST(BadInput, HostileNamesReachTheScriptsAsDataOnly) {

@@ -98,25 +98,6 @@ TEST(MasterEquation, AThinFilmBlocksTheDriftAcrossIt) {
     EXPECT_NEAR(r.mu[0], 0.0, 1e-9);
 }
 
-TEST(KineticMonteCarlo, MobilityAgreesWithTheMasterEquationWithinItsError) {
-    const RateTable t = krymo_test::two_molecule_chain(5.0, 2.0, 10.0, 4.0, 20.0);
-    const MasterResult me = master_mobility(t, MasterSettings(), nullptr);
-    KmcSettings s;
-    s.tsimu_ns = 20.0;
-    s.tsnap_ns = 0.5;
-    s.first = 0;
-    s.count = 300;
-    const HopNetwork net = build_network(t, file_rates(t), -1, 0);
-    const std::vector<Trajectory> trajs = run_trajectories(net, s, true);
-    const MobilityAnalysis a = analyse_trajectories(header_of(t, s), trajs, true);
-    EXPECT_GT(a.hops, 1000000);
-    EXPECT_LT(a.err[0], 0.2 * me.mu[0]);
-    EXPECT_NEAR(a.mu[0], me.mu[0], 3 * a.err[0]);
-    // Nothing moves along b and c.
-    EXPECT_EQ(a.mu[1], 0.0);
-    EXPECT_EQ(a.mu[2], 0.0);
-}
-
 TEST(KineticMonteCarlo, TrajectoriesDependOnTheirNumberOnly) {
     // Threads, job splits and the order of the calls do not change a trajectory.
     const RateTable t = krymo_test::two_molecule_chain();

@@ -50,7 +50,11 @@ TEST(JobArrays, ArraysOfListedMembersForEverySchedulerWithAllOptions) {
     j.job_slot_limit = 10;
     for (const char* k : {"gaussian_HL", "orca_HL", "qchem_HL"}) {
         std::string all;
-        for (const char* s : kSchedNames) all += std::string("==> ") + s + "\n" + write_array(j.use(s), k, {2, 5});
+        for (const char* s : kSchedNames) {
+            all += std::string("==> ") + s + "\n" + write_array(j.use(s), k, {2, 5});
+            const std::string f = std::string("jobs/job.") + j.get_job_script_ext();
+            EXPECT_EQ(run_command("bash -n " + f + " && sh -n " + f).status, 0) << s << " " << k;  // it parses
+        }
         expect_golden(replaced(all, j.get_workdir(), "@W@"), std::string("jobs/arrays/") + k + ".txt");
     }
 }

@@ -1,4 +1,4 @@
-// Every job kind for every scheduler with every optional line on (golden texts), each optional line
+// Every job kind for every scheduler with every optional line on (golden texts that parse), each optional line
 // of the Gaussian HL script switched off alone and together, the time limit of every kind, the
 // scheduler table and the failures.
 #include <gtest/gtest.h>
@@ -15,9 +15,14 @@ TEST(JobKinds, EveryKindForEverySchedulerWithAllOptions) {
     j.set_job_moo_flag(true);
     for (const char* k : kKindNames) {
         std::string all;
-        for (const char* s : kSchedNames) all += std::string("==> ") + s + "\n" + write_kind(j.use(s), k);
+        for (const char* s : kSchedNames)
+            all += std::string("==> ") + s + "\n" + write_kind(j.use(s), k, std::string(s) + "_" + k);
         expect_golden(replaced(all, j.get_workdir(), "@W@"), std::string("jobs/kinds/") + k + ".txt");
     }
+    // Each script is a shell program (the local ones run with sh).
+    const CommandResult r = run_command("for f in *_* jobs/*; do bash -n \"$f\" && sh -n \"$f\" || echo \"bad $f\"; done");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "");
 }
 
 TEST(JobKinds, GaussianHLOptionalLinesLeaveOnlyTheirOwnLines) {

@@ -1,5 +1,5 @@
 // CIF reading on small hand-written files: tags, loops, operation texts, symmetry expansion,
-// overlaps, separation order, elements, and every malformed case.
+// overlaps, separation order, elements; malformed files beyond BadInput's table.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -186,7 +186,6 @@ TEST(CifReader, OperationsFromTheSpaceGroup) {
 
 TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
     ScopedStudyDir dir;
-    const std::string head = kCell + kP1 + kAtomLoop + "C1 C 0.1 0.2 0.3\n";
     const std::string labels = kCell + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
                                              "_atom_site_fract_z\n";
     // Neither operations nor a space group: P1.
@@ -201,13 +200,6 @@ TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
         int status;
         std::string needle;
     } cases[] = {
-        {head + "C2 C 1\n", 255,
-         "Crystal file \"t.cif\": the loop of _atom_site_label, _atom_site_type_symbol, _atom_site_fract_x, ... at "
-         "line 10 holds 8 values, not a whole number of rows of its 5 tags; the rows go wrong at line 17."},
-        {head + "C2 C 0.1 0.2 0.3 0.4\nC3 C 0.5 0.5 0.5\n", 255, "holds 16 values, not a whole number of rows of its 5 "
-                                                              "tags; the rows go wrong at line 17."},
-        {kCell + kP1, 255, "No atoms read"},
-        {kCell + kP1 + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n", 255, "No atoms read"},
         {kCell + kP1 + kAtomLoop, 255,
          "No atoms read from crystal file \"t.cif\": the loop of _atom_site_label, _atom_site_type_symbol, "
          "_atom_site_fract_x, ... at line 10 holds no rows."},
@@ -226,9 +218,6 @@ TEST(CifReader, ElementsFromLabelsAndMalformedFiles) {
         EXPECT_NE(e.out_text.find(c.needle), std::string::npos) << e.out_text;
         EXPECT_EQ(e.unit, "fileio");
     }
-    const krymo::FatalError m = expect_fatal([&] { p.read_data_cif("nope.cif", false); });
-    EXPECT_EQ(m.status, 255);
-    EXPECT_EQ(m.err_text, "Failed to open input file \"nope.cif\"\n");
 }
 
 TEST(CifReader, PlaceholderAndEmptySitesAreNotAtomsChargedSymbolsAre) {
@@ -400,14 +389,8 @@ TEST(CifSyntax, WhiteSpaceLineBreaksAndQuotingNeverChangeARealCrystal) {
 TEST(CifSyntax, BlocksAndBrokenLoops) {
     ScopedStudyDir dir;
     const std::string real = read_file(data_path("crystals/naphthalene.cif"));
-    // Two blocks with atoms: an error naming both, and the setting picks one (any case).
+    // Of two blocks with atoms the setting picks one, in any case.
     const std::string two = real + replaced(real, "data_2100603", "data_Copy");
-    const krymo::FatalError e = expect_fatal([&] { StructureProbe p; read_cif(p, two); });
-    EXPECT_EQ(e.status, 1);
-    EXPECT_NE(e.out_text.find("holds atom sites in 2 data blocks: data_2100603 (line 15), data_Copy (line 237).\n"
-                              "Choose one with cif_block"),
-              std::string::npos)
-        << e.out_text;
     StructureProbe chosen;
     chosen.cif_block = "copy";
     read_cif(chosen, two);

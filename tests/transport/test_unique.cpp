@@ -123,29 +123,6 @@ TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs
     EXPECT_NE(e2.find("\n  3\n     1: "), std::string::npos);
 }
 
-TEST(UniquePairs, TheFirstPairRepresentingALaterRootReachesThePairList) {
-    // Root 1's only pair (global pair 1, key 0) stands for root 2's first pair; root 3's pair for root
-    // 2's second (pair 3). Key 0 is a representative like any other, in the map and in the list.
-    ScopedStudyDir dir;
-    TestTransport t;
-    three_hydrogens(t);
-    t.build();
-    t.calc_HL_uc_mol_eigval_eigvec();
-    capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
-    EXPECT_EQ(t.HL_pair_index, (std::vector<int>{0, 0, 2, 2}));
-    EXPECT_EQ(t.HL_unique_pairs, (std::vector<int>{1, 3}));
-    t.HL_check_unitcell_unique_mols(false);
-    EXPECT_EQ(t.HL_unique_mols, (std::vector<int>{1, 2}));
-    t.HL_unique_nei_mol = t.HL_unique_pair = true;
-    t.compute_engine = 1;
-    t.write_trans_int_files();
-    EXPECT_EQ(read_file("data/trans_int_files.dat"),
-              "3\n1\n../HL/2mol-1.log  ../HL/uc_mol-1.log  ../HL/nei_mol-1.log  1 2\n"
-              "2\n../HL/2mol-1.log  ../HL/uc_mol-1.log  ../HL/nei_mol-1.log  2 1\n"
-              "../HL/2mol-3.log  ../HL/uc_mol-2.log  ../HL/nei_mol-3.log  2 3\n"
-              "1\n../HL/2mol-3.log  ../HL/uc_mol-2.log  ../HL/nei_mol-3.log  3 2\n");
-}
-
 TEST(UniquePairs, PairFramesDoNotDependOnTheCellThatHoldsTheNeighbour) {
     // The same two H2, the second given once across the cell boundary (reached through cell -1) and
     // once inside it: every pair is the same dimer, so the pair eigenvalue files are equal.
