@@ -1,15 +1,13 @@
 #include "qcpost/site_tools.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "hopsim/study.h"
 #include "qcpost/engine.h"
 #include "qcpost/final_energy.h"
+#include "qcpost/study_folder.h"
 #include "qcpost/tool_main.h"
 #include "util/fatal.h"
 #include "util/files.h"
@@ -76,6 +74,22 @@ int count_rows(const std::string& path, const std::vector<Row>& rows, const char
     return n;
 }
 
+}  // namespace
+
+std::vector<IonOutputs> read_einternal_list(const std::string& path) {
+    const std::vector<Row> rows = data_rows(path);
+    const int n = count_rows(path, rows, "molecules");
+    std::vector<IonOutputs> v;
+    for (int m = 1; m <= n; ++m) {
+        const Row& r = rows[m];
+        if (r.w.size() != 3) input_error(path, r.line, "expected three outputs: anion, cation, neutral");
+        v.push_back({r.w[0], r.w[1], r.w[2]});
+    }
+    return v;
+}
+
+namespace {
+
 // --- qcpost_eint ---
 
 const char kEintUsage[] =
@@ -109,14 +123,12 @@ int eint_main(int argc, char** argv) {
             }
         }
         if (list.empty()) usage_error(kEintUsage, tool, "Expected -batch and the list file.");
-        const std::vector<Row> rows = data_rows(list);
-        const int n = count_rows(list, rows, "molecules");
+        const std::vector<IonOutputs> outputs = read_einternal_list(list);
+        const int n = static_cast<int>(outputs.size());
         std::vector<double> piece[2];
-        for (int m = 1; m <= n; ++m) {
-            const Row& r = rows[m];
-            if (r.w.size() != 3) input_error(list, r.line, "expected three outputs: anion, cation, neutral");
-            const double anion = read_final_energy(r.w[0]), cation = read_final_energy(r.w[1]),
-                         neutral = read_final_energy(r.w[2]);
+        for (const IonOutputs& o : outputs) {
+            const double anion = read_final_energy(o.anion), cation = read_final_energy(o.cation),
+                         neutral = read_final_energy(o.neutral);
             piece[0].push_back((anion - neutral) * kHartreeToMev);
             piece[1].push_back((cation - neutral) * kHartreeToMev);
         }
@@ -135,13 +147,6 @@ int eint_main(int argc, char** argv) {
 
 // --- qcpost_siteen ---
 
-namespace {
-const char kSiteenUsage[] =
-    "Usage: %s [-h]\n"
-    "  Run in the study's data folder after merge_RE_int_ener_output.py. Turns SE_einternal-e.dat and\n"
-    "  SE_einternal-h.dat (whichever are here) into EL.dat and EH.dat: the carrier's energy on each\n"
-    "  unit-cell molecule relative to the mean over the cell, in meV.\n";
-
 std::vector<double> read_internal_energies(const std::string& path) {
     const std::vector<Row> rows = data_rows(path);
     const int n = count_rows(path, rows, "molecules");
@@ -157,6 +162,30 @@ std::vector<double> read_internal_energies(const std::string& path) {
     }
     return v;
 }
+
+void write_site_energies(int carrier, const std::vector<double>& site, bool polarized, const char* tool) {
+    const char* out_name[2] = {"EL.dat", "EH.dat"};
+    const char* what[2][2] = {
+        {"electron site energy (meV, E_anion - E_neutral relative to the cell mean)",
+         "electron site energy (meV, E_anion - E_neutral + P- relative to the cell mean)"},
+        {"hole site energy (meV, E_cation - E_neutral relative to the cell mean)",
+         "hole site energy (meV, E_cation - E_neutral + P+ relative to the cell mean)"}};
+    TextWriter out;
+    open_output(out, out_name[carrier], kToolWriteFailure);
+    out.printf("# %s per unit-cell molecule\n%zu\n", what[carrier][polarized ? 1 : 0], site.size());
+    for (size_t m = 0; m < site.size(); ++m) out.printf("%4zu  %14.6f\n", m + 1, site[m]);
+    close_output(out, kToolWriteFailure);
+    std::printf("%s: %s written (%zu molecules)\n", tool, out_name[carrier], site.size());
+}
+
+
+namespace {
+const char kSiteenUsage[] =
+    "Usage: %s [-h]\n"
+    "  Run in the study's data folder after merge_RE_int_ener_output.py. Turns SE_einternal-e.dat and\n"
+    "  SE_einternal-h.dat (whichever are here) into EL.dat and EH.dat: the carrier's energy on each\n"
+    "  unit-cell molecule relative to the mean over the cell, in meV.\n";
+
 }  // namespace
 
 int siteen_main(int argc, char** argv) {
@@ -176,18 +205,8 @@ int siteen_main(int argc, char** argv) {
             KRYMO_FATAL_OUT("qcpost", 1,
                             "Neither SE_einternal-e.dat nor SE_einternal-h.dat is here: run qcpost_eint.exe and "
                             "merge_RE_int_ener_output.py in the data folder first\n");
-        const char* out_name[2] = {"EL.dat", "EH.dat"};
-        const char* what[2] = {"electron site energy (meV, E_anion - E_neutral relative to the cell mean)",
-                               "hole site energy (meV, E_cation - E_neutral relative to the cell mean)"};
-        for (int c = 0; c < 2; ++c) {
-            if (site[c].empty()) continue;
-            TextWriter out;
-            open_output(out, out_name[c], kToolWriteFailure);
-            out.printf("# %s per unit-cell molecule\n%zu\n", what[c], site[c].size());
-            for (size_t m = 0; m < site[c].size(); ++m) out.printf("%4zu  %14.6f\n", m + 1, site[c][m]);
-            close_output(out, kToolWriteFailure);
-            std::printf("%s: %s written (%zu molecules)\n", tool, out_name[c], site[c].size());
-        }
+        for (int c = 0; c < 2; ++c)
+            if (!site[c].empty()) write_site_energies(c, site[c], false, tool);
         return 0;
     });
 }
@@ -204,31 +223,6 @@ const char kOuterUsage[] =
     "    constant x: x eV for every pair.\n"
     "  Writes reorg_lambda_outer<m>-e.dat / -h.dat (the rows of root m, meV) for the study's carriers.\n";
 
-// The study's settings and pairs, read where krymo.inp lies (its paths are relative to it).
-class OuterStudy : public hopsim::RunFolder {
-public:
-    void load_from(const std::string& config) {
-        const size_t slash = config.find_last_of('/');
-        char here[4096];
-        if (!getcwd(here, sizeof here)) KRYMO_FATAL_OUT("qcpost", 1, "Cannot tell the current folder\n");
-        const std::string folder = slash == std::string::npos ? std::string() : config.substr(0, slash + 1);
-        if (!folder.empty() && chdir(folder.c_str()) != 0)
-            KRYMO_FATAL_OUT("qcpost", 1, format_string("Cannot enter the folder of %s\n", config.c_str()));
-        const std::string name = config.substr(slash == std::string::npos ? 0 : slash + 1);
-        try {
-            load(name);
-        } catch (...) {
-            if (chdir(here) != 0) std::fprintf(stderr, "cannot return to %s\n", here);
-            throw;
-        }
-        if (chdir(here) != 0) KRYMO_FATAL_OUT("qcpost", 1, format_string("Cannot return to %s\n", here));
-    }
-    int type() const { return reorg_outer_type; }
-    double pekar() const { return reorg_outer_epsilon; }
-    const std::vector<double>& radii_nm() const { return reorg_outer_radii; }
-    bool electron() const { return electron_work(); }
-    bool hole() const { return hole_work(); }
-};
 }  // namespace
 
 int outer_sphere_main(int argc, char** argv) {
@@ -240,18 +234,18 @@ int outer_sphere_main(int argc, char** argv) {
             config = argv[2];
         else if (argc != 1)
             usage_error(kOuterUsage, tool, "Only -inp and the study's krymo.inp may be given.");
-        if (config.empty()) config = file_exists("krymo.inp") || !file_exists("../krymo.inp") ? "krymo.inp" : "../krymo.inp";
-        OuterStudy study;
+        StudyFolder study;
         study.load_from(config);
-        if (study.type() == 0)
+        config = study.config();
+        if (study.outer_type() == 0)
             KRYMO_FATAL_OUT("qcpost", 1, format_string("%s: reorg_outer is not set; nothing to compute\n", config.c_str()));
-        if (study.type() == 3)
+        if (study.outer_type() == 3)
             not_available(tool, "the dielectric model needs the induced-multipole solver, which this build lacks; use "
                                 "reorg_outer = spheres (two-sphere model) or constant");
         const std::vector<hopsim::PairKey>& keys = study.pairs();
         std::vector<double> lambda;
         for (size_t k = 0; k < keys.size(); ++k) {
-            if (study.type() == 1) {
+            if (study.outer_type() == 1) {
                 lambda.push_back(1000.0 * study.outer_constant_ev());
                 continue;
             }
@@ -415,10 +409,6 @@ int log_multipoles_main(int argc, char** argv) {
 // --- the tools whose method this build does not provide ---
 
 namespace {
-const char kPolarizeUsage[] =
-    "Usage: %s [-h]\n"
-    "  Electronic polarization energy of a charged molecule in the crystal: NOT AVAILABLE in this build.\n"
-    "  It stops with status 1 and writes nothing; the site energies are those of qcpost_siteen.exe.\n";
 const char kFchkOrbitalsUsage[] =
     "Usage: %s NAME.fchk -orb -xyz [-h]\n"
     "  Frontier orbitals of a monomer for the overlap (moo) mode: NOT AVAILABLE in this build.\n"
@@ -428,16 +418,6 @@ const char kDimerOverlapUsage[] =
     "  Couplings from monomer orbitals alone (moo mode): NOT AVAILABLE in this build.\n"
     "  It stops with status 1 and writes no VL.dat / VH.dat; run the dimer jobs and qcpost_coupling.exe.\n";
 }  // namespace
-
-int polarize_main(int argc, char** argv) {
-    return guarded([&]() {
-        const char* tool = "qcpost_polarize.exe";
-        if (wants_help(argc, argv, kPolarizeUsage, tool)) return 0;
-        not_available(tool,
-                      "the induced-dipole polarization energy is not implemented; the site energies (EL.dat, "
-                      "EH.dat) hold the gas-phase adiabatic energies of qcpost_siteen.exe only");
-    });
-}
 
 int fchk_orbitals_main(int argc, char** argv) {
     return guarded([&]() {

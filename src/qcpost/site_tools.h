@@ -3,8 +3,9 @@
 //   qcpost_siteen.exe                   SE_einternal-e/-h.dat -> EL.dat / EH.dat
 //   qcpost_outer_sphere.exe [-inp F]    two-sphere model -> reorg_lambda_outer<m>-e/-h.dat
 //   qcpost_log_multipoles.exe -inp LOG  atomic charges and dipole -> <stem>.mps.dat
-//   qcpost_polarize.exe, qcpost_fchk_orbitals.exe, qcpost_dimer_overlap.exe: not available (they say
-//   so and what to use instead, status 1)
+//   qcpost_polarize.exe                 induced-dipole polarization -> SE_polarization-e/-h.dat, EL/EH.dat
+//   qcpost_fchk_orbitals.exe, qcpost_dimer_overlap.exe: not available (they say so and what to use
+//   instead, status 1)
 #pragma once
 
 #include <string>
@@ -32,6 +33,18 @@ struct Multipoles {
 };
 Multipoles read_multipoles(const std::string& path, const std::string& text);
 std::string multipoles_text(const std::string& source, const Multipoles& m);
+
+// The three outputs of each unit-cell molecule that SE_einternal_files.dat names.
+struct IonOutputs {
+    std::string anion, cation, neutral;
+};
+std::vector<IonOutputs> read_einternal_list(const std::string& path);
+
+// SE_einternal-e.dat / -h.dat (or SE_polarization-*.dat): one value (meV) per molecule.
+std::vector<double> read_internal_energies(const std::string& path);
+// EL.dat (carrier 0) or EH.dat (carrier 1) from the site energies relative to the cell mean; `polarized`
+// says in the header whether the crystal's polarization energy is in them.
+void write_site_energies(int carrier, const std::vector<double>& site, bool polarized, const char* tool);
 
 int eint_main(int argc, char** argv);
 int siteen_main(int argc, char** argv);

@@ -171,7 +171,6 @@ TEST(SiteTools, BadInputStopsWithNothingWritten) {
         {"log_multipoles -inp nodipole.log", "nodipole.log, line 25: expected the dipole components"},
         {"log_multipoles -inp orca.out", "orca.out: not a Gaussian log that ended normally"},
         {"outer_sphere", "qcpost_outer_sphere.exe is not available: the dielectric model"},
-        {"polarize", "qcpost_polarize.exe is not available"},
         {"fchk_orbitals x.fchk -orb -xyz", "dimer projection with qcpost_coupling.exe"},
         {"dimer_overlap -batch trans_int_files.dat", "qcpost_dimer_overlap.exe is not available"},
     };
