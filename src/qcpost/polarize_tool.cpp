@@ -24,7 +24,7 @@ namespace {
 
 const char kPolarizeUsage[] =
     "Usage: %s [-inp krymo.inp] [-h]\n"
-    "  Run in the study's data folder after qcpost_siteen.exe (krymo.inp here, else ../krymo.inp).\n"
+    "  Run in the study's data folder (or the study folder) after qcpost_siteen.exe.\n"
     "  For each carrier whose SE_einternal-e.dat / -h.dat is here and each unit-cell molecule: the\n"
     "  excess charges of its anion / cation (the charges of the outputs SE_einternal_files.dat names,\n"
     "  ESP where both states printed them, else Mulliken, minus the neutral's) placed on the molecule in\n"
@@ -144,6 +144,7 @@ int polarize_main(int argc, char** argv) {
             config = argv[2];
         else if (argc != 1)
             usage_error(kPolarizeUsage, tool, "Only -inp and the study's krymo.inp may be given.");
+        if (config.empty()) enter_study_data_folder();
         StudyFolder study;
         study.load_from(config);
         if (!study.induce()) {

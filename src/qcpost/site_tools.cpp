@@ -182,9 +182,9 @@ void write_site_energies(int carrier, const std::vector<double>& site, bool pola
 namespace {
 const char kSiteenUsage[] =
     "Usage: %s [-h]\n"
-    "  Run in the study's data folder after merge_RE_int_ener_output.py. Turns SE_einternal-e.dat and\n"
-    "  SE_einternal-h.dat (whichever are here) into EL.dat and EH.dat: the carrier's energy on each\n"
-    "  unit-cell molecule relative to the mean over the cell, in meV.\n";
+    "  Run in the study's data folder (or the study folder) after merge_RE_int_ener_output.py.\n"
+    "  Turns SE_einternal-e.dat and SE_einternal-h.dat (whichever are here) into EL.dat and EH.dat:\n"
+    "  the carrier's energy on each unit-cell molecule relative to the mean over the cell, in meV.\n";
 
 }  // namespace
 
@@ -193,6 +193,7 @@ int siteen_main(int argc, char** argv) {
         const char* tool = "qcpost_siteen.exe";
         if (wants_help(argc, argv, kSiteenUsage, tool)) return 0;
         if (argc != 1) usage_error(kSiteenUsage, tool, "No argument is expected.");
+        enter_study_data_folder();
         std::vector<double> site[2];
         bool any = false;
         for (int c = 0; c < 2; ++c) {
@@ -216,8 +217,9 @@ int siteen_main(int argc, char** argv) {
 namespace {
 const char kOuterUsage[] =
     "Usage: %s [-inp krymo.inp] [-h]\n"
-    "  Run in the study's data folder. Outer-sphere reorganization energy of every neighbour pair from\n"
-    "  the reorg_outer setting of the study's krymo.inp (default: ./krymo.inp, else ../krymo.inp):\n"
+    "  Run in the study's data folder (or the study folder). Outer-sphere reorganization energy of every\n"
+    "  neighbour pair from the reorg_outer setting of the study's krymo.inp (default: ./krymo.inp,\n"
+    "  else ../krymo.inp):\n"
     "    spheres c r1 r2 ...: two-sphere continuum model, lambda = e^2/(4 pi eps0) c (1/(2 r_i) + 1/(2 r_j)\n"
     "      - 1/R), c = 1/eps_op - 1/eps_s, r the radius of each unit-cell molecule, R the centre distance;\n"
     "    constant x: x eV for every pair.\n"
@@ -234,6 +236,7 @@ int outer_sphere_main(int argc, char** argv) {
             config = argv[2];
         else if (argc != 1)
             usage_error(kOuterUsage, tool, "Only -inp and the study's krymo.inp may be given.");
+        if (config.empty()) enter_study_data_folder();
         StudyFolder study;
         study.load_from(config);
         config = study.config();

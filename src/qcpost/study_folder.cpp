@@ -11,6 +11,11 @@
 namespace krymo {
 namespace qcpost {
 
+void enter_study_data_folder() {
+    if (!file_exists("krymo.inp") || !file_exists("data/study.json")) return;
+    if (chdir("data") != 0) KRYMO_FATAL_OUT("qcpost", 1, "Cannot enter the study's data folder\n");
+}
+
 void StudyFolder::load_from(std::string config) {
     if (config.empty()) config = file_exists("krymo.inp") || !file_exists("../krymo.inp") ? "krymo.inp" : "../krymo.inp";
     config_ = config;

@@ -10,6 +10,11 @@
 namespace krymo {
 namespace qcpost {
 
+// The site-energy jobs start their tools in the study folder (the job changes to the submit
+// directory, not to data/): there, with krymo.inp beside a data/ holding the study record, the tool
+// moves into data/ itself. Anywhere else it stays.
+void enter_study_data_folder();
+
 class StudyFolder : public hopsim::RunFolder {
 public:
     // `config`: the -inp argument, or empty for ./krymo.inp, else ../krymo.inp.
