@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "qcpost/engine.h"
 #include "qcpost/final_energy.h"
+#include "qcpost/frequency_jobs.h"
 #include "qcpost/study_folder.h"
 #include "qcpost/tool_main.h"
 #include "util/fatal.h"
@@ -293,8 +295,9 @@ namespace {
 
 const char kMpsUsage[] =
     "Usage: %s -inp NAME.log [-h]\n"
-    "  The atomic charges (Mulliken, and ESP where the job printed them) and the dipole moment of the\n"
-    "  last population analysis of a Gaussian log, written to NAME.mps.dat beside it.\n";
+    "  The atomic charges (Mulliken, and the ESP charges where a Gaussian job printed them) and the\n"
+    "  dipole moment (Debye) of the last population analysis of a Gaussian log or an ORCA, Q-Chem or\n"
+    "  psi4 output, written to NAME.mps.dat beside it.\n";
 
 std::vector<std::string> all_lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -314,64 +317,100 @@ std::string trimmed(const std::string& s) {
     return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
 }
 
-// Index of the last line whose trimmed text is one of `headers`, or -1.
+// Where each engine prints its charges and dipole. A charge block: the header line, `skip` lines, then
+// rows "index symbol ... charge ..." numbered from `first`, up to the closing line (its first word
+// begins with `end`; an empty `end`: a blank line).
+struct ChargeLayout {
+    QcEngine engine;
+    const char* mulliken[3];  // header texts (the trimmed line begins with one), unused ones null
+    const char* esp;          // header of the ESP-fitted charges, or null
+    int skip;
+    int first;
+    int charge_col;  // -1: the last word
+    const char* end;
+    const char* dipole;       // the dipole line's header
+    bool dipole_same_line;    // the three numbers end the header line, else "X x Y y Z z" on the next
+    double dipole_scale;      // to Debye
+};
+const ChargeLayout kChargeLayouts[] = {
+    {QcEngine::Gaussian, {"Mulliken charges:", "Mulliken charges and spin densities:", "Mulliken atomic charges:"},
+     "ESP charges:", 1, 1, 2, "Sum", "Dipole moment (field-independent basis, Debye):", false, 1.0},
+    {QcEngine::Orca, {"MULLIKEN ATOMIC CHARGES", nullptr, nullptr}, nullptr, 1, 0, 3, "Sum", "Total Dipole Moment",
+     true, 2.541746473},  // a.u.
+    // Q-Chem's ChElPG blocks are left out: a job may print a second one that is not the fit of the first.
+    {QcEngine::Qchem, {"Ground-State Mulliken Net Atomic Charges", nullptr, nullptr}, nullptr, 3, 1, 2, "--",
+     "Dipole Moment (Debye)", false, 1.0},
+    {QcEngine::Psi4, {"Mulliken Charges: (a.u.)", nullptr, nullptr}, nullptr, 1, 1, -1, "", "Dipole Moment: [D]",
+     false, 1.0},
+};
+
+bool begins_with(const std::string& s, const char* h) { return h && s.compare(0, std::strlen(h), h) == 0; }
+
+// Index of the last line whose trimmed text begins with one of `headers`, or -1.
 int last_header(const std::vector<std::string>& lines, std::initializer_list<const char*> headers) {
     for (int i = static_cast<int>(lines.size()) - 1; i >= 0; --i) {
         const std::string t = trimmed(lines[i]);
         for (const char* h : headers)
-            if (t == h) return i;
+            if (begins_with(t, h)) return i;
     }
     return -1;
 }
 
-// The charge block that starts at line `head`: a column-number line, then "index symbol charge [...]"
-// rows up to the "Sum of ..." line.
-void read_charge_block(const std::string& path, const std::vector<std::string>& lines, int head,
+void read_charge_block(const std::string& path, const std::vector<std::string>& lines, int head, const ChargeLayout& l,
                        std::vector<std::string>* symbols, std::vector<double>& charges) {
     std::vector<std::string> w;
-    int i = head + 2;
+    int i = head + 1 + l.skip;
     for (; i < static_cast<int>(lines.size()); ++i) {
         split_to_words(lines[i], " \t\r", w);
-        if (w.size() >= 2 && w[0] == "Sum" && w[1] == "of") break;
+        if (*l.end ? !w.empty() && begins_with(w[0], l.end) : w.empty()) break;
         int id = 0;
         double q = 0;
-        if (w.size() < 3 || !parse_whole_int(w[0], id) || !parse_whole_real(w[2], q))
-            input_error(path, i + 1, "expected a charge row \"atom symbol charge\" or the \"Sum of\" line");
-        if (id != static_cast<int>(charges.size()) + 1)
-            input_error(path, i + 1, format_string("atom %d where %zu was expected", id, charges.size() + 1));
+        const int col = l.charge_col < 0 ? static_cast<int>(w.size()) - 1 : l.charge_col;
+        if (static_cast<int>(w.size()) <= std::max(col, 2) || !parse_whole_int(w[0], id) || !parse_whole_real(w[col], q))
+            input_error(path, i + 1, "expected a charge row \"atom symbol ... charge\" or the end of the block");
+        if (id != static_cast<int>(charges.size()) + l.first)
+            input_error(path, i + 1, format_string("atom %d where %zu was expected", id, charges.size() + l.first));
         if (symbols) symbols->push_back(w[1]);
         charges.push_back(q);
     }
-    if (i >= static_cast<int>(lines.size())) input_error(path, head + 1, "the charge block has no closing \"Sum of\" line");
+    if (i >= static_cast<int>(lines.size())) input_error(path, head + 1, "the charge block has no end");
     if (charges.empty()) input_error(path, head + 1, "the charge block lists no atom");
 }
 
 }  // namespace
 
 Multipoles read_multipoles(const std::string& path, const std::string& text) {
-    if (!ended_normally(QcEngine::Gaussian, text))
-        input_error(path, 0, "not a Gaussian log that ended normally (only Gaussian logs carry the charges read here)");
+    QcEngine engine = QcEngine::Gaussian;
+    if (!engine_of_text(text, engine) || !ended_normally(engine, text))
+        input_error(path, 0, "not a Gaussian, ORCA, Q-Chem or psi4 output that ended normally");
+    const ChargeLayout* l = nullptr;
+    for (const ChargeLayout& r : kChargeLayouts)
+        if (r.engine == engine) l = &r;
     const std::vector<std::string> lines = all_lines(text);
     Multipoles m;
-    const int mull = last_header(lines, {"Mulliken charges:", "Mulliken charges and spin densities:",
-                                         "Mulliken atomic charges:"});
-    if (mull < 0) input_error(path, 0, "no Mulliken charge block");
-    read_charge_block(path, lines, mull, &m.symbol, m.mulliken);
-    const int esp = last_header(lines, {"ESP charges:"});
+    const int mull = last_header(lines, {l->mulliken[0], l->mulliken[1], l->mulliken[2]});
+    if (mull < 0) input_error(path, 0, format_string("no Mulliken charge block (\"%s\")", l->mulliken[0]));
+    read_charge_block(path, lines, mull, *l, &m.symbol, m.mulliken);
+    const int esp = l->esp ? last_header(lines, {l->esp}) : -1;
     if (esp >= 0) {
-        read_charge_block(path, lines, esp, nullptr, m.esp);
+        read_charge_block(path, lines, esp, *l, nullptr, m.esp);
         if (m.esp.size() != m.mulliken.size())
             input_error(path, esp + 1,
                         format_string("%zu ESP charges for %zu atoms", m.esp.size(), m.mulliken.size()));
     }
-    const int dip = last_header(lines, {"Dipole moment (field-independent basis, Debye):"});
-    if (dip < 0) input_error(path, 0, "no dipole moment line");
+    const int dip = last_header(lines, {l->dipole});
+    if (dip < 0) input_error(path, 0, format_string("no dipole moment line (\"%s\")", l->dipole));
     std::vector<std::string> w;
-    if (dip + 1 < static_cast<int>(lines.size())) split_to_words(lines[dip + 1], " \t\r", w);
-    const char* labels[3] = {"X=", "Y=", "Z="};
-    for (int t = 0; t < 3; ++t)
-        if (w.size() < 6 || w[2 * t] != labels[t] || !parse_whole_real(w[2 * t + 1], m.dipole_debye[t]))
-            input_error(path, dip + 2, "expected the dipole components \"X= x Y= y Z= z\"");
+    const int at = l->dipole_same_line ? dip : dip + 1;
+    if (at < static_cast<int>(lines.size())) split_to_words(lines[at], " \t\r", w);
+    for (int t = 0; t < 3; ++t) {
+        // Same line: the last three words; next line: label and value pairs.
+        const int k = l->dipole_same_line ? static_cast<int>(w.size()) - 3 + t : 2 * t + 1;
+        const bool label_ok = l->dipole_same_line || (k < static_cast<int>(w.size()) && w[k - 1][0] == "XYZ"[t]);
+        if (k < 0 || k >= static_cast<int>(w.size()) || !label_ok || !parse_whole_real(w[k], m.dipole_debye[t]))
+            input_error(path, at + 1, "expected the dipole components x, y, z");
+        m.dipole_debye[t] *= l->dipole_scale;
+    }
     return m;
 }
 
@@ -392,7 +431,7 @@ int log_multipoles_main(int argc, char** argv) {
     return guarded([&]() {
         const char* tool = "qcpost_log_multipoles.exe";
         if (wants_help(argc, argv, kMpsUsage, tool)) return 0;
-        if (argc != 3 || std::string(argv[1]) != "-inp") usage_error(kMpsUsage, tool, "Expected -inp and a Gaussian log.");
+        if (argc != 3 || std::string(argv[1]) != "-inp") usage_error(kMpsUsage, tool, "Expected -inp and an engine output.");
         const std::string path = argv[2];
         const Multipoles m = read_multipoles(path, read_text_file(path));
         const size_t dot = path.find_last_of('.');

@@ -2,7 +2,7 @@
 //   qcpost_eint.exe -batch SE_einternal_files.dat [-neighbor] [-qcflag N]  pieces SE_einternal<m>-e/-h.dat
 //   qcpost_siteen.exe                   SE_einternal-e/-h.dat -> EL.dat / EH.dat
 //   qcpost_outer_sphere.exe [-inp F]    two-sphere model -> reorg_lambda_outer<m>-e/-h.dat
-//   qcpost_log_multipoles.exe -inp LOG  atomic charges and dipole -> <stem>.mps.dat
+//   qcpost_log_multipoles.exe -inp OUT  atomic charges and dipole -> <stem>.mps.dat
 //   qcpost_polarize.exe                 induced-dipole polarization -> SE_polarization-e/-h.dat, EL/EH.dat
 //   qcpost_fchk_orbitals.exe, qcpost_dimer_overlap.exe: not available (they say so and what to use
 //   instead, status 1)
@@ -24,7 +24,7 @@ double two_sphere_lambda_mev(double pekar, double a1_nm, double a2_nm, double r_
 // The values minus their mean.
 std::vector<double> relative_to_mean(const std::vector<double>& v);
 
-// The charges and dipole a Gaussian log printed last (a population analysis block).
+// The charges and dipole an engine output printed last (its last population analysis).
 struct Multipoles {
     std::vector<std::string> symbol;
     std::vector<double> mulliken;
