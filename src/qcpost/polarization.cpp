@@ -1,5 +1,6 @@
 #include "qcpost/polarization.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "util/fatal.h"
@@ -55,7 +56,8 @@ InductionResult induce_dipoles(const std::vector<PolarSite>& sites, const std::v
 
     // Block successive over-relaxation, atom by atom with the newest dipoles of the others: the
     // system (1/alpha - T) mu = F0 is symmetric and, with the damping, positive definite, so that the
-    // sweeps converge for every relaxation factor in (0, 2). Serial: the same sums whatever the threads.
+    // sweeps converge for every relaxation factor in (0, 2). Each update needs the one before it: the
+    // sweep is serial (splitting each atom's sum among threads cost more than it saved).
     InductionResult res;
     std::vector<double> mu(3 * n);
     for (long i = 0; i < 3 * n; ++i) mu[i] = sites[i / 3].alpha * f0[i];
