@@ -31,7 +31,8 @@ const char kPolarizeUsage[] =
     "  the crystal, and the dipoles they induce, self-consistently with Thole damping, on every atom of\n"
     "  the molecules whose centre lies within emultipole_cutoff (nm). P = -1/2 sum mu.F0 (meV, negative).\n"
     "  Writes SE_polarization-e.dat / -h.dat and rewrites EL.dat / EH.dat as the cell-relative sum of\n"
-    "  the gas-phase energy and P. emultipole_induce = 0 leaves everything as it is.\n";
+    "  the gas-phase energy and P. emultipole_induce = 0 writes P = 0 (not computed) and leaves EL.dat\n"
+    "  and EH.dat as they are.\n";
 
 const char* const kCarrier[2] = {"e", "h"};
 const char* const kIon[2] = {"anion", "cation"};
@@ -147,10 +148,6 @@ int polarize_main(int argc, char** argv) {
         if (config.empty()) enter_study_data_folder();
         StudyFolder study;
         study.load_from(config);
-        if (!study.induce()) {
-            std::printf("%s: emultipole_induce = 0: no induced dipoles; EL.dat / EH.dat stay gas-phase\n", tool);
-            return 0;
-        }
         if (!(study.cutoff_angstrom() > 0) || !(study.damping() > 0) || !(study.relaxation() > 0) ||
             !(study.relaxation() <= 1) || !(study.tolerance() > 0) || study.max_iterations() < 1)
             KRYMO_FATAL_OUT("qcpost", 1,
@@ -173,6 +170,20 @@ int polarize_main(int argc, char** argv) {
             KRYMO_FATAL_OUT("qcpost", 1,
                             "Neither SE_einternal-e.dat nor SE_einternal-h.dat is here: run qcpost_eint.exe and "
                             "merge_RE_int_ener_output.py in the data folder first\n");
+        if (!study.induce()) {
+            // The files the workflow waits for, saying that nothing was computed; the site energies stay.
+            for (int c = 0; c < 2; ++c) {
+                if (gas[c].empty()) continue;
+                TextWriter out;
+                open_output(out, format_string("SE_polarization-%s.dat", kCarrier[c]), kToolWriteFailure);
+                out.printf("# emultipole_induce = 0: polarization energy of the %s not computed, EL.dat / EH.dat "
+                           "stay gas-phase\n%zu\n", kIon[c], gas[c].size());
+                for (size_t m = 0; m < gas[c].size(); ++m) out.printf("%5zu %18.6f\n", m + 1, 0.0);
+                close_output(out, kToolWriteFailure);
+            }
+            std::printf("%s: emultipole_induce = 0: no induced dipoles; EL.dat / EH.dat stay gas-phase\n", tool);
+            return 0;
+        }
         const std::vector<IonOutputs> outputs = read_einternal_list("SE_einternal_files.dat");
         if (static_cast<int>(outputs.size()) != study.molecules())
             input_error("SE_einternal_files.dat", 1,

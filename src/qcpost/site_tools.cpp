@@ -245,8 +245,8 @@ int outer_sphere_main(int argc, char** argv) {
         if (study.outer_type() == 0)
             KRYMO_FATAL_OUT("qcpost", 1, format_string("%s: reorg_outer is not set; nothing to compute\n", config.c_str()));
         if (study.outer_type() == 3)
-            not_available(tool, "the dielectric model needs the induced-multipole solver, which this build lacks; use "
-                                "reorg_outer = spheres (two-sphere model) or constant");
+            not_available(tool, "the dielectric model is not implemented (how its dielectric constant and cutoff "
+                                "would enter is not settled); use reorg_outer = spheres (two-sphere model) or constant");
         const std::vector<hopsim::PairKey>& keys = study.pairs();
         std::vector<double> lambda;
         for (size_t k = 0; k < keys.size(); ++k) {

@@ -220,17 +220,20 @@ TEST(WorkflowLocal, MarkersLeftByJobsThatLeftTheQueueStopTheDriver) {
 
 // Site energies and outer-sphere energies by the real post-processing tools: the Gaussian stub hands on
 // RE logs with energies and charges, and the site energies the mobility folders get hold the crystal's
-// polarization on top of the gas-phase energies.
+// polarization on top of the gas-phase energies, whether or not an outer-sphere stage runs.
 TEST(WorkflowLocal, SiteAndOuterSphereEnergiesReachTheMobilityTables) {
     if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+  for (const bool outer : {true, false}) {
+    SCOPED_TRACE(outer ? "with reorg_outer" : "site energies alone");
     ScopedStudyDir dir;
     const std::string w = dir.path();
     write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
     write_file("krymo.inp",
-               "&transport\n  crystal = naphthalene.cif\n  sched_type = local\n  compute_engine = 1\n  qc_exe = g09\n"
-               "  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n  nsimu = 4\n  tsimu = 0.05\n"
-               "  tsnap = 0.005\n  RE_unique_mol = 0\n  lat_site_energy = 1\n  emultipole_cutoff = 1.0\n"
-               "  reorg_outer = spheres 0.1 3.4 4.2\n  do_transport_run_ME = 1\n  do_transport_get_mob_ME = 1\n/\n");
+               std::string("&transport\n  crystal = naphthalene.cif\n  sched_type = local\n  compute_engine = 1\n"
+                           "  qc_exe = g09\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n  nsimu = 4\n"
+                           "  tsimu = 0.05\n  tsnap = 0.005\n  RE_unique_mol = 0\n  lat_site_energy = 1\n"
+                           "  emultipole_cutoff = 1.0\n  do_transport_run_ME = 1\n  do_transport_get_mob_ME = 1\n") +
+                   (outer ? "  reorg_outer = spheres 0.1 3.4 4.2\n/\n" : "/\n"));
     ASSERT_EQ(run_command(prepare_exe() + " -info false").status, 0);
 
     ASSERT_EQ(std::system("mkdir -p stubs/data"), 0);
@@ -293,9 +296,11 @@ TEST(WorkflowLocal, SiteAndOuterSphereEnergiesReachTheMobilityTables) {
         SCOPED_TRACE(c);
         const std::string mc = std::string("MC-marcus/") + c;
         EXPECT_EQ(read_file(mc + (c[0] == 'e' ? "/EL.dat" : "/EH.dat")), read_file(c[0] == 'e' ? "data/EL.dat" : "data/EH.dat"));
-        EXPECT_EQ(read_file(mc + "/reorg_lambda_outer-" + (c[0] == 'e' ? "e" : "h") + ".dat"),
-                  read_file(std::string("data/reorg_lambda_outer-") + (c[0] == 'e' ? "e" : "h") + ".dat"));
+        const std::string lambda = std::string("/reorg_lambda_outer-") + (c[0] == 'e' ? "e" : "h") + ".dat";
+        EXPECT_EQ(path_exists(mc + lambda), outer);
+        if (outer) EXPECT_EQ(read_file(mc + lambda), read_file("data" + lambda));
         EXPECT_GT(krymo::hopsim::read_exp_data(mc + "/exp_data.dat").mu[3], 0.0);
         EXPECT_GT(krymo::hopsim::read_exp_data(std::string("ME-marcus/") + c + "/exp_data.dat").mu[3], 0.0);
     }
+  }
 }

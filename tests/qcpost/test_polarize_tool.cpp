@@ -129,4 +129,5 @@ TEST(PolarizeTool, BadChargesStopWithTheSiteEnergiesUntouched) {
     const krymo_test::CommandResult off = run_command("cd data && " + krymo_test::qcpost_tool("polarize"));
     EXPECT_EQ(off.status, 0) << off.output;
     EXPECT_EQ(read_file("data/EL.dat"), "gas phase\n");
+    EXPECT_EQ(column("data/SE_polarization-h.dat"), std::vector<double>(2, 0.0));
 }

@@ -124,7 +124,10 @@ void Transport::record_gather_stages() {
                                                                  "get_site_ener.py", "get_RE_outer_ener.py"})
                                                       : scripts({"get_RE_int_ener.py", "merge_RE_int_ener_output.py",
                                                                  "get_site_ener.py"}),
-                                results("EL.dat", "EH.dat"),
+                                // Without the outer stage the site energies exist before the polarization
+                                // is in them: the polarization files show the stage done.
+                                reorg_outer_type == 0 ? results("SE_polarization-e.dat", "SE_polarization-h.dat")
+                                                      : results("EL.dat", "EH.dat"),
                                 reorg_outer_type == 0 ? std::vector<std::string>{"qcpost_eint.exe", "qcpost_siteen.exe",
                                                                                  "qcpost_polarize.exe"}
                                                       : std::vector<std::string>{"qcpost_eint.exe", "qcpost_siteen.exe"}});
