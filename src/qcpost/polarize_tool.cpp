@@ -149,10 +149,10 @@ int polarize_main(int argc, char** argv) {
         StudyFolder study;
         study.load_from(config);
         if (!(study.cutoff_angstrom() > 0) || !(study.damping() > 0) || !(study.relaxation() > 0) ||
-            !(study.relaxation() <= 1) || !(study.tolerance() > 0) || study.max_iterations() < 1)
+            !(study.relaxation() < 2) || !(study.tolerance() > 0) || study.max_iterations() < 1)
             KRYMO_FATAL_OUT("qcpost", 1,
                             format_string("%s: expected emultipole_cutoff > 0, emultipole_aDamp > 0, 0 < "
-                                          "emultipole_wSOR_C <= 1, emultipole_epsTol > 0 and emultipole_maxIter >= 1\n",
+                                          "emultipole_wSOR_C < 2, emultipole_epsTol > 0 and emultipole_maxIter >= 1\n",
                                           study.config().c_str()));
         std::vector<double> gas[2];
         bool any = false;

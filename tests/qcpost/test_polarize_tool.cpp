@@ -125,6 +125,12 @@ TEST(PolarizeTool, BadChargesStopWithTheSiteEnergiesUntouched) {
         EXPECT_FALSE(krymo_test::path_exists("data/SE_polarization-e.dat"));
         write_file("data/SE_einternal_files.dat", list);
     }
+    write_study("  emultipole_aDamp = 0\n");
+    const krymo_test::CommandResult undamped = run_command("cd data && " + krymo_test::qcpost_tool("polarize"));
+    EXPECT_EQ(undamped.status, 1);
+    EXPECT_NE(undamped.output.find("krymo.inp: expected emultipole_cutoff > 0, emultipole_aDamp > 0"), std::string::npos)
+        << undamped.output;
+    EXPECT_EQ(read_file("data/EL.dat"), "gas phase\n");
     write_study("  emultipole_induce = 0\n");
     const krymo_test::CommandResult off = run_command("cd data && " + krymo_test::qcpost_tool("polarize"));
     EXPECT_EQ(off.status, 0) << off.output;
