@@ -24,7 +24,9 @@ fi
 case "$name" in
 g09|g16)
     base=${1%.com}
-    printf ' Entering Gaussian System\n Normal termination of Gaussian 09 at stub.\n' > "$base.log"
+    # A log of that name in KRYMO_STUB_DATA (energies, charges) stands for the job's own.
+    if [ -n "$KRYMO_STUB_DATA" ] && [ -f "$KRYMO_STUB_DATA/$base.log" ]; then cp "$KRYMO_STUB_DATA/$base.log" .
+    else printf ' Entering Gaussian System\n Normal termination of Gaussian 09 at stub.\n' > "$base.log"; fi
     : > "$base.chk" ;;
 formchk) : > "${1%.chk}.fchk" ;;
 qchem)
@@ -53,7 +55,7 @@ const char* const kTools[] = {"g09", "g16", "formchk", "qchem", "qcpost_coupling
 
 // Puts the stubs and a "python" into ./stubs; `real` names tools that are
 // linked to the given programs instead of the stub. With KRYMO_STUB_DATA set, the coupling and
-// normal-mode stubs hand on the VL.dat, VH.dat and NM.dat found there.
+// normal-mode stubs hand on the VL.dat, VH.dat and NM.dat found there, and the Gaussian stub the logs.
 inline bool install_stubs(const std::vector<std::pair<std::string, std::string>>& real = {}) {
     if (std::system("mkdir -p stubs") != 0) return false;
     write_file("stubs/stub", kStub);

@@ -1,15 +1,15 @@
 #include "qcpost/site_tools.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "hopsim/study.h"
 #include "qcpost/engine.h"
 #include "qcpost/final_energy.h"
+#include "qcpost/frequency_jobs.h"
+#include "qcpost/study_folder.h"
 #include "qcpost/tool_main.h"
 #include "util/fatal.h"
 #include "util/files.h"
@@ -76,6 +76,22 @@ int count_rows(const std::string& path, const std::vector<Row>& rows, const char
     return n;
 }
 
+}  // namespace
+
+std::vector<IonOutputs> read_einternal_list(const std::string& path) {
+    const std::vector<Row> rows = data_rows(path);
+    const int n = count_rows(path, rows, "molecules");
+    std::vector<IonOutputs> v;
+    for (int m = 1; m <= n; ++m) {
+        const Row& r = rows[m];
+        if (r.w.size() != 3) input_error(path, r.line, "expected three outputs: anion, cation, neutral");
+        v.push_back({r.w[0], r.w[1], r.w[2]});
+    }
+    return v;
+}
+
+namespace {
+
 // --- qcpost_eint ---
 
 const char kEintUsage[] =
@@ -109,14 +125,12 @@ int eint_main(int argc, char** argv) {
             }
         }
         if (list.empty()) usage_error(kEintUsage, tool, "Expected -batch and the list file.");
-        const std::vector<Row> rows = data_rows(list);
-        const int n = count_rows(list, rows, "molecules");
+        const std::vector<IonOutputs> outputs = read_einternal_list(list);
+        const int n = static_cast<int>(outputs.size());
         std::vector<double> piece[2];
-        for (int m = 1; m <= n; ++m) {
-            const Row& r = rows[m];
-            if (r.w.size() != 3) input_error(list, r.line, "expected three outputs: anion, cation, neutral");
-            const double anion = read_final_energy(r.w[0]), cation = read_final_energy(r.w[1]),
-                         neutral = read_final_energy(r.w[2]);
+        for (const IonOutputs& o : outputs) {
+            const double anion = read_final_energy(o.anion), cation = read_final_energy(o.cation),
+                         neutral = read_final_energy(o.neutral);
             piece[0].push_back((anion - neutral) * kHartreeToMev);
             piece[1].push_back((cation - neutral) * kHartreeToMev);
         }
@@ -135,13 +149,6 @@ int eint_main(int argc, char** argv) {
 
 // --- qcpost_siteen ---
 
-namespace {
-const char kSiteenUsage[] =
-    "Usage: %s [-h]\n"
-    "  Run in the study's data folder after merge_RE_int_ener_output.py. Turns SE_einternal-e.dat and\n"
-    "  SE_einternal-h.dat (whichever are here) into EL.dat and EH.dat: the carrier's energy on each\n"
-    "  unit-cell molecule relative to the mean over the cell, in meV.\n";
-
 std::vector<double> read_internal_energies(const std::string& path) {
     const std::vector<Row> rows = data_rows(path);
     const int n = count_rows(path, rows, "molecules");
@@ -157,6 +164,30 @@ std::vector<double> read_internal_energies(const std::string& path) {
     }
     return v;
 }
+
+void write_site_energies(int carrier, const std::vector<double>& site, bool polarized, const char* tool) {
+    const char* out_name[2] = {"EL.dat", "EH.dat"};
+    const char* what[2][2] = {
+        {"electron site energy (meV, E_anion - E_neutral relative to the cell mean)",
+         "electron site energy (meV, E_anion - E_neutral + P- relative to the cell mean)"},
+        {"hole site energy (meV, E_cation - E_neutral relative to the cell mean)",
+         "hole site energy (meV, E_cation - E_neutral + P+ relative to the cell mean)"}};
+    TextWriter out;
+    open_output(out, out_name[carrier], kToolWriteFailure);
+    out.printf("# %s per unit-cell molecule\n%zu\n", what[carrier][polarized ? 1 : 0], site.size());
+    for (size_t m = 0; m < site.size(); ++m) out.printf("%4zu  %14.6f\n", m + 1, site[m]);
+    close_output(out, kToolWriteFailure);
+    std::printf("%s: %s written (%zu molecules)\n", tool, out_name[carrier], site.size());
+}
+
+
+namespace {
+const char kSiteenUsage[] =
+    "Usage: %s [-h]\n"
+    "  Run in the study's data folder (or the study folder) after merge_RE_int_ener_output.py.\n"
+    "  Turns SE_einternal-e.dat and SE_einternal-h.dat (whichever are here) into EL.dat and EH.dat:\n"
+    "  the carrier's energy on each unit-cell molecule relative to the mean over the cell, in meV.\n";
+
 }  // namespace
 
 int siteen_main(int argc, char** argv) {
@@ -164,6 +195,7 @@ int siteen_main(int argc, char** argv) {
         const char* tool = "qcpost_siteen.exe";
         if (wants_help(argc, argv, kSiteenUsage, tool)) return 0;
         if (argc != 1) usage_error(kSiteenUsage, tool, "No argument is expected.");
+        enter_study_data_folder();
         std::vector<double> site[2];
         bool any = false;
         for (int c = 0; c < 2; ++c) {
@@ -176,18 +208,8 @@ int siteen_main(int argc, char** argv) {
             KRYMO_FATAL_OUT("qcpost", 1,
                             "Neither SE_einternal-e.dat nor SE_einternal-h.dat is here: run qcpost_eint.exe and "
                             "merge_RE_int_ener_output.py in the data folder first\n");
-        const char* out_name[2] = {"EL.dat", "EH.dat"};
-        const char* what[2] = {"electron site energy (meV, E_anion - E_neutral relative to the cell mean)",
-                               "hole site energy (meV, E_cation - E_neutral relative to the cell mean)"};
-        for (int c = 0; c < 2; ++c) {
-            if (site[c].empty()) continue;
-            TextWriter out;
-            open_output(out, out_name[c], kToolWriteFailure);
-            out.printf("# %s per unit-cell molecule\n%zu\n", what[c], site[c].size());
-            for (size_t m = 0; m < site[c].size(); ++m) out.printf("%4zu  %14.6f\n", m + 1, site[c][m]);
-            close_output(out, kToolWriteFailure);
-            std::printf("%s: %s written (%zu molecules)\n", tool, out_name[c], site[c].size());
-        }
+        for (int c = 0; c < 2; ++c)
+            if (!site[c].empty()) write_site_energies(c, site[c], false, tool);
         return 0;
     });
 }
@@ -197,38 +219,14 @@ int siteen_main(int argc, char** argv) {
 namespace {
 const char kOuterUsage[] =
     "Usage: %s [-inp krymo.inp] [-h]\n"
-    "  Run in the study's data folder. Outer-sphere reorganization energy of every neighbour pair from\n"
-    "  the reorg_outer setting of the study's krymo.inp (default: ./krymo.inp, else ../krymo.inp):\n"
+    "  Run in the study's data folder (or the study folder). Outer-sphere reorganization energy of every\n"
+    "  neighbour pair from the reorg_outer setting of the study's krymo.inp (default: ./krymo.inp,\n"
+    "  else ../krymo.inp):\n"
     "    spheres c r1 r2 ...: two-sphere continuum model, lambda = e^2/(4 pi eps0) c (1/(2 r_i) + 1/(2 r_j)\n"
     "      - 1/R), c = 1/eps_op - 1/eps_s, r the radius of each unit-cell molecule, R the centre distance;\n"
     "    constant x: x eV for every pair.\n"
     "  Writes reorg_lambda_outer<m>-e.dat / -h.dat (the rows of root m, meV) for the study's carriers.\n";
 
-// The study's settings and pairs, read where krymo.inp lies (its paths are relative to it).
-class OuterStudy : public hopsim::RunFolder {
-public:
-    void load_from(const std::string& config) {
-        const size_t slash = config.find_last_of('/');
-        char here[4096];
-        if (!getcwd(here, sizeof here)) KRYMO_FATAL_OUT("qcpost", 1, "Cannot tell the current folder\n");
-        const std::string folder = slash == std::string::npos ? std::string() : config.substr(0, slash + 1);
-        if (!folder.empty() && chdir(folder.c_str()) != 0)
-            KRYMO_FATAL_OUT("qcpost", 1, format_string("Cannot enter the folder of %s\n", config.c_str()));
-        const std::string name = config.substr(slash == std::string::npos ? 0 : slash + 1);
-        try {
-            load(name);
-        } catch (...) {
-            if (chdir(here) != 0) std::fprintf(stderr, "cannot return to %s\n", here);
-            throw;
-        }
-        if (chdir(here) != 0) KRYMO_FATAL_OUT("qcpost", 1, format_string("Cannot return to %s\n", here));
-    }
-    int type() const { return reorg_outer_type; }
-    double pekar() const { return reorg_outer_epsilon; }
-    const std::vector<double>& radii_nm() const { return reorg_outer_radii; }
-    bool electron() const { return electron_work(); }
-    bool hole() const { return hole_work(); }
-};
 }  // namespace
 
 int outer_sphere_main(int argc, char** argv) {
@@ -240,18 +238,19 @@ int outer_sphere_main(int argc, char** argv) {
             config = argv[2];
         else if (argc != 1)
             usage_error(kOuterUsage, tool, "Only -inp and the study's krymo.inp may be given.");
-        if (config.empty()) config = file_exists("krymo.inp") || !file_exists("../krymo.inp") ? "krymo.inp" : "../krymo.inp";
-        OuterStudy study;
+        if (config.empty()) enter_study_data_folder();
+        StudyFolder study;
         study.load_from(config);
-        if (study.type() == 0)
+        config = study.config();
+        if (study.outer_type() == 0)
             KRYMO_FATAL_OUT("qcpost", 1, format_string("%s: reorg_outer is not set; nothing to compute\n", config.c_str()));
-        if (study.type() == 3)
-            not_available(tool, "the dielectric model needs the induced-multipole solver, which this build lacks; use "
-                                "reorg_outer = spheres (two-sphere model) or constant");
+        if (study.outer_type() == 3)
+            not_available(tool, "the dielectric model is not implemented (how its dielectric constant and cutoff "
+                                "would enter is not settled); use reorg_outer = spheres (two-sphere model) or constant");
         const std::vector<hopsim::PairKey>& keys = study.pairs();
         std::vector<double> lambda;
         for (size_t k = 0; k < keys.size(); ++k) {
-            if (study.type() == 1) {
+            if (study.outer_type() == 1) {
                 lambda.push_back(1000.0 * study.outer_constant_ev());
                 continue;
             }
@@ -296,8 +295,9 @@ namespace {
 
 const char kMpsUsage[] =
     "Usage: %s -inp NAME.log [-h]\n"
-    "  The atomic charges (Mulliken, and ESP where the job printed them) and the dipole moment of the\n"
-    "  last population analysis of a Gaussian log, written to NAME.mps.dat beside it.\n";
+    "  The atomic charges (Mulliken, and the ESP charges where a Gaussian job printed them) and the\n"
+    "  dipole moment (Debye) of the last population analysis of a Gaussian log or an ORCA, Q-Chem or\n"
+    "  psi4 output, written to NAME.mps.dat beside it.\n";
 
 std::vector<std::string> all_lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -317,64 +317,100 @@ std::string trimmed(const std::string& s) {
     return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
 }
 
-// Index of the last line whose trimmed text is one of `headers`, or -1.
+// Where each engine prints its charges and dipole. A charge block: the header line, `skip` lines, then
+// rows "index symbol ... charge ..." numbered from `first`, up to the closing line (its first word
+// begins with `end`; an empty `end`: a blank line).
+struct ChargeLayout {
+    QcEngine engine;
+    const char* mulliken[3];  // header texts (the trimmed line begins with one), unused ones null
+    const char* esp;          // header of the ESP-fitted charges, or null
+    int skip;
+    int first;
+    int charge_col;  // -1: the last word
+    const char* end;
+    const char* dipole;       // the dipole line's header
+    bool dipole_same_line;    // the three numbers end the header line, else "X x Y y Z z" on the next
+    double dipole_scale;      // to Debye
+};
+const ChargeLayout kChargeLayouts[] = {
+    {QcEngine::Gaussian, {"Mulliken charges:", "Mulliken charges and spin densities:", "Mulliken atomic charges:"},
+     "ESP charges:", 1, 1, 2, "Sum", "Dipole moment (field-independent basis, Debye):", false, 1.0},
+    {QcEngine::Orca, {"MULLIKEN ATOMIC CHARGES", nullptr, nullptr}, nullptr, 1, 0, 3, "Sum", "Total Dipole Moment",
+     true, 2.541746473},  // a.u.
+    // Q-Chem's ChElPG blocks are left out: a job may print a second one that is not the fit of the first.
+    {QcEngine::Qchem, {"Ground-State Mulliken Net Atomic Charges", nullptr, nullptr}, nullptr, 3, 1, 2, "--",
+     "Dipole Moment (Debye)", false, 1.0},
+    {QcEngine::Psi4, {"Mulliken Charges: (a.u.)", nullptr, nullptr}, nullptr, 1, 1, -1, "", "Dipole Moment: [D]",
+     false, 1.0},
+};
+
+bool begins_with(const std::string& s, const char* h) { return h && s.compare(0, std::strlen(h), h) == 0; }
+
+// Index of the last line whose trimmed text begins with one of `headers`, or -1.
 int last_header(const std::vector<std::string>& lines, std::initializer_list<const char*> headers) {
     for (int i = static_cast<int>(lines.size()) - 1; i >= 0; --i) {
         const std::string t = trimmed(lines[i]);
         for (const char* h : headers)
-            if (t == h) return i;
+            if (begins_with(t, h)) return i;
     }
     return -1;
 }
 
-// The charge block that starts at line `head`: a column-number line, then "index symbol charge [...]"
-// rows up to the "Sum of ..." line.
-void read_charge_block(const std::string& path, const std::vector<std::string>& lines, int head,
+void read_charge_block(const std::string& path, const std::vector<std::string>& lines, int head, const ChargeLayout& l,
                        std::vector<std::string>* symbols, std::vector<double>& charges) {
     std::vector<std::string> w;
-    int i = head + 2;
+    int i = head + 1 + l.skip;
     for (; i < static_cast<int>(lines.size()); ++i) {
         split_to_words(lines[i], " \t\r", w);
-        if (w.size() >= 2 && w[0] == "Sum" && w[1] == "of") break;
+        if (*l.end ? !w.empty() && begins_with(w[0], l.end) : w.empty()) break;
         int id = 0;
         double q = 0;
-        if (w.size() < 3 || !parse_whole_int(w[0], id) || !parse_whole_real(w[2], q))
-            input_error(path, i + 1, "expected a charge row \"atom symbol charge\" or the \"Sum of\" line");
-        if (id != static_cast<int>(charges.size()) + 1)
-            input_error(path, i + 1, format_string("atom %d where %zu was expected", id, charges.size() + 1));
+        const int col = l.charge_col < 0 ? static_cast<int>(w.size()) - 1 : l.charge_col;
+        if (static_cast<int>(w.size()) <= std::max(col, 2) || !parse_whole_int(w[0], id) || !parse_whole_real(w[col], q))
+            input_error(path, i + 1, "expected a charge row \"atom symbol ... charge\" or the end of the block");
+        if (id != static_cast<int>(charges.size()) + l.first)
+            input_error(path, i + 1, format_string("atom %d where %zu was expected", id, charges.size() + l.first));
         if (symbols) symbols->push_back(w[1]);
         charges.push_back(q);
     }
-    if (i >= static_cast<int>(lines.size())) input_error(path, head + 1, "the charge block has no closing \"Sum of\" line");
+    if (i >= static_cast<int>(lines.size())) input_error(path, head + 1, "the charge block has no end");
     if (charges.empty()) input_error(path, head + 1, "the charge block lists no atom");
 }
 
 }  // namespace
 
 Multipoles read_multipoles(const std::string& path, const std::string& text) {
-    if (!ended_normally(QcEngine::Gaussian, text))
-        input_error(path, 0, "not a Gaussian log that ended normally (only Gaussian logs carry the charges read here)");
+    QcEngine engine = QcEngine::Gaussian;
+    if (!engine_of_text(text, engine) || !ended_normally(engine, text))
+        input_error(path, 0, "not a Gaussian, ORCA, Q-Chem or psi4 output that ended normally");
+    const ChargeLayout* l = nullptr;
+    for (const ChargeLayout& r : kChargeLayouts)
+        if (r.engine == engine) l = &r;
     const std::vector<std::string> lines = all_lines(text);
     Multipoles m;
-    const int mull = last_header(lines, {"Mulliken charges:", "Mulliken charges and spin densities:",
-                                         "Mulliken atomic charges:"});
-    if (mull < 0) input_error(path, 0, "no Mulliken charge block");
-    read_charge_block(path, lines, mull, &m.symbol, m.mulliken);
-    const int esp = last_header(lines, {"ESP charges:"});
+    const int mull = last_header(lines, {l->mulliken[0], l->mulliken[1], l->mulliken[2]});
+    if (mull < 0) input_error(path, 0, format_string("no Mulliken charge block (\"%s\")", l->mulliken[0]));
+    read_charge_block(path, lines, mull, *l, &m.symbol, m.mulliken);
+    const int esp = l->esp ? last_header(lines, {l->esp}) : -1;
     if (esp >= 0) {
-        read_charge_block(path, lines, esp, nullptr, m.esp);
+        read_charge_block(path, lines, esp, *l, nullptr, m.esp);
         if (m.esp.size() != m.mulliken.size())
             input_error(path, esp + 1,
                         format_string("%zu ESP charges for %zu atoms", m.esp.size(), m.mulliken.size()));
     }
-    const int dip = last_header(lines, {"Dipole moment (field-independent basis, Debye):"});
-    if (dip < 0) input_error(path, 0, "no dipole moment line");
+    const int dip = last_header(lines, {l->dipole});
+    if (dip < 0) input_error(path, 0, format_string("no dipole moment line (\"%s\")", l->dipole));
     std::vector<std::string> w;
-    if (dip + 1 < static_cast<int>(lines.size())) split_to_words(lines[dip + 1], " \t\r", w);
-    const char* labels[3] = {"X=", "Y=", "Z="};
-    for (int t = 0; t < 3; ++t)
-        if (w.size() < 6 || w[2 * t] != labels[t] || !parse_whole_real(w[2 * t + 1], m.dipole_debye[t]))
-            input_error(path, dip + 2, "expected the dipole components \"X= x Y= y Z= z\"");
+    const int at = l->dipole_same_line ? dip : dip + 1;
+    if (at < static_cast<int>(lines.size())) split_to_words(lines[at], " \t\r", w);
+    for (int t = 0; t < 3; ++t) {
+        // Same line: the last three words; next line: label and value pairs.
+        const int k = l->dipole_same_line ? static_cast<int>(w.size()) - 3 + t : 2 * t + 1;
+        const bool label_ok = l->dipole_same_line || (k < static_cast<int>(w.size()) && w[k - 1][0] == "XYZ"[t]);
+        if (k < 0 || k >= static_cast<int>(w.size()) || !label_ok || !parse_whole_real(w[k], m.dipole_debye[t]))
+            input_error(path, at + 1, "expected the dipole components x, y, z");
+        m.dipole_debye[t] *= l->dipole_scale;
+    }
     return m;
 }
 
@@ -395,7 +431,7 @@ int log_multipoles_main(int argc, char** argv) {
     return guarded([&]() {
         const char* tool = "qcpost_log_multipoles.exe";
         if (wants_help(argc, argv, kMpsUsage, tool)) return 0;
-        if (argc != 3 || std::string(argv[1]) != "-inp") usage_error(kMpsUsage, tool, "Expected -inp and a Gaussian log.");
+        if (argc != 3 || std::string(argv[1]) != "-inp") usage_error(kMpsUsage, tool, "Expected -inp and an engine output.");
         const std::string path = argv[2];
         const Multipoles m = read_multipoles(path, read_text_file(path));
         const size_t dot = path.find_last_of('.');
@@ -409,25 +445,6 @@ int log_multipoles_main(int argc, char** argv) {
         std::printf("%s: %zu atoms%s written to %s\n", tool, m.mulliken.size(), m.esp.empty() ? "" : " (with ESP charges)",
                     out_name.c_str());
         return 0;
-    });
-}
-
-// --- the tools whose method this build does not provide ---
-
-namespace {
-const char kPolarizeUsage[] =
-    "Usage: %s [-h]\n"
-    "  Electronic polarization energy of a charged molecule in the crystal: NOT AVAILABLE in this build.\n"
-    "  It stops with status 1 and writes nothing; the site energies are those of qcpost_siteen.exe.\n";
-}  // namespace
-
-int polarize_main(int argc, char** argv) {
-    return guarded([&]() {
-        const char* tool = "qcpost_polarize.exe";
-        if (wants_help(argc, argv, kPolarizeUsage, tool)) return 0;
-        not_available(tool,
-                      "the induced-dipole polarization energy is not implemented; the site energies (EL.dat, "
-                      "EH.dat) hold the gas-phase adiabatic energies of qcpost_siteen.exe only");
     });
 }
 

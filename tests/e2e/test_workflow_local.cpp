@@ -7,6 +7,9 @@
 #include "hopsim/formats.h"
 #include "hopsim/study.h"
 #include "hopsim/hopsim_support.h"
+#include "qcpost/site_tools.h"
+#include "qcpost/study_folder.h"
+#include "structure/elements.h"
 #include "test_support.h"
 #include "workflow_stubs.h"
 #include "util/text.h"
@@ -213,4 +216,91 @@ TEST(WorkflowLocal, MarkersLeftByJobsThatLeftTheQueueStopTheDriver) {
               std::string::npos)
         << r.output;
     EXPECT_NE(read_file("calls.log").find("sbatch "), std::string::npos);
+}
+
+// Site energies and outer-sphere energies by the real post-processing tools: the Gaussian stub hands on
+// RE logs with energies and charges, and the site energies the mobility folders get hold the crystal's
+// polarization on top of the gas-phase energies, whether or not an outer-sphere stage runs.
+TEST(WorkflowLocal, SiteAndOuterSphereEnergiesReachTheMobilityTables) {
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    for (const bool outer : {true, false}) {
+        SCOPED_TRACE(outer ? "with reorg_outer" : "site energies alone");
+        ScopedStudyDir dir;
+        const std::string w = dir.path();
+        write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
+        write_file("krymo.inp",
+                   std::string("&transport\n  crystal = naphthalene.cif\n  sched_type = local\n  compute_engine = 1\n"
+                               "  qc_exe = g09\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n  nsimu = 4\n"
+                               "  tsimu = 0.05\n  tsnap = 0.005\n  RE_unique_mol = 0\n  lat_site_energy = 1\n"
+                               "  emultipole_cutoff = 1.0\n  do_transport_run_ME = 1\n  do_transport_get_mob_ME = 1\n") +
+                       (outer ? "  reorg_outer = spheres 0.1 3.4 4.2\n/\n" : "/\n"));
+        ASSERT_EQ(run_command(prepare_exe() + " -info false").status, 0);
+
+        ASSERT_EQ(std::system("mkdir -p stubs/data"), 0);
+        {
+            krymo::qcpost::StudyFolder f;
+            f.load_from("krymo.inp");
+            const std::vector<double> j = distance_couplings(f, 10.0);
+            krymo::hopsim::write_pair_values("stubs/data/VL.dat", f.pairs(), j, "transfer integral (meV)", false, 2);
+            krymo::hopsim::write_pair_values("stubs/data/VH.dat", f.pairs(), j, "transfer integral (meV)", false, 2);
+            // Each molecule's three states: energies (hartree) and Mulliken charges spread over its atoms.
+            const double energy[2][3] = {{-385.020, -384.750, -385.0}, {-385.021, -384.752, -385.0}};
+            const char* state[3] = {"anion", "cation", "neutral"};
+            const double charge[3] = {-1, 1, 0};
+            for (int m = 0; m < 2; ++m)
+                for (int k = 0; k < 3; ++k) {
+                    const std::vector<int>& z = f.atom_numbers(m);
+                    const int n = static_cast<int>(z.size());
+                    std::string log = krymo::format_string(" Entering Gaussian System\n SCF Done:  E(RB3LYP) =  %.6f  "
+                                                           "A.U. after   12 cycles\n Mulliken charges:\n               1\n",
+                                                           energy[m][k]);
+                    for (int a = 0; a < n; ++a)
+                        log += krymo::format_string("    %2d  %-2s  %10.6f\n", a + 1,
+                                                    krymo::element_symbol(z[a]).c_str(), charge[k] / n);
+                    log += " Sum of Mulliken charges =   0.00000\n Dipole moment (field-independent basis, Debye):\n"
+                           "    X=              0.0000    Y=              0.0000    Z=              0.0000  Tot=    0.0000\n"
+                           " Normal termination of Gaussian 09 at stub.\n";
+                    write_file(krymo::format_string("stubs/data/re-mol%d-%s.log", m + 1, state[k]), log);
+                }
+        }
+        write_file("stubs/data/NM.dat", krymo::hopsim::mode_block_text(stub_modes()));
+        std::vector<std::pair<std::string, std::string>> tools;
+        for (const char* t : {"rates", "mc", "mc_par", "mobility", "mobility_par", "master"})
+            tools.emplace_back(std::string("hopsim_") + t + ".exe", hopsim_exe(t));
+        for (const char* t : {"eint", "siteen", "outer_sphere", "polarize", "log_multipoles"})
+            tools.emplace_back(std::string("qcpost_") + t + ".exe", std::string(KRYMO_QCPOST_DIR) + "/qcpost_" + t + ".exe");
+        ASSERT_TRUE(install_stubs(tools));
+        const std::string env = "KRYMO_STUB_LOG='" + w + "/calls.log' KRYMO_STUB_DATA='" + w + "/stubs/data' PATH='" + w +
+                                "/stubs':\"$PATH\" ";
+        const std::string log = run_krymo_sh(env);
+        ASSERT_NE(log.find("  done: every stage asked for is done\n"), std::string::npos) << log;
+
+        // The gas-phase energies, the polarization energies (both molecules are images: one value, negative)
+        // and the site energies made of them, relative to the cell mean.
+        const double kH = 27211.386245988;
+        const std::vector<double> pe = krymo::qcpost::read_internal_energies("data/SE_polarization-e.dat");
+        const std::vector<double> ph = krymo::qcpost::read_internal_energies("data/SE_polarization-h.dat");
+        ASSERT_EQ(pe.size(), 2u);
+        EXPECT_LT(pe[0], 0.0);
+        EXPECT_NEAR(pe[1], pe[0], 0.5);  // within what emultipole_epsTol leaves
+        EXPECT_NEAR(ph[0], pe[0], 0.5);
+        const std::vector<double> el = krymo::qcpost::read_internal_energies("data/EL.dat");
+        const std::vector<double> eh = krymo::qcpost::read_internal_energies("data/EH.dat");
+        EXPECT_NEAR(el[0], 0.5 * (0.001 * kH + pe[0] - pe[1]), 2e-6);
+        EXPECT_NEAR(eh[0], 0.5 * (0.002 * kH + ph[0] - ph[1]), 2e-6);
+        EXPECT_NE(read_file("data/EL.dat").find("+ P-"), std::string::npos);
+        EXPECT_TRUE(path_exists("RE/re-mol2-cation.mps.dat"));
+
+        // The mobility folders took these files and ran to their tables.
+        for (const char* c : {"elec", "hole"}) {
+            SCOPED_TRACE(c);
+            const std::string mc = std::string("MC-marcus/") + c;
+            EXPECT_EQ(read_file(mc + (c[0] == 'e' ? "/EL.dat" : "/EH.dat")), read_file(c[0] == 'e' ? "data/EL.dat" : "data/EH.dat"));
+            const std::string lambda = std::string("/reorg_lambda_outer-") + (c[0] == 'e' ? "e" : "h") + ".dat";
+            EXPECT_EQ(path_exists(mc + lambda), outer);
+            if (outer) EXPECT_EQ(read_file(mc + lambda), read_file("data" + lambda));
+            EXPECT_GT(krymo::hopsim::read_exp_data(mc + "/exp_data.dat").mu[3], 0.0);
+            EXPECT_GT(krymo::hopsim::read_exp_data(std::string("ME-marcus/") + c + "/exp_data.dat").mu[3], 0.0);
+        }
+    }
 }

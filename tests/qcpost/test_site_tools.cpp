@@ -139,6 +139,37 @@ TEST(SiteTools, ChargesAndDipoleOfTheLastPopulationAnalysis) {
               std::string::npos);
 }
 
+// The other engines' blocks: ORCA counts atoms from 0 and prints the dipole in atomic units, psi4 puts
+// the charge in the last column, Q-Chem frames its rows with dashes.
+TEST(SiteTools, ChargesOfEveryEngine) {
+    struct Case {
+        std::string path;
+        size_t atoms;
+        int atom;
+        double mulliken, total;
+    };
+    const Case cases[] = {
+        {qc("orca/orca6_dvb_sp_un_dft.out"), 20, 0, 0.055649, 1.0},
+        {qc("qchem/qchem54_dvb_sp_un.out"), 20, 0, 0.056219, 1.0},
+        {psi4(), 20, 2, -0.07670, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const Multipoles m = read_multipoles(c.path, read_file(c.path));
+        ASSERT_EQ(m.mulliken.size(), c.atoms);
+        EXPECT_EQ(m.symbol[0], "C");
+        EXPECT_DOUBLE_EQ(m.mulliken[c.atom], c.mulliken);
+        EXPECT_TRUE(m.esp.empty());
+        double sum = 0;
+        for (double q : m.mulliken) sum += q;
+        EXPECT_NEAR(sum, c.total, 1e-4);
+    }
+    const std::string orca = krymo_test::replaced(read_file(qc("orca/orca6_dvb_sp_un_dft.out")),
+                                                  "Total Dipole Moment    :      0.000000000",
+                                                  "Total Dipole Moment    :      1.000000000");
+    EXPECT_NEAR(read_multipoles("x.out", orca).dipole_debye[0], 2.541746, 1e-6);
+}
+
 // Each bad input stops with status 1, names the file (and line) and leaves the earlier outputs alone.
 TEST(SiteTools, BadInputStopsWithNothingWritten) {
     ScopedStudyDir dir;
@@ -169,9 +200,8 @@ TEST(SiteTools, BadInputStopsWithNothingWritten) {
         {"log_multipoles -inp cut.log", "cut.log, line 17: 3 ESP charges for 2 atoms"},
         {"log_multipoles -inp swapped.log", "swapped.log, line 11: atom 3 where 2 was expected"},
         {"log_multipoles -inp nodipole.log", "nodipole.log, line 25: expected the dipole components"},
-        {"log_multipoles -inp orca.out", "orca.out: not a Gaussian log that ended normally"},
+        {"log_multipoles -inp SE_einternal1-e.dat", "not a Gaussian, ORCA, Q-Chem or psi4 output that ended normally"},
         {"outer_sphere", "qcpost_outer_sphere.exe is not available: the dielectric model"},
-        {"polarize", "qcpost_polarize.exe is not available"},
         {"fchk_orbitals x.fchk -orb -xyz", "x.fchk: cannot open the file"},
         {"dimer_overlap -batch trans_int_files.dat", "trans_int_files.dat: cannot open the pair list"},
     };

@@ -116,12 +116,21 @@ void Transport::record_gather_stages() {
                                      "get_RE_lambda_evc.py"}),
                             results("NM-e.dat", "NM-h.dat"),
                             {"qcpost_nmproj.exe", "qcpost_modes.exe"}});
-    // The internal energies of every molecule, lumped, then the site energies made of them.
+    // The internal energies of every molecule, lumped, then the site energies made of them. The
+    // crystal's polarization is folded in by get_RE_outer_ener.py: here when no outer-sphere stage runs it.
     if (lat_site_energy != 0)
         study.gather.push_back({"site energies",
-                                scripts({"get_RE_int_ener.py", "merge_RE_int_ener_output.py", "get_site_ener.py"}),
-                                results("EL.dat", "EH.dat"),
-                                {"qcpost_eint.exe", "qcpost_siteen.exe"}});
+                                reorg_outer_type == 0 ? scripts({"get_RE_int_ener.py", "merge_RE_int_ener_output.py",
+                                                                 "get_site_ener.py", "get_RE_outer_ener.py"})
+                                                      : scripts({"get_RE_int_ener.py", "merge_RE_int_ener_output.py",
+                                                                 "get_site_ener.py"}),
+                                // Without the outer stage the site energies exist before the polarization
+                                // is in them: the polarization files show the stage done.
+                                reorg_outer_type == 0 ? results("SE_polarization-e.dat", "SE_polarization-h.dat")
+                                                      : results("EL.dat", "EH.dat"),
+                                reorg_outer_type == 0 ? std::vector<std::string>{"qcpost_eint.exe", "qcpost_siteen.exe",
+                                                                                 "qcpost_polarize.exe"}
+                                                      : std::vector<std::string>{"qcpost_eint.exe", "qcpost_siteen.exe"}});
     if (reorg_outer_type != 0)
         study.gather.push_back({"outer-sphere reorganization energies",
                                 scripts({"get_RE_outer_ener.py", "merge_RE_outer_lambda_output.py"}),
