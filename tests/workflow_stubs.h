@@ -21,17 +21,40 @@ if [ -n "$KRYMO_STUB_FAIL" ] && { [ "$name $*" = "$KRYMO_STUB_FAIL" ] || [ "$nam
     case "$name" in g09|g16) printf ' Error termination via Lnk1e\n' > "${1%.com}.log" ;; esac
     exit 1
 fi
+# Energies (hartree) that the four-point tool reads: the single points lie above the optimised states.
+energy() {
+    case "$1" in *_nC) echo -99.999 ;; *_eN) echo -99.998 ;; *_hN) echo -99.997 ;; *) echo -100.000 ;; esac
+}
 case "$name" in
 g09|g16)
     base=${1%.com}
     # A log of that name in KRYMO_STUB_DATA (energies, charges) stands for the job's own.
     if [ -n "$KRYMO_STUB_DATA" ] && [ -f "$KRYMO_STUB_DATA/$base.log" ]; then cp "$KRYMO_STUB_DATA/$base.log" .
-    else printf ' Entering Gaussian System\n Normal termination of Gaussian 09 at stub.\n' > "$base.log"; fi
+    else
+        printf ' Entering Gaussian System\n SCF Done:  E(RB3LYP) =  %s     A.U. after    1 cycles\n' "$(energy "$base")" > "$base.log"
+        printf ' Normal termination of Gaussian 09 at stub.\n' >> "$base.log"
+    fi
     : > "$base.chk" ;;
 formchk) : > "${1%.chk}.fchk" ;;
+orca)
+    # Runs in its scratch folder; a four-point input reads the geometry file an optimisation left there.
+    base=${1%.inp}
+    geometry=$(sed -n 's/^\*xyzfile [-0-9]* [0-9]* //p' "$1")
+    if [ -n "$geometry" ] && [ ! -f "$geometry" ]; then echo "ORCA: cannot open $geometry"; exit 1; fi
+    if grep -q '^! opt' "$1"; then : > "$base.hess"; printf '1\nstub\nC 0.0 0.0 0.0\n' > "$base.xyz"; fi
+    printf '* O   R   C   A *\nFINAL SINGLE POINT ENERGY  %s\n****ORCA TERMINATED NORMALLY****\n' "$(energy "$base")" ;;
+orca_2mkl) : > "$1.mkl" ;;
 qchem)
     base=${3%.inp}
     : > "$base.FChk"
+    echo "Welcome to Q-Chem"
+    # An optimisation ends with the table of its atoms, here those of the input moved 0.25 A along x.
+    if grep -q '^JOBTYPE *opt' "$3"; then
+        printf ' **  OPTIMIZATION CONVERGED  **\n\n  Coordinates (Angstroms)\n     ATOM   X   Y   Z\n'
+        awk '/^\$end/ { exit } n++ >= 2 { printf "%6d  %s %15.10f %15.10f %15.10f\n", n - 2, $1, $2 + 0.25, $3, $4 }' "$3"
+        echo
+    fi
+    echo " Total energy in the final basis set =    $(energy "$base")"
     echo " Thank you very much for using Q-Chem.  Have a nice day." ;;
 qcpost_coupling.exe)
     if [ -n "$KRYMO_STUB_DATA" ]; then cp "$KRYMO_STUB_DATA/VL.dat" "$KRYMO_STUB_DATA/VH.dat" .
@@ -48,7 +71,7 @@ esac
 exit 0
 )STUB";
 
-const char* const kTools[] = {"g09", "g16", "formchk", "qchem", "qcpost_coupling.exe", "qcpost_nmproj.exe",
+const char* const kTools[] = {"g09", "g16", "formchk", "orca", "orca_2mkl", "qchem", "qcpost_coupling.exe", "qcpost_nmproj.exe",
                               "qcpost_modes.exe", "qcpost_lambda4p.exe", "qcpost_log_multipoles.exe",
                               "hopsim_rates.exe", "hopsim_mc.exe", "hopsim_mc_par.exe", "hopsim_mobility.exe",
                               "hopsim_mobility_par.exe", "hopsim_master.exe"};

@@ -248,15 +248,26 @@ def job_set_step(root, record, job_set, switch):
     return step
 
 
-def script_step(root, title, script, cwd=".", switch=None, results=(), job=None, log=None):
-    """A script whose work shows in `results` (paths relative to the study folder)."""
+def holds_modes(path):
+    """A normal-mode file as the lumping writes it, not the four-point stand-in that the four-point tool
+    writes while no normal-mode data exists (the lumping replaces that one)."""
+    try:
+        with open(path) as f:
+            return not f.readline().startswith("# four-point reorganization energies, no normal modes")
+    except (IOError, OSError):
+        return False
+
+
+def script_step(root, title, script, cwd=".", switch=None, results=(), job=None, log=None, present=os.path.exists):
+    """A script whose work shows in `results` (paths relative to the study folder); `present` tells
+    whether one result is there."""
     results = list(results)
 
     def done():
-        return exists_all(root, results)
+        return bool(results) and all(present(os.path.join(root, p)) for p in results)
 
     def check():
-        missing = [p for p in results if not os.path.exists(os.path.join(root, p))]
+        missing = [p for p in results if not present(os.path.join(root, p))]
         if not missing:
             return None
         text = "%s: %s ended without %s" % (title, job or script, ", ".join(missing))
@@ -334,7 +345,8 @@ def build_stages(root, record, settings):
         nm = list(g["results"])
         lam = [r.replace("NM-", "mol_lambda_evc-") for r in nm]
         if "merge_evc_NM_output.py" in scripts:
-            lump.steps.append(script_step(root, "normal modes lumped", scripts["merge_evc_NM_output.py"], ".", sw, nm))
+            lump.steps.append(script_step(root, "normal modes lumped", scripts["merge_evc_NM_output.py"], ".", sw, nm,
+                                          present=holds_modes))
         if "get_RE_lambda_evc.py" in scripts:
             lump.steps.append(script_step(root, "reorganization energies lumped", scripts["get_RE_lambda_evc.py"],
                                           ".", sw, lam))

@@ -165,8 +165,8 @@ int modes_main(int argc, char** argv) {
 namespace {
 const char kLambda4pUsage[] =
     "Usage: %s -batch re_lambda_4P_files-e.dat|re_lambda_4P_files-h.dat [-h]\n"
-    "  Four-point reorganization energies of every molecule the list names (per line: charged at the\n"
-    "  neutral geometry, neutral, neutral at the charged geometry, charged), written to lambda_4P-e.dat\n"
+    "  Four-point reorganization energies of every molecule the list names (per line: neutral at the\n"
+    "  charged geometry, neutral, charged at the neutral geometry, charged), written to lambda_4P-e.dat\n"
     "  or lambda_4P-h.dat in the current folder.\n";
 }
 
@@ -208,11 +208,14 @@ int lambda4p_main(int argc, char** argv) {
             split_to_words(lines[m], " \t\r", w);
             if (w.size() != 4)
                 input_error(list, m + 1,
-                            "expected four outputs: charged at the neutral geometry, neutral, neutral at the charged "
+                            "expected four outputs: neutral at the charged geometry, neutral, charged at the neutral "
                             "geometry, charged");
+            // The study lists re-mol<m>-<charged>_nC (charge 0, at the charged geometry), the neutral,
+            // re-mol<m>-neutral_<e|h>N (charged, at the neutral geometry), the charged: each single
+            // point pairs with the optimised state of its own charge.
             double e[4];
             for (int k = 0; k < 4; ++k) e[k] = read_final_energy(w[k]);
-            const double l1 = (e[2] - e[1]) * kHartreeToMev, l2 = (e[0] - e[3]) * kHartreeToMev;
+            const double l1 = (e[0] - e[1]) * kHartreeToMev, l2 = (e[2] - e[3]) * kHartreeToMev;
             if (l1 < 0 || l2 < 0)
                 std::fprintf(stderr,
                              "WARNING: %s line %d: a negative relaxation energy (lambda_1 %.3f, lambda_2 %.3f meV): "

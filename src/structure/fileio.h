@@ -80,6 +80,15 @@ public:
     void write_orca_mol_inp_RE(const std::string& path, int n, const int* atypes, const double* x, int memory,
                                int nprocs, const std::string& charge_mult, const std::string& method,
                                const std::string& basis, const std::string& append) const;
+    // Four-point single points of ORCA and Q-Chem: the state of `charge_mult` at another state's
+    // optimised geometry. ORCA reads it from the xyz file that state's optimisation left; the Q-Chem
+    // input holds the starting atoms, which its job replaces with the optimised ones before the run.
+    void write_orca_four_point_inp(const std::string& path, const std::string& geometry_xyz, int memory, int nprocs,
+                                   const std::string& charge_mult, const std::string& method,
+                                   const std::string& basis, const std::string& append) const;
+    void write_qchem_four_point_inp(const std::string& path, int n, const int* atypes, const double* x,
+                                    const std::string& charge_mult, const std::string& method,
+                                    const std::string& basis, const std::string& append) const;
     void write_qchem_mol_inp_HL(const std::string& path, int n, const int* atypes, const double* x, int memory,
                                 int nprocs, const std::string& method, const std::string& basis,
                                 const std::string& append) const;

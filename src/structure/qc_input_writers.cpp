@@ -193,6 +193,34 @@ void FileIO::write_orca_mol_inp_RE(const std::string& path, int n, const int* at
     });
 }
 
+void FileIO::write_orca_four_point_inp(const std::string& path, const std::string& geometry_xyz, int memory,
+                                       int nprocs, const std::string& charge_mult, const std::string& method,
+                                       const std::string& basis, const std::string& append) const {
+    write_qc_input(path, [&](TextWriter& out) {
+        out.printf("! SP %s %s NoUseSym\n", method.c_str(), basis.c_str());
+        out.line();
+        out.printf("%%MaxCore %d\n", memory);
+        out.printf("%%PAL NPROCS %d END\n", nprocs);
+        out.line();
+        out.printf("*xyzfile %s %s\n", charge_mult.c_str(), geometry_xyz.c_str());
+        out.write(append);
+    });
+}
+
+void FileIO::write_qchem_four_point_inp(const std::string& path, int n, const int* atypes, const double* x,
+                                        const std::string& charge_mult, const std::string& method,
+                                        const std::string& basis, const std::string& append) const {
+    write_qc_input(path, [&](TextWriter& out) {
+        out.line("$molecule");
+        out.line(charge_mult);
+        atom_lines(out, n, atypes, x);
+        out.line("$end");
+        out.line();
+        qchem_rem(out, "SP", method, basis, {});
+        out.write(append);
+    });
+}
+
 void FileIO::write_qchem_mol_inp_HL(const std::string& path, int n, const int* atypes, const double* x,
                                     int /*memory*/, int /*nprocs*/, const std::string& method,
                                     const std::string& basis, const std::string& append) const {

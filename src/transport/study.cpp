@@ -18,8 +18,9 @@ namespace krymo {
 namespace {
 const OutputFailure kStudyFailure = {"transport", 255, true, false};
 
-// Extensions of what a calculation leaves beside its input: logs, checkpoints, orbitals, Hessians.
-const char* const kOutputExtensions[] = {"log", "out", "chk", "fchk", "mkl", "hess", "gbw"};
+// Extensions of what a calculation leaves beside its input: logs, checkpoints, orbitals, Hessians,
+// ORCA's optimised geometry.
+const char* const kOutputExtensions[] = {"log", "out", "chk", "fchk", "mkl", "hess", "gbw", "xyz"};
 
 bool is_regular(const std::string& path) {
     struct stat st;

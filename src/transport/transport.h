@@ -121,8 +121,9 @@ public:
     // Reorganization-energy calculations of all or the unique molecules, with jobs and runners.
     void write_RE_job_set(Engine e, bool unique);
     void format_RE_gaussian_job_string(std::string& out, int mol, const char* state, bool formchk) const;
-    void format_RE_orca_job_string(std::string& out, int mol, const char* state) const;
-    void format_RE_qchem_job_string(std::string& out, int mol, const char* state) const;
+    // With `geometry` (a four-point single point) the job takes the optimised geometry of that state.
+    void format_RE_orca_job_string(std::string& out, int mol, const char* state, const char* geometry = nullptr) const;
+    void format_RE_qchem_job_string(std::string& out, int mol, const char* state, const char* geometry = nullptr) const;
     void format_RE_psi4_job_string(std::string& out, int mol, const char* state) const;
     void write_RE_gaussian_lambda_4P_com(int mol, const std::string& state, const std::string& charge_mult);
 
@@ -186,6 +187,8 @@ public:
     void write_qchem_out_check_py_file();
     void write_qchem_fchk_ext_lowercase_py_file();
     void write_psi4_out_check_py_file();
+    // Puts the optimised geometry of a Q-Chem output into a four-point input before its run.
+    void write_qchem_opt_geometry_py_file();
 
     // --- workflow: normal-mode preparation (workflow/evc_scripts.cpp) ---
     // The named writers visit every molecule (plain) or the representatives of RE_unique_mols (unique).
@@ -300,7 +303,10 @@ private:
     void append_image(int mol, const int* cell, QcGeometry& g) const;
     void write_HL_input(Engine e, const std::string& name, const std::string& title, const QcGeometry& g) const;
     void write_RE_input(Engine e, int mol, const char* state, const char* charge_mult, bool geom_from_chk) const;
-    std::string RE_job_body(Engine e, int mol, const char* state) const;
+    // `geometry`: the state whose optimised geometry a four-point single point takes (else null).
+    std::string RE_job_body(Engine e, int mol, const char* state, const char* geometry = nullptr) const;
+    void write_RE_four_point_input(Engine e, int mol, const char* state, const char* charge_mult,
+                                   const char* geometry);
     void write_chk_copy_script(bool four_point);
 
     void compute_neighbor_list();

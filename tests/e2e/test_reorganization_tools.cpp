@@ -137,7 +137,8 @@ TEST(ReorganizationTools, GeneratedScriptsRunTheRealToolsAndTheRatesUseTheirMode
         ASSERT_EQ(std::sscanf(lam.c_str(), "%*d %lf", &lam_total), 1) << lam;
         EXPECT_NEAR(lam_total, expected, 2e-3 * expected);
     }
-    for (const auto& [carrier, l1, l2] : {std::make_tuple('e', 0.004, 0.003), std::make_tuple('h', 0.002, 0.001)}) {
+    // lambda_1 from the neutral at the charged geometry (_nC), lambda_2 from the charged state at the neutral's.
+    for (const auto& [carrier, l1, l2] : {std::make_tuple('e', 0.003, 0.004), std::make_tuple('h', 0.001, 0.002)}) {
         const std::string rows = read_file(format_string("data/lambda_4P-%c.dat", carrier));
         for (int mol : {1, 2})
             EXPECT_NE(rows.find(format_string("%5d %16.6f %16.6f %16.6f\n", mol, l1 * h, l2 * h, (l1 + l2) * h)),

@@ -18,17 +18,18 @@ using namespace krymo_test;
 
 namespace {
 
-struct Study { const char* name; const char* engine_lines; bool unique; bool array; };
+struct Study { const char* name; const char* engine_lines; bool unique; bool array; const char* qc_tool = "g09"; };
 
-std::string study_input(const Study& s) {
+// ORCA runs in `scratch`, an absolute path as on a cluster.
+std::string study_input(const Study& s, const std::string& scratch = "/tmp") {
     return krymo::format_string(
-        "&transport\n  crystal = naphthalene.cif\n  sched_type = local\n  sched_job_array = %d\n%s"
+        "&transport\n  crystal = naphthalene.cif\n  sched_type = local\n  scratch = %s\n  sched_job_array = %d\n%s"
         "  HL_unique_mol = %d\n  RE_unique_mol = %d\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n"
         "  nsimu = 4\n  tsimu = 0.05\n  tsnap = 0.005\n"
         "  do_transport_run_ME = 1\n  do_transport_run_ME_temp = 1\n  do_transport_run_MC_temp = 1\n"
         "  do_transport_get_mob_ME = 1\n  do_transport_get_mob_ME_temp = 1\n  do_transport_get_mob_MC_temp = 1\n"
         "  start_temp = 200\n  end_temp = 300\n  delta_temp = 100\n/\n",
-        s.array, s.engine_lines, s.unique, s.unique);
+        scratch.c_str(), s.array, s.engine_lines, s.unique, s.unique);
 }
 
 // Starts the driver as a user does, in the background through scr/krymo.sh, and returns its log once
@@ -57,15 +58,17 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
     const Study studies[] = {
         {"gaussian", "  compute_engine = 1\n  qc_exe = g09\n  qc_basis = b3lyp 6-31G\n", false, false},
         {"gaussian unique arrays", "  compute_engine = 1\n  qc_exe = g09\n", true, true},
-        {"qchem arrays", "  compute_engine = 3\n  qc_exe = qchem\n  qc_method = b3lyp\n  qc_basis = 6-31G\n", false, true},
-        {"qchem unique", "  compute_engine = 3\n  qc_exe = qchem\n", true, false},
+        {"qchem arrays", "  compute_engine = 3\n  qc_exe = qchem\n  qc_method = b3lyp\n  qc_basis = 6-31G\n", false, true,
+         "qchem"},
+        {"qchem unique", "  compute_engine = 3\n  qc_exe = qchem\n", true, false, "qchem"},
+        {"orca", "  compute_engine = 2\n  qc_exe = orca\n", false, false, "orca"},
     };
     for (const Study& s : studies) {
         SCOPED_TRACE(s.name);
         ScopedStudyDir dir;
         const std::string w = dir.path();
         write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
-        write_file("krymo.inp", study_input(s));
+        write_file("krymo.inp", study_input(s, w + "/scratch"));
         const CommandResult prep = run_command(prepare_exe() + " -info false");
         ASSERT_EQ(prep.status, 0) << prep.output;
 
@@ -85,6 +88,7 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         std::vector<std::pair<std::string, std::string>> hop_tools;
         for (const char* t : {"rates", "mc", "mc_par", "mobility", "mobility_par", "master"})
             hop_tools.emplace_back(std::string("hopsim_") + t + ".exe", hopsim_exe(t));
+        hop_tools.emplace_back("qcpost_lambda4p.exe", std::string(KRYMO_QCPOST_DIR) + "/qcpost_lambda4p.exe");
         ASSERT_TRUE(install_stubs(hop_tools));
         const std::string env = "KRYMO_STUB_LOG='" + w + "/calls.log' KRYMO_STUB_DATA='" + w + "/stubs/data' PATH='" + w +
                                 "/stubs':\"$PATH\" ";
@@ -94,7 +98,7 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         // Every quantum-chemistry input ran exactly once; no job left its marker or an error marker.
         const std::string log = read_file("calls.log");
         const bool gaussian = s.engine_lines[19] == '1';
-        const std::map<std::string, int> qc = calls_of(log, gaussian ? "g09" : "qchem");
+        const std::map<std::string, int> qc = calls_of(log, s.qc_tool);
         size_t inputs = 0;
         for (const char* d : {"HL", "RE"})
             for (const std::string& f : list_dir(d))
@@ -112,6 +116,17 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         EXPECT_EQ(read_file("evc/mol1/hole/lambda.dat"),
                   "     37.19526000      12.39842000      24.79684000\n# reorganization energies: lam lam1 lam2 [meV]\n");
         EXPECT_EQ(read_file("data/mol_lambda_evc-h.dat").substr(0, 2), "2\n");
+        // The four-point energies of each carrier pair the right outputs (the stubs' single points lie
+        // 1, 2 and 3 mhartree above the optimised states: _nC, _eN, _hN).
+        const double h = 27211.386245988;
+        for (const auto& [carrier, above] : {std::make_pair('e', -99.998), std::make_pair('h', -99.997)}) {
+            const double l1 = (-99.999 - -100.0) * h, l2 = (above - -100.0) * h;
+            const std::string rows = read_file(krymo::format_string("data/lambda_4P-%c.dat", carrier));
+            for (int mol : {1, 2})
+                EXPECT_NE(rows.find(krymo::format_string("%5d %16.6f %16.6f %16.6f\n", mol, l1, l2, l1 + l2)),
+                          std::string::npos)
+                    << carrier << "\n" << rows;
+        }
         // The mobility stages ran in their folders: rates, trajectories and the mobility of every MC
         // folder, the master equation of every ME folder, and the collectors tabulated its results.
         for (const char* mc : {"MC-marcus/elec", "MC-marcus/hole", "MC-marcus-temp/200/elec", "MC-marcus-temp/300/hole"}) {

@@ -226,7 +226,7 @@ TEST(NmTools, ImaginaryModesAreNamedAndLeftOut) {
 
 TEST(NmTools, FourPointEnergiesOfEveryEngine) {
     ScopedStudyDir dir;
-    // Charged at the neutral geometry, neutral, neutral at the charged geometry, charged: one engine
+    // Neutral at the charged geometry, neutral, charged at the neutral geometry, charged: one engine
     // per column, so each engine's energy line is read.
     write_file("re_lambda_4P_files-h.dat",
                "1\n" + qc("gaussian/g16_dvb_un_sp.log") + " " + qc("orca/orca6_dvb_sp_dft.out") + "  " +
@@ -234,7 +234,8 @@ TEST(NmTools, FourPointEnergiesOfEveryEngine) {
     const krymo_test::CommandResult r = run_command(tool("lambda4p") + " -batch re_lambda_4P_files-h.dat");
     ASSERT_EQ(r.status, 0) << r.output;
     const double h = 27211.386245988;
-    const double l1 = (-382.31092249769881 - -382.055108392562) * h, l2 = (-382.081392720 - -382.0653088345) * h;
+    // Each single point pairs with the optimised state of its own charge: first with second, third with fourth.
+    const double l1 = (-382.081392720 - -382.055108392562) * h, l2 = (-382.31092249769881 - -382.0653088345) * h;
     const std::string out = read_file("lambda_4P-h.dat");
     EXPECT_NE(out.find(krymo::format_string("%5d %16.6f %16.6f %16.6f\n", 1, l1, l2, l1 + l2)), std::string::npos)
         << out;

@@ -121,8 +121,7 @@ TEST(JobSets, OverlapMethodWritesOnlyEveryUnitCellMoleculeWithGaussian) {
                                                          "mol_RE_neutral.py", "mol_one_uc.py"}));
             EXPECT_EQ(list_dir("HL"), (std::vector<std::string>{"uc_mol-1.com", "uc_mol-2.com", "uc_mol-3.com"}));
         } else {
-            // psi4 adds the four-point runner.
-            EXPECT_EQ(runners.size(), kEngines[e] == Engine::Psi4 ? 6u : 5u) << kEngineNames[e];
+            EXPECT_EQ(runners.size(), 6u) << kEngineNames[e];
         }
     }
 }
@@ -146,12 +145,50 @@ TEST(JobSets, ReorganizationStatesFollowTheCarrierAndTheOptions) {
         expect_golden(study_picture(t.get_workdir(), {"RE/re-mol1-cation.com", "RE/re-mol3-cation_nC.com",
                                                       "jobs/job_re-mps.pbs", "jobs/job_re-mol3_lambda_4P.pbs"}),
                       std::string("jobsets/re_states_") + c.carrier + ".txt");
-        // Each four-point state carries the charge of the state it is named for, at the other's geometry.
-        if (c.four_point)
-            for (const auto& [state, charge] : {std::pair<const char*, const char*>{"neutral_hN", "\n1 2\n"},
-                                                {"cation_nC", "\n0 1\n"}, {"neutral_eN", "\n-1 2\n"},
-                                                {"anion_nC", "\n0 1\n"}})
-                EXPECT_NE(read_file(std::string("RE/re-mol3-") + state + ".com").find(charge), std::string::npos) << state;
+    }
+}
+
+TEST(JobSets, FourPointInputsCarryTheirChargeAndTakeTheOtherStatesGeometry) {
+    // The charged state at the neutral's geometry and the neutral at the charged state's (hole: cation,
+    // electron: anion). Per engine, the text of the input that gives charge and multiplicity, and the
+    // text of the input or the job that names where the geometry comes from.
+    struct Point { const char* state; int charge, mult; const char* geometry; };
+    const Point points[] = {{"neutral_hN", 1, 2, "neutral"}, {"cation_nC", 0, 1, "cation"},
+                            {"neutral_eN", -1, 2, "neutral"}, {"anion_nC", 0, 1, "anion"}};
+    using Text = std::string (*)(const Point&);
+    const struct { Engine engine; const char* job; Text charge; Text geometry; } engines[] = {
+        // Gaussian's checkpoint of this name is the copy of the other state's (the copy script's test).
+        {Engine::Gaussian, "jobs/job_re-mol1_lambda_4P.pbs",
+         [](const Point& p) { return krymo::format_string("\n%d %d\n\n", p.charge, p.mult); },
+         [](const Point& p) { return krymo::format_string("%%chk=re-mol1-%s.chk\n", p.state); }},
+        {Engine::Orca, "jobs/job_re_mol1_lambda_4P.pbs",
+         [](const Point& p) { return krymo::format_string("*xyzfile %d %d re-mol1-%s.xyz\n", p.charge, p.mult, p.geometry); },
+         [](const Point& p) { return krymo::format_string("cp ${DataDir}/re-mol1-%s.xyz $SCRDIR\n", p.geometry); }},
+        {Engine::Qchem, "jobs/job_re-mol1_lambda_4P.pbs",
+         [](const Point& p) { return krymo::format_string("$molecule\n%d %d\nH ", p.charge, p.mult); },
+         [](const Point& p) {
+             return krymo::format_string("qchem_opt_geometry.py re-mol1-%s.out re-mol1-%s.inp && ", p.geometry, p.state);
+         }},
+        {Engine::Psi4, "jobs/job_re-mol1_lambda_4P.pbs",
+         [](const Point& p) { return krymo::format_string("charge = %d\nmultiplicity = %d\n", p.charge, p.mult); },
+         [](const Point& p) { return krymo::format_string("geometry_file = 're-mol1-%s.fchk'\n", p.geometry); }},
+    };
+    for (const auto& e : engines) {
+        ScopedStudyDir dir;
+        TestTransport t;
+        small_cell(t);
+        t.carrier_letter = 'a';
+        t.RE_calc_lambda_4P = true;
+        t.write_RE_job_set(e.engine, false);
+        const std::string job = read_file(e.job);
+        for (const Point& p : points) {
+            const std::string input = read_file(krymo::format_string("RE/re-mol1-%s.%s", p.state,
+                                                                     krymo::engine_row(e.engine).input_ext));
+            SCOPED_TRACE(input);
+            EXPECT_NE(input.find(e.charge(p)), std::string::npos) << e.charge(p);
+            const std::string source = e.geometry(p);
+            EXPECT_NE((input + job).find(source), std::string::npos) << source;
+        }
     }
 }
 

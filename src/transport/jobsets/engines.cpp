@@ -11,11 +11,12 @@ const EngineRow kEngines[] = {
     {"Gaussian", "com", "log", " Normal termination of Gaussian", true, JobKind::gaussian_HL, JobKind::gaussian_RE, false, false, false, false, false, true,
      "job_re-%s", "%s/running.re_%s", false, true, true, "", false},
     {"ORCA", "inp", "out", "ORCA TERMINATED NORMALLY", false, JobKind::orca_HL, JobKind::orca_RE, true, true, true, true, true, false, "job_re_%s",
-     "%s/running.RE-%s", true, false, false, " -orca", false},
+     "%s/running.RE-%s", true, true, false, " -orca", false},
     {"Q-Chem", "inp", "out", "Have a nice day.", false, JobKind::qchem_HL, JobKind::qchem_RE, true, true, true, true, true, false, "job_re-%s",
-     "%s/running.re-%s", true, false, false, " -qchem", false},
-    // psi4 takes the newer runner layout of ORCA and Q-Chem; its four-point inputs read the optimised
-    // geometries from the formatted checkpoints of the optimisations, so no copy stage is needed.
+     "%s/running.re-%s", true, true, false, " -qchem", false},
+    // psi4 takes the newer runner layout of ORCA and Q-Chem. Only Gaussian's four-point jobs need a copy
+    // stage (of checkpoints); the others take the optimised geometries in their own jobs: psi4 from the
+    // optimisations' fchk files, ORCA from their xyz files, Q-Chem from their outputs.
     {"psi4", "inp", "out", "Psi4 exiting successfully", false, JobKind::psi4_HL, JobKind::psi4_RE, true, true, true, true, true, false, "job_re-%s",
      "%s/running.re-%s", true, true, false, " -psi4", true},
 };

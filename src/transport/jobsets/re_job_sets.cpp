@@ -17,14 +17,15 @@ const OutputFailure kFourPointFailure = {"transport", 1, true, false};
 struct ReState {
     const char* state;
     const char* charge_mult;
+    const char* geometry;  // four-point single points: the state whose optimised geometry they take
 };
 
-const ReState kNeutral = {"neutral", "0 1"};
-const ReState kCation = {"cation", "1 2"};
-const ReState kAnion = {"anion", "-1 2"};
-// Four-point single points: each state at the other state's geometry (read from its checkpoint).
-const ReState kFourPointHole[] = {{"neutral_hN", "1 2"}, {"cation_nC", "0 1"}};
-const ReState kFourPointElectron[] = {{"neutral_eN", "-1 2"}, {"anion_nC", "0 1"}};
+const ReState kNeutral = {"neutral", "0 1", nullptr};
+const ReState kCation = {"cation", "1 2", nullptr};
+const ReState kAnion = {"anion", "-1 2", nullptr};
+// Four-point single points: the charged state at the neutral's geometry, the neutral at the charged one's.
+const ReState kFourPointHole[] = {{"neutral_hN", "1 2", "neutral"}, {"cation_nC", "0 1", "cation"}};
+const ReState kFourPointElectron[] = {{"neutral_eN", "-1 2", "neutral"}, {"anion_nC", "0 1", "anion"}};
 
 // The shell skeleton every RE run shares: skip a run that already ended normally, run, and leave an
 // error marker for the gather stage when the output still does not show a normal end.
@@ -53,7 +54,7 @@ void Transport::format_RE_gaussian_job_string(std::string& out, int mol, const c
                       "Normal termination of Gaussian detected, skip the current run.", run, workdir, name);
 }
 
-void Transport::format_RE_orca_job_string(std::string& out, int mol, const char* state) const {
+void Transport::format_RE_orca_job_string(std::string& out, int mol, const char* state, const char* geometry) const {
     const std::string name = re_name(mol, state);
     const char* w = workdir.c_str();
     const char* n = name.c_str();
@@ -64,6 +65,8 @@ void Transport::format_RE_orca_job_string(std::string& out, int mol, const char*
     run += "        mkdir -p $SCRDIR\n";
     run += "    fi\n\n";
     run += format_string("    cp ${DataDir}/%s.inp $SCRDIR\n", n);
+    // A four-point input reads the geometry file the other state's optimisation left.
+    if (geometry != nullptr) run += format_string("    cp ${DataDir}/%s.xyz $SCRDIR\n", re_name(mol, geometry).c_str());
     run += "    cd ${SCRDIR}\n";
     run += "    echo \"Working directory is ${SCRDIR}\"\n\n";
     run += format_string("    %s %s.inp %s > %s.out\n", shell_command(qc_exe).c_str(), n, get_orca_extra_args().c_str(), n);
@@ -71,18 +74,28 @@ void Transport::format_RE_orca_job_string(std::string& out, int mol, const char*
     run += "    CurrDir=`pwd`\n";
     run += "    if [ $CurrDir != $DataDir ]; then\n";
     run += "        echo \"Copy data back to work directory...\"\n";
-    for (const char* ext : {"out", "mkl", "hess"}) run += format_string("        mv $CurrDir/%s.%s $DataDir\n", n, ext);
+    // An optimisation also leaves the Hessian and, in the xyz file, the final geometry the four-point
+    // jobs read; a single point leaves neither.
+    const char* const results[] = {"out", "mkl", "hess", "xyz"};
+    for (int r = 0; r < (geometry == nullptr ? 4 : 2); ++r)
+        run += format_string("        mv $CurrDir/%s.%s $DataDir\n", n, results[r]);
     run += "    fi\n";
     out = re_job_body(format_string("python %s/scr/orca_out_check.py %s/RE/%s.out", w, w, n),
                       "Normal termination of ORCA detected, skip the current ORCA run.", run, workdir, name);
 }
 
-void Transport::format_RE_qchem_job_string(std::string& out, int mol, const char* state) const {
+void Transport::format_RE_qchem_job_string(std::string& out, int mol, const char* state, const char* geometry) const {
     const std::string name = re_name(mol, state);
     const char* w = workdir.c_str();
     const char* n = name.c_str();
-    const std::string run = format_string("    echo \"Run Q-Chem job %s...\"\n    %s -nt %d %s.inp > %s.out\n", n,
-                                          shell_command(qc_exe).c_str(), get_run_ppn(), n, n);
+    // A four-point input first takes the optimised atoms of the other state's output; without them
+    // Q-Chem does not run, and the missing output marks the job failed.
+    const std::string geometry_step =
+        geometry == nullptr ? ""
+                            : format_string("python %s/scr/qchem_opt_geometry.py %s.out %s.inp && ", w,
+                                            re_name(mol, geometry).c_str(), n);
+    const std::string run = format_string("    echo \"Run Q-Chem job %s...\"\n    %s%s -nt %d %s.inp > %s.out\n", n,
+                                          geometry_step.c_str(), shell_command(qc_exe).c_str(), get_run_ppn(), n, n);
     out = re_job_body(format_string("python %s/scr/qchem_out_check.py %s/RE/%s.out", w, w, n),
                       "Normal termination of Q-Chem detected, skip the current Q-Chem run.", run, workdir, name);
 }
@@ -136,12 +149,37 @@ void Transport::write_RE_input(Engine e, int mol, const char* state, const char*
     }
 }
 
-std::string Transport::RE_job_body(Engine e, int mol, const char* state) const {
+void Transport::write_RE_four_point_input(Engine e, int mol, const char* state, const char* charge_mult,
+                                          const char* geometry) {
+    const std::string path = format_string("%s/%s.%s", re_dir.c_str(), re_name(mol, state).c_str(),
+                                           engine_row(e).input_ext);
+    switch (e) {
+        case Engine::Gaussian:
+            // The geometry comes with the checkpoint copied to this state's name before the run.
+            write_RE_gaussian_lambda_4P_com(mol, state, charge_mult);
+            break;
+        case Engine::Orca:
+            write_orca_four_point_inp(path, re_name(mol, geometry) + ".xyz", qc_memory, get_run_ppn(), charge_mult,
+                                      qc_method_re, qc_basis_re, qc_inp_append);
+            break;
+        case Engine::Qchem:
+            write_qchem_four_point_inp(path, mol_natoms[mol - 1], mol_atypes[mol - 1].data(), mol_x[mol - 1].data(),
+                                       charge_mult, qc_method_re, qc_basis_re, qc_inp_append);
+            break;
+        case Engine::Psi4:
+            write_psi4_four_point_inp(path, re_name(mol, geometry) + ".fchk", qc_memory, charge_mult, qc_method_re,
+                                      qc_basis_re, qc_inp_append);
+            break;
+    }
+}
+
+std::string Transport::RE_job_body(Engine e, int mol, const char* state, const char* geometry) const {
     std::string body;
     switch (e) {
-        case Engine::Gaussian: format_RE_gaussian_job_string(body, mol, state, true); break;
-        case Engine::Orca: format_RE_orca_job_string(body, mol, state); break;
-        case Engine::Qchem: format_RE_qchem_job_string(body, mol, state); break;
+        // A four-point Gaussian job leaves no checkpoint worth converting.
+        case Engine::Gaussian: format_RE_gaussian_job_string(body, mol, state, geometry == nullptr); break;
+        case Engine::Orca: format_RE_orca_job_string(body, mol, state, geometry); break;
+        case Engine::Qchem: format_RE_qchem_job_string(body, mol, state, geometry); break;
         case Engine::Psi4: format_RE_psi4_job_string(body, mol, state); break;
     }
     return body;
@@ -169,26 +207,13 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         if (hole) write_RE_input(e, m, kCation.state, kCation.charge_mult, RE_use_neutral_chk);
         if (electron) write_RE_input(e, m, kAnion.state, kAnion.charge_mult, RE_use_neutral_chk);
     }
-    // Each four-point state takes the geometry of the other state of its pair (hN and eN: the neutral's).
-    auto four_point_input = [&](int m, const ReState& s, const char* geometry_state) {
-        if (e == Engine::Gaussian) {
-            write_RE_gaussian_lambda_4P_com(m, s.state, s.charge_mult);
-            return;
-        }
-        write_psi4_four_point_inp(format_string("%s/%s.%s", re_dir.c_str(), re_name(m, s.state).c_str(), E.input_ext),
-                                  re_name(m, geometry_state) + ".fchk", qc_memory, s.charge_mult, qc_method_re,
-                                  qc_basis_re, qc_inp_append);
-    };
     if (four_point)
         for (int m : mols) {
-            if (hole) {
-                four_point_input(m, kFourPointHole[0], kNeutral.state);
-                four_point_input(m, kFourPointHole[1], kCation.state);
-            }
-            if (electron) {
-                four_point_input(m, kFourPointElectron[0], kNeutral.state);
-                four_point_input(m, kFourPointElectron[1], kAnion.state);
-            }
+            if (hole)
+                for (const ReState& s : kFourPointHole) write_RE_four_point_input(e, m, s.state, s.charge_mult, s.geometry);
+            if (electron)
+                for (const ReState& s : kFourPointElectron)
+                    write_RE_four_point_input(e, m, s.state, s.charge_mult, s.geometry);
         }
 
     RunnerHeader header;
@@ -255,13 +280,11 @@ void Transport::write_RE_job_set(Engine e, bool unique) {
         record = &begin_study_job_set("re_four_point", "RE four-point", scr_dir + "/mol_RE_lambda_4P.py");
         RunnerScript runner(scr_dir + "/mol_RE_lambda_4P.py", header, kRunnerFailure);
         for (int m : mols) {
-            std::string body, part;
+            std::string body;
             std::vector<const char*> states;
             auto add = [&](const ReState* pair) {
                 for (int s = 0; s < 2; ++s) {
-                    if (e == Engine::Gaussian) format_RE_gaussian_job_string(part, m, pair[s].state, false);
-                    else part = RE_job_body(e, m, pair[s].state);
-                    body += part;
+                    body += RE_job_body(e, m, pair[s].state, pair[s].geometry);
                     states.push_back(pair[s].state);
                 }
             };

@@ -41,8 +41,10 @@ void Transport::write_scripts(bool verbose) {
     }
     if (RE_use_neutral_chk) write_copy_neutral_chk_files_py();
     if (four_point_work()) {
-        // psi4's four-point inputs read the optimised geometries themselves: nothing to copy.
+        // Only Gaussian's four-point jobs read copied checkpoints; Q-Chem's put in the optimised atoms
+        // of the outputs first; ORCA's and psi4's inputs read the optimisations' files themselves.
         if (compute_engine == 1) write_copy_RE_lambda_4P_files_py();
+        if (compute_engine == 3) write_qchem_opt_geometry_py_file();
         if (electron_work()) {
             progress("re_lambda_4P_files-e.dat");
             write_RE_lambda_4P_list(false);
@@ -103,7 +105,7 @@ void Transport::record_gather_stages() {
     study.gather.push_back(
         {"transfer integrals", scripts({"get_transint.py"}), results("VL.dat", "VH.dat"), {coupling}});
     // The copies come before the four-point runner, whose inputs read them; the energies after its jobs.
-    // psi4's four-point inputs read the optimised geometries themselves: nothing to copy.
+    // Only Gaussian copies: the other engines' four-point jobs take the optimised geometries themselves.
     if (four_point_work())
         study.gather.push_back({"four-point reorganization energies",
                                 compute_engine == 1

@@ -84,3 +84,50 @@ TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnlyAndUnwritableScriptsS
     expect_stop([&] { t.write_gaussian_log_check_py_file(); }, 255, "",
                 "Failed to open output file scr/gaussian_log_check.py\n");
 }
+
+TEST(CheckerScripts, QchemGeometryStepPutsTheOptimisedAtomsIntoTheFourPointInput) {
+    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
+    ScopedStudyDir dir;
+    TestTransport t;
+    mkdir("scr", 0750);
+    t.write_qchem_opt_geometry_py_file();
+    const std::string input = "$molecule\n1 2\nO     0.0000    0.0000    0.0000\nH     0.0000    0.0000    1.0000\n$end\n\n"
+                              "$rem\nJOBTYPE         SP\n$end\n";
+    // A Q-Chem optimisation: a geometry of a step, then the converged one.
+    const std::string table = "                           Coordinates (Angstroms)\n"
+                              "     ATOM                X               Y               Z\n"
+                              "      1  %s         0.0000000000    0.0000000000    0.1173000000\n"
+                              "      2  H         0.0000000000    0.7572000000   -0.4692000000\n\n";
+    const std::string step = " Optimization Cycle:   1\n" + krymo::format_string(table.c_str(), "O");
+    const std::string done = " ******************************\n **  OPTIMIZATION CONVERGED  **\n"
+                             " ******************************\n\n";
+    const struct {
+        const char* name;
+        std::string output;
+        const char* message;  // empty: the atoms are replaced
+        const char* file;     // named in the message
+    } cases[] = {
+        {"converged", step + done + krymo::format_string(table.c_str(), "O") + "Z-matrix Print:\n", "", ""},
+        {"not converged", step + " Maximum optimization cycles reached\n", "no \"OPTIMIZATION CONVERGED\"", "opt.out"},
+        {"another molecule", step + done + krymo::format_string(table.c_str(), "C"), "not the same molecule", "fp.inp"},
+        {"no output", "", "cannot read it", "opt.out"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file("fp.inp", input);
+        std::remove("opt.out");
+        if (!c.output.empty()) write_file("opt.out", c.output);
+        const CommandResult r = run_command(python3_exe() + " scr/qchem_opt_geometry.py opt.out fp.inp");
+        if (*c.message == '\0') {
+            EXPECT_EQ(r.status, 0) << r.output;
+            EXPECT_EQ(read_file("fp.inp"), "$molecule\n1 2\nO     0.0000000000    0.0000000000    0.1173000000\n"
+                                           "H     0.0000000000    0.7572000000   -0.4692000000\n$end\n\n"
+                                           "$rem\nJOBTYPE         SP\n$end\n");
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+            EXPECT_NE(r.output.find(c.file), std::string::npos) << r.output;
+            EXPECT_EQ(read_file("fp.inp"), input);  // left as it was: Q-Chem does not run on it
+        }
+    }
+}

@@ -38,11 +38,12 @@ TEST(WorkflowTree, CarrierLetterAndEngineChooseTheScripts) {
         {"H", 1, {"data/re_lambda_4P_files-h.dat", "scr/get_RE_lambda_4P.py", "RE/evc-h-mol1.inp", "MC-quantum/hole",
                   "scr/gaussian_log_check.py"},
          {"data/re_lambda_4P_files-e.dat", "RE/evc-e-mol1.inp", "MC-quantum/elec", "scr/orca_out_check.py"}},
-        {"e", 2, {"RE/evc-e-mol1.inp", "MC-quantum/elec", "scr/orca_out_check.py"},
-         {"scr/copy_RE_lambda_4P_files.py", "scr/gaussian_log_check.py", "MC-quantum/hole"}},
-        {"a", 3, {"scr/qchem_out_check.py", "scr/qchem_fchk_ext_lowercase.py", "RE/evc-h-mol1.inp", "RE/evc-e-mol1.inp"},
-         {"scr/get_RE_lambda_4P.py", "scr/gaussian_log_check.py"}},
-        // psi4's four-point inputs read the optimised geometries themselves: no copy script.
+        // Only Gaussian copies checkpoints for its four-point jobs; Q-Chem's take the optimised atoms first.
+        {"e", 2, {"RE/evc-e-mol1.inp", "MC-quantum/elec", "scr/orca_out_check.py", "data/re_lambda_4P_files-e.dat"},
+         {"scr/copy_RE_lambda_4P_files.py", "scr/gaussian_log_check.py", "MC-quantum/hole", "scr/qchem_opt_geometry.py"}},
+        {"a", 3, {"scr/qchem_out_check.py", "scr/qchem_fchk_ext_lowercase.py", "RE/evc-h-mol1.inp", "RE/evc-e-mol1.inp",
+                  "scr/get_RE_lambda_4P.py", "scr/qchem_opt_geometry.py"},
+         {"scr/copy_RE_lambda_4P_files.py", "scr/gaussian_log_check.py"}},
         {"a", 4, {"scr/psi4_out_check.py", "scr/get_RE_lambda_4P.py", "data/re_lambda_4P_files-e.dat"},
          {"scr/copy_RE_lambda_4P_files.py", "scr/qchem_fchk_ext_lowercase.py", "scr/gaussian_log_check.py"}},
     };
