@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A whole study with the real programs: naphthalene from its CIF to the mobility tables, with psi4
+"""A whole study with the real programs: a real crystal from its CIF to the mobility tables, with psi4
 at a small level, every stage run in study order as a user runs it. Checks what the study computed
 against computations of its own:
   - every job ran once and ended normally, and a second run of every stage computes nothing;
@@ -10,7 +10,10 @@ against computations of its own:
   - the master-equation mobility equals the diffusion tensor of the rates the study wrote, and the
     kinetic Monte Carlo agrees with it within its error.
 
-Usage: naphthalene_psi4_study.py BUILD_DIR SOURCE_DIR WORK_DIR
+Usage: psi4_study.py BUILD_DIR SOURCE_DIR WORK_DIR [CRYSTAL]
+CRYSTAL names a CIF in tests/data/crystals without its extension (default benzene: four molecules,
+one unique, three unique pairs; naphthalene, two molecules and five unique pairs, takes about
+three times as long, mostly in the charged states' finite-difference Hessians).
 Exit status 77 (skipped) when psi4 or one of the post-processing tools is missing.
 """
 import glob
@@ -22,6 +25,7 @@ import sys
 import time
 
 BUILD, SOURCE, WORK = (os.path.abspath(a) for a in sys.argv[1:4])
+CRYSTAL = sys.argv[4] if len(sys.argv) > 4 else "benzene"
 SKIP = 77
 HARTREE_MEV = 27211.386245988
 KT_300_EV = 8.617333262e-5 * 300.0
@@ -32,7 +36,7 @@ KT_300_EV = 8.617333262e-5 * 300.0
 # RHF Hessian is analytic and Hartree-Fock needs no DFT grid.
 METHOD = "scf"
 INPUT = """&transport
-  crystal          = naphthalene.cif
+  crystal          = %s.cif
   sched_type       = local
   compute_engine   = 4
   qc_method        = scf
@@ -52,7 +56,7 @@ INPUT = """&transport
 &qc_inp_append
 set g_convergence gau_loose
 /
-"""
+""" % CRYSTAL
 
 # The stages in study order: (folder, script) pairs, run with python from the folder.
 QC_STAGES = [
@@ -196,14 +200,14 @@ def main():
         env = dict(os.environ, KRYMO_REAL_PSIAPI="1")
         env["PYTHONPATH"] = paths.get("PYTHONPATH", "") + os.pathsep + env.get("PYTHONPATH", "")
         sys.stdout.flush()
-        os.execve(interpreter, [interpreter, os.path.abspath(__file__)] + sys.argv[1:4], env)
+        os.execve(interpreter, [interpreter, os.path.abspath(__file__)] + sys.argv[1:5], env)
 
     env = dict(os.environ)
     env["PATH"] = BUILD + os.pathsep + env.get("PATH", "")
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
     os.chdir(WORK)
-    shutil.copy(os.path.join(SOURCE, "tests/data/crystals/naphthalene.cif"), ".")
+    shutil.copy(os.path.join(SOURCE, "tests/data/crystals/%s.cif" % CRYSTAL), ".")
     with open("krymo.inp", "w") as f:
         f.write(INPUT)
     r = subprocess.run([prepare, "-info", "false"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
