@@ -30,10 +30,10 @@ SKIP = 77
 HARTREE_MEV = 27211.386245988
 KT_300_EV = 8.617333262e-5 * 300.0
 
-# The small level: Hartree-Fock/STO-3G with loose optimisation. The point is that every program runs
-# for real, not the chemistry. B3LYP/STO-3G does not fit the time: its single points alone took 8.5
-# CPU-minutes (dimers about 75 s each), and psi4 1.3 has no analytic DFT Hessians, while the neutral
-# RHF Hessian is analytic and Hartree-Fock needs no DFT grid.
+# The small level: Hartree-Fock/STO-3G with loose optimisation and conventional (PK) integrals. The
+# point is that every program runs for real, not the chemistry. psi4 1.3 has analytic Hessians only
+# for closed-shell Hartree-Fock, and with density fitting its auxiliary basis (up to g functions) makes
+# that Hessian slower than the whole rest of the study; small molecules fit conventional integrals.
 METHOD = "scf"
 INPUT = """&transport
   crystal          = %s.cif
@@ -54,6 +54,7 @@ INPUT = """&transport
   do_transport_get_mob_ME = 1
 /
 &qc_inp_append
+set scf_type pk
 set g_convergence gau_loose
 /
 """ % CRYSTAL
@@ -141,7 +142,7 @@ def first_numbers(path):
 def independent_couplings(psi4, numpy):
     """|V| (meV) of HOMOs and LUMOs of every computed pair, from psi4's matrices: the dimer Fock and
     overlap matrices projected on the monomer orbitals, orthogonalised (Loewdin) to first order."""
-    psi4.set_options({"basis": "sto-3g"})
+    psi4.set_options({"basis": "sto-3g", "scf_type": "pk"})
     psi4.core.set_output_file(os.path.join(WORK, "independent.out"), False)
 
     def scf(inp):
