@@ -30,7 +30,7 @@ USAGE_EPILOG = """stages, in order:
   hl        transfer-integral (HL) jobs: monomers of the cell, neighbour monomers, dimers
   transint  transfer integrals (data/VL.dat, data/VH.dat)
   re        reorganization-energy jobs: neutral, checkpoint copies, charged, multipoles
-  fourpoint checkpoint copies, four-point jobs and their energies (Gaussian)
+  fourpoint checkpoint copies, four-point jobs and their energies
   modes     normal-mode projection of every molecule and carrier (evc/)
   lumping   normal modes and energies lumped per carrier (data/NM-e.dat, ...)
   site      site energies (lat_site_energy)

@@ -63,13 +63,17 @@ void psi4_molecule(TextWriter& out, const std::string& charge_mult, int n, const
     out.line();
 }
 
+bool psi4_open_shell(const std::string& charge_mult) {
+    int charge = 0, multiplicity = 1;
+    std::sscanf(charge_mult.c_str(), "%d %d", &charge, &multiplicity);
+    return multiplicity != 1;
+}
+
 // Basis, the open-shell reference of a doublet, and the user's lines.
 void psi4_options(TextWriter& out, const std::string& charge_mult, const std::string& basis,
                   const std::string& append) {
     out.printf("set basis %s\n", basis.c_str());
-    int charge = 0, multiplicity = 1;
-    std::sscanf(charge_mult.c_str(), "%d %d", &charge, &multiplicity);
-    if (multiplicity != 1) out.line("set reference uhf");
+    if (psi4_open_shell(charge_mult)) out.line("set reference uhf");
     out.write(append);
     out.line();
 }
@@ -279,7 +283,11 @@ void FileIO::write_psi4_mol_inp_RE(const std::string& path, int n, const int* at
         psi4_molecule(out, charge_mult, n, atypes, x);
         psi4_options(out, charge_mult, basis, append);
         out.printf("optimize('%s')\n", m);
-        out.printf("e, wfn_freq = frequency('%s', return_wfn=True)\n", m);
+        // psi4 1.3 tries its analytic Hessian for any SCF reference and stops on an open shell: name the
+        // finite differences of gradients there.
+        const bool open_shell = psi4_open_shell(charge_mult);
+        if (open_shell) out.line("# Open shell: the Hessian by finite differences of analytic gradients");
+        out.printf("e, wfn_freq = frequency('%s', %sreturn_wfn=True)\n", m, open_shell ? "dertype=1, " : "");
         // A finite-difference Hessian leaves neither orbitals nor the optimised energy last in the
         // output: one more single point at the optimised geometry gives both.
         out.printf("e, wfn = energy('%s', return_wfn=True)\n", m);

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A whole study with the real programs: naphthalene from its CIF to the mobility tables, with psi4
+"""A whole study with the real programs: a real crystal from its CIF to the mobility tables, with psi4
 at a small level, every stage run in study order as a user runs it. Checks what the study computed
 against computations of its own:
   - every job ran once and ended normally, and a second run of every stage computes nothing;
@@ -10,7 +10,10 @@ against computations of its own:
   - the master-equation mobility equals the diffusion tensor of the rates the study wrote, and the
     kinetic Monte Carlo agrees with it within its error.
 
-Usage: naphthalene_psi4_study.py BUILD_DIR SOURCE_DIR WORK_DIR
+Usage: psi4_study.py BUILD_DIR SOURCE_DIR WORK_DIR [CRYSTAL]
+CRYSTAL names a CIF in tests/data/crystals without its extension (default benzene: four molecules,
+one unique, three unique pairs; naphthalene, two molecules and five unique pairs, takes about
+three times as long, mostly in the charged states' finite-difference Hessians).
 Exit status 77 (skipped) when psi4 or one of the post-processing tools is missing.
 """
 import glob
@@ -22,17 +25,18 @@ import sys
 import time
 
 BUILD, SOURCE, WORK = (os.path.abspath(a) for a in sys.argv[1:4])
+CRYSTAL = sys.argv[4] if len(sys.argv) > 4 else "benzene"
 SKIP = 77
 HARTREE_MEV = 27211.386245988
 KT_300_EV = 8.617333262e-5 * 300.0
 
-# The small level: Hartree-Fock/STO-3G with loose optimisation. The point is that every program runs
-# for real, not the chemistry. B3LYP/STO-3G does not fit the time: its single points alone took 8.5
-# CPU-minutes (dimers about 75 s each), and psi4 1.3 has no analytic DFT Hessians, while the neutral
-# RHF Hessian is analytic and Hartree-Fock needs no DFT grid.
+# The small level: Hartree-Fock/STO-3G with loose optimisation and conventional (PK) integrals. The
+# point is that every program runs for real, not the chemistry. psi4 1.3 has analytic Hessians only
+# for closed-shell Hartree-Fock, and with density fitting its auxiliary basis (up to g functions) makes
+# that Hessian slower than the whole rest of the study; small molecules fit conventional integrals.
 METHOD = "scf"
 INPUT = """&transport
-  crystal          = naphthalene.cif
+  crystal          = %s.cif
   sched_type       = local
   compute_engine   = 4
   qc_method        = scf
@@ -50,9 +54,10 @@ INPUT = """&transport
   do_transport_get_mob_ME = 1
 /
 &qc_inp_append
+set scf_type pk
 set g_convergence gau_loose
 /
-"""
+""" % CRYSTAL
 
 # The stages in study order: (folder, script) pairs, run with python from the folder.
 QC_STAGES = [
@@ -137,7 +142,7 @@ def first_numbers(path):
 def independent_couplings(psi4, numpy):
     """|V| (meV) of HOMOs and LUMOs of every computed pair, from psi4's matrices: the dimer Fock and
     overlap matrices projected on the monomer orbitals, orthogonalised (Loewdin) to first order."""
-    psi4.set_options({"basis": "sto-3g"})
+    psi4.set_options({"basis": "sto-3g", "scf_type": "pk"})
     psi4.core.set_output_file(os.path.join(WORK, "independent.out"), False)
 
     def scf(inp):
@@ -196,14 +201,14 @@ def main():
         env = dict(os.environ, KRYMO_REAL_PSIAPI="1")
         env["PYTHONPATH"] = paths.get("PYTHONPATH", "") + os.pathsep + env.get("PYTHONPATH", "")
         sys.stdout.flush()
-        os.execve(interpreter, [interpreter, os.path.abspath(__file__)] + sys.argv[1:4], env)
+        os.execve(interpreter, [interpreter, os.path.abspath(__file__)] + sys.argv[1:5], env)
 
     env = dict(os.environ)
     env["PATH"] = BUILD + os.pathsep + env.get("PATH", "")
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
     os.chdir(WORK)
-    shutil.copy(os.path.join(SOURCE, "tests/data/crystals/naphthalene.cif"), ".")
+    shutil.copy(os.path.join(SOURCE, "tests/data/crystals/%s.cif" % CRYSTAL), ".")
     with open("krymo.inp", "w") as f:
         f.write(INPUT)
     r = subprocess.run([prepare, "-info", "false"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
