@@ -22,6 +22,7 @@ const char* const kEveryKey =
     "vector_c = 1.5 0 12\nlat_cutoff = 5.5\nnei_scell = 2 1 4\nsuper-cell = 7 8 9\nbond_dis_scale = 1.2\n"
     "HL_unique_ctrl_ratio = 0.02\nread_neighbor_dat = 1\ntemp = 250\nmaxt = 20000\nratetype = marcus\n"
     "sta = 0\ndelta_angle = 5\ntsimu = 500\ntsnap = 2.5\ntstep = 0.5\nnsimu = 100\nmc_error = 0.05\nmc_hops = 2e4\nrate_broadening = 5\niterlimit = 50\n"
+    "disorder_sigma = 75\ndisorder_cells = 12\ndisorder_seed = 7\n"
     "nevery_out = 5\nRE_unique_mol = 0\nHL_unique_mol = 0\nhomo_adjustment = 1 -1\nlumo_adjustment = 0 2\n"
     "molecule = 2 m1.mol m2.mol\nlat_site_energy = 1\noutput_level = 3\nkrymo_dat_file = rates.dat\n"
     "output_eigval = 1\ncompute_engine = 1\nscratch = /scratch\neckart_mirror = 1\napp_elec_F = 1e7 0 -2e6\n"
