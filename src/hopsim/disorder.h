@@ -20,6 +20,8 @@ struct Disorder {
     int cells = 1;           // N: the supercell holds N x N x N unit cells
     long long seed = 1;      // the energies of one seed are the same on every machine and thread count
     bool active() const { return sigma_mev > 0.0; }
+    // The supercell is built with disorder, or when asked for without it (the checks of the solvers).
+    bool supercell() const { return active() || cells > 1; }
 };
 
 // n standard-normal numbers of `seed`, from one generator stream and a logarithm made of IEEE basic

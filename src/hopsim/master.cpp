@@ -161,7 +161,7 @@ MasterResult master_mobility(const RateTable& table, const MasterSettings& s, st
     } else {
         res.field = fmag;
     }
-    const bool supercell = s.disorder.active();
+    const bool supercell = s.disorder.supercell();
     const SupercellLayout layout = supercell_layout(table.nmols, s.disorder.cells, s.film_dir, s.film_ncell);
     const SiteEnergies energies = supercell ? supercell_site_energies(table, layout, s.disorder) : SiteEnergies();
     auto solve_at = [&](const double f[3], const char* label) {

@@ -1,5 +1,5 @@
 // Steady state of the master equation on a large hop network (a disordered supercell): the balance
-// equations in flux form as a sparse system, solved by BiCGSTAB with an incomplete-LU preconditioner,
+// equations in flux form as a sparse system, solved by BiCGSTAB (diagonally scaled by the form itself),
 // then refined against residuals summed in extended precision until the imbalance is at rounding
 // level. The dense solver stays the one of the unit cell.
 #pragma once

@@ -53,7 +53,10 @@ public:
     bool level_disorder() const { return HOMOLUMO_dynamic_disorder; }
     const std::string& rate_file() const { return krymo_dat_file; }
     // Static disorder of the site energies (disorder_sigma, disorder_cells, disorder_seed).
-    Disorder disorder() const { return Disorder{disorder_sigma, disorder_cells, disorder_seed}; }
+    // Without a width the unit cell stays: no supercell of identical cells.
+    Disorder disorder() const {
+        return disorder_sigma > 0.0 ? Disorder{disorder_sigma, disorder_cells, disorder_seed} : Disorder{};
+    }
 
 private:
     std::vector<PairKey> pairs_;

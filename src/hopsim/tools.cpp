@@ -262,7 +262,7 @@ int mc_main(int argc, char** argv, bool parallel) {
         check_disorder(disorder);
         const SupercellLayout layout = supercell_layout(t.nmols, disorder.cells, folder.film_dir(), folder.film_cells());
         HopNetwork net;
-        if (disorder.active()) {
+        if (disorder.supercell()) {
             check_supercell_size(t, layout, limits::kNetworkSize, "the Monte Carlo network");
             const RateModel model(t);
             double field[3];
@@ -438,7 +438,7 @@ int master_main(int argc, char** argv) {
         s.disorder = folder.disorder();
         check_disorder(s.disorder);
         const SupercellLayout layout = supercell_layout(t.nmols, s.disorder.cells, s.film_dir, s.film_ncell);
-        if (s.disorder.active())
+        if (s.disorder.supercell())
             check_supercell_size(t, layout, limits::kSparseMasterSize, "the sparse master equation");
         else
             network_layers(folder, t, limits::kMasterSites, "the master equation");
