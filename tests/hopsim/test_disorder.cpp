@@ -12,6 +12,7 @@
 #include "hopsim/master.h"
 #include "hopsim/mobility.h"
 #include "hopsim/sparse_master.h"
+#include "hopsim/study.h"
 #include "hopsim_support.h"
 #include "test_support.h"
 #include "util/fatal.h"
@@ -240,4 +241,51 @@ TEST(Disorder, SettingsTheToolsCannotHoldAreRefusedNamingTheKey) {
         EXPECT_NE(e.out_text.find("162000000 hops"), std::string::npos) << e.out_text;
     }
     EXPECT_NO_THROW(check_supercell_size(t, supercell_layout(1, 100, -1, 0), limits::kNetworkSize, "x"));
+}
+
+TEST(Disorder, ToolsWriteTheSameBytesOnAnyThreadCountAndRefuseTooLargeSupercells) {
+    ScopedStudyDir dir;
+    write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
+    const std::string head = "&transport\n  crystal = naphthalene.cif\n  lattice_cutoff = 2.8\n  chargetype = h\n"
+                             "  ratetype = marcus\n  nsimu = 200\n  tsimu = 2\n  tsnap = 0.1\n  mc_error = 0\n";
+    write_file("krymo.inp", head + "/\n");
+    RunFolder f;
+    f.load();
+    write_pair_values("VH.dat", f.pairs(), distance_couplings(f, 10.0), "transfer integral (meV)", false, 2);
+    write_normal_modes("NM-h.dat", {stub_modes(), stub_modes()});
+    const auto tool = [](const std::string& name, int threads) {
+        return run_command("OMP_NUM_THREADS=" + std::to_string(threads) + " " + hopsim_exe(name));
+    };
+    ASSERT_EQ(tool("rates", 1).status, 0);
+    write_file("krymo.inp", head + "  disorder_sigma = 60\n  disorder_cells = 5\n  disorder_seed = 11\n/\n");
+    std::string bytes[2][2];
+    for (int threads : {1, 2}) {
+        const CommandResult me = tool("master", threads);
+        ASSERT_EQ(me.status, 0) << me.output;
+        EXPECT_NE(me.output.find("static disorder: sigma 60 meV on 5 x 5 x 5 cells (250 sites), seed 11"),
+                  std::string::npos) << me.output;
+        bytes[threads - 1][0] = read_file("master.dat");
+        const CommandResult mc = tool(threads == 1 ? "mc" : "mc_par", threads);
+        ASSERT_EQ(mc.status, 0) << mc.output;
+        bytes[threads - 1][1] = read_file("traj-0-199.dat");
+    }
+    EXPECT_EQ(bytes[0][0], bytes[1][0]);
+    EXPECT_EQ(bytes[0][1], bytes[1][1]);
+    EXPECT_NE(bytes[0][1].find("\ndisorder 60 5 11\n"), std::string::npos);
+    const CommandResult mob = tool("mobility", 2);
+    ASSERT_EQ(mob.status, 0) << mob.output;
+    EXPECT_NE(read_file("exp_data.dat").find("# static disorder: sigma 60 meV on 5 x 5 x 5 cells, seed 11"),
+              std::string::npos);
+    // Another seed is another run: its trajectories do not mix with these.
+    write_file("krymo.inp", head + "  disorder_sigma = 60\n  disorder_cells = 5\n  disorder_seed = 12\n/\n");
+    ASSERT_EQ(run_command(hopsim_exe("mc") + " -simu0 200 -nsimu 100").status, 0);
+    EXPECT_EQ(tool("mobility", 1).status, 1);
+
+    // 400^3 cells of two molecules: refused before anything is allocated, naming the key.
+    write_file("krymo.inp", head + "  disorder_sigma = 60\n  disorder_cells = 400\n/\n");
+    for (const char* name : {"master", "mc"}) {
+        const CommandResult r = tool(name, 1);
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.output.find("disorder_cells = 400"), std::string::npos) << r.output;
+    }
 }
