@@ -115,9 +115,9 @@ int main(int argc, char** argv) {
             MasterResult mr;
             const Times mob = timed([&] { mr = master_mobility(t, ms, nullptr); });
             std::printf("master equation, %7d sites: network %.2f s, one steady state %.2f s wall %.2f s cpu (%d "
-                        "refinement steps, imbalance %.1e), mobility (%d solves) %.2f s wall, mu_av %.4e cm^2/Vs, "
+                        "refinement steps, imbalance %.1e), mobility (%d solves) %.2f s wall %.2f s cpu, mu_av %.4e cm^2/Vs, "
                         "peak memory %.0f MB (%.0f MB more)\n",
-                        net.nsites, build.wall, one.wall, one.cpu, st.iterations, st.residual, mr.solves, mob.wall,
+                        net.nsites, build.wall, one.wall, one.cpu, st.iterations, st.residual, mr.solves, mob.wall, mob.cpu,
                         mr.mu[3], peak_mb(), peak_mb() - before);
             if (cells == 37) largest = std::move(net);
         }
@@ -145,9 +145,11 @@ int main(int argc, char** argv) {
                     "run)\n",
                     largest.nsites, hops, static_cast<int>(s.count), hops / ts.wall, hops / tp.wall,
                     same ? "agree" : "DIFFER",
+                    // Per site its hop list and cumulative rates (two vectors), its start weight; per hop the
+                    // hop and its cumulative rate.
                     (largest.nsites * (sizeof(std::vector<Hop>) + 2 * sizeof(std::vector<double>) + 16.0) +
-                     hops * 0.0 + static_cast<double>(t.pairs.size()) / t.nmols * largest.nsites *
-                                      (sizeof(Hop) + sizeof(double))) / 1048576.0,
+                     static_cast<double>(t.pairs.size()) / t.nmols * largest.nsites * (sizeof(Hop) + sizeof(double))) /
+                        1048576.0,
                     peak_mb(), peak_mb() - before);
     } catch (const krymo::FatalError& e) {
         return krymo::report_fatal(e);
