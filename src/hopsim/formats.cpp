@@ -76,6 +76,18 @@ public:
         return v;
     }
     // A line "keyword v1 v2 ...": the keyword checked, the count of values checked.
+    // The line "keyword ..." when it comes next; else nothing is taken and false returned.
+    bool optional_keyword(const char* key, size_t nvalues, std::vector<std::string>& values) {
+        const size_t at = index_;
+        std::vector<std::string> w;
+        if (!next(w) || w[0] != key) {
+            index_ = at;
+            return false;
+        }
+        index_ = at;
+        values = keyword(key, nvalues);
+        return true;
+    }
     std::vector<std::string> keyword(const char* key, size_t nvalues) {
         std::vector<std::string> w;
         take(w, format_string("the line '%s'", key));
@@ -400,7 +412,9 @@ void write_rate_table(const std::string& path, const RateTable& t) {
 
 bool same_run(const TrajectoryHeader& a, const TrajectoryHeader& b) {
     if (a.carrier != b.carrier || a.temperature != b.temperature || a.film_dir != b.film_dir ||
-        a.film_ncell != b.film_ncell || a.tsnap_ns != b.tsnap_ns || a.nsnap != b.nsnap)
+        a.film_ncell != b.film_ncell || a.tsnap_ns != b.tsnap_ns || a.nsnap != b.nsnap ||
+        a.disorder_sigma_mev != b.disorder_sigma_mev || a.disorder_cells != b.disorder_cells ||
+        a.disorder_seed != b.disorder_seed)
         return false;
     for (int i = 0; i < 3; ++i) {
         if (a.field[i] != b.field[i]) return false;
@@ -442,6 +456,13 @@ TrajectoryFile read_trajectories(const std::string& path) {
                          : h.film_dir < 0 || h.film_dir > 2 || h.film_ncell < 1 || h.film_ncell > limits::kFilmCells)
         in.fail(format_string("thinfilm %d %d; expected -1 0 (the periodic crystal) or a direction 0, 1 or 2 and 1 to "
                               "%d cells", h.film_dir, h.film_ncell, limits::kFilmCells));
+    std::vector<std::string> dis;
+    if (in.optional_keyword("disorder", 3, dis)) {
+        h.disorder_sigma_mev = in.bounded(dis[0], "disorder width (meV)", 1e-300, limits::kEnergyMev);
+        h.disorder_cells = in.integer(dis[1], "disorder cells");
+        h.disorder_seed = static_cast<long long>(in.bounded(dis[2], "disorder seed", 0.0, 2147483647.0));
+        if (h.disorder_cells < 1) in.fail("the disorder supercell needs at least 1 cell along each axis");
+    }
     h.tsnap_ns = in.reals("tsnap", 1)[0];
     h.nsnap = in.integer(in.keyword("snapshots", 1)[0], "snapshots");
     if (!(h.tsnap_ns > 0) || h.nsnap < 1) in.fail("the snapshot interval and count must be above 0");
@@ -480,8 +501,10 @@ void write_trajectories(const std::string& path, const TrajectoryHeader& h, cons
     const char* const rows[3] = {"cell_a", "cell_b", "cell_c"};
     for (int r = 0; r < 3; ++r)
         out.printf("%s %.10f %.10f %.10f\n", rows[r], h.cell[r][0] + 0.0, h.cell[r][1] + 0.0, h.cell[r][2] + 0.0);
-    out.printf("thinfilm %d %d\ntsnap %.10g\nsnapshots %d\ntrajectories %zu\n", h.film_dir, h.film_ncell, h.tsnap_ns,
-               h.nsnap, trajs.size());
+    out.printf("thinfilm %d %d\n", h.film_dir, h.film_ncell);
+    if (h.disorder_sigma_mev > 0.0)
+        out.printf("disorder %.10g %d %lld\n", h.disorder_sigma_mev, h.disorder_cells, h.disorder_seed);
+    out.printf("tsnap %.10g\nsnapshots %d\ntrajectories %zu\n", h.tsnap_ns, h.nsnap, trajs.size());
     for (const Trajectory& t : trajs) {
         out.printf("traj %lld %lld\n", t.id, t.hops);
         for (size_t s = 0; s + 2 < t.r.size(); s += 3) out.printf("%.6f %.6f %.6f\n", t.r[s], t.r[s + 1], t.r[s + 2]);

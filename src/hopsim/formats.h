@@ -31,6 +31,7 @@ constexpr int kSnapshotsPerTrajectory = 1000000;
 constexpr long long kSnapshots = 20000000;   // stored per call: trajectories times snapshots (0.5 GB)
 constexpr long long kNetworkSize = 10000000; // sites, and hops, of the Monte Carlo network
 constexpr int kMasterSites = 2000;           // the master equation holds dense matrices of sites^2
+constexpr long long kSparseMasterSize = 10000000; // sites, and hops, of a disordered supercell's master equation
 constexpr double kHopsPerTrajectory = 1e12;  // tsimu times the fastest escape rate of a site
 }  // namespace limits
 
@@ -115,6 +116,11 @@ struct TrajectoryHeader {
     double cell[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
     int film_dir = -1;            // thin film normal (0-2), -1 for the periodic crystal
     int film_ncell = 0;
+    // Static disorder of the run (the line "disorder <sigma meV> <cells> <seed>", written only when
+    // sigma > 0): trajectories of other energies are another run.
+    double disorder_sigma_mev = 0.0;
+    int disorder_cells = 0;
+    long long disorder_seed = 0;
     double tsnap_ns = 0.0;
     int nsnap = 0;                // snapshots per trajectory, the first at t = 0
 };

@@ -27,6 +27,7 @@ std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); 
 struct SiteTable {
     std::vector<std::vector<double>> cumulative;
     std::vector<double> total;
+    std::vector<double> start;  // cumulative start weights; empty: a uniform start
 };
 
 SiteTable site_table(const HopNetwork& net) {
@@ -41,6 +42,8 @@ SiteTable site_table(const HopNetwork& net) {
         }
         t.total[i] = sum;
     }
+    double sum = 0.0;
+    for (double w : net.start_weight) t.start.push_back(sum += w);
     return t;
 }
 
@@ -50,7 +53,14 @@ Trajectory walk(const HopNetwork& net, const SiteTable& table, const KmcSettings
     tr.id = id;
     tr.r.assign(3 * static_cast<size_t>(nsnap), 0.0);
     Rng rng(static_cast<std::uint64_t>(id));
-    int site = std::min(net.nsites - 1, static_cast<int>(rng.uniform() * net.nsites));
+    int site = 0;
+    if (table.start.empty()) {
+        site = std::min(net.nsites - 1, static_cast<int>(rng.uniform() * net.nsites));
+    } else {
+        const double target = rng.uniform() * table.start.back();
+        site = static_cast<int>(std::upper_bound(table.start.begin(), table.start.end(), target) - table.start.begin());
+        site = std::min(site, net.nsites - 1);
+    }
     double pos[3] = {0, 0, 0};
     double t = 0.0;  // ns
     int snap = 0;

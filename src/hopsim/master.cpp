@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hopsim/sparse_master.h"
 #include "util/fatal.h"
 #include "util/text.h"
 
@@ -160,10 +161,16 @@ MasterResult master_mobility(const RateTable& table, const MasterSettings& s, st
     } else {
         res.field = fmag;
     }
+    const bool supercell = s.disorder.supercell();
+    const SupercellLayout layout = supercell_layout(table.nmols, s.disorder.cells, s.film_dir, s.film_ncell);
+    const SiteEnergies energies = supercell ? supercell_site_energies(table, layout, s.disorder) : SiteEnergies();
     auto solve_at = [&](const double f[3], const char* label) {
         if (log != nullptr) std::fprintf(log, " field %s: %.6e %.6e %.6e V/m\n", label, f[0], f[1], f[2]);
-        const HopNetwork net = build_network(table, model.rates(f), s.film_dir, s.film_ncell);
-        SteadyState st = solve_steady_state(net, s.iterlimit, s.nevery, log);
+        SteadyState st = supercell
+                             ? solve_steady_state_sparse(build_supercell_network(table, model, f, layout, energies),
+                                                         s.iterlimit, s.nevery, log, res.at_field.p)
+                             : solve_steady_state(build_network(table, model.rates(f), s.film_dir, s.film_ncell),
+                                                  s.iterlimit, s.nevery, log);
         ++res.solves;
         if (!st.converged) res.converged = false;
         return st;

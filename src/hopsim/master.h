@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "hopsim/disorder.h"
 #include "hopsim/formats.h"
 #include "hopsim/rates.h"
 
@@ -30,6 +31,8 @@ struct MasterSettings {
     int nevery = 10;
     int film_dir = -1;
     int film_ncell = 0;
+    // Static disorder: the supercell with its site energies, solved by the sparse solver.
+    Disorder disorder;
 };
 
 struct MasterResult {

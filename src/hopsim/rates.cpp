@@ -163,10 +163,10 @@ double RateModel::delta_g(size_t k, const double field[3]) const {
     return p.dg0_mev * 1e-3 - carrier_charge(table_.carrier) * work * 1e-10;
 }
 
-double RateModel::rate(size_t k, const double field[3]) const {
+double RateModel::rate(size_t k, const double field[3], double extra_ev) const {
     const RatePair& p = table_.pairs[k];
     const double j2 = (p.j_mev * p.j_mev + p.sigma_j_mev * p.sigma_j_mev) * 1e-6;
-    return hop_rate(j2, shape(k), delta_g(k, field));
+    return hop_rate(j2, shape(k), delta_g(k, field) + extra_ev);
 }
 
 std::vector<double> RateModel::rates(const double field[3]) const {

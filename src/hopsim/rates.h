@@ -86,7 +86,8 @@ public:
     explicit RateModel(const RateTable& table);
     // Free-energy change (eV) of pair k under the Cartesian field (V/m): dG0 - q F . dr.
     double delta_g(size_t k, const double field[3]) const;
-    double rate(size_t k, const double field[3]) const;
+    // `extra_ev` raises the free-energy change (static disorder of the two sites).
+    double rate(size_t k, const double field[3], double extra_ev = 0.0) const;
     std::vector<double> rates(const double field[3]) const;
     const LineShape& shape(size_t k) const { return shapes_[shape_of_[k]]; }
     size_t shape_count() const { return shapes_.size(); }
@@ -115,6 +116,8 @@ struct HopNetwork {
     int film_ncell = 0;
     int nsites = 0;
     std::vector<std::vector<Hop>> out;  // per site, in pair order
+    // Weights of the start site of a trajectory (any scale); empty: every site alike.
+    std::vector<double> start_weight;
 };
 HopNetwork build_network(const RateTable& table, const std::vector<double>& rates, int film_dir, int film_ncell);
 

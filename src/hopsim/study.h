@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hopsim/disorder.h"
 #include "hopsim/formats.h"
 #include "transport/transport.h"
 
@@ -54,6 +55,11 @@ public:
     bool coupling_disorder() const { return V_dynamic_disorder; }
     bool level_disorder() const { return HOMOLUMO_dynamic_disorder; }
     const std::string& rate_file() const { return krymo_dat_file; }
+    // Static disorder of the site energies (disorder_sigma, disorder_cells, disorder_seed).
+    // Without a width the unit cell stays: no supercell of identical cells.
+    Disorder disorder() const {
+        return disorder_sigma > 0.0 ? Disorder{disorder_sigma, disorder_cells, disorder_seed} : Disorder{};
+    }
 
 private:
     std::vector<PairKey> pairs_;

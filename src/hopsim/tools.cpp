@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "hopsim/field_scan.h"
+#include "hopsim/disorder.h"
 #include "hopsim/formats.h"
 #include "hopsim/kmc.h"
 #include "hopsim/master.h"
@@ -179,6 +180,8 @@ const char* const kMcUsage =
     "  mobility's relative error reaches mc_error, at most N (default the nsimu setting), each for tsimu ns\n"
     "  (or mc_hops hops when shorter) with a snapshot every tsnap ns; writes traj-K-<last>.dat.\n"
     "  Trajectory k is seeded from k: runs split over jobs add up to the same trajectories.\n"
+    "  With disorder_sigma > 0 the carrier hops on a supercell of disorder_cells^3 cells with Gaussian\n"
+    "  site energies (disorder_seed), starting at a Boltzmann-weighted site.\n"
     "  Reads krymo.inp and the rate file.\n";
 
 const char* const kMobilityUsage =
@@ -193,10 +196,11 @@ const char* const kMasterUsage =
     "Usage: %s [-verbose] [-h]\n"
     "  Steady-state master equation of one carrier in the periodic crystal (or thin film): mobility along\n"
     "  a, b, c and the average in exp_data.dat, the report in master.dat.\n"
-    "  Reads krymo.inp (iterlimit, nevery_out, thinfilm, output_eigval, delta_angle, field_scan) and the\n"
-    "  rate file. From the linear-response tensor: mobility_angle.dat and, with output_eigval,\n"
-    "  mobility_axes.dat; with field_scan the drift mobility at each strength along app_elec_F in\n"
-    "  mobility_field.dat.\n";
+    "  Reads krymo.inp (iterlimit, nevery_out, thinfilm, output_eigval, delta_angle, field_scan,\n"
+    "  disorder_*) and the rate file. From the linear-response tensor: mobility_angle.dat and, with\n"
+    "  output_eigval, mobility_axes.dat; with field_scan the drift mobility at each strength along\n"
+    "  app_elec_F in mobility_field.dat. With disorder_sigma > 0: the supercell of disorder_cells^3\n"
+    "  cells with Gaussian site energies (disorder_seed), solved by a sparse solver.\n";
 
 bool print_help(const CommandLine& cl, const char* usage, const char* argv0) {
     if (!cl.help) return false;
@@ -275,9 +279,21 @@ int mc_main(int argc, char** argv, bool parallel) {
         s.first = cl.simu0;
         s.count = cl.nsimu > 0 ? cl.nsimu : folder.trajectories();
         check_simulation_size(folder, t, s, cl.nsimu > 0);
-        std::vector<double> rates;
-        for (const RatePair& p : t.pairs) rates.push_back(p.rate);
-        const HopNetwork net = build_network(t, rates, folder.film_dir(), folder.film_cells());
+        const Disorder disorder = folder.disorder();
+        check_disorder(disorder);
+        const SupercellLayout layout = supercell_layout(t.nmols, disorder.cells, folder.film_dir(), folder.film_cells());
+        HopNetwork net;
+        if (disorder.supercell()) {
+            check_supercell_size(t, layout, limits::kNetworkSize, "the Monte Carlo network");
+            const RateModel model(t);
+            double field[3];
+            field_cartesian(t.cell, t.field, field);
+            net = build_supercell_network(t, model, field, layout, supercell_site_energies(t, layout, disorder));
+        } else {
+            std::vector<double> rates;
+            for (const RatePair& p : t.pairs) rates.push_back(p.rate);
+            net = build_network(t, rates, folder.film_dir(), folder.film_cells());
+        }
         // What a trajectory needs is many hops, not a set time: when mc_hops hops take less than
         // tsimu, it runs that long with as many snapshots (the interval kept to four digits).
         const double t_hops = time_for_hops(net, folder.hops_per_trajectory());
@@ -291,13 +307,20 @@ int mc_main(int argc, char** argv, bool parallel) {
         h.temperature = t.temperature;
         std::copy(t.field, t.field + 3, h.field);
         std::copy(&t.cell[0][0], &t.cell[0][0] + 9, &h.cell[0][0]);
-        h.film_dir = net.film_dir;
-        h.film_ncell = net.film_ncell;
+        h.film_dir = folder.film_dir() >= 0 && folder.film_cells() > 0 ? folder.film_dir() : -1;
+        if (h.film_dir < 0) h.film_ncell = 0;
+        h.film_ncell = folder.film_dir() >= 0 ? folder.film_cells() : 0;
+        if (disorder.active()) {
+            h.disorder_sigma_mev = disorder.sigma_mev;
+            h.disorder_cells = disorder.cells;
+            h.disorder_seed = disorder.seed;
+        }
         h.tsnap_ns = s.tsnap_ns;
         h.nsnap = snapshot_count(s.tsimu_ns, s.tsnap_ns);
         std::printf("Kinetic Monte Carlo of the %s at %g K: trajectories %lld to %lld, %g ns each, %d snapshots, "
                     "%d sites%s\n", carrier_name(t.carrier), t.temperature, s.first, s.first + s.count - 1, s.tsimu_ns,
-                    h.nsnap, net.nsites, net.film_dir >= 0 ? " (thin film)" : "");
+                    h.nsnap, net.nsites, h.film_dir >= 0 ? " (thin film)" : "");
+        if (disorder.active()) std::printf("  static disorder: %s\n", disorder_text(disorder, layout).c_str());
         std::fflush(stdout);
         const double target = folder.error_target();
         const KmcOutcome run = run_to_target(net, s, h, target, parallel);
@@ -344,6 +367,10 @@ int mobility_main(int argc, char** argv, bool parallel) {
         d.has_err = true;
         d.notes.push_back(format_string("kinetic Monte Carlo, %s, T = %g K, %lld trajectories; error: jackknife over %d "
                                         "groups", carrier_name(h.carrier), h.temperature, a.trajectories, a.groups));
+        if (h.disorder_sigma_mev > 0.0)
+            d.notes.push_back(format_string("static disorder: sigma %g meV on %d x %d x %d cells, seed %lld",
+                                            h.disorder_sigma_mev, h.disorder_cells, h.disorder_cells, h.disorder_cells,
+                                            h.disorder_seed));
         const char* const names[4] = {"a", "b", "c", "av"};
         if (a.field) {
             d.notes.push_back("applied field: the drift q v / |F| along a, b, c and (mu_av) along the field");
@@ -373,6 +400,9 @@ int mobility_main(int argc, char** argv, bool parallel) {
         rep.printf("temperature         %g K\n", h.temperature);
         rep.printf("field               %g %g %g V/m along a, b, c\n", h.field[0], h.field[1], h.field[2]);
         if (h.film_dir >= 0) rep.printf("thin film           normal along %c, %d cells\n", "abc"[h.film_dir], h.film_ncell);
+        if (h.disorder_sigma_mev > 0.0)
+            rep.printf("static disorder     sigma %g meV, %d cells along each periodic axis, seed %lld\n",
+                       h.disorder_sigma_mev, h.disorder_cells, h.disorder_seed);
         rep.printf("trajectory files    %zu\n", files.size());
         rep.printf("trajectories        %lld (%lld hops)\n", a.trajectories, a.hops);
         rep.printf("snapshots           %d every %g ns\n", h.nsnap, h.tsnap_ns);
@@ -444,7 +474,13 @@ int master_main(int argc, char** argv) {
         s.nevery = folder.report_every();
         s.film_dir = folder.film_dir();
         s.film_ncell = folder.film_cells();
-        network_layers(folder, t, limits::kMasterSites, "the master equation");
+        s.disorder = folder.disorder();
+        check_disorder(s.disorder);
+        const SupercellLayout layout = supercell_layout(t.nmols, s.disorder.cells, s.film_dir, s.film_ncell);
+        if (s.disorder.supercell())
+            check_supercell_size(t, layout, limits::kSparseMasterSize, "the sparse master equation");
+        else
+            network_layers(folder, t, limits::kMasterSites, "the master equation");
         std::printf("Master equation of the %s at %g K: %d molecules, %zu pairs%s\n", carrier_name(t.carrier),
                     t.temperature, t.nmols, t.pairs.size(), s.film_dir >= 0 ? ", thin film" : "");
         const std::vector<double>& strengths = folder.field_strengths();
@@ -454,6 +490,8 @@ int master_main(int argc, char** argv) {
         const bool has_field = std::fabs(t.field[0]) > 0 || std::fabs(t.field[1]) > 0 || std::fabs(t.field[2]) > 0;
         if (!strengths.empty() && !has_field)
             refuse("krymo.inp: field_scan needs a direction: app_elec_F (three numbers along a, b, c, not all 0)");
+        if (s.disorder.active())
+            std::printf("  static disorder: %s, sparse solver\n", disorder_text(s.disorder, layout).c_str());
         const MasterResult r = master_mobility(t, s, stdout);
         FieldScan scan;
         if (!strengths.empty()) scan = master_field_scan(t, t.field, strengths, s, stdout);
@@ -474,6 +512,8 @@ int master_main(int argc, char** argv) {
         d.notes.push_back(format_string("master equation, %s, T = %g K, %s field %.6e V/m", carrier_name(t.carrier),
                                         t.temperature, r.linear ? "probing" : "applied", r.field));
         if (!r.linear) d.notes.push_back("applied field: the drift q v / |F| along a, b, c and (mu_av) along the field");
+        if (s.disorder.active())
+            d.notes.push_back("static disorder: " + disorder_text(s.disorder, layout));
         if (!r.converged) d.notes.push_back(format_string("NOT CONVERGED within iterlimit = %d", s.iterlimit));
         const std::vector<std::string> warnings = mobility_warnings(r.mu, r.mu, false, !r.linear);
         d.notes.insert(d.notes.end(), warnings.begin(), warnings.end());
@@ -486,6 +526,7 @@ int master_main(int argc, char** argv) {
         rep.printf("temperature         %g K\n", t.temperature);
         rep.printf("sites               %zu%s\n", r.at_field.p.size(), s.film_dir >= 0 ? " (thin film)" : "");
         rep.printf("%s field       %.6e V/m\n", r.linear ? "probing" : "applied", r.field);
+        if (s.disorder.active()) rep.printf("static disorder     %s\n", disorder_text(s.disorder, layout).c_str());
         rep.printf("solves              %d, %s\n", r.solves, r.converged ? "all converged" : "NOT ALL CONVERGED");
         rep.printf("\noccupation at the %s field:\n", r.linear ? "zero" : "applied");
         for (size_t i = 0; i < r.at_field.p.size(); ++i) rep.printf("  %4zu  %.10f\n", i + 1, r.at_field.p[i]);

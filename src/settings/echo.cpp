@@ -167,6 +167,11 @@ bool KrymoInp::write_krymo_inp(const std::string& name, bool in_data_dir, bool i
     w.line("  iterlimit       = " + I(iterlimit));
     w.line("  nevery_out      = " + I(nevery_out));
     w.line();
+    w.line("  # static disorder (MC and ME)");
+    w.line("  disorder_sigma  = " + R(disorder_sigma) + "  ! meV, Gaussian site energies; 0: none");
+    w.line("  disorder_cells  = " + I(disorder_cells) + "  ! supercell of N x N x N cells");
+    w.line("  disorder_seed   = " + I(disorder_seed));
+    w.line();
     w.line("  bond_dis_scale       = " + R(bond_dis_scale) + "  ! distance scale for separating molecules");
     w.line("  HL_unique_ctrl_ratio = " + R(HL_unique_ctrl_ratio) + "  ! eigenvalue diff ratio for judging unique dipoles");
     w.line("  read_neighbor_dat    = " + F(read_neighbor_dat) + "     ! readin neighbor.dat");

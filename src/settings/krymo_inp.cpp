@@ -46,6 +46,9 @@ void KrymoInp::set_varables_default() {
     iterlimit = 100;
     nevery_out = 10;
     super_cell[0] = super_cell[1] = super_cell[2] = 5;
+    disorder_sigma = 0.0;
+    disorder_cells = 20;
+    disorder_seed = 1;
     output_level = 2;
     lat_site_energy = 0;
     eckart_mirror = 0;

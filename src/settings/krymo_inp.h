@@ -120,6 +120,9 @@ protected:
     int iterlimit = 100;
     int nevery_out = 10;
     int super_cell[3] = {5, 5, 5};
+    double disorder_sigma = 0.0;  // meV: Gaussian static disorder of the site energies (0: none)
+    int disorder_cells = 20;      // the disordered supercell holds N x N x N unit cells
+    int disorder_seed = 1;        // seed of the site energies
     std::string krymo_dat_file;
     int output_level = 2;
     int output_eigval = 0;

@@ -376,6 +376,12 @@ void KrymoInp::visit_key_rules(const std::string& key, bool, const std::function
         {{"mc_hops"}, [&](const std::string& v) { mc_hops = real(v, "a number of hops above 0", 0.0); }},
         {{"rate_broadening"},
          [&](const std::string& v) { rate_broadening = real(v, "a width of at least 0 (meV)", -1e-300); }},
+        {{"disorder_sigma"},
+         [&](const std::string& v) {
+             disorder_sigma = real(v, "a width of at least 0 and at most 10000 (meV)", -1e-300, 1e4);
+         }},
+        {{"disorder_cells"}, set_count(disorder_cells, 1)},
+        {{"disorder_seed"}, set_count(disorder_seed, 0)},
         {{"iterlimit"}, set_count(iterlimit, 1)},
         {{"nevery_out"}, set_count(nevery_out, 1)},
         {{"RE_unique_mol"}, set_int(RE_unique_mol)},
