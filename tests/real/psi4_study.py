@@ -39,6 +39,8 @@ HARMONIC = ("naphthalene",)
 # point is that every program runs for real, not the chemistry. psi4 1.3 has analytic Hessians only
 # for closed-shell Hartree-Fock, and with density fitting its auxiliary basis (up to g functions) makes
 # that Hessian slower than the whole rest of the study; small molecules fit conventional integrals.
+# Second-order convergence: with DIIS alone the UHF of the naphthalene cation stalls during its
+# optimisation.
 METHOD = "scf"
 INPUT = """&transport
   crystal          = %s.cif
@@ -61,6 +63,8 @@ INPUT = """&transport
 &qc_inp_append
 set scf_type pk
 set g_convergence gau_loose
+set soscf true
+set maxiter 200
 /
 """ % CRYSTAL
 
