@@ -177,7 +177,8 @@ def first_numbers(path):
 def independent_couplings(psi4, numpy):
     """|V| (meV) of HOMOs and LUMOs of every computed pair, from psi4's matrices: the dimer Fock and
     overlap matrices projected on the monomer orbitals, orthogonalised (Loewdin) to first order."""
-    psi4.set_options({"basis": "sto-3g", "scf_type": "pk"})
+    # The options of the study's inputs: the converged orbitals follow the convergence path.
+    psi4.set_options({"basis": "sto-3g", "scf_type": "pk", "soscf": True, "maxiter": 200})
     psi4.core.set_output_file(os.path.join(WORK, "independent.out"), False)
 
     def scf(inp):
