@@ -126,6 +126,13 @@ SteadyState solve_steady_state(const HopNetwork& net, int iterlimit, int nevery,
         lu.solve(res);
         for (int i = 0; i < n; ++i) q[i] += res[i];
     }
+    finish_steady_state(net, q, out_rate, st);
+    return st;
+}
+
+void finish_steady_state(const HopNetwork& net, const std::vector<long double>& q, const std::vector<double>& out_rate,
+                         SteadyState& st) {
+    const int n = static_cast<int>(q.size());
     Real total = 0.0L;
     std::vector<Real> p(n);
     for (int i = 0; i < n; ++i) {
@@ -140,7 +147,6 @@ SteadyState solve_steady_state(const HopNetwork& net, int iterlimit, int nevery,
             for (int c = 0; c < 3; ++c) v[c] += p[i] / total * h.rate * h.dr[c];
     }
     for (int c = 0; c < 3; ++c) st.velocity[c] = static_cast<double>(v[c]);
-    return st;
 }
 
 MasterResult master_mobility(const RateTable& table, const MasterSettings& s, std::FILE* log) {

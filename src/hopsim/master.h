@@ -26,6 +26,11 @@ struct SteadyState {
 // rounding level. Every `nevery` steps a line goes to `log` (none when null).
 SteadyState solve_steady_state(const HopNetwork& net, int iterlimit, int nevery, std::FILE* log);
 
+// Occupations and drift velocity from the solved fluxes q_i = p_i * (outflow of i), normalised; both
+// solvers end here, so that they sum alike.
+void finish_steady_state(const HopNetwork& net, const std::vector<long double>& q, const std::vector<double>& out_rate,
+                         SteadyState& st);
+
 struct MasterSettings {
     int iterlimit = 100;
     int nevery = 10;

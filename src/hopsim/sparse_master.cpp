@@ -123,21 +123,7 @@ SteadyState solve_steady_state_sparse(const HopNetwork& net, int iterlimit, int 
                             format_string("The steady state of the master equation has no positive occupation at "
                                           "site %d: the hop network falls apart, or the rates span too many orders of "
                                           "magnitude\n", i + 1));
-    // Occupations and the drift, summed as the dense solver sums them.
-    Real total = 0.0L;
-    std::vector<Real> p(n);
-    for (int i = 0; i < n; ++i) {
-        p[i] = q[i] / out_rate[i];
-        total += p[i];
-    }
-    st.p.resize(n);
-    Real v[3] = {0, 0, 0};
-    for (int i = 0; i < n; ++i) {
-        st.p[i] = static_cast<double>(p[i] / total);
-        for (const Hop& h : net.out[i])
-            for (int c = 0; c < 3; ++c) v[c] += p[i] / total * h.rate * h.dr[c];
-    }
-    for (int c = 0; c < 3; ++c) st.velocity[c] = static_cast<double>(v[c]);
+    finish_steady_state(net, q, out_rate, st);
     return st;
 }
 
