@@ -63,6 +63,16 @@ void psi4_molecule(TextWriter& out, const std::string& charge_mult, int n, const
     out.line();
 }
 
+// The job line, memory and processes that open every ORCA input.
+void orca_header(TextWriter& out, const char* job, const std::string& method, const std::string& basis, int memory,
+                 int nprocs) {
+    out.printf("! %s %s %s NoUseSym\n", job, method.c_str(), basis.c_str());
+    out.line();
+    out.printf("%%MaxCore %d\n", memory);
+    out.printf("%%PAL NPROCS %d END\n", nprocs);
+    out.line();
+}
+
 bool psi4_open_shell(const std::string& charge_mult) {
     int charge = 0, multiplicity = 1;
     std::sscanf(charge_mult.c_str(), "%d %d", &charge, &multiplicity);
@@ -164,11 +174,7 @@ void FileIO::write_orca_mol_inp_HL(const std::string& path, int n, const int* at
                                    int nprocs, const std::string& method, const std::string& basis,
                                    const std::string& append) const {
     write_qc_input(path, [&](TextWriter& out) {
-        out.printf("! SP %s %s NoUseSym\n", method.c_str(), basis.c_str());
-        out.line();
-        out.printf("%%MaxCore %d\n", memory);
-        out.printf("%%PAL NPROCS %d END\n", nprocs);
-        out.line();
+        orca_header(out, "SP", method, basis, memory, nprocs);
         for (const char* l : {"%output", "  PrintLevel=Normal", "  Print[ P_Basis       ] 2",
                               "  Print[ P_Overlap     ] 1", "  Print[ P_OrbEn       ] 1", "  Print[ P_MOs         ] 1",
                               "end"})
@@ -185,11 +191,7 @@ void FileIO::write_orca_mol_inp_RE(const std::string& path, int n, const int* at
                                    int nprocs, const std::string& charge_mult, const std::string& method,
                                    const std::string& basis, const std::string& append) const {
     write_qc_input(path, [&](TextWriter& out) {
-        out.printf("! opt freq %s %s NoUseSym\n", method.c_str(), basis.c_str());
-        out.line();
-        out.printf("%%MaxCore %d\n", memory);
-        out.printf("%%PAL NPROCS %d END\n", nprocs);
-        out.line();
+        orca_header(out, "opt freq", method, basis, memory, nprocs);
         out.printf("*xyz %s\n", charge_mult.c_str());
         atom_lines(out, n, atypes, x);
         out.line("*");
@@ -201,11 +203,7 @@ void FileIO::write_orca_four_point_inp(const std::string& path, const std::strin
                                        int nprocs, const std::string& charge_mult, const std::string& method,
                                        const std::string& basis, const std::string& append) const {
     write_qc_input(path, [&](TextWriter& out) {
-        out.printf("! SP %s %s NoUseSym\n", method.c_str(), basis.c_str());
-        out.line();
-        out.printf("%%MaxCore %d\n", memory);
-        out.printf("%%PAL NPROCS %d END\n", nprocs);
-        out.line();
+        orca_header(out, "SP", method, basis, memory, nprocs);
         out.printf("*xyzfile %s %s\n", charge_mult.c_str(), geometry_xyz.c_str());
         out.write(append);
     });
