@@ -78,9 +78,8 @@ public:
     double found_two_molecules_min_distance(int i, int j, const int* cell) const;
 
     // --- inertia frames and unique pairs (unique_pairs.cpp) ---
-    void calc_uc_mol_moment_and_rotate_x_one(int n, const int* element, const double* x, double* x_out, int mol);
-    void calc_2mol_moment_and_rotate_x_one(int n, const int* element, const double* x, double* x_out, int root,
-                                           int entry);
+    void calc_uc_mol_moment_one(int n, const int* element, const double* x, int mol);
+    void calc_2mol_moment_one(int n, const int* element, const double* x, int root, int entry);
     static void calc_moment_of_inertia(int n, const double* x, const double* mass, double* tensor);
     void calc_HL_uc_mol_eigval_eigvec();
     void calc_HL_2mol_eigval_eigvec_and_unique_pairs();

@@ -17,9 +17,8 @@ namespace krymo {
 namespace {
 
 // Tensor of atoms about their centre of mass with plus-signed off-diagonal sums, divided by the atom
-// count; its eigenvalues (solver order) and eigenvectors (column by column), and the atoms turned
-// into the eigenvector frame.
-void moment_and_rotate(int n, const int* element, const double* x, double* x_out, double* eigval, double* eigvec) {
+// count; its eigenvalues (solver order) and eigenvectors (column by column).
+void moment_eigen(int n, const int* element, const double* x, double* eigval, double* eigvec) {
     double T[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
     double c[3] = {0, 0, 0}, msum = 0.0;
     // Masses are looked up again in the second pass rather than kept: no allocation per pair.
@@ -52,12 +51,6 @@ void moment_and_rotate(int n, const int* element, const double* x, double* x_out
     for (int t = 0; t < 3; ++t) eigval[t] = d[t];
     for (int col = 0; col < 3; ++col)
         for (int r = 0; r < 3; ++r) eigvec[3 * col + r] = V[r][col];
-    transpose_matrix(V);
-    for (int p = 0; p < n; ++p) {
-        double y[3];
-        for (int k = 0; k < 3; ++k) y[k] = x[3 * p + k] - c[k];
-        mat_vec_mul(V, y, &x_out[3 * p]);
-    }
 }
 
 // One report file in the data directory; a file that cannot be written stops the run.
@@ -80,14 +73,12 @@ std::string eigen_columns(const double* eigval, const double* eigvec) {
 
 }  // namespace
 
-void Transport::calc_uc_mol_moment_and_rotate_x_one(int n, const int* element, const double* x, double* x_out,
-                                                    int mol) {
-    moment_and_rotate(n, element, x, x_out, &mol_moments[3 * mol], &mol_eigvec[9 * mol]);
+void Transport::calc_uc_mol_moment_one(int n, const int* element, const double* x, int mol) {
+    moment_eigen(n, element, x, &mol_moments[3 * mol], &mol_eigvec[9 * mol]);
 }
 
-void Transport::calc_2mol_moment_and_rotate_x_one(int n, const int* element, const double* x, double* x_out, int root,
-                                                  int entry) {
-    moment_and_rotate(n, element, x, x_out, &pair_eigval[root][3 * entry], &pair_eigvec[root][9 * entry]);
+void Transport::calc_2mol_moment_one(int n, const int* element, const double* x, int root, int entry) {
+    moment_eigen(n, element, x, &pair_eigval[root][3 * entry], &pair_eigvec[root][9 * entry]);
 }
 
 void Transport::calc_moment_of_inertia(int n, const double* x, const double* mass, double* tensor) {
@@ -121,7 +112,7 @@ void Transport::calc_HL_uc_mol_eigval_eigvec() {
     for (int i = 0; i < nm; ++i) {
         x.resize(3 * mol_natoms[i]);
         mat_vec_mul_n(cif_lattice_vectors, mol_x_s[i].data(), x.data(), mol_natoms[i]);
-        calc_uc_mol_moment_and_rotate_x_one(mol_natoms[i], mol_atypes[i].data(), x.data(), x.data(), i);
+        calc_uc_mol_moment_one(mol_natoms[i], mol_atypes[i].data(), x.data(), i);
     }
     if (!(HL_unique_uc_mol && output_eigval != 0)) return;
     write_report(data_dir, "eigval_1mol.dat", [&](TextWriter& out) {
@@ -152,7 +143,7 @@ void Transport::calc_HL_2mol_eigval_eigvec_and_unique_pairs() {
             types.assign(mol_atypes[i].begin(), mol_atypes[i].begin() + ni);
             types.insert(types.end(), mol_atypes[j].begin(), mol_atypes[j].begin() + nj);
             mat_vec_mul_n(cif_lattice_vectors, x.data(), x.data(), ni + nj);
-            calc_2mol_moment_and_rotate_x_one(ni + nj, types.data(), x.data(), x.data(), i, k);
+            calc_2mol_moment_one(ni + nj, types.data(), x.data(), i, k);
             for (int t = 0; t < 3; ++t) all_eig[3 * g + t] = pair_eigval[i][3 * k + t];
             progress.add();
         }

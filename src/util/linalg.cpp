@@ -107,15 +107,6 @@ void invert(const double m[3][3], double r[3][3]) {
     r[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / det;
 }
 
-void transpose_matrix(double m[3][3]) {
-    for (int i = 0; i < 3; ++i)
-        for (int j = i + 1; j < 3; ++j) {
-            const double t = m[i][j];
-            m[i][j] = m[j][i];
-            m[j][i] = t;
-        }
-}
-
 double get_magnitude(const double x[3]) { return std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]); }
 
 void mat_vec_mul_n(const double m[3][3], const double* x, double* y, int n) {

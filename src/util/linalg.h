@@ -8,7 +8,6 @@ namespace krymo {
 void jacobi_nr(double a[3][3], int n, double d[3], double v[3][3], int* nrot);
 // r = inverse of m by cofactors; stops the program for a singular m or when r aliases m.
 void invert(const double m[3][3], double r[3][3]);
-void transpose_matrix(double m[3][3]);
 double get_magnitude(const double x[3]);
 // y = m x; y may be x itself. Inline: the atom-pair loops of the neighbour searches call it for
 // every pair.

@@ -73,19 +73,14 @@ TEST(Invert, InverseAndFailures) {
     EXPECT_EQ(e.status, 255);
 }
 
-TEST(MatVec, InPlaceEqualsSeparateAndTranspose) {
+TEST(MatVec, InPlaceEqualsSeparate) {
+    // A lower-triangle entry: with the standard cell orientation an aliasing fault would not show elsewhere.
     const double m[3][3] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 10}};
     double x[6] = {1, -1, 2, 0.5, 0, 3}, y[6];
     mat_vec_mul_n(m, x, y, 2);
     mat_vec_mul_n(m, x, x, 2);
     EXPECT_EQ(std::vector<double>(x, x + 6), std::vector<double>(y, y + 6));
-    EXPECT_EQ(y[0], 1 - 2 + 6);
-    double t[3][3] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
-    transpose_matrix(t);
-    EXPECT_EQ(t[0][1], 4);
-    EXPECT_EQ(t[2][0], 3);
-    const double v[3] = {3, 4, 12};
-    EXPECT_EQ(get_magnitude(v), 13);
+    EXPECT_EQ(y[1], 4 - 5 + 12);
 }
 
 TEST(QuickSort, TieOrderFollowsThePartitionScheme) {
