@@ -135,6 +135,7 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         const std::optional<krymo::FatalError> e = run_study();
         ASSERT_FALSE(e) << t << ": " << e->out_text << e->err_text;
         if (t == Cif) neighbor_dat = read_file("data/neighbor.dat");
+        if (t == Nei) EXPECT_EQ(read_file("data/neighbor.dat"), neighbor_dat);  // read back, written unchanged
     }
     ASSERT_NE(neighbor_dat.find("# root"), std::string::npos);
 
@@ -226,6 +227,8 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {V3000, line("M  V30 COUNTS", "M  V30 COUNTS abc 19 0 0 0"), "Unreadable atom count \"abc\""},
         {V3000, line("M  V30 COUNTS", "M  V30 COUNTS 25 19 0 0 0"), "holds 18 atoms, its COUNTS line 25"},
         {V3000, line("M  V30 1 H", "M  V30 1 H nan 3.296000 -3.237100 0"), "Bad coordinate \"nan\" of atom 1"},
+        {V3000, line("M  V30 1 H", "M  V30 1 H 5.1115 3.296 -1e300 0"), "lies beyond 100000 Angstrom"},
+        {V3000, line("M  V30 1 H", "M  V30 1 Xx 5.1115 3.296 -3.2371 0"), "Unknown element symbol \"Xx\""},
         {V3000, line("M  V30 1 H", "M  V30 1 H 5.1115 3.296"), "Malformed V3000 atom line"},
         {V3000, line("M  V30 1 H", "M  V30 1 R# 5.1115 3.296 -3.2371 0"), "contains an R group"},
         {V3000, cut_after("999 V3000\n"), "No complete V3000 atom block"},

@@ -91,6 +91,7 @@ TEST(BadInputHopsim, EveryMalformedOrHostileInputStopsTheToolWithStatusOne) {
         {"master", "krymo.inp", setting("field_scan = 1e3"), "field_scan needs a direction: app_elec_F"},
         {"master", "krymo.inp", setting("field_scan = 1e3 2e9"), "field_scan holds 2e+09; at most 1e+09 V/m"},
         // data of the rates
+        {"rates", "EH.dat", replace("30.000000", "1e11"), "EH.dat line 4: value (meV) 1e11 lies outside"},
         {"rates", "VH.dat", line_no(3, "    1    2   0   0   0  1e300"), "VH.dat line 3: value (meV) 1e300"},
         {"rates", "NM-h.dat", replace("1580.0000", "1e9"), "NM-h.dat line 3: frequency (cm^-1) 1e9"},
         // the rate file

@@ -50,6 +50,7 @@ TEST(ReorganizationTools, GeneratedScriptsRunTheRealToolsAndTheRatesUseTheirMode
         "  sched_type = local\n  sched_job_array = 0\n  compute_engine = 1\n  qc_exe = g09\n  RE_unique_mol = 1\n"
         "  HL_unique_mol = 1\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n  RE_calc_lambda_4P = 1\n");
     ASSERT_EQ(prep.status, 0) << prep.output;
+    EXPECT_FALSE(path_exists("data/mol2_bonds.dat"));  // the modes of molecule 2 are its representative's
 
     // The frequency jobs: the neutral is a real Gaussian job; each charged state is the same
     // molecule shifted along three of its modes (the anion twice as far as the cation).
