@@ -87,10 +87,9 @@ TEST(PrepareBinary, EveryRealCrystalGetsTheWholeTree) {
         write_file("krymo.inp", "&transport\n  crystal = " + cif + "\n  sched_type = slurm\n/\n");
         auto r = run_command(prepare_exe() + " -info false");
         ASSERT_EQ(r.status, 0) << r.output;
-        for (const char* f : {"data/trans_int_files.dat", "scr/mol_one_uc.py", "scr/mol_two.py", "scr/mol_RE_neutral.py",
-                              "scr/get_transint.py", "scr/prepare_RE.py", "scr/run_RE.py", "scr/get_RE.py",
-                              "scr/gaussian_log_check.py", "scr/krymo.sh", "jobs/job_transint.slurm", "HL/uc_mol-1.com",
-                              "RE/re-mol1-neutral.com", "RE/evc-e-mol1.inp", "MC-quantum/hole/run_mc_batch.py"})
+        // One file of each part of the tree (the parts themselves are the workflow tests').
+        for (const char* f : {"data/trans_int_files.dat", "scr/krymo.sh", "jobs/job_transint.slurm", "HL/uc_mol-1.com",
+                              "RE/evc-e-mol1.inp", "MC-quantum/hole/run_mc_batch.py"})
             EXPECT_TRUE(path_exists(f)) << f;
     }
 }
