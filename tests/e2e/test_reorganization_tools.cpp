@@ -48,7 +48,8 @@ TEST(ReorganizationTools, GeneratedScriptsRunTheRealToolsAndTheRatesUseTheirMode
     ScopedStudyDir dir;
     const CommandResult prep = prepare_naphthalene(
         "  sched_type = local\n  sched_job_array = 0\n  compute_engine = 1\n  qc_exe = g09\n  RE_unique_mol = 1\n"
-        "  HL_unique_mol = 1\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n  RE_calc_lambda_4P = 1\n");
+        "  HL_unique_mol = 1\n  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n"
+        "  RE_calc_lambda_4P = 1\n");
     ASSERT_EQ(prep.status, 0) << prep.output;
     EXPECT_FALSE(path_exists("data/mol2_bonds.dat"));  // the modes of molecule 2 are its representative's
 
