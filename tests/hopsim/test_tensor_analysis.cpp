@@ -85,7 +85,7 @@ TEST(TensorAnalysis, PrincipalValuesAndAxesOfKnownTensors) {
 
 TEST(TensorAnalysis, AngularScanMeetsTheLatticeVectorsOfItsPlane) {
     // In every plane of the oblique cell the scan starts on the first vector and, with a step of a
-    // third of the angle between the two, meets the second at the third step; it closes at 360.
+    // third of the angle between the two, meets the second at the third step.
     double axes[3][3], mu[3][3];
     const double w[3] = {0.3, -1.0, 0.4};
     frame_along(kOblique[2], w, axes);
@@ -114,10 +114,7 @@ TEST(TensorAnalysis, AngularScanMeetsTheLatticeVectorsOfItsPlane) {
         const std::vector<AngularPoint> scan = angular_scan(mu, plane, gap / 3.0);
         ASSERT_GT(scan.size(), 4u);
         EXPECT_NEAR(scan[0].mu, along(kOblique[pc.first]), 1e-12);
-        EXPECT_NEAR(scan[3].theta_deg, gap, 1e-9);
         EXPECT_NEAR(scan[3].mu, along(kOblique[pc.second]), 1e-12);
-        EXPECT_LE(scan.back().theta_deg, 360.0 + 1e-9);
-        EXPECT_GT(scan.back().theta_deg + gap / 3.0, 360.0 + 1e-9);
     }
     // A step that divides the circle gives both ends, and mu repeats every 180 degrees.
     const std::vector<AngularPoint> scan = angular_scan(mu, lattice_plane(kOblique, 2), 10.0);
@@ -128,38 +125,17 @@ TEST(TensorAnalysis, AngularScanMeetsTheLatticeVectorsOfItsPlane) {
 
 TEST(MasterEquation, FieldScanStartsAtTheLinearResponse) {
     // At a field far below kT per hop the drift mobility is the tensor's value along the field; a
-    // strong field over a chain of unequal sites moves it away. The oblique lattice, with the field
-    // along b, tells a row of the response from a column; the electron drifts against the field.
+    // strong field moves it away. The oblique lattice, with the field along b, tells a row of the
+    // response from a column; the electron drifts against the field.
     struct Case {
         const char* name;
         RateTable table;
         double along[3];
         int component;  // of the linear result along a, b, c
     };
-    RateTable oblique = krymo_test::chain_table(5.0);
-    oblique.cell[1][0] = 2.0;
-    oblique.cell[1][1] = 4.5;
-    oblique.nmols = 1;
-    oblique.modes.resize(1);
-    oblique.modes[0].lambda_mev = 200.0;
-    const double a[3] = {5.0, 0.0, 0.0}, b[3] = {2.0, 4.5, 0.0};
-    const int bonds[3][2] = {{1, 0}, {0, 1}, {1, -1}};
-    const double j[3] = {10.0, 6.0, 3.0};
-    for (int k = 0; k < 3; ++k)
-        for (int sign : {1, -1}) {
-            RatePair p = krymo_test::chain_pair(1, 1, sign * bonds[k][0], 0.0, j[k], 0.0);
-            p.key.cell[1] = sign * bonds[k][1];
-            for (int c = 0; c < 3; ++c) p.dr[c] = sign * (bonds[k][0] * a[c] + bonds[k][1] * b[c]);
-            oblique.pairs.push_back(p);
-        }
-    krymo::hopsim::fill_rates(oblique);
-    RateTable electron = krymo_test::two_molecule_chain();
-    electron.carrier = 'e';
-    fill_rates(electron);
     const Case cases[] = {
-        {"two-site chain, hole", krymo_test::two_molecule_chain(), {1, 0, 0}, 0},
-        {"two-site chain, electron", electron, {1, 0, 0}, 0},
-        {"oblique lattice along b", oblique, {0, 1, 0}, 1},
+        {"two-site chain, hole", krymo_test::hand_table("two_molecule_chain"), {1, 0, 0}, 0},
+        {"oblique lattice along b, electron", krymo_test::hand_table("oblique_lattice", 'e'), {0, 1, 0}, 1},
     };
     for (const Case& tc : cases) {
         SCOPED_TRACE(tc.name);
