@@ -21,8 +21,8 @@ double progression(double e, double s, double dg, const std::function<double(dou
     const double nu = 1.0 / std::expm1(e / kT300);
     double sum = 0.0;
     for (int n = -20; n <= 40; ++n) {
-        const double w = std::exp(-s * (2 * nu + 1)) * std::cyl_bessel_i(std::abs(n), 2 * s * std::sqrt(nu * (nu + 1))) *
-                         std::pow((nu + 1) / nu, 0.5 * n);
+        const double w = std::exp(-s * (2 * nu + 1)) * std::pow((nu + 1) / nu, 0.5 * n) *
+                         std::cyl_bessel_i(std::abs(n), 2 * s * std::sqrt(nu * (nu + 1)));
         sum += w * peak(dg + n * e);
     }
     return sum;
@@ -89,14 +89,10 @@ TEST(HopRates, OneQuantumModeFollowsItsClosedForm) {
 }
 
 TEST(HopRates, DisorderWidensTheGapDistributionAsAGaussianConvolution) {
-    // Marcus with lambda and a gap variance s^2 is the Gaussian of variance 2 lambda kT + s^2.
-    const double lambda = 0.15, s2 = 0.003;
-    const LineShape shape(RateKind::Marcus, kT300, lambda, s2, {}, 10000.0);
+    // A classical lambda with a gap variance s^2 is the Gaussian of variance 2 lambda kT + s^2.
+    const double lambda = 0.15, s2 = 0.003, var = 2 * lambda * kT300 + s2;
     const LineShape exact(RateKind::TimeDomain, kT300, lambda, s2, {}, 10000.0);
-    for (double dg : {0.0, -0.2}) {
-        EXPECT_NEAR(shape.fcwd(dg), gaussian(dg + lambda, 2 * lambda * kT300 + s2), 1e-12);
-        EXPECT_NEAR(exact.fcwd(dg) / shape.fcwd(dg), 1.0, 1e-9);
-    }
+    for (double dg : {0.0, -0.2}) EXPECT_NEAR(exact.fcwd(dg) / gaussian(dg + lambda, var), 1.0, 1e-9);
 }
 
 TEST(HopRates, RateFileEnergiesReachEveryRateKind) {
@@ -122,7 +118,8 @@ TEST(HopRates, RateFileEnergiesReachEveryRateKind) {
         std::function<double(double)> expected;
     } kinds[] = {
         {"marcus", 1, [&](double dg) { return gaussian(dg + lambda, 2 * lambda * kT300 + sigma_e * sigma_e); }},
-        {"quantum", 1, [&](double dg) { return gaussian(dg + lambda, 2 * lambda_out * kT300 + sigma_e * sigma_e + mode_var); }},
+        {"quantum", 1,
+         [&](double dg) { return gaussian(dg + lambda, 2 * lambda_out * kT300 + sigma_e * sigma_e + mode_var); }},
         {"quantum", 0, [&](double dg) { return time_domain.direct(dg); }},
     };
     for (const auto& kind : kinds) {
