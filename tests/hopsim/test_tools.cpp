@@ -50,7 +50,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 
 }  // namespace
 
-TEST(HopsimTools, RatesKeepDetailedBalanceUnderAFieldForEveryKind) {
+TEST(HopsimTools, RatesKeepDetailedBalanceUnderAFieldForEveryKindAndScanTheField) {
     ScopedStudyDir dir;
     const struct {
         const char* settings;
@@ -62,7 +62,7 @@ TEST(HopsimTools, RatesKeepDetailedBalanceUnderAFieldForEveryKind) {
                  {"  ratetype = quantum\n  sta = 0\n  reorg_outer = constant 0.1\n", "krymo-quantum.dat", 100.0}};
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.settings);
-        make_folder(std::string(kind.settings) + "  app_elec_F = 1e7 -2e7 5e6\n");
+        make_folder(std::string(kind.settings) + "  app_elec_F = 1e7 -2e7 5e6\n  field_scan = 1e3 1e9\n");
         write_file("temp.inp", "250 K\n");
         const CommandResult r = tool("rates");
         ASSERT_EQ(r.status, 0) << r.output;
@@ -84,6 +84,12 @@ TEST(HopsimTools, RatesKeepDetailedBalanceUnderAFieldForEveryKind) {
             const double dg = p.dg0_mev * 1e-3 - (field[0] * p.dr[0] + field[1] * p.dr[1] + field[2] * p.dr[2]) * 1e-10;
             EXPECT_NEAR(p.rate / back->rate / std::exp(-dg / (units::kBoltzmann * 250.0)), 1.0, 1e-10);
         }
+        ASSERT_EQ(tool("master").status, 0);
+        // The weakest field of the scan gives the zero-field value, and so the strongest's ratio to it.
+        const std::vector<std::vector<double>> scan = table_rows("mobility_field.dat");
+        ASSERT_EQ(scan.size(), 2u);
+        EXPECT_NEAR(scan[0][2], 1.0, 1e-5);
+        EXPECT_NEAR(scan[1][2], scan[1][1] / scan[0][1], 1e-4 * scan[1][2]);
     }
 }
 
