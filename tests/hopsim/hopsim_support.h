@@ -1,19 +1,31 @@
-// Hand-made rate tables of the hopping tests: a one-molecule chain and a two-molecule chain along a,
-// in a cell whose b and c are long enough that no hop leaves the chain.
+// Shared pieces of the hopping tests: the hand-made rate tables of tests/data/hopsim, the tool
+// executables, stub couplings and modes for run folders, and the headers of trajectories.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "hopsim/formats.h"
+#include "hopsim/kmc.h"
 #include "hopsim/rates.h"
 #include "hopsim/study.h"
+#include "test_support.h"
 
 namespace krymo_test {
 
 inline std::string hopsim_exe(const std::string& tool) {
     return std::string(KRYMO_HOPSIM_DIR) + "/hopsim_" + tool + ".exe";
+}
+
+// A hand-made rate table (one_molecule_chain, two_molecule_chain, oblique_lattice, cubic,
+// oblique_two_molecules) for the carrier its file names or `carrier`, with its rates filled in.
+inline krymo::hopsim::RateTable hand_table(const std::string& name, char carrier = 0) {
+    krymo::hopsim::RateTable t = krymo::hopsim::read_rate_table(data_path("hopsim/" + name + ".dat"));
+    if (carrier != 0) t.carrier = carrier;
+    krymo::hopsim::fill_rates(t);
+    return t;
 }
 
 // Couplings of the folder's pairs falling off with the centre distance: a pair and its reverse
@@ -35,51 +47,24 @@ inline krymo::hopsim::MoleculeModes stub_modes() {
     return m;
 }
 
-inline krymo::hopsim::RatePair chain_pair(int root, int nei, int cell_a, double dx, double j_mev, double dg0_mev) {
-    krymo::hopsim::RatePair p;
-    p.key.root = root;
-    p.key.nei = nei;
-    p.key.cell[0] = cell_a;
-    p.dr[0] = dx;
-    p.j_mev = j_mev;
-    p.lambda_in_mev = 200.0;
-    p.dg0_mev = dg0_mev;
-    return p;
+// The rates of a table as the Monte Carlo reads them from its file.
+inline std::vector<double> file_rates(const krymo::hopsim::RateTable& t) {
+    std::vector<double> r;
+    for (const krymo::hopsim::RatePair& p : t.pairs) r.push_back(p.rate);
+    return r;
 }
 
-inline krymo::hopsim::RateTable chain_table(double a, char carrier = 'h') {
-    krymo::hopsim::RateTable t;
-    t.carrier = carrier;
-    t.temperature = 300.0;
-    t.cell[0][0] = a;
-    t.cell[1][1] = 30.0;
-    t.cell[2][2] = 30.0;
-    return t;
-}
-
-// One molecule per cell of length a: hops to the next cell on either side.
-inline krymo::hopsim::RateTable one_molecule_chain(double a = 5.0, double j_mev = 10.0) {
-    krymo::hopsim::RateTable t = chain_table(a);
-    t.nmols = 1;
-    t.modes.resize(1);
-    t.modes[0].lambda_mev = 200.0;
-    t.pairs = {chain_pair(1, 1, 1, a, j_mev, 0.0), chain_pair(1, 1, -1, -a, j_mev, 0.0)};
-    krymo::hopsim::fill_rates(t);
-    return t;
-}
-
-// Molecule 2 sits d along a from molecule 1 and `de` meV higher; the bond inside the cell has the
-// coupling j1, the bond to the next cell j2.
-inline krymo::hopsim::RateTable two_molecule_chain(double a = 5.0, double d = 2.0, double j1 = 10.0, double j2 = 4.0,
-                                                   double de = 20.0) {
-    krymo::hopsim::RateTable t = chain_table(a);
-    t.nmols = 2;
-    t.modes.resize(2);
-    t.modes[0].lambda_mev = t.modes[1].lambda_mev = 200.0;
-    t.pairs = {chain_pair(1, 2, 0, d, j1, de), chain_pair(1, 2, -1, d - a, j2, de),
-               chain_pair(2, 1, 0, -d, j1, -de), chain_pair(2, 1, 1, a - d, j2, -de)};
-    krymo::hopsim::fill_rates(t);
-    return t;
+// The header of the trajectories of table t run with settings s.
+inline krymo::hopsim::TrajectoryHeader trajectory_header(const krymo::hopsim::RateTable& t,
+                                                         const krymo::hopsim::KmcSettings& s) {
+    krymo::hopsim::TrajectoryHeader h;
+    h.carrier = t.carrier;
+    h.temperature = t.temperature;
+    std::copy(&t.cell[0][0], &t.cell[0][0] + 9, &h.cell[0][0]);
+    std::copy(t.field, t.field + 3, h.field);
+    h.tsnap_ns = s.tsnap_ns;
+    h.nsnap = krymo::hopsim::snapshot_count(s.tsimu_ns, s.tsnap_ns);
+    return h;
 }
 
 // Mobility (cm^2/Vs) of a diffusion coefficient (Angstrom^2/s) by the Einstein relation.

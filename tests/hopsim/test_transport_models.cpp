@@ -14,232 +14,88 @@
 #include "hopsim_support.h"
 
 using namespace krymo::hopsim;
-using krymo_test::chain_pair;
 using krymo_test::einstein_mobility;
+using krymo_test::file_rates;
+using krymo_test::trajectory_header;
 
-namespace {
-
-double two_chain_diffusion(const RateTable& t, double a) {
+TEST(MasterEquation, TwoSiteChainGivesItsClosedFormMobility) {
+    const RateTable t = krymo_test::hand_table("two_molecule_chain");
+    const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
     const double kT = units::kBoltzmann * t.temperature;
-    const double p1 = 1.0 / (1.0 + std::exp(-t.pairs[0].dg0_mev * 1e-3 / kT));
-    return a * a / (1.0 / (p1 * t.pairs[0].rate) + 1.0 / (p1 * t.pairs[1].rate));
+    const double p1 = 1.0 / (1.0 + std::exp(-0.020 / kT));
+    const double d = 25.0 / (1.0 / (p1 * t.pairs[0].rate) + 1.0 / (p1 * t.pairs[1].rate));
+    EXPECT_TRUE(r.converged);
+    EXPECT_NEAR(r.mu[0] / einstein_mobility(d, t.temperature), 1.0, 1e-6);
+    // Zero-field occupations are Boltzmann's.
+    ASSERT_EQ(r.at_field.p.size(), 2u);
+    EXPECT_NEAR(r.at_field.p[1] / r.at_field.p[0], std::exp(-0.020 / kT), 1e-12);
 }
 
-TrajectoryHeader header_of(const RateTable& t, const KmcSettings& s) {
-    TrajectoryHeader h;
-    h.carrier = t.carrier;
-    h.temperature = t.temperature;
-    std::copy(&t.cell[0][0], &t.cell[0][0] + 9, &h.cell[0][0]);
-    h.tsnap_ns = s.tsnap_ns;
-    h.nsnap = snapshot_count(s.tsimu_ns, s.tsnap_ns);
-    return h;
-}
-
-std::vector<double> file_rates(const RateTable& t) {
-    std::vector<double> r;
-    for (const RatePair& p : t.pairs) r.push_back(p.rate);
-    return r;
-}
-
-}  // namespace
-
-TEST(MasterEquation, ChainsGiveTheirClosedFormMobility) {
+TEST(MasterEquation, ObliqueLatticeFollowsItsClosedFormAtAnyField) {
+    // With one site per cell the velocity is sum_k k_k dr_k at any field, the linear response
+    // sum_k k_k dr_k dr_k / 2kT; projected on the unit lattice vectors u, the average its trace / 3.
+    const double len_b = std::sqrt(2.0 * 2.0 + 4.5 * 4.5);
+    const double u[3][3] = {{1, 0, 0}, {2.0 / len_b, 4.5 / len_b, 0}, {0, 0, 1}};
     {
-        SCOPED_TRACE("one molecule per cell");
-        const RateTable t = krymo_test::one_molecule_chain(5.0);
+        SCOPED_TRACE("linear response");
+        const RateTable t = krymo_test::hand_table("oblique_lattice");
         const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
-        const double mu = einstein_mobility(t.pairs[0].rate * 25.0, t.temperature);
-        EXPECT_TRUE(r.linear);
-        EXPECT_NEAR(r.mu[0] / mu, 1.0, 1e-6);
-        EXPECT_NEAR(r.mu[1], 0.0, 1e-9 * mu);
-        EXPECT_NEAR(r.mu[3] / (mu / 3.0), 1.0, 1e-6);
+        double trace = 0.0;
+        for (int d = 0; d < 3; ++d) {
+            double m = 0.0;  // Angstrom^2/s over kT/e, then 1e-16 cm^2/Vs
+            for (const RatePair& p : t.pairs) {
+                const double proj = p.dr[0] * u[d][0] + p.dr[1] * u[d][1] + p.dr[2] * u[d][2];
+                m += 0.5 * p.rate * proj * proj * 1e-16 / (units::kBoltzmann * t.temperature);
+                trace += 0.5 * p.rate * p.dr[d] * p.dr[d] * 1e-16 / (units::kBoltzmann * t.temperature);
+            }
+            EXPECT_NEAR(r.mu[d], m, 1e-6 * std::fabs(m) + 1e-12) << d;
+        }
+        EXPECT_NEAR(r.mu[3], trace / 3, 1e-6 * trace);
     }
-    {
-        SCOPED_TRACE("two molecules of different energy per cell");
-        const RateTable t = krymo_test::two_molecule_chain(5.0, 2.0, 10.0, 4.0, 20.0);
-        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
-        EXPECT_NEAR(r.mu[0] / einstein_mobility(two_chain_diffusion(t, 5.0), t.temperature), 1.0, 1e-6);
-        // Zero-field occupations are Boltzmann's.
-        ASSERT_EQ(r.at_field.p.size(), 2u);
-        EXPECT_NEAR(r.at_field.p[1] / r.at_field.p[0], std::exp(-0.020 / (units::kBoltzmann * 300.0)), 1e-12);
-        EXPECT_TRUE(r.converged);
-    }
-}
-
-TEST(MasterEquation, AnAppliedFieldDrivesTheCarrierWithItsCharge) {
-    // 2e8 V/m over 5 Angstrom is 100 meV: far from linear. The drift is a (k+ - k-) exactly, along the
-    // field for holes and against it for electrons; the mobility is positive for both.
+    // A field along b of 5e7 V/m, 25 meV over a hop: the hole drifts along it, the electron against
+    // it, and both have a positive mobility.
     for (char carrier : {'h', 'e'}) {
         SCOPED_TRACE(carrier);
-        RateTable t = krymo_test::one_molecule_chain(5.0);
-        t.carrier = carrier;
-        t.field[0] = 2e8;
+        RateTable t = krymo_test::hand_table("oblique_lattice", carrier);
+        t.field[1] = 5e7;
         fill_rates(t);
-        const double forward = carrier == 'h' ? t.pairs[0].rate : t.pairs[1].rate;
-        const double backward = carrier == 'h' ? t.pairs[1].rate : t.pairs[0].rate;
-        EXPECT_GT(forward, 10 * backward);
         const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
         EXPECT_FALSE(r.linear);
-        const double mu = 5.0 * (forward - backward) / 2e8 * 1e-6;
-        EXPECT_NEAR(r.mu[0] / mu, 1.0, 1e-9);
-        EXPECT_NEAR(r.mu_field / mu, 1.0, 1e-9);
-        EXPECT_NEAR(r.at_field.velocity[0] / (carrier == 'h' ? 5.0 : -5.0) / (forward - backward), 1.0, 1e-9);
+        double v[3] = {0, 0, 0};
+        for (const RatePair& p : t.pairs)
+            for (int c = 0; c < 3; ++c) v[c] += p.rate * p.dr[c];
+        const double q = carrier == 'h' ? 1.0 : -1.0;
+        for (int d = 0; d < 3; ++d) {
+            // Angstrom/s over V/m is 1e-6 cm^2/Vs.
+            const double m = q * (v[0] * u[d][0] + v[1] * u[d][1] + v[2] * u[d][2]) / 5e7 * 1e-6;
+            EXPECT_NEAR(r.mu[d], m, 1e-9 * std::fabs(m) + 1e-12) << d;
+        }
+        EXPECT_GT(r.mu[1], 0.0);
+        EXPECT_NEAR(r.mu[3], r.mu[1], 1e-12);
     }
 }
 
 TEST(MasterEquation, AThinFilmBlocksTheDriftAcrossIt) {
     // The one-molecule chain as a film three cells thick along a: no steady current crosses it.
-    const RateTable t = krymo_test::one_molecule_chain(5.0);
     MasterSettings s;
     s.film_dir = 0;
     s.film_ncell = 3;
-    const MasterResult r = master_mobility(t, s, nullptr);
+    const MasterResult r = master_mobility(krymo_test::hand_table("one_molecule_chain"), s, nullptr);
     EXPECT_EQ(r.at_field.p.size(), 3u);
     EXPECT_NEAR(r.mu[0], 0.0, 1e-9);
 }
 
-TEST(KineticMonteCarlo, TrajectoriesDependOnTheirNumberOnly) {
-    // Threads, job splits and the order of the calls do not change a trajectory.
-    const RateTable t = krymo_test::two_molecule_chain();
-    const HopNetwork net = build_network(t, file_rates(t), -1, 0);
-    KmcSettings s;
-    s.tsimu_ns = 1.0;
-    s.tsnap_ns = 0.1;
-    s.count = 12;
-    const std::vector<Trajectory> serial = run_trajectories(net, s, false);
-    const std::vector<Trajectory> parallel = run_trajectories(net, s, true);
-    s.first = 7;
-    s.count = 5;
-    const std::vector<Trajectory> tail = run_trajectories(net, s, true);
-    ASSERT_EQ(serial.size(), 12u);
-    for (size_t k = 0; k < serial.size(); ++k) {
-        EXPECT_EQ(serial[k].r, parallel[k].r);
-        EXPECT_EQ(serial[k].hops, parallel[k].hops);
-    }
-    for (size_t k = 0; k < tail.size(); ++k) {
-        EXPECT_EQ(tail[k].id, serial[7 + k].id);
-        EXPECT_EQ(tail[k].r, serial[7 + k].r);
-    }
-    EXPECT_NE(serial[0].r, serial[1].r);
-    // Snapshots at 0, 0.1, ..., 1.0 ns; the first is the start.
-    EXPECT_EQ(serial[0].r.size(), 33u);
-    EXPECT_EQ(serial[0].r[0], 0.0);
-}
-
-TEST(KineticMonteCarlo, GeneratorIsTheReferenceSequence) {
-    // xoshiro256** seeded by splitmix64(0): values of an independent implementation fix the stream.
-    Rng a(0);
-    EXPECT_EQ(a.next(), 0x99ec5f36cb75f2b4ULL);
-    EXPECT_EQ(a.next(), 0xbf6e1f784956452aULL);
-    EXPECT_EQ(a.next(), 0x1a5f849d4933e6e0ULL);
-    EXPECT_NE(Rng(1).next(), Rng(0).next());
-}
-
-TEST(MasterEquation, OneSiteLatticeOfAnObliqueCellFollowsItsClosedForm) {
-    // One molecule per cell with hops along a, b and a - b of an oblique cell: the velocity is
-    // sum_k k_k dr_k at any field, the linear response sum_k k_k dr_k dr_k / 2kT. Only a cell whose
-    // axes are not Cartesian tells a row of it from a column.
-    RateTable t = krymo_test::chain_table(5.0);
-    t.cell[1][0] = 2.0;
-    t.cell[1][1] = 4.5;
-    t.nmols = 1;
-    t.modes.resize(1);
-    t.modes[0].lambda_mev = 200.0;
-    const double a[3] = {5.0, 0.0, 0.0}, b[3] = {2.0, 4.5, 0.0};
-    const struct {
-        int na, nb;
-        double j;
-    } bonds[] = {{1, 0, 10.0}, {0, 1, 6.0}, {1, -1, 3.0}};
-    for (const auto& bond : bonds)
-        for (int sign : {1, -1}) {
-            RatePair p = chain_pair(1, 1, sign * bond.na, 0.0, bond.j, 0.0);
-            p.key.cell[1] = sign * bond.nb;
-            for (int c = 0; c < 3; ++c) p.dr[c] = sign * (bond.na * a[c] + bond.nb * b[c]);
-            t.pairs.push_back(p);
-        }
-    const double len_b = std::sqrt(2.0 * 2.0 + 4.5 * 4.5);
-    const double u[3][3] = {{1, 0, 0}, {2.0 / len_b, 4.5 / len_b, 0}, {0, 0, 1}};
-    const double kT = units::kBoltzmann * t.temperature;
-    {
-        SCOPED_TRACE("linear response");
-        fill_rates(t);
-        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
-        for (int d = 0; d < 3; ++d) {
-            double m = 0.0;  // Angstrom^2/s over kT/e, then 1e-16 cm^2/Vs
-            for (const RatePair& p : t.pairs) {
-                const double proj = p.dr[0] * u[d][0] + p.dr[1] * u[d][1] + p.dr[2] * u[d][2];
-                m += 0.5 * p.rate * proj * proj;
-            }
-            m *= 1e-16 / kT;
-            EXPECT_NEAR(r.mu[d], m, 1e-6 * std::fabs(m) + 1e-12) << d;
-        }
-    }
-    {
-        SCOPED_TRACE("applied field along b");
-        t.field[1] = 5e7;
-        fill_rates(t);
-        const MasterResult r = master_mobility(t, MasterSettings(), nullptr);
-        double v[3] = {0, 0, 0};
-        for (const RatePair& p : t.pairs)
-            for (int c = 0; c < 3; ++c) v[c] += p.rate * p.dr[c];
-        for (int d = 0; d < 3; ++d) {
-            // A hole (charge +1) drifts along v; Angstrom/s over V/m is 1e-6 cm^2/Vs.
-            const double m = (v[0] * u[d][0] + v[1] * u[d][1] + v[2] * u[d][2]) / 5e7 * 1e-6;
-            EXPECT_NEAR(r.mu[d], m, 1e-9 * std::fabs(m) + 1e-12) << d;
-        }
-        EXPECT_NEAR(r.mu[3], r.mu[1], 1e-12);
-        EXPECT_GT(r.mu[0], 0.0);
-    }
-}
-
-TEST(KineticMonteCarlo, FieldRunDriftAgreesWithTheMasterEquation) {
-    // Under a field the headline is the drift q v / |F|, as the master equation gives it. On the
-    // one-molecule chain the spread about the drift is known as well: D = a^2 (k+ + k-) / 2.
-    struct Case {
-        const char* name;
-        RateTable table;
-        double field;
-    };
-    RateTable electrons = krymo_test::two_molecule_chain(5.0, 2.0, 10.0, 4.0, 20.0);
-    electrons.carrier = 'e';
-    const Case cases[] = {{"holes, one molecule", krymo_test::one_molecule_chain(5.0), 1e8},
-                          {"electrons, two molecules", electrons, 4e7}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        RateTable t = c.table;
-        t.field[0] = c.field;
-        fill_rates(t);
-        const MasterResult me = master_mobility(t, MasterSettings(), nullptr);
-        KmcSettings s;
-        s.tsimu_ns = 10.0;
-        s.tsnap_ns = 0.5;
-        s.count = 200;
-        TrajectoryHeader h = header_of(t, s);
-        std::copy(t.field, t.field + 3, h.field);
-        const MobilityAnalysis a = analyse_trajectories(h, run_trajectories(build_network(t, file_rates(t), -1, 0), s, true), true);
-        ASSERT_TRUE(a.field);
-        EXPECT_GT(me.mu[0], 0.0);
-        EXPECT_LT(a.err[0], 0.05 * me.mu[0]);
-        EXPECT_NEAR(a.mu[0], me.mu[0], 3 * a.err[0]);
-        EXPECT_NEAR(a.mu[3], me.mu[3], 3 * a.err[3]);
-        EXPECT_EQ(a.mu[1], 0.0);
-        if (t.nmols == 1) {
-            const double d = 0.5 * 25.0 * (t.pairs[0].rate + t.pairs[1].rate);  // Angstrom^2/s
-            EXPECT_NEAR(a.d_kt[0], einstein_mobility(d, t.temperature), 3 * a.d_kt_err[0]);
-        }
-    }
-}
-
 TEST(KineticMonteCarlo, StopsWhenTheErrorReachesItsTarget) {
     // The one-molecule chain, whose mobility is known: whole batches until the error is 5 %, on any
-    // number of threads; a target of 0 runs every trajectory.
-    const RateTable t = krymo_test::one_molecule_chain(5.0);
+    // number of threads; a target of 0 runs every trajectory. A trajectory depends on its number only:
+    // threads, job splits and the order of the calls do not change it.
+    const RateTable t = krymo_test::hand_table("one_molecule_chain");
     const HopNetwork net = build_network(t, file_rates(t), -1, 0);
     KmcSettings s;
     s.tsimu_ns = 2.0;
     s.tsnap_ns = 0.1;
     s.count = 5000;
-    const TrajectoryHeader h = header_of(t, s);
+    const TrajectoryHeader h = trajectory_header(t, s);
     const KmcOutcome parallel = run_to_target(net, s, h, 0.05, true);
     const KmcOutcome serial = run_to_target(net, s, h, 0.05, false);
     ASSERT_TRUE(parallel.target_reached);
@@ -258,6 +114,20 @@ TEST(KineticMonteCarlo, StopsWhenTheErrorReachesItsTarget) {
     EXPECT_NEAR(a.mu[3], mu, 3 * a.err[3]);
     s.count = 250;
     EXPECT_EQ(run_to_target(net, s, h, 0.0, true).trajectories.size(), 250u);
+    s.first = 7;
+    s.count = 5;
+    const std::vector<Trajectory> tail = run_trajectories(net, s, true);
+    for (size_t k = 0; k < tail.size(); ++k) {
+        EXPECT_EQ(tail[k].id, parallel.trajectories[7 + k].id);
+        EXPECT_EQ(tail[k].r, parallel.trajectories[7 + k].r);
+    }
+    // Snapshots at 0, 0.1, ..., 2.0 ns; the first is the start.
+    EXPECT_EQ(tail[0].r.size(), 63u);
+    EXPECT_EQ(tail[0].r[0], 0.0);
+    // xoshiro256** seeded by splitmix64(0): values of an independent implementation fix the stream.
+    Rng rng(0);
+    EXPECT_EQ(rng.next(), 0x99ec5f36cb75f2b4ULL);
+    EXPECT_EQ(rng.next(), 0xbf6e1f784956452aULL);
 }
 
 TEST(KineticMonteCarlo, NegativeOrUnresolvedValuesAreFlagged) {
@@ -275,28 +145,34 @@ TEST(KineticMonteCarlo, NegativeOrUnresolvedValuesAreFlagged) {
 }
 
 TEST(KineticMonteCarlo, AnalysisOfKnownDisplacementsGivesTheirDriftAndSpread) {
-    // Two trajectories x = v t +- sqrt(c t): the mean moves at v, the spread about it grows as 2 c t, so
-    // D = c exactly, whatever the drift. A hole in a field of 1e7 V/m along a: mu = v / F.
-    RateTable t = krymo_test::chain_table(5.0);
-    KmcSettings s;
-    s.tsimu_ns = 10.0;
-    s.tsnap_ns = 1.0;
-    TrajectoryHeader h = header_of(t, s);
-    h.field[0] = 1e7;
+    // Two trajectories x = q v t +- sqrt(c t) in a field of 1e7 V/m along a: the mean moves at q v, the
+    // spread about it grows as 2 c t, so D = c exactly, whatever the drift, and mu = v / F for either
+    // carrier.
     const double v = 2.0, c = 3.0;  // Angstrom/ns, Angstrom^2/ns
-    std::vector<Trajectory> trajs(2);
-    for (int k = 0; k < 2; ++k) {
-        trajs[k].id = k;
-        for (int i = 0; i < h.nsnap; ++i) {
-            const double time = i * s.tsnap_ns;
-            trajs[k].r.insert(trajs[k].r.end(), {v * time + (k == 0 ? 1 : -1) * std::sqrt(c * time), 0.0, 0.0});
+    for (char carrier : {'h', 'e'}) {
+        SCOPED_TRACE(carrier);
+        const RateTable t = krymo_test::hand_table("one_molecule_chain", carrier);
+        KmcSettings s;
+        s.tsimu_ns = 10.0;
+        s.tsnap_ns = 1.0;
+        TrajectoryHeader h = trajectory_header(t, s);
+        h.field[0] = 1e7;
+        const double q = carrier == 'h' ? 1.0 : -1.0;
+        std::vector<Trajectory> trajs(2);
+        for (int k = 0; k < 2; ++k) {
+            trajs[k].id = k;
+            for (int i = 0; i < h.nsnap; ++i) {
+                const double time = i * s.tsnap_ns;
+                trajs[k].r.insert(trajs[k].r.end(), {q * v * time + (k == 0 ? 1 : -1) * std::sqrt(c * time), 0, 0});
+            }
         }
+        const MobilityAnalysis a = analyse_trajectories(h, trajs, false);
+        // Angstrom/ns over V/m is 1e3 cm^2/Vs; Angstrom^2/ns is 1e-7 cm^2/s.
+        ASSERT_TRUE(a.field);
+        EXPECT_NEAR(a.mu[0] / (v / 1e7 * 1e3), 1.0, 1e-12);
+        EXPECT_NEAR(a.mu[3] / (v / 1e7 * 1e3), 1.0, 1e-12);
+        EXPECT_NEAR(a.diffusion[0][0] / (c * 1e-7), 1.0, 1e-12);
+        EXPECT_NEAR(a.d_kt[0] / (c * 1e-7 / (units::kBoltzmann * t.temperature)), 1.0, 1e-12);
+        EXPECT_NEAR(a.drift[0], q * v * 10.0, 1e-12);
     }
-    const MobilityAnalysis a = analyse_trajectories(h, trajs, false);
-    // Angstrom/ns over V/m is 1e3 cm^2/Vs; Angstrom^2/ns is 1e-7 cm^2/s.
-    EXPECT_NEAR(a.mu[0] / (v / 1e7 * 1e3), 1.0, 1e-12);
-    EXPECT_NEAR(a.mu[3] / (v / 1e7 * 1e3), 1.0, 1e-12);
-    EXPECT_NEAR(a.diffusion[0][0] / (c * 1e-7), 1.0, 1e-12);
-    EXPECT_NEAR(a.d_kt[0] / (c * 1e-7 / (units::kBoltzmann * t.temperature)), 1.0, 1e-12);
-    EXPECT_NEAR(a.drift[0], v * 10.0, 1e-12);
 }
