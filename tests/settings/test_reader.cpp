@@ -63,9 +63,8 @@ TEST_F(SettingsTest, CrystalSettingsApplyInEitherOrderAndAreEchoedBeforeTheCryst
         {"disorder = all\n" + crystal + "disorder = major\n", 100, "major"},
     };
     for (const auto& c : cases) {
-        testing::internal::CaptureStdout();
-        const std::string text = echo(section(c.body));
-        testing::internal::GetCapturedStdout();
+        std::string text;  // a stop inside the capture must not leave it open
+        krymo_test::capture_stdout([&] { text = echo(section(c.body)); });
         EXPECT_EQ(inp_->natoms_cif, c.natoms) << c.body;
         const size_t at = text.find(std::string("  disorder           = ") + c.echoed + "    ! ");
         EXPECT_NE(at, std::string::npos) << text;
@@ -76,9 +75,8 @@ TEST_F(SettingsTest, CrystalSettingsApplyInEitherOrderAndAreEchoedBeforeTheCryst
     const std::string noh = "crystal = " + krymo_test::data_path("structure/no_hydrogens.cif") + "\n";
     const std::string allow = "allow_missing_hydrogens = 1\ncif_block = noh\n";
     for (const std::string& body : {noh + allow, allow + noh}) {
-        testing::internal::CaptureStdout();
-        const std::string text = echo(section(body));
-        testing::internal::GetCapturedStdout();
+        std::string text;
+        krymo_test::capture_stdout([&] { text = echo(section(body)); });
         EXPECT_EQ(inp_->natoms_cif, 2) << body;
         EXPECT_NE(text.find("  cif_block          = noh\n  allow_missing_hydrogens = 1\n  crystal "), std::string::npos)
             << text;
