@@ -10,15 +10,12 @@
 #include "test_support.h"
 
 struct SettingsProbe : krymo::KrymoInp {
-    using KrymoInp::app_elec_F_flag, KrymoInp::lattice_cutoff, KrymoInp::compute_engine, KrymoInp::HL_unique_pair, KrymoInp::HL_unique_uc_mol;
-    using KrymoInp::homo_adjustment, KrymoInp::krymo_dat_file, KrymoInp::latt_vectors, KrymoInp::mater_name;
-    using KrymoInp::module_qc, KrymoInp::module_qc_flag, KrymoInp::mol_data_source, KrymoInp::mol_files;
-    using KrymoInp::natoms_cif, KrymoInp::nmols_uc, KrymoInp::nodelist, KrymoInp::qc_basis, KrymoInp::qc_basis_re;
-    using KrymoInp::qc_exe, KrymoInp::qc_method, KrymoInp::qc_method_re, KrymoInp::qc_inp_append, KrymoInp::qc_nodes, KrymoInp::qc_ppn, KrymoInp::queue_name;
-    using KrymoInp::ratetype, KrymoInp::RE_calc_lambda_4P, KrymoInp::RE_unique, KrymoInp::RE_use_neutral_chk;
-    using KrymoInp::read_neighbor_dat, KrymoInp::reorg_outer_cutoff, KrymoInp::reorg_outer_epsilon;
-    using KrymoInp::reorg_outer_radii, KrymoInp::reorg_outer_type, KrymoInp::sched_type, KrymoInp::scratch;
-    using KrymoInp::thinfilm_dir, KrymoInp::thinfilm_flag, KrymoInp::thinfilm_ncell;
+    using KrymoInp::lattice_cutoff, KrymoInp::compute_engine, KrymoInp::HL_unique_pair, KrymoInp::homo_adjustment;
+    using KrymoInp::krymo_dat_file, KrymoInp::mater_name, KrymoInp::module_qc;
+    using KrymoInp::module_qc_flag, KrymoInp::mol_data_source, KrymoInp::mol_files, KrymoInp::natoms_cif;
+    using KrymoInp::nmols_uc, KrymoInp::nodelist, KrymoInp::qc_basis_re, KrymoInp::qc_exe, KrymoInp::qc_method;
+    using KrymoInp::qc_method_re, KrymoInp::qc_inp_append, KrymoInp::qc_nodes, KrymoInp::qc_ppn, KrymoInp::queue_name;
+    using KrymoInp::ratetype, KrymoInp::RE_unique, KrymoInp::sched_type, KrymoInp::scratch;
 };
 
 // Reads krymo.inp texts in a fresh study folder, with the environment variables the reader

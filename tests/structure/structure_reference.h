@@ -82,20 +82,4 @@ inline int grow_whole(int n, const double* r, double scale, const double latt[3]
                             }).size());
 }
 
-// A placed molecule bonds to a periodic image of itself: some atom pair (an atom with itself
-// included) is closer than the bond distance after a non-zero lattice translation of one of them.
-inline bool bonds_to_own_image(int n, const double* r, double scale, const double latt[3][3], const double* x) {
-    for (int i = 0; i < n; ++i)
-        for (int j = i; j < n; ++j)
-            for (int a = -2; a <= 2; ++a)
-                for (int b = -2; b <= 2; ++b)
-                    for (int c = -2; c <= 2; ++c) {
-                        if (a == 0 && b == 0 && c == 0) continue;
-                        const double d[3] = {x[3 * i] - x[3 * j] + a, x[3 * i + 1] - x[3 * j + 1] + b,
-                                             x[3 * i + 2] - x[3 * j + 2] + c};
-                        if ((r[i] + r[j]) * scale > cart_length(latt, d)) return true;
-                    }
-    return false;
-}
-
 }  // namespace krymo_ref

@@ -12,8 +12,7 @@ using namespace krymo_test;
 namespace {
 
 // C1 (x 0.98) and C2 (x 0.10) bond across the face x = 1; O1-H1 is a second molecule.
-const std::string kTinyCif = "data_tiny\n" + kCell + kP1 + kAtomLoop;
-const std::string kTinyAtoms = "C1 C 0.98 0.5 0.5\nO1 O 0.5 0.25 0.5\nC2 C 0.10 0.5 0.5\nH1 H 0.5 0.34 0.5\n";
+std::string tiny_cell() { return read_file(data_path("structure/tiny_cell.cif")); }
 
 // A written structure file with the creation date left out.
 std::string written(const std::string& path) { return replaced(read_file(path), today_stamp(), "<today>"); }
@@ -23,7 +22,7 @@ std::string written(const std::string& path) { return replaced(read_file(path), 
 TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
     ScopedStudyDir dir;
     StructureProbe p;
-    read_cif(p, kTinyCif + kTinyAtoms);
+    read_cif(p, tiny_cell());
     p.mol_data_source = 2;
     EXPECT_EQ(capture_stdout([&] { p.read_crystal_strcuture_files(true, true); }),
               "Make whole molecules...\n"
@@ -31,9 +30,6 @@ TEST(Assembly, CrystalModeRepairsWrapsAndWritesEveryFile) {
               "  molecule 1 COM =  0.040000  0.500000  0.500000 (wrapped)\n"
               "  molecule 2 COM =  0.500000  0.255334  0.500000\n");
     ASSERT_EQ(p.nmols_uc, 2);
-    EXPECT_EQ(p.mol_files, (std::vector<std::string>{"mol1.mol", "mol2.mol"}));
-    EXPECT_EQ(p.mol_ids, (std::vector<int>{1, 2}));
-    EXPECT_NEAR(p.latt_vectors[1][1], 10.0, 1e-12);
 
     // Output levels choose the files: none; the unit cell and the first molecule; all.
     p.set_data_mol_output_level(0);
@@ -98,36 +94,26 @@ TEST(Assembly, RepairBondsWithTheSeparationRadii) {
     // allow: an organic C-C of 1.70 A, a Be complex straddling the face x = 1 (Be-O 1.62 A), and an
     // Hg-Cl pair whose chlorine lies 2.90 A away in the cell but 2.40 A away through the image
     // (the element-table radius of Hg would keep the far copy).
-    const double o = 0.0935;  // 1.62 A / sqrt(3) in a 10 A cell
-    const struct {
-        std::string cell, atoms;
-        double bond;  // every bond to atom 0 after the repair, A
-    } cases[] = {
-        {kCell, "C1 C 0.1 0.5 0.5\nC2 C 0.27 0.5 0.5\n", 1.70},
-        {kCell, krymo::format_string("Be1 Be 0.02 0.5 0.5\nO1 O %.4f %.4f %.4f\nO2 O %.4f %.4f %.4f\n"
-                                     "O3 O %.4f %.4f %.4f\nO4 O %.4f %.4f %.4f\n",
-                                     0.02 + o, 0.5 + o, 0.5 + o, 0.02 + o, 0.5 - o, 0.5 - o, 1.02 - o, 0.5 + o,
-                                     0.5 - o, 1.02 - o, 0.5 - o, 0.5 + o),
-         std::sqrt(3.0) * o * 10},
-        {"_cell_length_a 5.3\n_cell_length_b 10\n_cell_length_c 10\n_cell_angle_alpha 90\n"
-         "_cell_angle_beta 90\n_cell_angle_gamma 90\n",
-         "Hg1 Hg 0.05 0.5 0.5\nCl1 Cl 0.597 0.5 0.5\n", 0.453 * 5.3},
+    const std::pair<const char*, double> cases[] = {
+        {"repair_long_cc.cif", 1.70},
+        {"repair_be_complex.cif", std::sqrt(3.0) * 0.0935 * 10},  // every Be-O bond, offsets 0.0935 in a 10 A cell
+        {"repair_hg_cl.cif", 0.453 * 5.3},
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, bond] : cases) {
         StructureProbe p;
-        read_cif(p, "data_tiny\n" + c.cell + kP1 + kAtomLoop + c.atoms);
-        ASSERT_EQ(p.sep_mol_natoms.size(), 1u) << c.atoms;
+        read_cif(p, read_file(data_path(std::string("structure/") + file)));
+        ASSERT_EQ(p.sep_mol_natoms.size(), 1u) << file;
         p.mol_data_source = 2;
         p.read_crystal_strcuture_files(false, false);
         const std::vector<double>& x = p.mol_x[0];
         for (int j = 1; j < p.mol_natoms[0]; ++j)
-            EXPECT_NEAR(std::hypot(x[3 * j] - x[0], x[3 * j + 1] - x[1], x[3 * j + 2] - x[2]), c.bond, 1e-3)
-                << c.atoms << " atom " << j;
+            EXPECT_NEAR(std::hypot(x[3 * j] - x[0], x[3 * j + 1] - x[1], x[3 * j + 2] - x[2]), bond, 1e-3)
+                << file << " atom " << j;
     }
 
     // Atoms that bond in no image stop the repair.
     StructureProbe p;
-    read_cif(p, kTinyCif + kTinyAtoms);
+    read_cif(p, tiny_cell());
     const int pair[2] = {6, 6};
     double far[6] = {0.1, 0.5, 0.5, 0.5, 0.5, 0.5};
     krymo::FatalError e = expect_fatal([&] { p.make_whole_molecule(1, 2, pair, far, false); });

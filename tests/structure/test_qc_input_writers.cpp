@@ -52,19 +52,13 @@ TEST(QcInputWriters, NoAtomsNoAppendAndGeometryFromCheckpoint) {
     ScopedStudyDir dir;
     Writers w;
     // Without atoms the files stay complete: the charge line is followed by what follows the atoms.
-    EXPECT_EQ(w.run("gau_HL", false, ""), "%chk=chk-1.chk\n%mem=2048MB\n%nprocs=16\n"
-                                          "#P b3lyp 6-31G(d) IOp(3/33=1,5/33=2) Pop=full nosymm\n\ntitle-1\n\n0 1\n\n");
-    const std::string orca = w.run("orca_HL", false, "");
-    EXPECT_EQ(orca.substr(orca.find("end\n")), "end\n\n*xyz 0 1\n*\n");
     // Without append text a file ends with the empty line after the atoms or after the last block.
-    const std::string gau = w.run("gau_HL", true, "");
-    EXPECT_EQ(gau.substr(gau.size() - 8), "3.0000\n\n");
-    const std::string qchem = w.run("qchem_RE", true, "");
-    EXPECT_EQ(qchem.substr(qchem.size() - 27), "sym_ignore      true\n$end\n\n");
     // A charged state read from the neutral checkpoint has neither atoms nor append text.
-    EXPECT_EQ(w.run("gau_RE", true, kAppend, true),
-              "%mem=2048MB\n%nprocs=16\n%chk=re-mol1-anion.chk\n#P opt freq b3lyp STO-3g Pop=full nosymm\n"
-              "scf=(maxcycle=100,xqc)\nGeom=Check Guess=Read\n\nmol1\n\n-1 2\n\n");
+    expect_golden("gau_HL without atoms:\n" + w.run("gau_HL", false, "") + "orca_HL without atoms:\n" +
+                      w.run("orca_HL", false, "") + "gau_HL without append text:\n" + w.run("gau_HL", true, "") +
+                      "qchem_RE without append text:\n" + w.run("qchem_RE", true, "") +
+                      "gau_RE from the checkpoint:\n" + w.run("gau_RE", true, kAppend, true),
+                  "qc_inputs/short_forms.txt");
 }
 
 TEST(QcInputWriters, UnwritableInputStopsTheRunAsAStructureFile) {
@@ -73,9 +67,8 @@ TEST(QcInputWriters, UnwritableInputStopsTheRunAsAStructureFile) {
     // A folder where the input belongs: the file cannot be put in place.
     ASSERT_EQ(std::system("mkdir -p gau_HL.txt/keep"), 0);
     const krymo::FatalError e = expect_fatal([&] { w.run("gau_HL", true, ""); });
-    EXPECT_EQ(e.unit, "fileio");
-    EXPECT_EQ(e.status, 255);
-    EXPECT_EQ(e.err_text, "Failed to open output file gau_HL.txt\n");
+    EXPECT_EQ(std::make_tuple(e.unit, e.status, e.err_text),
+              std::make_tuple("fileio", 255, "Failed to open output file gau_HL.txt\n"));
 }
 
 TEST(QcInputWriters, Psi4InputsAppendTheHessianAndReadTheGeometryOfAnotherState) {
@@ -84,50 +77,22 @@ TEST(QcInputWriters, Psi4InputsAppendTheHessianAndReadTheGeometryOfAnotherState)
     Writers w;
     // The RE input after its calculations: a 7x7 Hessian H[i][j] = 10 i + j (+1e-3), appended to the fchk.
     const std::string re = w.run("psi4_RE", true, "");
-    const std::string stub =
-        "class Matrix:\n"
-        "    shape = (7, 7)\n"
-        "    def __getitem__(self, ij): return 10.0 * ij[0] + ij[1] + 1e-3\n"
-        "class W:\n"
-        "    def hessian(self):\n"
-        "        class M: np = Matrix()\n"
-        "        return M()\n"
-        "def energy(*a, **k): return 0.0, W()\n"
-        "def optimize(*a, **k): return 0.0\n"
-        "def frequency(*a, **k): return 0.0, W()\n"
-        "def fchk(wfn, name): open(name, 'w').write('fchk head\\n')\n";
     const size_t calc = re.find("optimize(");
     ASSERT_NE(calc, std::string::npos);
-    write_file("re.py", stub + re.substr(calc));
+    write_file("re.py", read_file(data_path("structure/psi4_stub_hessian.py")) + re.substr(calc));
     ASSERT_EQ(run_command(python3_exe() + " re.py").status, 0);
-    std::string expected = "fchk head\nCartesian Force Constants                  R   N=          28\n";
-    int k = 0;
-    for (int i = 0; i < 7; ++i)
-        for (int j = 0; j <= i; ++j, ++k) expected += krymo::format_string(k % 5 == 4 || k == 27 ? "%16.8E\n" : "%16.8E", 10.0 * i + j + 1e-3);
-    EXPECT_EQ(read_file("psi4_RE.fchk"), expected);
+    // The lower triangle of H, five values a line.
+    expect_golden(read_file("psi4_RE.fchk"), "qc_inputs/psi4_RE_hessian.fchk");
 
     // The four-point input builds its molecule from the other state's fchk arrays (bohr).
     const std::string fp = w.run("psi4_4P", true, "");
-    write_file("re-mol1-neutral.fchk",
-               "Charge                                     I                1\n"
-               "Atomic numbers                             I   N=           3\n           6           1           1\n"
-               "Current cartesian coordinates              R   N=           9\n"
-               "  0.1  0.2  0.3  1.0  2.0\n  3.0 -1.5 -2.5 -3.5\n");
-    const std::string mol_stub =
-        "class core:\n"
-        "    class Molecule:\n"
-        "        @staticmethod\n"
-        "        def from_arrays(**k):\n"
-        "            print(sorted(k.items()))\n"
-        "def activate(m): pass\n"
-        "def energy(*a, **k): return 0.0, None\n"
-        "def fchk(wfn, name): pass\n";
+    write_file("re-mol1-neutral.fchk", read_file(data_path("structure/re-mol1-neutral.fchk")));
     // The psi4 keyword lines are not Python: they stay out.
     std::string py, l;
     std::istringstream lines(fp);
     while (std::getline(lines, l))
         if (l.rfind("memory", 0) != 0 && l.rfind("set ", 0) != 0) py += l + "\n";
-    write_file("fp.py", mol_stub + py);
+    write_file("fp.py", read_file(data_path("structure/psi4_stub_molecule.py")) + py);
     const CommandResult r = run_command(python3_exe() + " fp.py");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output,
