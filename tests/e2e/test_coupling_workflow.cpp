@@ -46,7 +46,7 @@ void synthesize(Wavefunction& w, int half, unsigned seed) {
         for (int i = 0; i < w.nbasis; ++i) m(i, j) = u(rng);
     const Eigen::MatrixXd q = Eigen::HouseholderQR<Eigen::MatrixXd>(m).householderQ();
     w.alpha = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(w.overlap).operatorInverseSqrt() * q;
-    w.alpha_energies = Eigen::VectorXd::LinSpaced(w.nbasis, -10.0, 2.0);
+    w.alpha_energies = Eigen::VectorXd::LinSpaced(w.nbasis, -0.6, 0.2);  // hartree: couplings stay physical
 }
 
 }  // namespace
