@@ -47,7 +47,12 @@ std::string study_picture(const std::string& workdir, const std::vector<std::str
 
 }  // namespace
 
-TEST(JobSets, EachEngineWritesItsFilesAndRunnersPlainAndUniqueSingleAndArray) {
+TEST(JobSets, EachEngineWritesItsFilesRunnersAndInputsPlainAndUniqueSingleAndArray) {
+    // Both carriers with the four-point jobs, and a method of the reorganization jobs of their own.
+    // Pair 1-3 is the root's atoms, then HF shifted one cell along -a. Unique inputs carry the global
+    // pair number (root 2's first entry is pair 4) and the title of the pair they stand for. The
+    // four-point points: the cation at the neutral's geometry (1 2), the neutral at the cation's (0 1),
+    // the anion at the neutral's (-1 2), the neutral at the anion's (0 1).
     for (int e = 0; e < kEngineCount; ++e)
         for (bool unique : {false, true})
             for (bool array : {false, true}) {
@@ -59,39 +64,25 @@ TEST(JobSets, EachEngineWritesItsFilesAndRunnersPlainAndUniqueSingleAndArray) {
                 small_cell(t);
                 set_unique(t, unique);
                 t.sched_job_array = array;
+                t.carrier_letter = 'a';
+                t.RE_calc_lambda_4P = true;
+                t.qc_method = "hlmethod";
+                t.qc_method_re = "remethod";
                 t.write_qc_job_sets(kEngines[e]);
                 // Root 3 has no neighbours and so no arrays: a scheduler would refuse one without members.
-                expect_golden(study_picture(t.get_workdir()), name);
+                // Inputs once per engine and kind; job scripts where they differ (array members, unique names).
+                std::string picture = study_picture(t.get_workdir()) + (array ? "" : files_text("HL") + files_text("RE"));
+                if (array || unique) picture += files_text("jobs");
+                expect_golden(replaced(picture, t.get_workdir(), "@W@", false), name);
                 EXPECT_EQ(run_command(python3_exe() + " -m py_compile scr/*.py").output, "");  // the runners parse
             }
 }
 
-TEST(JobSets, GaussianInputsOfMonomersAndPairsPlainAndUnique) {
-    // Pair 1-3 is the root's atoms, then HF shifted one cell along -a. Unique inputs carry the global
-    // pair number (root 2's first entry is pair 4) and the title of the pair they stand for.
-    for (bool unique : {false, true}) {
-        ScopedStudyDir dir;
-        TestTransport t;
-        small_cell(t);
-        set_unique(t, unique);
-        t.write_qc_job_sets(Engine::Gaussian);
-        expect_golden(files_text("HL"), unique ? "jobsets/gaussian_inputs_unique.txt" : "jobsets/gaussian_inputs_plain.txt");
-    }
-}
-
-TEST(JobSets, SubmitCommandsAndEmptyUniqueLists) {
-    ScopedStudyDir dir;
+TEST(JobSets, NoUniquePairWritesNoInputAndNoJob) {
+    // The runner only changes directory and back.
     TestTransport t;
     small_cell(t);
-    set_unique(t, false);
-    t.sched_job_array = false;
-    t.use_scheduler("lsf");
-    t.write_HL_gaussian_mol_one_gjf_and_job_uc();
-    // "bsub < " keeps its blank: two blanks before the script.
-    EXPECT_NE(read_file("scr/mol_one_uc.py").find("os.system(\"bsub <  ../jobs/job_uc_mol-1.lsf\")\n\n"),
-              std::string::npos);
-
-    // No unique pair: no input and no job; the runner only changes directory and back.
+    set_unique(t, true);
     t.HL_unique_pairs.clear();
     t.use_scheduler("slurm");
     for (bool array : {false, true}) {
@@ -107,6 +98,8 @@ TEST(JobSets, SubmitCommandsAndEmptyUniqueLists) {
 }
 
 TEST(JobSets, OverlapMethodWritesOnlyEveryUnitCellMoleculeWithGaussian) {
+    // Gaussian: the monomers of every molecule and no pair runner; the other engines have no such method.
+    std::string all;
     for (int e = 0; e < kEngineCount; ++e) {
         ScopedStudyDir dir;
         TestTransport t;
@@ -115,15 +108,9 @@ TEST(JobSets, OverlapMethodWritesOnlyEveryUnitCellMoleculeWithGaussian) {
         t.use_moo = true;
         t.set_job_moo_flag(true);
         t.write_qc_job_sets(kEngines[e]);
-        const std::vector<std::string> runners = list_dir("scr");
-        if (kEngines[e] == Engine::Gaussian) {
-            EXPECT_EQ(runners, (std::vector<std::string>{"mol_RE_anion_cation.py", "mol_RE_lambda_4P.py",
-                                                         "mol_RE_neutral.py", "mol_one_uc.py"}));
-            EXPECT_EQ(list_dir("HL"), (std::vector<std::string>{"uc_mol-1.com", "uc_mol-2.com", "uc_mol-3.com"}));
-        } else {
-            EXPECT_EQ(runners.size(), 6u) << kEngineNames[e];
-        }
+        all += std::string("#### ") + kEngineNames[e] + "\n" + study_picture(t.get_workdir());
     }
+    expect_golden(all, "jobsets/overlap_method.txt");
 }
 
 TEST(JobSets, ReorganizationStatesFollowTheCarrierAndTheOptions) {
@@ -145,82 +132,6 @@ TEST(JobSets, ReorganizationStatesFollowTheCarrierAndTheOptions) {
         expect_golden(study_picture(t.get_workdir(), {"RE/re-mol1-cation.com", "RE/re-mol3-cation_nC.com",
                                                       "jobs/job_re-mps.pbs", "jobs/job_re-mol3_lambda_4P.pbs"}),
                       std::string("jobsets/re_states_") + c.carrier + ".txt");
-    }
-}
-
-TEST(JobSets, FourPointInputsCarryTheirChargeAndTakeTheOtherStatesGeometry) {
-    // The charged state at the neutral's geometry and the neutral at the charged state's (hole: cation,
-    // electron: anion). Per engine, the text of the input that gives charge and multiplicity, and the
-    // text of the input or the job that names where the geometry comes from.
-    struct Point { const char* state; int charge, mult; const char* geometry; };
-    const Point points[] = {{"neutral_hN", 1, 2, "neutral"}, {"cation_nC", 0, 1, "cation"},
-                            {"neutral_eN", -1, 2, "neutral"}, {"anion_nC", 0, 1, "anion"}};
-    using Text = std::string (*)(const Point&);
-    const struct { Engine engine; const char* job; Text charge; Text geometry; } engines[] = {
-        // Gaussian's checkpoint of this name is the copy of the other state's (the copy script's test).
-        {Engine::Gaussian, "jobs/job_re-mol1_lambda_4P.pbs",
-         [](const Point& p) { return krymo::format_string("\n%d %d\n\n", p.charge, p.mult); },
-         [](const Point& p) { return krymo::format_string("%%chk=re-mol1-%s.chk\n", p.state); }},
-        {Engine::Orca, "jobs/job_re_mol1_lambda_4P.pbs",
-         [](const Point& p) { return krymo::format_string("*xyzfile %d %d re-mol1-%s.xyz\n", p.charge, p.mult, p.geometry); },
-         [](const Point& p) { return krymo::format_string("cp ${DataDir}/re-mol1-%s.xyz $SCRDIR\n", p.geometry); }},
-        {Engine::Qchem, "jobs/job_re-mol1_lambda_4P.pbs",
-         [](const Point& p) { return krymo::format_string("$molecule\n%d %d\nH ", p.charge, p.mult); },
-         [](const Point& p) {
-             return krymo::format_string("qchem_opt_geometry.py re-mol1-%s.out re-mol1-%s.inp && ", p.geometry, p.state);
-         }},
-        {Engine::Psi4, "jobs/job_re-mol1_lambda_4P.pbs",
-         [](const Point& p) { return krymo::format_string("charge = %d\nmultiplicity = %d\n", p.charge, p.mult); },
-         [](const Point& p) { return krymo::format_string("geometry_file = 're-mol1-%s.fchk'\n", p.geometry); }},
-    };
-    for (const auto& e : engines) {
-        ScopedStudyDir dir;
-        TestTransport t;
-        small_cell(t);
-        t.carrier_letter = 'a';
-        t.RE_calc_lambda_4P = true;
-        t.write_RE_job_set(e.engine, false);
-        const std::string job = read_file(e.job);
-        for (const Point& p : points) {
-            const std::string input = read_file(krymo::format_string("RE/re-mol1-%s.%s", p.state,
-                                                                     krymo::engine_row(e.engine).input_ext));
-            SCOPED_TRACE(input);
-            EXPECT_NE(input.find(e.charge(p)), std::string::npos) << e.charge(p);
-            const std::string source = e.geometry(p);
-            EXPECT_NE((input + job).find(source), std::string::npos) << source;
-        }
-    }
-}
-
-TEST(JobSets, ReorganizationJobScriptsOfEachEngine) {
-    for (int e = 0; e < kEngineCount; ++e) {
-        ScopedStudyDir dir;
-        TestTransport t;
-        small_cell(t);
-        t.write_RE_job_set(kEngines[e], false);
-        const char* job = kEngines[e] == Engine::Orca ? "jobs/job_re_mol2-cation.pbs" : "jobs/job_re-mol2-cation.pbs";
-        expect_golden(replaced(read_file(job), t.get_workdir(), "@W@"),
-                      std::string("jobsets/re_job_") + kEngineNames[e] + ".pbs");
-    }
-}
-
-TEST(JobSets, ReorganizationJobsTakeTheirOwnMethodWhereTheEngineNamesOne) {
-    // Gaussian carries method and basis together in qc_basis / qc_basis_re: qc_method_re is not its.
-    for (int e = 1; e < kEngineCount; ++e) {
-        SCOPED_TRACE(kEngineNames[e]);
-        ScopedStudyDir dir;
-        TestTransport t;
-        small_cell(t);
-        t.qc_method = "hlmethod";
-        t.qc_method_re = "remethod";
-        t.RE_calc_lambda_4P = true;
-        t.write_qc_job_sets(kEngines[e]);
-        for (const char* d : {"HL", "RE"})
-            for (const std::string& f : list_dir(d)) {
-                const std::string text = read_file(std::string(d) + "/" + f);
-                EXPECT_EQ(text.find(d[0] == 'H' ? "remethod" : "hlmethod"), std::string::npos) << f;
-                EXPECT_NE(text.find(d[0] == 'H' ? "hlmethod" : "remethod"), std::string::npos) << f;
-            }
     }
 }
 

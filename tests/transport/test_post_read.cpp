@@ -59,8 +59,6 @@ TEST(PostRead, HomoNumbersOrbitalFilesAndBondLists) {
     TestTransport t;
     four_molecule_cell(t);
     t.RE_unique = false;  // every molecule gets a file (representatives only: see the end-to-end run)
-    t.write_mol_bonds_files(false);  // does nothing
-    EXPECT_FALSE(path_exists("data"));
     t.write_mol_bonds_files(true);
     EXPECT_EQ(read_file("data/mol1_bonds.dat"),
               "12\n  1   2  0  0\n  1   6  0  0\n  1   7  0  0\n  2   3  0  0\n  2   8  0  0\n  3   4  0  0\n"
