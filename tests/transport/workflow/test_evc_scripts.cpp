@@ -90,10 +90,6 @@ TEST(EvcStage, UnwritableFilesStopTheRun) {
     ScopedStudyDir dir;
     TestTransport t;
     four_molecules(t, 1, 'a', false);
-    rmdir("scr");
-    expect_stop([&] { t.write_prepare_evc_files("prepare_RE.py"); }, 255, "",
-                "Failed to open output file scr/run_RE.py\n");
-    expect_stop([&] { t.write_get_re_py_file("get_RE.py"); }, 255, "", "Failed to open output file scr/get_RE.py\n");
     // A file where the input directory should be.
     write_file("RE", "");
     expect_stop([&] { t.write_evc_inp_files(); }, 255, "", "Failed to open output file RE/evc-e-mol1.inp\n");
