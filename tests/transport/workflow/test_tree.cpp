@@ -1,5 +1,5 @@
-// The workflow tree as one stage on a real crystal: its progress lines, the parts that depend on
-// switches and carriers, the driver shell script, and a second run over a study that has results.
+// The workflow tree as one stage on a real crystal: the parts that depend on carriers and engines, and a
+// second run over a study that has results.
 #include "golden.h"
 #include "transport/transport_fixture.h"
 
@@ -12,26 +12,7 @@ void naphthalene(TestTransport& t) {
     capture_stdout([&] { t.write_mol_bonds_files(true); });
 }
 
-void no_mobility(TestTransport& t) {
-    t.do_transport_run_MC = t.do_transport_get_mob_MC = t.do_transport_run_MC_temp = t.do_transport_get_mob_MC_temp = 0;
-    t.do_transport_run_ME = t.do_transport_get_mob_ME = t.do_transport_run_ME_temp = t.do_transport_get_mob_ME_temp = 0;
-}
-
 }  // namespace
-
-TEST(WorkflowTree, WithoutMobilitySwitchesNoRunFolderIsMadeAndAQuietRunSaysNothing) {
-    ScopedStudyDir dir;
-    TestTransport t;
-    naphthalene(t);
-    t.lat_site_energy = 1;
-    t.reorg_outer_type = 1;
-    no_mobility(t);
-    EXPECT_NE(capture_stdout([&] { t.write_scripts(true); }), "");
-    // Without mobility switches no run folder is made; the driver script is written all the same.
-    for (const std::string& d : list_dir(".")) EXPECT_TRUE(d.rfind("MC-", 0) != 0 && d.rfind("ME-", 0) != 0) << d;
-    EXPECT_TRUE(path_exists("scr/krymo.sh"));
-    EXPECT_EQ(capture_stdout([&] { t.write_scripts(false); }), "");
-}
 
 TEST(WorkflowTree, CarrierLetterAndEngineChooseTheScripts) {
     // Per case the files of the tree, then the lists of the pairs and the four-point points and an input
