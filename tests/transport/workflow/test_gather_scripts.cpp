@@ -47,27 +47,13 @@ TEST(GatherScripts, PairListNamesEachPairOrItsRepresentative) {
     EXPECT_EQ(t.neighbor_map_key_1d_to_uc_id(1), 0);
 }
 
-TEST(GatherScripts, TransferIntegralToolPerEngineAndMethod) {
-    // Q-Chem first renames its checkpoints; the overlap method has its own tool.
-    std::string all;
-    for (const auto& c : {std::make_pair(1, false), {2, false}, {3, false}, {4, false}, {2, true}}) {
-        ScopedStudyDir dir;
-        ASSERT_EQ(std::system("mkdir data scr jobs RUN"), 0);
-        TestTransport t;
-        t.compute_engine = c.first;
-        t.set_job_moo_flag(c.second);
-        t.write_get_transint_py();
-        all += replaced(read_file("scr/get_transint.py") + read_file("jobs/job_transint.pbs"), t.get_workdir(), "@W@");
-    }
-    expect_golden(all, "gather/transint_per_engine.txt");
-}
-
 TEST(GatherScripts, EveryScriptPerCarrierOuterSphereAndUniqueMolecules) {
     // Without an outer-sphere model only the polarization runs; the four-point runner takes each selected
-    // carrier's list, electrons first; the checkpoint copies name only the charged state computed.
-    const struct { const char* golden; char carrier; bool unique; int outer; } cases[] = {
-        {"gather/unique_study.txt", 'a', true, 1}, {"gather/electrons.txt", 'e', false, 0},
-        {"gather/holes_dielectric.txt", 'h', false, 3}};
+    // carrier's list, electrons first; the checkpoint copies name only the charged state computed. The
+    // transfer integrals: Q-Chem first renames its checkpoints; the overlap method has its own tool.
+    const struct { const char* golden; char carrier; bool unique; int outer, engine; bool moo; } cases[] = {
+        {"gather/unique_study.txt", 'a', true, 1, 1, false}, {"gather/electrons.txt", 'e', false, 0, 3, false},
+        {"gather/holes_dielectric.txt", 'h', false, 3, 4, false}, {"gather/overlap_method.txt", 'a', false, 0, 2, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.golden);
         ScopedStudyDir dir;
@@ -75,6 +61,9 @@ TEST(GatherScripts, EveryScriptPerCarrierOuterSphereAndUniqueMolecules) {
         TestTransport t;
         four_molecules(t, c.carrier, c.unique);
         t.reorg_outer_type = c.outer;
+        t.compute_engine = c.engine;
+        t.set_job_moo_flag(c.moo);
+        t.write_get_transint_py();
         t.write_site_energy_scripts();
         t.write_copy_neutral_chk_files_py();
         t.write_copy_RE_lambda_4P_files_py();
