@@ -1,5 +1,5 @@
-// The normal-mode stage: inputs, scripts and job scripts per engine and carrier, and the stage run with
-// python3 and stub projection tools on a local scheduler.
+// The normal-mode stage: inputs, scripts and job scripts per engine and carrier (the stage runs for real
+// in the end-to-end study), and failures.
 #include <sys/stat.h>
 
 #include "golden.h"
