@@ -32,16 +32,14 @@ void set_unique(TestTransport& t, bool unique) {
     t.HL_unique_uc_mol = t.HL_unique_nei_mol = t.HL_unique_pair = t.RE_unique = unique;
 }
 
-// The files of the study, every runner script, then the named files, with the work directory as @W@.
-std::string study_picture(const std::string& workdir, const std::vector<std::string>& extra = {}) {
+// The files of the study and every runner script, with the work directory as @W@.
+std::string study_picture(const std::string& workdir) {
     std::string s;
     for (const char* d : {"HL", "RE", "jobs"}) {
         s += std::string("==> ") + d + "/\n";
         for (const std::string& f : list_dir(d)) s += f + "\n";
     }
     for (const std::string& f : list_dir("scr")) s += "==> scr/" + f + "\n" + read_file("scr/" + f);
-    for (const std::string& f : extra)
-        if (path_exists(f)) s += "==> " + f + "\n" + read_file(f);
     return replaced(s, workdir, "@W@", false);
 }
 
@@ -126,9 +124,8 @@ TEST(JobSets, ReorganizationStatesFollowTheCarrierAndTheOptions) {
         t.RE_use_neutral_chk = c.neutral_chk;
         t.reorg_outer_type = c.dielectric ? 3 : 0;
         t.write_RE_gaussian_mol_gjf_and_job_unique_separated();
-        expect_golden(study_picture(t.get_workdir(), {"RE/re-mol1-cation.com", "RE/re-mol3-cation_nC.com",
-                                                      "jobs/job_re-mps.pbs", "jobs/job_re-mol3_lambda_4P.pbs"}),
-                      std::string("jobsets/re_states_") + c.carrier + ".txt");
+        const std::string inputs = replaced(files_text("RE") + files_text("jobs"), t.get_workdir(), "@W@");
+        expect_golden(study_picture(t.get_workdir()) + inputs, std::string("jobsets/re_states_") + c.carrier + ".txt");
     }
 }
 

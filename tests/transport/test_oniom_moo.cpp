@@ -51,11 +51,6 @@ TEST(Oniom, ShellsSkipTheRootsOwnImageAndKeepImagesOfOtherCells) {
     // cell back (via B one cell back, its entry 1).
     expect_golden("==> xyz\n" + read_file("data/mol1_oniom.xyz") + "==> com\n" + read_file("data/mol1_oniom.com"),
                   "oniom/pair_cell_mol1.txt");
-
-    // Without neighbours a cluster is the molecule alone, all high layer.
-    t.nnei = {0, 0};
-    capture_stdout([&] { t.write_oniom_input(false); });
-    EXPECT_EQ(read_file("data/mol2_oniom.xyz"), "1\n# Oniom input check\nHe    6.00000000   1.00000000    1.00000000 0 2 0\n");
 }
 
 TEST(Oniom, CoincidingAtomsStopTheRunNamingBoth) {

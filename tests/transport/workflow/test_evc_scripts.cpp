@@ -81,14 +81,10 @@ TEST(EvcStage, ScriptsJobsAndWorkTreePerEngineCarrierAndMolecules) {
     }
 }
 
-TEST(EvcStage, UnwritableFilesStopTheRun) {
+TEST(EvcStage, MissingBondListStopsTheRun) {
     ScopedStudyDir dir;
     TestTransport t;
     four_molecules(t, 1, 'a', false);
-    // A file where the input directory should be.
-    write_file("RE", "");
-    expect_stop([&] { t.write_evc_inp_files(); }, 255, "", "Failed to open output file RE/evc-e-mol1.inp\n");
-    std::remove("RE");
     std::remove("data/mol2_bonds.dat");
     expect_stop([&] { t.write_evc_inp_files(); }, 255, "Failed to open input file \"data/mol2_bonds.dat\"\n");
 }
