@@ -8,18 +8,6 @@
 
 using namespace krymo_test;
 
-namespace {
-
-// Three identical H2 with atoms at (2, y, 2.5) and (3, y + 1, 2.5), y = 1, 4 and 8: 1-2 is 3 A apart,
-// 2-3 4 A apart, so root 1 has one neighbour, root 2 two and root 3 one.
-void three_hydrogens(TestTransport& t) {
-    t.set_cell(10, 10, 10);
-    for (double y : {1, 4, 8}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
-    t.set_search(4.5, 0);
-}
-
-}  // namespace
-
 TEST(UniqueMolecules, ReGroupingByAtomCountAndMassAndHlMoments) {
     // Placeholder molecules given only atom counts and masses (and moments for the HL test).
     auto molecules = [](TestTransport& t, std::vector<int> natoms, std::vector<double> mass) {
@@ -98,7 +86,11 @@ TEST(UniquePairs, PlusSignedTensorAndUniqueMoleculesAsRootsOfRepresentativePairs
     // molecule is the same as molecule 1.
     ScopedStudyDir dir;
     TestTransport t;
-    three_hydrogens(t);
+    // Three identical H2 with atoms at (2, y, 2.5) and (3, y + 1, 2.5), y = 1, 4 and 8: 1-2 is 3 A apart,
+    // 2-3 4 A apart, so root 1 has one neighbour, root 2 two and root 3 one.
+    t.set_cell(10, 10, 10);
+    for (double y : {1, 4, 8}) t.add_molecule({1, 1}, {2, y, 2.5, 3, y + 1, 2.5});
+    t.set_search(4.5, 0);
     t.output_eigval = 1;
     t.build();
     t.calc_HL_uc_mol_eigval_eigvec();
