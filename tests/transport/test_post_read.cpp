@@ -49,6 +49,7 @@ TEST(PostRead, HomoNumbersOrbitalFilesAndBondLists) {
         t.lumo_adjustment = c.lumo_adj;
         t.post_data_read_treatment(false);
         EXPECT_EQ(t.get_job_moo_flag(), c.moo);
+        EXPECT_NEAR(t.mol_mass[0], 6 * 12.011 + 6 * 1.00794, 1e-9);
         EXPECT_NEAR(t.mol_com[5], 7.0, 1e-9);
         t.write_H_L_inp();
         for (const auto& f : {std::make_pair("uc_H", c.uc_H), std::make_pair("uc_L", c.uc_L),
