@@ -1,5 +1,6 @@
 // Per-molecule data after reading: settings adjustments, centres of mass, HOMO numbers, the orbital
 // files and the bond lists (distance rule with the element-table radii), read back.
+#include "golden.h"
 #include "transport/transport_fixture.h"
 
 using namespace krymo_test;
@@ -59,14 +60,8 @@ TEST(PostRead, HomoNumbersOrbitalFilesAndBondLists) {
     TestTransport t;
     four_molecule_cell(t);
     t.RE_unique = false;  // every molecule gets a file (representatives only: see the end-to-end run)
-    t.write_mol_bonds_files(false);  // does nothing
-    EXPECT_FALSE(path_exists("data"));
     t.write_mol_bonds_files(true);
-    EXPECT_EQ(read_file("data/mol1_bonds.dat"),
-              "12\n  1   2  0  0\n  1   6  0  0\n  1   7  0  0\n  2   3  0  0\n  2   8  0  0\n  3   4  0  0\n"
-              "  3   9  0  0\n  4   5  0  0\n  4  10  0  0\n  5   6  0  0\n  5  11  0  0\n  6  12  0  0\n");
-    EXPECT_EQ(read_file("data/mol3_bonds.dat"), "2\n  1   2  0  0\n  1   3  0  0\n");
-    EXPECT_EQ(read_file("data/mol4_bonds.dat"), "0\n");
+    expect_golden(files_text("data"), "transport/bonds.txt");
     // Reading appends; a file cut short still gives the announced number of lines.
     write_file("short.dat", "3\n  1   2  0  0\n");
     std::vector<std::string> lines = {"kept"};

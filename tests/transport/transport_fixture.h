@@ -22,7 +22,7 @@ public:
     using Transport::carrier_letter; using Transport::chargetype; using Transport::cif_lattice_vectors;
     using Transport::compute_engine; using Transport::data_mol_output_level; using Transport::HL_pair_index;
     using Transport::HL_unique_pairs; using Transport::homo_adjustment; using Transport::global_pair_number;
-    using Transport::lattice_cutoff; using Transport::pair_root; using Transport::total_pairs;
+    using Transport::lattice_cutoff; using Transport::total_pairs;
     using Transport::lumo_adjustment; using Transport::mol_com; using Transport::mol_data_source;
     using Transport::mol_mass; using Transport::mol_moments; using Transport::mol_natoms; using Transport::mol_x_s;
     using Transport::nei_cindex; using Transport::nei_com_x; using Transport::nei_mol_ids;
@@ -34,12 +34,12 @@ public:
     using Transport::do_transport_get_mob_ME; using Transport::do_transport_get_mob_ME_temp;
     using Transport::do_transport_run_MC; using Transport::do_transport_run_MC_temp;
     using Transport::do_transport_run_ME; using Transport::do_transport_run_ME_temp; using Transport::end_temp;
-    using Transport::HOMOLUMO_dynamic_disorder; using Transport::mol_files; using Transport::nsimu;
+    using Transport::HOMOLUMO_dynamic_disorder; using Transport::mol_files;
     using Transport::ratetype; using Transport::read_neighbor_dat; using Transport::start_temp;
     using Transport::V_dynamic_disorder; using Transport::HL_unique_mols; using Transport::HL_unique_nei_mol;
     using Transport::HL_unique_pair; using Transport::HL_unique_uc_mol; using Transport::lat_site_energy;
     using Transport::mol_atypes; using Transport::mol_x; using Transport::RE_calc_lambda_4P;
-    using Transport::RE_unique_mols; using Transport::sched_job_array; using Transport::sched_type;
+    using Transport::RE_unique_mols; using Transport::sched_job_array;
     using Transport::eckart_mirror; using Transport::RE_uc_mol_index; using Transport::use_evc_dint;
 
     void use_scheduler(const std::string& name) {

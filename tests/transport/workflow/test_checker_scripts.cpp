@@ -20,18 +20,14 @@ void write_all(TestTransport& t) {
 // The checker, the text of the checked file (if it exists), whether it is named, the exit status.
 struct CheckCase { const char* script; std::string output; bool exists; bool with_argument; int status; };
 
-const char kGaussianEnd[] = " Normal termination of Gaussian 09 at Mon Jan  1 10:00:00 2024.\n";
-
 }  // namespace
 
 TEST(CheckerScripts, TextAsWrittenAndExitStatusOnSampleOutputs) {
     ScopedStudyDir dir;
     TestTransport t;
     write_all(t);
-    EXPECT_EQ(list_dir("scr"), (std::vector<std::string>{"gaussian_log_check.py", "orca_out_check.py",
-                                                         "qchem_fchk_ext_lowercase.py", "qchem_out_check.py"}));
     for (const std::string& f : list_dir("scr")) expect_golden(read_file("scr/" + f), "workflow/checkers/" + f + ".txt");
-    const std::string gaussian_ok = std::string(" Entering Link 1\n SCF Done\n") + kGaussianEnd;
+    const std::string gaussian_ok = " Entering Link 1\n SCF Done\n Normal termination of Gaussian 09 at Mon Jan  1 2024.\n";
     const CheckCase cases[] = {
         {"gaussian_log_check.py", gaussian_ok, true, true, 0},
         // Without a final line end the last line still counts.
@@ -49,8 +45,6 @@ TEST(CheckerScripts, TextAsWrittenAndExitStatusOnSampleOutputs) {
         {"qchem_out_check.py", " *  Thank you very much for using Q-Chem.  Have a nice day.  *\n\nTotal job time\n", true,
          true, 0},
         {"qchem_out_check.py", "Q-Chem fatal error occurred\n", true, true, 1},
-        {"qchem_out_check.py", "", false, true, 1},
-        {"qchem_out_check.py", "Have a nice day.\n", true, false, 1},
     };
     int n = 0;
     for (const CheckCase& c : cases) {
@@ -66,7 +60,7 @@ TEST(CheckerScripts, TextAsWrittenAndExitStatusOnSampleOutputs) {
     EXPECT_NE(run_command(python3_exe() + " scr/gaussian_log_check.py empty.log").status, 0);
 }
 
-TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnlyAndUnwritableScriptsStopTheRun) {
+TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnly) {
     ScopedStudyDir dir;
     TestTransport t;
     write_all(t);
@@ -80,49 +74,34 @@ TEST(CheckerScripts, RenamerReplacesOlderLowerCaseFilesOnlyAndUnwritableScriptsS
     EXPECT_EQ(list_dir("RE"), (std::vector<std::string>{"a.fchk", "b.fchk", "c.out"}));
     EXPECT_EQ(read_file("RE/a.fchk"), "new a\n");
     EXPECT_EQ(read_file("RE/b.fchk"), "b\n");
-    ScopedStudyDir empty;  // no scr/ directory
-    expect_stop([&] { t.write_gaussian_log_check_py_file(); }, 255, "",
-                "Failed to open output file scr/gaussian_log_check.py\n");
 }
 
 TEST(CheckerScripts, QchemGeometryStepPutsTheOptimisedAtomsIntoTheFourPointInput) {
-    if (run_command(python3_exe() + " -c pass").status != 0) GTEST_SKIP() << "python3 is not installed";
     ScopedStudyDir dir;
     TestTransport t;
     mkdir("scr", 0750);
     t.write_qchem_opt_geometry_py_file();
-    const std::string input = "$molecule\n1 2\nO     0.0000    0.0000    0.0000\nH     0.0000    0.0000    1.0000\n$end\n\n"
-                              "$rem\nJOBTYPE         SP\n$end\n";
-    // A Q-Chem optimisation: a geometry of a step, then the converged one.
-    const std::string table = "                           Coordinates (Angstroms)\n"
-                              "     ATOM                X               Y               Z\n"
-                              "      1  %s         0.0000000000    0.0000000000    0.1173000000\n"
-                              "      2  H         0.0000000000    0.7572000000   -0.4692000000\n\n";
-    const std::string step = " Optimization Cycle:   1\n" + krymo::format_string(table.c_str(), "O");
-    const std::string done = " ******************************\n **  OPTIMIZATION CONVERGED  **\n"
-                             " ******************************\n\n";
+    // Q-Chem optimisations (a geometry of a step, then the converged one) and the four-point input.
+    const std::string sample = data_path("transport/qchem_geometry/"), input = read_file(sample + "four_point.inp");
     const struct {
-        const char* name;
-        std::string output;
+        const char* output;   // empty: none
         const char* message;  // empty: the atoms are replaced
         const char* file;     // named in the message
     } cases[] = {
-        {"converged", step + done + krymo::format_string(table.c_str(), "O") + "Z-matrix Print:\n", "", ""},
-        {"not converged", step + " Maximum optimization cycles reached\n", "no \"OPTIMIZATION CONVERGED\"", "opt.out"},
-        {"another molecule", step + done + krymo::format_string(table.c_str(), "C"), "not the same molecule", "fp.inp"},
-        {"no output", "", "cannot read it", "opt.out"},
+        {"converged.out", "", ""},
+        {"not_converged.out", "no \"OPTIMIZATION CONVERGED\"", "opt.out"},
+        {"another_molecule.out", "not the same molecule", "fp.inp"},
+        {"", "cannot read it", "opt.out"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.output);
         write_file("fp.inp", input);
         std::remove("opt.out");
-        if (!c.output.empty()) write_file("opt.out", c.output);
+        if (*c.output != '\0') write_file("opt.out", read_file(sample + c.output));
         const CommandResult r = run_command(python3_exe() + " scr/qchem_opt_geometry.py opt.out fp.inp");
         if (*c.message == '\0') {
             EXPECT_EQ(r.status, 0) << r.output;
-            EXPECT_EQ(read_file("fp.inp"), "$molecule\n1 2\nO     0.0000000000    0.0000000000    0.1173000000\n"
-                                           "H     0.0000000000    0.7572000000   -0.4692000000\n$end\n\n"
-                                           "$rem\nJOBTYPE         SP\n$end\n");
+            EXPECT_EQ(read_file("fp.inp"), read_file(sample + "four_point_done.inp"));
         } else {
             EXPECT_EQ(r.status, 1);
             EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
