@@ -1,37 +1,12 @@
-// The formatted-checkpoint reader on real files and on damaged copies of them.
+// The formatted-checkpoint reader on a small file and on damaged copies of it (real files: test_readers.cpp).
 #include <gtest/gtest.h>
 
 #include "qcpost/engine.h"
 #include "qcpost/fchk.h"
-#include "test_support.h"
+#include "qcpost/qcpost_tools.h"
 
 using namespace krymo::qcpost;
-using krymo_test::data_path;
-using krymo_test::expect_fatal;
-
-TEST(Fchk, ReadsRealFilesOfBothWriters) {
-    struct Case {
-        const char* file;
-        long nbasis;
-        double first_energy, homo_energy;
-    };
-    // Values as the files print them (the first and the 35th alpha orbital energy).
-    const Case cases[] = {{"gaussian/g16_dvb_sp.fchk", 60, -1.00202179E+01, -1.53084448E-01},
-                          {"qchem/qchem54_dvb_sp.fchk", 60, -1.00179353E+01, -1.60051779E-01}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        const FchkFile f = read_fchk(data_path(std::string("qc_outputs/") + c.file));
-        EXPECT_EQ(f.integer("Number of atoms"), 20);
-        EXPECT_EQ(f.integer("Number of basis functions"), c.nbasis);
-        EXPECT_EQ(f.ints("Atomic numbers").size(), 20u);
-        EXPECT_EQ(f.reals("Current cartesian coordinates").size(), 60u);
-        EXPECT_EQ(f.reals("Alpha MO coefficients").size(), 3600u);
-        const std::vector<double>& e = f.reals("Alpha Orbital Energies");
-        ASSERT_EQ(e.size(), 60u);
-        EXPECT_DOUBLE_EQ(e[0], c.first_energy);
-        EXPECT_DOUBLE_EQ(e[34], c.homo_energy);
-    }
-}
+using namespace krymo_test;
 
 TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
     const std::string good =
@@ -58,7 +33,6 @@ TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
         std::string text;
         const char* message;
     };
-    using krymo_test::replaced;
     const Case cases[] = {
         {"array cut short by the next header", replaced(good, "  6.00000000-101\n", ""),
          "x.fchk, line 10: \"Atomic\" is not a finite real number (value 6 of 6 of \"Values\", line 8)"},
@@ -79,13 +53,11 @@ TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
         SCOPED_TRACE(c.name);
         const krymo::FatalError e = expect_fatal([&] { parse_fchk("x.fchk", c.text); });
         EXPECT_EQ(e.status, 1);
-        EXPECT_NE(e.out_text.find(c.message), std::string::npos) << e.out_text;
+        expect_messages(e.out_text, {c.message});
     }
     // Asking for an entry the file lacks, or of the other type.
-    EXPECT_NE(expect_fatal([&] { f.reals("Overlap Matrix"); }).out_text.find("x.fchk: no \"Overlap Matrix\" entry"),
-              std::string::npos);
-    EXPECT_NE(expect_fatal([&] { f.ints("Values"); }).out_text.find("x.fchk, line 8: \"Values\": integer values"),
-              std::string::npos);
+    expect_messages(expect_fatal([&] { f.reals("Overlap Matrix"); }).out_text, {"x.fchk: no \"Overlap Matrix\" entry"});
+    expect_messages(expect_fatal([&] { f.ints("Values"); }).out_text, {"x.fchk, line 8: \"Values\": integer values"});
 }
 
 TEST(Engine, NormalEndPerEngine) {
