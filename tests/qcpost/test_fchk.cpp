@@ -1,7 +1,6 @@
 // The formatted-checkpoint reader on a small file and on damaged copies of it (real files: test_readers.cpp).
 #include <gtest/gtest.h>
 
-#include "qcpost/engine.h"
 #include "qcpost/fchk.h"
 #include "qcpost/qcpost_tools.h"
 
@@ -58,23 +57,4 @@ TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
     // Asking for an entry the file lacks, or of the other type.
     expect_messages(expect_fatal([&] { f.reals("Overlap Matrix"); }).out_text, {"x.fchk: no \"Overlap Matrix\" entry"});
     expect_messages(expect_fatal([&] { f.ints("Values"); }).out_text, {"x.fchk, line 8: \"Values\": integer values"});
-}
-
-TEST(Engine, NormalEndPerEngine) {
-    struct Case {
-        QcEngine engine;
-        const char* text;
-        bool ended;
-    };
-    const Case cases[] = {
-        {QcEngine::Gaussian, " Normal termination of Gaussian 16 at Sun Dec  6.\n", true},
-        // The first link ended, the second failed.
-        {QcEngine::Gaussian, " Normal termination of Gaussian\n Error termination via Lnk1e\n", false},
-        {QcEngine::Orca, "                             ****ORCA TERMINATED NORMALLY****\n", true},
-        {QcEngine::Orca, " Normal termination\n", false},
-        {QcEngine::Qchem, "        *  Thank you very much for using Q-Chem.  Have a nice day.  *\n", true},
-        {QcEngine::Psi4, "*** Psi4 exiting successfully. Buy a developer a beer!\n", true},
-        {QcEngine::Psi4, "*** Psi4 encountered an error.\n", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ended_normally(c.engine, c.text), c.ended) << c.text;
 }

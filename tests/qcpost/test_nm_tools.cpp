@@ -24,7 +24,7 @@ const std::string kEvc = read_file(data_path("qcpost/nm_tools/evc.inp"));
 
 }  // namespace
 
-TEST(EvcNamelist, ReadsTheKeysAndNamesEveryFault) {
+TEST(NmInputs, NamelistKeysAreReadAndDamagedInputsNameFileAndLine) {
     const EvcInput in = parse_evc_input("evc.inp", kEvc);
     EXPECT_EQ(in.ffreq[0], "neutral.hess");
     EXPECT_EQ(in.ffreq[1], "anion.hess");
@@ -33,41 +33,33 @@ TEST(EvcNamelist, ReadsTheKeysAndNamesEveryFault) {
     ASSERT_EQ(in.int_coords.size(), 2u);
     EXPECT_EQ(in.int_coords[1][1], 3);
     EXPECT_EQ(in.int_coord_lines[1], 9);
-    struct Case {
+    const std::string hess = read_file(qc_output("orca/orca3_H2O.hess"));
+    const struct {
+        bool evc;  // the namelist, else the Hessian
         std::string text;
         const char* message;
-    };
-    const Case cases[] = {
-        {replaced(kEvc, ".t.", "yes"), "evc.inp, line 5: proj_reorg takes .t. or .f., not 'yes'"},
-        {replaced(kEvc, "sort_mode", "sortmode"), "evc.inp, line 4: unknown name 'sortmode'"},
-        {replaced(kEvc, "1   3  0  0", "0   3  0  0"), "evc.inp, line 9: an internal coordinate needs two to four"},
-        {replaced(kEvc, "'anion.hess'", "anion.hess"), "evc.inp, line 3: ffreq(2) takes a quoted file name"},
-        {replaced(kEvc, "  FFREQ(2)  = 'anion.hess'   ! the charged state\n", ""), "ffreq(2) is missing"},
-        {replaced(kEvc, "/\n", ""), "the &evc namelist has no closing '/' line"},
-        {replaced(kEvc, "&evc", "&evd"), "evc.inp, line 1: expected the namelist start &evc"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        expect_messages(expect_fatal([&] { parse_evc_input("evc.inp", c.text); }).out_text, {c.message});
-    }
-}
-
-TEST(FrequencyJobs, DamagedHessiansNameFileAndLine) {
-    const std::string good = read_file(qc_output("orca/orca3_H2O.hess"));
-    struct Case {
-        std::string text;
-        const char* message;
-    };
-    const Case cases[] = {
-        {replaced(good, "      4       0.044504  -0.003738   0.001773", "      4       0.044504  -0.003738"),
+    } cases[] = {
+        {true, replaced(kEvc, ".t.", "yes"), "evc.inp, line 5: proj_reorg takes .t. or .f., not 'yes'"},
+        {true, replaced(kEvc, "sort_mode", "sortmode"), "evc.inp, line 4: unknown name 'sortmode'"},
+        {true, replaced(kEvc, "1   3  0  0", "0   3  0  0"), "evc.inp, line 9: an internal coordinate needs two to four"},
+        {true, replaced(kEvc, "'anion.hess'", "anion.hess"), "evc.inp, line 3: ffreq(2) takes a quoted file name"},
+        {true, replaced(kEvc, "  FFREQ(2)  = 'anion.hess'   ! the charged state\n", ""), "ffreq(2) is missing"},
+        {true, replaced(kEvc, "/\n", ""), "the &evc namelist has no closing '/' line"},
+        {true, replaced(kEvc, "&evc", "&evd"), "evc.inp, line 1: expected the namelist start &evc"},
+        {false, replaced(hess, "      4       0.044504  -0.003738   0.001773", "      4       0.044504  -0.003738"),
          "x.hess, line 30: expected row 4 of the $hessian block"},
-        {replaced(good, "$atoms\n3", "$atoms\n4"), "x.hess, line 75: expected the number of atoms after $atoms: 3"},
-        {replaced(good, " H      1.0080     -9.658140", " H      1.0080     -9.65x140"), "x.hess, line 77: expected atom 2"},
-        {replaced(good, "$hessian", "$hesian"), "x.hess: no $hessian section"},
+        {false, replaced(hess, "$atoms\n3", "$atoms\n4"), "x.hess, line 75: expected the number of atoms after $atoms: 3"},
+        {false, replaced(hess, " H      1.0080     -9.658140", " H      1.0080     -9.65x140"),
+         "x.hess, line 77: expected atom 2"},
+        {false, replaced(hess, "$hessian", "$hesian"), "x.hess: no $hessian section"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        expect_messages(expect_fatal([&] { parse_orca_hess("x.hess", c.text); }).out_text, {c.message});
+        const krymo::FatalError e = expect_fatal([&] {
+            if (c.evc) parse_evc_input("evc.inp", c.text);
+            else parse_orca_hess("x.hess", c.text);
+        });
+        expect_messages(e.out_text, {c.message});
     }
 }
 
@@ -112,8 +104,8 @@ TEST(NmTools, FailedJobsAndBadFilesStopWithNothingWritten) {
     write_file("neutral.hess", read_file(qc_output("orca/orca3_H2O.hess")));
     write_file("anion.hess", displaced_water());
     write_file("evc.cart.dat", "earlier\n");
-    const std::string log = read_file(qc_output("gaussian/g16_dvb_ir.out"));
-    write_file("stopped.log", replaced(log, "Normal termination", "Error termination"));
+    // Gaussian ends each link of a job with its own line: here the second link failed after the first.
+    write_file("stopped.log", read_file(qc_output("gaussian/g16_dvb_ir.out")) + " Error termination via Lnk1e\n");
     write_file("stopped.fchk", read_file(qc_output("gaussian/g16_dvb_ir.fchk")));
     write_file("planar.hess", read_file(qc_output("orca/orca3_C6H6_planar.hess")));
     write_file("list-e.dat", "1\nnone.log a.log b.log c.log\n");

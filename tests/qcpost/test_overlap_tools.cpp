@@ -23,26 +23,15 @@ std::string site(int mol, double z) {
            "1.000000  0.000000  0.000000  0.000000  1.000000  0.000000  0.000000  0.000000  1.000000\n";
 }
 
-// The study as krymo_prepare leaves it in the overlap mode: only unit-cell monomer runs (molecule 2 is
-// the dimer's second ethylene, 3.5 A above the first, c = 7 A), the pair list naming runs that do not
-// exist, and the site files.
+// The study as krymo_prepare leaves it in the overlap mode (tests/data/qcpost/moo_ethylene).
 struct MooStudy {
     ScopedStudyDir dir;
     MooStudy() {
-        run_command("mkdir -p HL data");
+        EXPECT_EQ(std::system(("cp -r '" + data_path("qcpost/moo_ethylene/data") + "' . && mkdir HL").c_str()), 0);
         write_file("HL/uc_mol-1.fchk", read_file(data_path(kEthylene + "/HL/uc_mol-1.fchk")));
         write_file("HL/uc_mol-2.fchk", read_file(data_path(kEthylene + "/HL/nei_mol-1.fchk")));
         for (const char* f : {"neighbor.dat", "uc_H.inp", "uc_L.inp"})
             write_file(std::string("data/") + f, read_file(data_path(kEthylene + "/data/" + f)));
-        write_file("data/trans_int_files.dat",
-                   "2\n2\n../HL/2mol-1-1.log  ../HL/uc_mol-1.log  ../HL/nei_mol-1-1.log  1 2\n"
-                   "../HL/2mol-1-2.log  ../HL/uc_mol-1.log  ../HL/nei_mol-1-2.log  1 2\n"
-                   "2\n../HL/2mol-2-1.log  ../HL/uc_mol-2.log  ../HL/nei_mol-2-1.log  2 1\n"
-                   "../HL/2mol-2-2.log  ../HL/uc_mol-2.log  ../HL/nei_mol-2-2.log  2 1\n");
-        write_file("data/moo_mol1_uc.pos", site(1, 0) + site(1, 0));
-        write_file("data/moo_mol1_nei.pos", site(2, 3.5) + site(2, -3.5));
-        write_file("data/moo_mol2_uc.pos", site(2, 3.5) + site(2, 3.5));
-        write_file("data/moo_mol2_nei.pos", site(1, 0) + site(1, 7));
     }
     void monomers() const {
         for (const char* m : {"uc_mol-1.fchk", "uc_mol-2.fchk"}) {

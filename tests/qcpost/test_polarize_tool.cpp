@@ -6,8 +6,6 @@
 
 #include "qcpost/qcpost_tools.h"
 #include "qcpost/site_tools.h"
-#include "qcpost/study_folder.h"
-#include "structure/elements.h"
 #include "util/text.h"
 
 using namespace krymo::qcpost;
@@ -16,44 +14,15 @@ using krymo::format_string;
 
 namespace {
 
-// A Gaussian log whose Mulliken charges put `total` evenly on the atoms of `symbols`.
-std::string population_log(const std::vector<std::string>& symbols, double total) {
-    std::string s = " Entering Gaussian System\n Mulliken charges:\n               1\n";
-    for (size_t a = 0; a < symbols.size(); ++a)
-        s += format_string("    %2zu  %-2s  %10.6f\n", a + 1, symbols[a].c_str(), total / symbols.size());
-    s += format_string(" Sum of Mulliken charges =  %8.5f\n", total);
-    s += " Dipole moment (field-independent basis, Debye):\n"
-         "    X=              0.0000    Y=              0.0000    Z=              0.0000  Tot=              0.0000\n"
-         " Normal termination of Gaussian 16 at Sun Dec  6 12:00:00 2026.\n";
-    return s;
-}
-
-// The study folder: krymo.inp and the crystal, data/ with the gas-phase energies, the list of outputs
-// and the logs of both molecules (the same charges: the two are symmetry images).
+// The study folder: krymo.inp and the crystal; data/ with the gas-phase energies, the list of outputs and
+// Gaussian logs of both molecules whose Mulliken charges put -1, +1 and 0 evenly on their atoms (the
+// same for both: the two are symmetry images).
 void write_study(const char* extra, double cutoff_nm = 1.0) {
     write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
     write_file("krymo.inp", std::string("&transport\n  crystal = naphthalene.cif\n  lattice_cutoff = 2.8\n"
                                         "  chargetype = a\n  lat_site_energy = 1\n  emultipole_epsTol = 1e-5\n") +
                                 format_string("  emultipole_cutoff = %g\n", cutoff_nm) + extra + "/\n");
-    ASSERT_EQ(std::system("mkdir -p data"), 0);
-    StudyFolder study;
-    study.load_from("krymo.inp");
-    std::string list = "2\n";
-    for (int m = 0; m < 2; ++m) {
-        std::vector<std::string> symbols;
-        for (int z : study.atom_numbers(m)) symbols.push_back(krymo::element_symbol(z));
-        const double charge[3] = {-1, 1, 0};
-        const char* state[3] = {"anion", "cation", "neutral"};
-        for (int k = 0; k < 3; ++k) {
-            const std::string name = format_string("re-mol%d-%s.log", m + 1, state[k]);
-            write_file("data/" + name, population_log(symbols, charge[k]));
-            list += name + (k < 2 ? " " : "\n");
-        }
-    }
-    write_file("data/SE_einternal_files.dat", list);
-    write_file("data/SE_einternal-e.dat", "2\n    1   -1000.0\n    2   -1100.0\n");
-    write_file("data/SE_einternal-h.dat", "2\n    1    7000.0\n    2    7100.0\n");
-    write_file("data/EL.dat", "gas phase\n");
+    ASSERT_EQ(std::system(("mkdir -p data && cp '" + data_path("qcpost/polarize") + "'/* data/").c_str()), 0);
 }
 
 }  // namespace

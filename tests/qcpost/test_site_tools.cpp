@@ -74,46 +74,42 @@ TEST(SiteTools, TwoSphereEnergiesOfTheNeighbourPairs) {
         << e2;  // the rows of root 2 only
 }
 
-TEST(SiteTools, ChargesAndDipoleOfTheLastPopulationAnalysis) {
-    const Multipoles m = read_multipoles("pop.log", population_log());
-    ASSERT_EQ(m.mulliken.size(), 3u);
-    EXPECT_EQ(m.symbol[0], "O");
-    EXPECT_DOUBLE_EQ(m.mulliken[0], -0.612345);  // the open-shell block, not the first nor the summed one
-    EXPECT_DOUBLE_EQ(m.esp[2], 0.3505);
-    ScopedStudyDir dir;
-    write_file("re-mol1-cation.log", population_log());
-    const CommandResult r = run_tool(".", "log_multipoles", "-inp re-mol1-cation.log");
-    ASSERT_EQ(r.status, 0) << r.output;
-    expect_messages(read_file("re-mol1-cation.mps.dat"), {"atoms 3\ndipole     0.000000     0.000000    -2.151200\n"});
-}
-
-// The other engines' blocks: ORCA counts atoms from 0 and prints the dipole in atomic units, psi4 puts
-// the charge in the last column, Q-Chem frames its rows with dashes.
-TEST(SiteTools, ChargesOfEveryEngine) {
+// Each engine's population block: Gaussian's last analysis counts (the open-shell one here, not the first
+// nor the summed one), ORCA counts atoms from 0 and prints the dipole in atomic units, psi4 puts the
+// charge in the last column, Q-Chem frames its rows with dashes.
+TEST(SiteTools, ChargesAndDipoleOfEveryEngine) {
     struct Case {
         std::string path;
+        const char* symbol;
         int atom;
         double mulliken, total;
     };
     const Case cases[] = {
-        {qc_output("orca/orca6_dvb_sp_un_dft.out"), 0, 0.055649, 1.0},
-        {qc_output("qchem/qchem54_dvb_sp_un.out"), 0, 0.056219, 1.0},
-        {psi4(), 2, -0.07670, 0.0},
+        {data_path("qcpost/site_tools/pop.log"), "O", 0, -0.612345, 0.0},
+        {qc_output("orca/orca6_dvb_sp_un_dft.out"), "C", 0, 0.055649, 1.0},
+        {qc_output("qchem/qchem54_dvb_sp_un.out"), "C", 0, 0.056219, 1.0},
+        {psi4(), "C", 2, -0.07670, 0.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         const Multipoles m = read_multipoles(c.path, read_file(c.path));
-        ASSERT_EQ(m.mulliken.size(), 20u);
-        EXPECT_EQ(m.symbol[0], "C");
+        ASSERT_GT(m.mulliken.size(), 2u);
+        EXPECT_EQ(m.symbol[0], c.symbol);
         EXPECT_DOUBLE_EQ(m.mulliken[c.atom], c.mulliken);
         double sum = 0;
         for (double q : m.mulliken) sum += q;
         EXPECT_NEAR(sum, c.total, 1e-4);
     }
+    EXPECT_DOUBLE_EQ(read_multipoles("pop.log", population_log()).esp[2], 0.3505);
     const std::string orca = replaced(read_file(qc_output("orca/orca6_dvb_sp_un_dft.out")),
                                       "Total Dipole Moment    :      0.000000000",
                                       "Total Dipole Moment    :      1.000000000");
     EXPECT_NEAR(read_multipoles("x.out", orca).dipole_debye[0], 2.541746, 1e-6);
+    ScopedStudyDir dir;
+    write_file("re-mol1-cation.log", population_log());
+    const CommandResult r = run_tool(".", "log_multipoles", "-inp re-mol1-cation.log");
+    ASSERT_EQ(r.status, 0) << r.output;
+    expect_messages(read_file("re-mol1-cation.mps.dat"), {"atoms 3\ndipole     0.000000     0.000000    -2.151200\n"});
 }
 
 // Each bad input stops with status 1, names the file (and line) and leaves the earlier outputs alone.
