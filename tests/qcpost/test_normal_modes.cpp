@@ -104,12 +104,6 @@ FrequencyJob moved(FrequencyJob j, const Eigen::Matrix3d& r, const Eigen::Vector
     return j;
 }
 
-EvcInput options() {
-    EvcInput in;
-    in.path = "evc.inp";
-    return in;
-}
-
 }  // namespace
 
 TEST(NormalModes, DisplacedDiatomicGivesTheAnalyticReorganization) {
@@ -120,7 +114,7 @@ TEST(NormalModes, DisplacedDiatomicGivesTheAnalyticReorganization) {
     const FrequencyJob job[2] = {springs({m1, m2}, {0, 0, 0, r1, 0, 0}, [](int, int) { return k1; }),
                                  moved(springs({m1, m2}, {0, 0, 0, r2, 0, 0}, [](int, int) { return k2; }),
                                        rotation(0.4, 1.1, -2.0), {1, 2, 3})};
-    const StateProjections p = project_states(job, options());
+    const StateProjections p = project_states(job, EvcInput());
     const double k[2] = {k1, k2};
     for (int s = 0; s < 2; ++s) {
         SCOPED_TRACE(s);
@@ -154,7 +148,7 @@ TEST(NormalModes, ShiftAlongKnownModesIsRecoveredInEveryFrameAndInInternalCoordi
     double expected = 0.0;
     for (int k = 0; k < 3; ++k) expected += 0.5 * m.eigenvalues(picked[k]) * shift[k] * shift[k] * kHartreeToWavenumber;
     for (const FrequencyJob* jobs : {plain, turned}) {
-        const StateProjections p = project_states(jobs, options());
+        const StateProjections p = project_states(jobs, EvcInput());
         for (int s = 0; s < 2; ++s) {
             SCOPED_TRACE(s);
             // Second-order terms of the alignment are far below the shift; internal coordinates measure
@@ -177,10 +171,10 @@ TEST(NormalModes, MirrorImageFitsOnlyWhenAllowed) {
     Eigen::Matrix3d mirror = Eigen::Matrix3d::Identity();
     mirror(0, 0) = -1.0;
     const FrequencyJob mirrored[2] = {a, moved(b, rotation(0.3, 0.2, 0.1) * mirror, {1, 1, 1})};
-    EvcInput allowed = options();
+    EvcInput allowed;
     allowed.eckart_mirror = true;
-    const double small = project_states(plain, options()).cart.state[0].modes.total_cm;
+    const double small = project_states(plain, EvcInput()).cart.state[0].modes.total_cm;
     EXPECT_GT(small, 0.0);
     EXPECT_NEAR(project_states(mirrored, allowed).cart.state[0].modes.total_cm, small, 1e-8 * small);
-    EXPECT_GT(project_states(mirrored, options()).cart.state[0].modes.total_cm, 100.0 * small);
+    EXPECT_GT(project_states(mirrored, EvcInput()).cart.state[0].modes.total_cm, 100.0 * small);
 }
