@@ -51,13 +51,12 @@ TEST(CouplingTool, AgreesWithPsi4sOwnMatricesAndServesEveryPairFromItsRepresenta
 }
 
 TEST(CouplingTool, BadInputStopsNamingFileAndLineAndLeavesTheOldFiles) {
-    struct Case {
+    const struct Case {
         const char* name;
         std::function<void(const StudyCopy&)> damage;
         const char* options;
         std::vector<std::string> message;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"missing monomer", [](const StudyCopy& s) { std::remove(s.file("HL/nei_mol-1.fchk").c_str()); }, "-psi4",
          {"../HL/nei_mol-1.fchk: cannot open the file"}},
         {"binary output",

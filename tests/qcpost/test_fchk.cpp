@@ -27,12 +27,11 @@ TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
     EXPECT_EQ(f.ints("Atomic numbers")[1], 1);
     EXPECT_EQ(f.line("Atomic numbers"), 11);
 
-    struct Case {
+    const struct Case {
         const char* name;
         std::string text;
         const char* message;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"array cut short by the next header", replaced(good, "  6.00000000-101\n", ""),
          "x.fchk, line 10: \"Atomic\" is not a finite real number (value 6 of 6 of \"Values\", line 8)"},
         {"file ends inside an array", good.substr(0, good.rfind("           6")),

@@ -109,11 +109,10 @@ TEST(NmTools, FailedJobsAndBadFilesStopWithNothingWritten) {
     write_file("stopped.fchk", read_file(qc_output("gaussian/g16_dvb_ir.fchk")));
     write_file("planar.hess", read_file(qc_output("orca/orca3_C6H6_planar.hess")));
     write_file("list-e.dat", "1\nnone.log a.log b.log c.log\n");
-    struct Case {
+    const struct Case {
         std::string evc;  // the namelist, or empty for the four-point tool
         const char* message;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {replaced(kEvc, "anion.hess", "missing.hess"), "missing.hess: cannot open the file"},
         {replaced(kEvc, "anion.hess", "stopped.log"),
          "stopped.log: the Gaussian frequency job did not end normally"},

@@ -62,12 +62,11 @@ TEST(OverlapTools, EthyleneOverlapMatchesTheDimerBasisForEveryPair) {
 }
 
 TEST(OverlapTools, BadInputStopsNamingTheFileAndWritesNothing) {
-    struct Case {
+    const struct Case {
         const char* name;
         std::function<void()> damage;
         std::vector<std::string> message;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"missing orbital file", [] { std::remove("HL/uc_mol-2.orb"); },
          {"../HL/uc_mol-2.orb: cannot open the orbital file"}},
         {"coordinates of another molecule", [] { edit_file("HL/uc_mol-1.xyz", "6\n", "5\n"); },

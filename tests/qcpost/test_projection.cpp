@@ -14,12 +14,11 @@ TEST(Projection, RefusesWhatItCannotProjectFaithfully) {
         return wavefunction_from_fchk(read_fchk(data_path(std::string("qcpost/ethylene_psi4/HL/") + stem + ".fchk")));
     };
     const Wavefunction dimer = load("2mol-1"), a = load("uc_mol-1"), b = load("nei_mol-1");
-    struct Case {
+    const struct Case {
         const char* name;
         std::function<void(Wavefunction& d, Wavefunction& a)> change;
         const char* message;  // empty: projects
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"complete MO set, no overlap", [](Wavefunction&, Wavefunction&) {}, ""},
         {"incomplete MO set, no overlap",
          [](Wavefunction& d, Wavefunction&) {

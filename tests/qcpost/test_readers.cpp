@@ -33,15 +33,14 @@ struct Printed {
 
 TEST(Readers, AgreeWithTheFilesOwnPrintedValues) {
     constexpr double kBohr = 1.0 / 0.529177210903;
-    struct Case {
+    const struct Case {
         Source source;
         const char* file;
         double x0[3];           // first atom, bohr (the file prints it in these units or in Angstrom)
         double energy_digits;   // precision of the printed energies compared below
         double overlap_digits;  // agreement of the printed overlap with (C C^T)^-1; 0: no overlap printed
         std::vector<Printed> printed;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {Source::GaussianLog, "gaussian/g16_dvb_sp.out", {0.269445 * kBohr, 1.410118 * kBohr, 0}, 1e-5, 1e-3,
          {{34, false, -0.15308}, {35, false, 0.03742}}},
         {Source::GaussianLog, "gaussian/g16_dvb_un_sp.log", {0, 0, 0}, 1e-5, 1e-3,

@@ -78,13 +78,12 @@ TEST(SiteTools, TwoSphereEnergiesOfTheNeighbourPairs) {
 // nor the summed one), ORCA counts atoms from 0 and prints the dipole in atomic units, psi4 puts the
 // charge in the last column, Q-Chem frames its rows with dashes.
 TEST(SiteTools, ChargesAndDipoleOfEveryEngine) {
-    struct Case {
+    const struct Case {
         std::string path;
         const char* symbol;
         int atom;
         double mulliken, total;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {data_path("qcpost/site_tools/pop.log"), "O", 0, -0.612345, 0.0},
         {qc_output("orca/orca6_dvb_sp_un_dft.out"), "C", 0, 0.055649, 1.0},
         {qc_output("qchem/qchem54_dvb_sp_un.out"), "C", 0, 0.056219, 1.0},
@@ -128,12 +127,11 @@ TEST(SiteTools, BadInputStopsWithNothingWritten) {
     write_file("stopped.dat", "1\n" + orca() + " cut.out " + orca() + "\n");
     write_file("krymo.inp", "&transport\n  crystal = naphthalene.cif\n  reorg_outer = dielectric 0.1 8\n/\n");
     write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
-    struct Case {
+    const struct Case {
         const char* tool;
         const char* args;
         const char* message;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"eint", "-batch short.dat", "short.dat, line 3: the file ends after 1 molecules; 3 were announced"},
         {"eint", "-batch two.dat", "two.dat, line 2: expected three outputs"},
         {"eint", "-batch more.dat", "more.dat, line 3: more rows than the 1 molecules"},
