@@ -15,7 +15,8 @@ namespace {
 
 // The water .hess with its oxygen moved: a second state of the same molecule.
 std::string displaced_water() {
-    return replaced(read_file(qc_output("orca/orca3_H2O.hess")), " O     15.9990    -11.501751     0.119337     0.024040",
+    return replaced(read_file(qc_output("orca/orca3_H2O.hess")),
+                    " O     15.9990    -11.501751     0.119337     0.024040",
                     " O     15.9990    -11.421751     0.149337     0.004040");
 }
 
@@ -41,14 +42,16 @@ TEST(NmInputs, NamelistKeysAreReadAndDamagedInputsNameFileAndLine) {
     } cases[] = {
         {true, replaced(kEvc, ".t.", "yes"), "evc.inp, line 5: proj_reorg takes .t. or .f., not 'yes'"},
         {true, replaced(kEvc, "sort_mode", "sortmode"), "evc.inp, line 4: unknown name 'sortmode'"},
-        {true, replaced(kEvc, "1   3  0  0", "0   3  0  0"), "evc.inp, line 9: an internal coordinate needs two to four"},
+        {true, replaced(kEvc, "1   3  0  0", "0   3  0  0"),
+         "evc.inp, line 9: an internal coordinate needs two to four"},
         {true, replaced(kEvc, "'anion.hess'", "anion.hess"), "evc.inp, line 3: ffreq(2) takes a quoted file name"},
         {true, replaced(kEvc, "  FFREQ(2)  = 'anion.hess'   ! the charged state\n", ""), "ffreq(2) is missing"},
         {true, replaced(kEvc, "/\n", ""), "the &evc namelist has no closing '/' line"},
         {true, replaced(kEvc, "&evc", "&evd"), "evc.inp, line 1: expected the namelist start &evc"},
         {false, replaced(hess, "      4       0.044504  -0.003738   0.001773", "      4       0.044504  -0.003738"),
          "x.hess, line 30: expected row 4 of the $hessian block"},
-        {false, replaced(hess, "$atoms\n3", "$atoms\n4"), "x.hess, line 75: expected the number of atoms after $atoms: 3"},
+        {false, replaced(hess, "$atoms\n3", "$atoms\n4"),
+         "x.hess, line 75: expected the number of atoms after $atoms: 3"},
         {false, replaced(hess, " H      1.0080     -9.658140", " H      1.0080     -9.65x140"),
          "x.hess, line 77: expected atom 2"},
         {false, replaced(hess, "$hessian", "$hesian"), "x.hess: no $hessian section"},
@@ -160,5 +163,6 @@ TEST(NmTools, FourPointEnergiesOfEveryEngine) {
     const double h = 27211.386245988;
     // Each single point pairs with the optimised state of its own charge: first with second, third with fourth.
     const double l1 = (-382.081392720 - -382.055108392562) * h, l2 = (-382.31092249769881 - -382.0653088345) * h;
-    expect_messages(read_file("lambda_4P-h.dat"), {krymo::format_string("%5d %16.6f %16.6f %16.6f\n", 1, l1, l2, l1 + l2)});
+    expect_messages(read_file("lambda_4P-h.dat"),
+                    {krymo::format_string("%5d %16.6f %16.6f %16.6f\n", 1, l1, l2, l1 + l2)});
 }

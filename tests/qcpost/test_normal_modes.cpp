@@ -60,7 +60,8 @@ TEST(NormalModes, FrequenciesOfRealHessiansMatchWhatTheJobPrinted) {
         const NormalModes m = normal_modes(load_frequency_job(path));
         ASSERT_EQ(m.nvib(), static_cast<int>(printed.size()));
         ASSERT_GT(m.nvib(), 2);
-        for (int j = 0; j < m.nvib(); ++j) EXPECT_NEAR(wavenumber(m.eigenvalues(j)), printed[j], 1.0) << "mode " << j + 1;
+        for (int j = 0; j < m.nvib(); ++j)
+            EXPECT_NEAR(wavenumber(m.eigenvalues(j)), printed[j], 1.0) << "mode " << j + 1;
     }
 }
 
@@ -156,7 +157,8 @@ TEST(NormalModes, ShiftAlongKnownModesIsRecoveredInEveryFrameAndInInternalCoordi
             EXPECT_NEAR(p.cart.state[s].modes.total_cm, expected, 1e-3 * expected);
             EXPECT_NEAR(p.dint.state[s].modes.total_cm, expected, 0.02 * expected);
         }
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(p.cart.state[0].modes.dq[picked[k]], shift[k], 1e-3 * std::fabs(shift[k]));
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(p.cart.state[0].modes.dq[picked[k]], shift[k], 1e-3 * std::fabs(shift[k]));
     }
 }
 

@@ -81,9 +81,9 @@ TEST(OverlapTools, BadInputStopsNamingTheFileAndWritesNothing) {
          {"../HL/uc_mol-2.orb: shell 1 has type 4 (l = 4): only s, p, sp, d and f shells are supported"}},
         {"orbitals turned against the crystal",
          [] {
-             write_file("data/moo_mol1_nei.pos", replaced(site(2, 3.5), "1.000000  0.000000  0.000000  0.000000  1.000000",
-                                                          "0.800000  0.600000  0.000000 -0.600000  0.800000") +
-                                                     site(2, -3.5));
+             const std::string turned = replaced(site(2, 3.5), "1.000000  0.000000  0.000000  0.000000  1.000000",
+                                                 "0.800000  0.600000  0.000000 -0.600000  0.800000");
+             write_file("data/moo_mol1_nei.pos", turned + site(2, -3.5));
          },
          {"moo_mol1_nei.pos, line 1: the atoms of ../HL/uc_mol-2.xyz are not in the crystal's frame", "nosymm"}},
         {"monomer moved away from its site", [] { edit_file("data/moo_mol2_uc.pos", "3.500000", "3.600000"); },

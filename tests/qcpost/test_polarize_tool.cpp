@@ -35,7 +35,8 @@ TEST(PolarizeTool, PolarizationIsFoldedIntoTheSiteEnergies) {
     write_study("");
     const CommandResult r = run_tool("data", "polarize");
     ASSERT_EQ(r.status, 0) << r.output;
-    const std::vector<double> pe = read_internal_energies("data/SE_polarization-e.dat"), ph = read_internal_energies("data/SE_polarization-h.dat");
+    const std::vector<double> pe = read_internal_energies("data/SE_polarization-e.dat");
+    const std::vector<double> ph = read_internal_energies("data/SE_polarization-h.dat");
     ASSERT_EQ(pe.size(), 2u);
     EXPECT_LT(pe[0], -50.0);  // hundreds of meV in a molecular crystal, even within 1 nm
     EXPECT_NEAR(pe[1], pe[0], 2e-3);
@@ -61,7 +62,8 @@ TEST(PolarizeTool, BadChargesStopWithTheSiteEnergiesUntouched) {
         const char* message;
     } cases[] = {
         {"", [] { edit_file("data/SE_einternal_files.dat", "re-mol2-cation.log", "re-mol2-neutral.log"); },
-         "re-mol2-neutral.log: its charges minus those of re-mol2-neutral.log sum to 0.0000 e; the cation should carry +1"},
+         "re-mol2-neutral.log: its charges minus those of re-mol2-neutral.log sum to 0.0000 e; "
+         "the cation should carry +1"},
         {"",
          [] {
              const std::string log = read_file("data/re-mol1-neutral.log");
@@ -69,7 +71,8 @@ TEST(PolarizeTool, BadChargesStopWithTheSiteEnergiesUntouched) {
              write_file("data/re-mol1-neutral.log", log.substr(0, row) + log.substr(log.find('\n', row) + 1));
          },
          "re-mol1-neutral.log: 17 atoms, but molecule 1 of the crystal has 18"},
-        {"", [] { edit_file("data/re-mol1-anion.log", "     1  C ", "     1  O "); }, "re-mol1-anion.log: atom 1 is O,"},
+        {"", [] { edit_file("data/re-mol1-anion.log", "     1  C ", "     1  O "); },
+         "re-mol1-anion.log: atom 1 is O,"},
         {"  emultipole_aDamp = 0\n", [] {}, "krymo.inp: expected emultipole_cutoff > 0, emultipole_aDamp > 0"},
     };
     for (const Case& c : cases) {
