@@ -1,37 +1,11 @@
-// The formatted-checkpoint reader on real files and on damaged copies of them.
+// The formatted-checkpoint reader on a small file and on damaged copies of it (real files: test_readers.cpp).
 #include <gtest/gtest.h>
 
-#include "qcpost/engine.h"
 #include "qcpost/fchk.h"
-#include "test_support.h"
+#include "qcpost/qcpost_tools.h"
 
 using namespace krymo::qcpost;
-using krymo_test::data_path;
-using krymo_test::expect_fatal;
-
-TEST(Fchk, ReadsRealFilesOfBothWriters) {
-    struct Case {
-        const char* file;
-        long nbasis;
-        double first_energy, homo_energy;
-    };
-    // Values as the files print them (the first and the 35th alpha orbital energy).
-    const Case cases[] = {{"gaussian/g16_dvb_sp.fchk", 60, -1.00202179E+01, -1.53084448E-01},
-                          {"qchem/qchem54_dvb_sp.fchk", 60, -1.00179353E+01, -1.60051779E-01}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        const FchkFile f = read_fchk(data_path(std::string("qc_outputs/") + c.file));
-        EXPECT_EQ(f.integer("Number of atoms"), 20);
-        EXPECT_EQ(f.integer("Number of basis functions"), c.nbasis);
-        EXPECT_EQ(f.ints("Atomic numbers").size(), 20u);
-        EXPECT_EQ(f.reals("Current cartesian coordinates").size(), 60u);
-        EXPECT_EQ(f.reals("Alpha MO coefficients").size(), 3600u);
-        const std::vector<double>& e = f.reals("Alpha Orbital Energies");
-        ASSERT_EQ(e.size(), 60u);
-        EXPECT_DOUBLE_EQ(e[0], c.first_energy);
-        EXPECT_DOUBLE_EQ(e[34], c.homo_energy);
-    }
-}
+using namespace krymo_test;
 
 TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
     const std::string good =
@@ -53,13 +27,11 @@ TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
     EXPECT_EQ(f.ints("Atomic numbers")[1], 1);
     EXPECT_EQ(f.line("Atomic numbers"), 11);
 
-    struct Case {
+    const struct Case {
         const char* name;
         std::string text;
         const char* message;
-    };
-    using krymo_test::replaced;
-    const Case cases[] = {
+    } cases[] = {
         {"array cut short by the next header", replaced(good, "  6.00000000-101\n", ""),
          "x.fchk, line 10: \"Atomic\" is not a finite real number (value 6 of 6 of \"Values\", line 8)"},
         {"file ends inside an array", good.substr(0, good.rfind("           6")),
@@ -79,30 +51,9 @@ TEST(Fchk, DamagedFilesNameFileLineAndWhatWasExpected) {
         SCOPED_TRACE(c.name);
         const krymo::FatalError e = expect_fatal([&] { parse_fchk("x.fchk", c.text); });
         EXPECT_EQ(e.status, 1);
-        EXPECT_NE(e.out_text.find(c.message), std::string::npos) << e.out_text;
+        expect_messages(e.out_text, {c.message});
     }
     // Asking for an entry the file lacks, or of the other type.
-    EXPECT_NE(expect_fatal([&] { f.reals("Overlap Matrix"); }).out_text.find("x.fchk: no \"Overlap Matrix\" entry"),
-              std::string::npos);
-    EXPECT_NE(expect_fatal([&] { f.ints("Values"); }).out_text.find("x.fchk, line 8: \"Values\": integer values"),
-              std::string::npos);
-}
-
-TEST(Engine, NormalEndPerEngine) {
-    struct Case {
-        QcEngine engine;
-        const char* text;
-        bool ended;
-    };
-    const Case cases[] = {
-        {QcEngine::Gaussian, " Normal termination of Gaussian 16 at Sun Dec  6.\n", true},
-        // The first link ended, the second failed.
-        {QcEngine::Gaussian, " Normal termination of Gaussian\n Error termination via Lnk1e\n", false},
-        {QcEngine::Orca, "                             ****ORCA TERMINATED NORMALLY****\n", true},
-        {QcEngine::Orca, " Normal termination\n", false},
-        {QcEngine::Qchem, "        *  Thank you very much for using Q-Chem.  Have a nice day.  *\n", true},
-        {QcEngine::Psi4, "*** Psi4 exiting successfully. Buy a developer a beer!\n", true},
-        {QcEngine::Psi4, "*** Psi4 encountered an error.\n", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ended_normally(c.engine, c.text), c.ended) << c.text;
+    expect_messages(expect_fatal([&] { f.reals("Overlap Matrix"); }).out_text, {"x.fchk: no \"Overlap Matrix\" entry"});
+    expect_messages(expect_fatal([&] { f.ints("Values"); }).out_text, {"x.fchk, line 8: \"Values\": integer values"});
 }

@@ -2,63 +2,28 @@
 // the gas-phase site energies, with Gaussian logs of each molecule's three states.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <functional>
 
 #include "qcpost/qcpost_tools.h"
 #include "qcpost/site_tools.h"
-#include "qcpost/study_folder.h"
-#include "structure/elements.h"
-#include "test_support.h"
 #include "util/text.h"
 
+using namespace krymo::qcpost;
+using namespace krymo_test;
 using krymo::format_string;
-using krymo_test::read_file;
-using krymo_test::run_command;
-using krymo_test::write_file;
 
 namespace {
 
-// A Gaussian log whose Mulliken charges put `total` evenly on the atoms of `symbols`.
-std::string population_log(const std::vector<std::string>& symbols, double total) {
-    std::string s = " Entering Gaussian System\n Mulliken charges:\n               1\n";
-    for (size_t a = 0; a < symbols.size(); ++a)
-        s += format_string("    %2zu  %-2s  %10.6f\n", a + 1, symbols[a].c_str(), total / symbols.size());
-    s += format_string(" Sum of Mulliken charges =  %8.5f\n", total);
-    s += " Dipole moment (field-independent basis, Debye):\n"
-         "    X=              0.0000    Y=              0.0000    Z=              0.0000  Tot=              0.0000\n"
-         " Normal termination of Gaussian 16 at Sun Dec  6 12:00:00 2026.\n";
-    return s;
-}
-
-// The study folder: krymo.inp and the crystal, data/ with the gas-phase energies, the list of outputs
-// and the logs of both molecules (the same charges: the two are symmetry images).
+// The study folder: krymo.inp and the crystal; data/ with the gas-phase energies, the list of outputs and
+// Gaussian logs of both molecules whose Mulliken charges put -1, +1 and 0 evenly on their atoms (the
+// same for both: the two are symmetry images).
 void write_study(const char* extra, double cutoff_nm = 1.0) {
-    write_file("naphthalene.cif", read_file(krymo_test::data_path("crystals/naphthalene.cif")));
+    write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
     write_file("krymo.inp", std::string("&transport\n  crystal = naphthalene.cif\n  lattice_cutoff = 2.8\n"
                                         "  chargetype = a\n  lat_site_energy = 1\n  emultipole_epsTol = 1e-5\n") +
                                 format_string("  emultipole_cutoff = %g\n", cutoff_nm) + extra + "/\n");
-    ASSERT_EQ(std::system("mkdir -p data"), 0);
-    krymo::qcpost::StudyFolder study;
-    study.load_from("krymo.inp");
-    std::string list = "2\n";
-    for (int m = 0; m < 2; ++m) {
-        std::vector<std::string> symbols;
-        for (int z : study.atom_numbers(m)) symbols.push_back(krymo::element_symbol(z));
-        const double charge[3] = {-1, 1, 0};
-        const char* state[3] = {"anion", "cation", "neutral"};
-        for (int k = 0; k < 3; ++k) {
-            const std::string name = format_string("re-mol%d-%s.log", m + 1, state[k]);
-            write_file("data/" + name, population_log(symbols, charge[k]));
-            list += name + (k < 2 ? " " : "\n");
-        }
-    }
-    write_file("data/SE_einternal_files.dat", list);
-    write_file("data/SE_einternal-e.dat", "2\n    1   -1000.0\n    2   -1100.0\n");
-    write_file("data/SE_einternal-h.dat", "2\n    1    7000.0\n    2    7100.0\n");
-    write_file("data/EL.dat", "gas phase\n");
+    ASSERT_EQ(std::system(("mkdir -p data && cp '" + data_path("qcpost/polarize") + "'/* data/").c_str()), 0);
 }
-
-std::vector<double> column(const std::string& path) { return krymo::qcpost::read_internal_energies(path); }
 
 }  // namespace
 
@@ -66,74 +31,61 @@ std::vector<double> column(const std::string& path) { return krymo::qcpost::read
 // negative, for both molecules and both carriers. The site energies are the gas-phase ones plus P,
 // relative to the cell mean.
 TEST(PolarizeTool, PolarizationIsFoldedIntoTheSiteEnergies) {
-    krymo_test::ScopedStudyDir dir;
+    ScopedStudyDir dir;
     write_study("");
-    const krymo_test::CommandResult r = run_command("cd data && " + krymo_test::qcpost_tool("polarize"));
+    const CommandResult r = run_tool("data", "polarize");
     ASSERT_EQ(r.status, 0) << r.output;
-    const std::vector<double> pe = column("data/SE_polarization-e.dat"), ph = column("data/SE_polarization-h.dat");
+    const std::vector<double> pe = read_internal_energies("data/SE_polarization-e.dat");
+    const std::vector<double> ph = read_internal_energies("data/SE_polarization-h.dat");
     ASSERT_EQ(pe.size(), 2u);
     EXPECT_LT(pe[0], -50.0);  // hundreds of meV in a molecular crystal, even within 1 nm
     EXPECT_NEAR(pe[1], pe[0], 2e-3);
     EXPECT_NEAR(ph[0], pe[0], 2e-3);  // the response is linear: the sign of the charge does not matter
-    const std::vector<double> el = column("data/EL.dat"), eh = column("data/EH.dat");
+    const std::vector<double> el = read_internal_energies("data/EL.dat"), eh = read_internal_energies("data/EH.dat");
     EXPECT_NEAR(el[0], 0.5 * ((-1000.0 + pe[0]) - (-1100.0 + pe[1])), 2e-6);
     EXPECT_NEAR(eh[1], 0.5 * ((7100.0 + ph[1]) - (7000.0 + ph[0])), 2e-6);
-    EXPECT_NE(read_file("data/EL.dat").find("+ P-"), std::string::npos);
+    expect_messages(read_file("data/EL.dat"), {"+ P-"});
 
     // A larger cluster holds more of the crystal's response: more stabilisation.
     write_study("", 1.5);
-    ASSERT_EQ(run_command("cd data && " + krymo_test::qcpost_tool("polarize")).status, 0);
-    EXPECT_LT(column("data/SE_polarization-e.dat")[0], pe[0] - 10.0);
+    ASSERT_EQ(run_tool("data", "polarize").status, 0);
+    EXPECT_LT(read_internal_energies("data/SE_polarization-e.dat")[0], pe[0] - 10.0);
 }
 
 // Outputs that cannot be the charged and neutral molecule stop the tool, naming the file; the
 // gas-phase site energies stay; emultipole_induce = 0 leaves them alone on purpose.
 TEST(PolarizeTool, BadChargesStopWithTheSiteEnergiesUntouched) {
-    krymo_test::ScopedStudyDir dir;
-    write_study("");
+    ScopedStudyDir dir;
     struct Case {
-        const char* from;
-        const char* to;
+        const char* extra;  // settings
+        std::function<void()> damage;
         const char* message;
     } cases[] = {
-        {"re-mol2-cation.log", "re-mol2-neutral.log", "re-mol2-neutral.log: its charges minus those of re-mol2-neutral.log "
-                                                      "sum to 0.0000 e; the cation should carry +1"},
-        {"re-mol1-neutral.log", "re-mol1-neutral.log", "re-mol1-neutral.log: 17 atoms, but molecule 1 of the crystal has 18"},
-        {"re-mol1-anion.log", "re-mol1-anion.log", "re-mol1-anion.log: atom 1 is O,"},
+        {"", [] { edit_file("data/SE_einternal_files.dat", "re-mol2-cation.log", "re-mol2-neutral.log"); },
+         "re-mol2-neutral.log: its charges minus those of re-mol2-neutral.log sum to 0.0000 e; "
+         "the cation should carry +1"},
+        {"",
+         [] {
+             const std::string log = read_file("data/re-mol1-neutral.log");
+             const size_t row = log.find("    18  ");
+             write_file("data/re-mol1-neutral.log", log.substr(0, row) + log.substr(log.find('\n', row) + 1));
+         },
+         "re-mol1-neutral.log: 17 atoms, but molecule 1 of the crystal has 18"},
+        {"", [] { edit_file("data/re-mol1-anion.log", "     1  C ", "     1  O "); },
+         "re-mol1-anion.log: atom 1 is O,"},
+        {"  emultipole_aDamp = 0\n", [] {}, "krymo.inp: expected emultipole_cutoff > 0, emultipole_aDamp > 0"},
     };
-    const std::string list = read_file("data/SE_einternal_files.dat");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        std::string l = list;
-        const size_t at = l.find(c.from);
-        l.replace(at, std::string(c.from).size(), c.to);
-        write_file("data/SE_einternal_files.dat", l);
-        if (std::string(c.message).find("17 atoms") != std::string::npos) {
-            const std::string log = read_file("data/re-mol1-neutral.log");
-            const size_t row = log.find("    18  ");
-            write_file("data/re-mol1-neutral.log", log.substr(0, row) + log.substr(log.find('\n', row) + 1));
-        }
-        if (std::string(c.message).find("is O") != std::string::npos) {
-            const std::string log = read_file("data/re-mol1-anion.log");
-            write_file("data/re-mol1-anion.log", log.substr(0, log.find("     1  ") + 8) + "O " +
-                                                     log.substr(log.find("     1  ") + 10));
-        }
-        const krymo_test::CommandResult r = run_command("cd data && " + krymo_test::qcpost_tool("polarize"));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+        write_study(c.extra);
+        c.damage();
+        expect_stop(run_tool("data", "polarize"), {c.message});
         EXPECT_EQ(read_file("data/EL.dat"), "gas phase\n");
-        EXPECT_FALSE(krymo_test::path_exists("data/SE_polarization-e.dat"));
-        write_file("data/SE_einternal_files.dat", list);
+        EXPECT_FALSE(path_exists("data/SE_polarization-e.dat"));
     }
-    write_study("  emultipole_aDamp = 0\n");
-    const krymo_test::CommandResult undamped = run_command("cd data && " + krymo_test::qcpost_tool("polarize"));
-    EXPECT_EQ(undamped.status, 1);
-    EXPECT_NE(undamped.output.find("krymo.inp: expected emultipole_cutoff > 0, emultipole_aDamp > 0"), std::string::npos)
-        << undamped.output;
-    EXPECT_EQ(read_file("data/EL.dat"), "gas phase\n");
     write_study("  emultipole_induce = 0\n");
-    const krymo_test::CommandResult off = run_command("cd data && " + krymo_test::qcpost_tool("polarize"));
+    const CommandResult off = run_tool("data", "polarize");
     EXPECT_EQ(off.status, 0) << off.output;
     EXPECT_EQ(read_file("data/EL.dat"), "gas phase\n");
-    EXPECT_EQ(column("data/SE_polarization-h.dat"), std::vector<double>(2, 0.0));
+    EXPECT_EQ(read_internal_energies("data/SE_polarization-h.dat"), std::vector<double>(2, 0.0));
 }

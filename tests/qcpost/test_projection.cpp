@@ -4,23 +4,21 @@
 
 #include "qcpost/fchk.h"
 #include "qcpost/projection.h"
-#include "test_support.h"
+#include "qcpost/qcpost_tools.h"
 
 using namespace krymo::qcpost;
-using krymo_test::data_path;
-using krymo_test::expect_fatal;
+using namespace krymo_test;
 
 TEST(Projection, RefusesWhatItCannotProjectFaithfully) {
     auto load = [](const char* stem) {
         return wavefunction_from_fchk(read_fchk(data_path(std::string("qcpost/ethylene_psi4/HL/") + stem + ".fchk")));
     };
     const Wavefunction dimer = load("2mol-1"), a = load("uc_mol-1"), b = load("nei_mol-1");
-    struct Case {
+    const struct Case {
         const char* name;
         std::function<void(Wavefunction& d, Wavefunction& a)> change;
         const char* message;  // empty: projects
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"complete MO set, no overlap", [](Wavefunction&, Wavefunction&) {}, ""},
         {"incomplete MO set, no overlap",
          [](Wavefunction& d, Wavefunction&) {
@@ -47,12 +45,11 @@ TEST(Projection, RefusesWhatItCannotProjectFaithfully) {
             const DimerBasis basis(d);
             return project(basis, ma, 8, b, 8, "1 -> 2");
         };
-        if (*c.message == '\0') {
-            // Half the splitting of the dimer's levels 15 and 16, as psi4 printed them.
-            EXPECT_NEAR(project_hole().j_eff * 27211.386245988, 284.5768, 1e-3);
-        } else {
-            const std::string text = expect_fatal([&] { project_hole(); }).out_text;
-            EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        if (*c.message != '\0') {
+            expect_messages(expect_fatal([&] { project_hole(); }).out_text, {c.message});
+            continue;
         }
+        // Half the splitting of the dimer's levels 15 and 16, as psi4 printed them.
+        EXPECT_NEAR(project_hole().j_eff * 27211.386245988, 284.5768, 1e-3);
     }
 }
