@@ -206,6 +206,7 @@ TEST(BadInput, EveryMalformedInputStopsTheRunNamingTheFileAndWhatIsWrong) {
         {V2000, text(""), "Cannot read atom and bond count"},
         {V2000, file("garbage.bin"), "Unreadable counts line \"\\xa8F\\xe4\\x83!"},
         {V2000, kDir, "The MOL file \"mol1.mol\" is a directory"},
+        {V2000, line(" 18 19", "abc 19  0  0  0  0  0  0  0  0999 V2000"), "Unreadable counts line"},
         {V2000, line(" 18 19", "  0  0  0  0  0  0  0  0  0  0999 V2000"), "holds no atoms"},
         {V2000, line(" 18 19", "-18 19  0  0  0  0  0  0  0  0999 V2000"), "Negative atom count (-18)"},
         {V2000, line(mol_atom1, replaced(mol_atom1, "    5.1115", "     1e300")), "lies beyond 100000 Angstrom"},
