@@ -46,7 +46,8 @@ void synthesize(Wavefunction& w, int half, unsigned seed) {
         for (int i = 0; i < w.nbasis; ++i) m(i, j) = u(rng);
     const Eigen::MatrixXd q = Eigen::HouseholderQR<Eigen::MatrixXd>(m).householderQ();
     w.alpha = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(w.overlap).operatorInverseSqrt() * q;
-    w.alpha_energies = Eigen::VectorXd::LinSpaced(w.nbasis, -0.6, 0.2);  // hartree: couplings stay physical
+    // A valence-like spread of orbital energies keeps the couplings within what the rates accept.
+    w.alpha_energies = Eigen::VectorXd::LinSpaced(w.nbasis, -1.0, 0.2);
 }
 
 }  // namespace

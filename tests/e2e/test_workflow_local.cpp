@@ -53,23 +53,28 @@ std::string study_settings(const char* engine_lines, bool unique, bool array, co
 
 TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
     KRYMO_NEED_PYTHON3();
+    // Gaussian studies may add site energies (from the RE logs the stub hands on), with an outer sphere.
+    const char* const site = "  lat_site_energy = 1\n  emultipole_cutoff = 1.0\n";
+    const std::string outer = std::string(site) + "  reorg_outer = spheres 0.1 3.4 4.2\n";
     const struct {
-        const char* engine_lines;
+        std::string engine_lines;
         bool unique, array;
         const char* qc_tool;
+        const char* site_lines;
     } studies[] = {
-        {"  compute_engine = 1\n  qc_exe = g09\n  qc_basis = b3lyp 6-31G\n", false, false, "g09"},
-        {"  compute_engine = 1\n  qc_exe = g09\n", true, true, "g09"},
-        {"  compute_engine = 3\n  qc_exe = qchem\n  qc_method = b3lyp\n  qc_basis = 6-31G\n", false, true, "qchem"},
-        {"  compute_engine = 3\n  qc_exe = qchem\n", true, false, "qchem"},
-        {"  compute_engine = 2\n  qc_exe = orca\n", false, false, "orca"},
+        {"  compute_engine = 1\n  qc_exe = g09\n  qc_basis = b3lyp 6-31G\n", false, false, "g09", outer.c_str()},
+        {"  compute_engine = 1\n  qc_exe = g09\n", true, true, "g09", site},
+        {"  compute_engine = 3\n  qc_exe = qchem\n  qc_method = b3lyp\n  qc_basis = 6-31G\n", false, true, "qchem", ""},
+        {"  compute_engine = 3\n  qc_exe = qchem\n", true, false, "qchem", ""},
+        {"  compute_engine = 2\n  qc_exe = orca\n", false, false, "orca", ""},
     };
     for (const auto& s : studies) {
-        SCOPED_TRACE(s.engine_lines);
+        SCOPED_TRACE(s.engine_lines + s.site_lines);
         ScopedStudyDir dir;
         const std::string w = dir.path();
+        const std::string engine_lines = s.engine_lines + s.site_lines;
         const CommandResult prep =
-            prepare_naphthalene(study_settings(s.engine_lines, s.unique, s.array, w + "/scratch"));
+            prepare_naphthalene(study_settings(engine_lines.c_str(), s.unique, s.array, w + "/scratch"));
         ASSERT_EQ(prep.status, 0) << prep.output;
 
         // What the coupling and normal-mode stubs hand on, through the library's writers.
@@ -78,8 +83,29 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         write_couplings("stubs/data/VH.dat", 5.0);
         const std::string modes = krymo::hopsim::mode_block_text(stub_modes());
         write_file("stubs/data/NM.dat", modes);
+        // The optimised states' energies (hartree; anion, cation, neutral) of each molecule, with Mulliken
+        // charges spread over its atoms; without site energies every state lies at -100.
+        const double energy[2][3] = {{-100.0, -100.0, -100.0}, {-100.001, -100.002, -100.0}};
+        const double charge[3] = {-1, 1, 0};
+        const char* const state[3] = {"anion", "cation", "neutral"};
+        const bool sites = *s.site_lines != '\0';
+        krymo::qcpost::StudyFolder f;
+        f.load_from("krymo.inp");
+        for (int m = 0; sites && m < (s.unique ? 1 : 2); ++m)
+            for (int k = 0; k < 3; ++k) {
+                const std::vector<int>& z = f.atom_numbers(m);
+                std::string log = krymo::format_string(" Entering Gaussian System\n SCF Done:  E(RB3LYP) =  %.6f  "
+                                                       "A.U. after   12 cycles\n Mulliken charges:\n               1\n",
+                                                       energy[m][k]);
+                for (size_t a = 0; a < z.size(); ++a)
+                    log += krymo::format_string("    %2zu  %-2s  %10.6f\n", a + 1, krymo::element_symbol(z[a]).c_str(),
+                                                charge[k] / z.size());
+                log += read_file(data_path("e2e/gaussian_log_tail.txt"));
+                write_file(krymo::format_string("stubs/data/re-mol%d-%s.log", m + 1, state[k]), log);
+            }
         std::vector<std::string> tools = kHopTools;
-        tools.push_back("qcpost_lambda4p.exe");
+        for (const char* t : {"lambda4p", "eint", "siteen", "outer_sphere", "polarize", "log_multipoles"})
+            tools.push_back(std::string("qcpost_") + t + ".exe");
         ASSERT_TRUE(install_stubs(real_tools(tools)));
         const std::string env = stub_env(w, true);
         const std::string first = run_krymo_sh(env);
@@ -105,16 +131,35 @@ TEST(WorkflowLocal, EveryStageOfAStudyRunsOnceAndHandsItsDataOn) {
         EXPECT_EQ(read_file("evc/mol1/hole/lambda.dat"),
                   "     37.19526000      12.39842000      24.79684000\n# reorganization energies: lam lam1 lam2 [meV]\n");
         EXPECT_EQ(read_file("data/mol_lambda_evc-h.dat").substr(0, 2), "2\n");
-        // The four-point energies of each carrier pair the right outputs (the stubs' single points lie
-        // 1, 2 and 3 mhartree above the optimised states: _nC, _eN, _hN).
+        // The four-point energies of each carrier pair the right outputs (the stubs' single points lie at
+        // -99.999, -99.998 and -99.997 hartree: _nC, _eN, _hN), each with its own molecule's charged state.
         const double h = 27211.386245988;
         for (const auto& [carrier, above] : {std::make_pair('e', -99.998), std::make_pair('h', -99.997)}) {
-            const double l1 = (-99.999 - -100.0) * h, l2 = (above - -100.0) * h;
             const std::string rows = read_file(krymo::format_string("data/lambda_4P-%c.dat", carrier));
-            for (int mol : {1, 2})
+            for (int mol : {1, 2}) {
+                const double charged = sites && !s.unique ? energy[mol - 1][carrier == 'e' ? 0 : 1] : -100.0;
+                const double l1 = (-99.999 - -100.0) * h, l2 = (above - charged) * h;
                 EXPECT_NE(rows.find(krymo::format_string("%5d %16.6f %16.6f %16.6f\n", mol, l1, l2, l1 + l2)),
                           std::string::npos)
                     << carrier << "\n" << rows;
+            }
+        }
+        // The site energies hold the gas-phase energies and the crystal's polarization, relative to the
+        // cell mean: the polarization stage ran after the gas-phase one, with or without the outer sphere.
+        if (sites) {
+            const std::vector<double> pe = krymo::qcpost::read_internal_energies("data/SE_polarization-e.dat");
+            const std::vector<double> el = krymo::qcpost::read_internal_energies("data/EL.dat");
+            ASSERT_EQ(pe.size(), 2u);
+            EXPECT_LT(pe[0], 0.0);
+            EXPECT_NEAR(el[0], 0.5 * ((s.unique ? 0.0 : 0.001 * h) + pe[0] - pe[1]), 2e-6);
+        }
+        for (const std::string c : {"e", "h"}) {
+            const std::string mc = c == "e" ? "MC-marcus/elec/" : "MC-marcus/hole/";
+            const std::string energies = c == "e" ? "EL.dat" : "EH.dat", lambda = "reorg_lambda_outer-" + c + ".dat";
+            EXPECT_EQ(path_exists(mc + energies), sites) << mc;
+            if (sites) EXPECT_EQ(read_file(mc + energies), read_file("data/" + energies));
+            EXPECT_EQ(path_exists(mc + lambda), s.site_lines == outer.c_str()) << mc;
+            if (path_exists(mc + lambda)) EXPECT_EQ(read_file(mc + lambda), read_file("data/" + lambda));
         }
         // The mobility stages ran in their folders: rates, trajectories and the mobility of every MC
         // folder, the master equation of every ME folder, and the collectors tabulated its results.
@@ -201,71 +246,4 @@ TEST(WorkflowLocal, MarkersLeftByJobsThatLeftTheQueueStopTheDriver) {
               std::string::npos)
         << r.output;
     EXPECT_NE(read_file("calls.log").find("sbatch "), std::string::npos);
-}
-
-// Site energies and outer-sphere energies by the real post-processing tools: the Gaussian stub hands on
-// RE logs with energies and charges, and the site energies the mobility folders get hold the crystal's
-// polarization on top of the gas-phase energies, whether or not an outer-sphere stage runs.
-TEST(WorkflowLocal, SiteAndOuterSphereEnergiesReachTheMobilityTables) {
-    KRYMO_NEED_PYTHON3();
-    for (const bool outer : {true, false}) {
-        SCOPED_TRACE(outer ? "with reorg_outer" : "site energies alone");
-        ScopedStudyDir dir;
-        ASSERT_EQ(prepare_naphthalene(std::string("  sched_type = local\n  compute_engine = 1\n  qc_exe = g09\n"
-                                                  "  lattice_cutoff = 2.8\n  chargetype = a\n  ratetype = marcus\n"
-                                                  "  nsimu = 4\n  tsimu = 0.05\n  tsnap = 0.005\n  RE_unique_mol = 0\n"
-                                                  "  lat_site_energy = 1\n  emultipole_cutoff = 1.0\n"
-                                                  "  do_transport_run_ME = 1\n  do_transport_get_mob_ME = 1\n") +
-                                      (outer ? "  reorg_outer = spheres 0.1 3.4 4.2\n" : ""))
-                      .status,
-                  0);
-        ASSERT_EQ(std::system("mkdir -p stubs/data"), 0);
-        write_couplings("stubs/data/VL.dat");
-        write_couplings("stubs/data/VH.dat");
-        // Each molecule's three states: energies (hartree) and Mulliken charges spread over its atoms.
-        krymo::qcpost::StudyFolder f;
-        f.load_from("krymo.inp");
-        const double energy[2][3] = {{-385.020, -384.750, -385.0}, {-385.021, -384.752, -385.0}};
-        const char* state[3] = {"anion", "cation", "neutral"};
-        const double charge[3] = {-1, 1, 0};
-        for (int m = 0; m < 2; ++m)
-            for (int k = 0; k < 3; ++k) {
-                const std::vector<int>& z = f.atom_numbers(m);
-                std::string log = krymo::format_string(" Entering Gaussian System\n SCF Done:  E(RB3LYP) =  %.6f  "
-                                                       "A.U. after   12 cycles\n Mulliken charges:\n               1\n",
-                                                       energy[m][k]);
-                for (size_t a = 0; a < z.size(); ++a)
-                    log += krymo::format_string("    %2zu  %-2s  %10.6f\n", a + 1, krymo::element_symbol(z[a]).c_str(),
-                                                charge[k] / z.size());
-                log += read_file(data_path("e2e/gaussian_log_tail.txt"));
-                write_file(krymo::format_string("stubs/data/re-mol%d-%s.log", m + 1, state[k]), log);
-            }
-        write_file("stubs/data/NM.dat", krymo::hopsim::mode_block_text(stub_modes()));
-        std::vector<std::string> tools = kHopTools;
-        for (const char* t : {"eint", "siteen", "outer_sphere", "polarize", "log_multipoles"})
-            tools.push_back(std::string("qcpost_") + t + ".exe");
-        ASSERT_TRUE(install_stubs(real_tools(tools)));
-        const std::string log = run_krymo_sh(stub_env(dir.path(), true));
-        ASSERT_NE(log.find(kDone), std::string::npos) << log;
-
-        // The site energies hold the gas-phase energies and the crystal's polarization, relative to the
-        // cell mean: the polarization stage ran after the gas-phase one, with or without the outer sphere.
-        const double kH = 27211.386245988;
-        const std::vector<double> pe = krymo::qcpost::read_internal_energies("data/SE_polarization-e.dat");
-        const std::vector<double> el = krymo::qcpost::read_internal_energies("data/EL.dat");
-        ASSERT_EQ(pe.size(), 2u);
-        EXPECT_LT(pe[0], 0.0);
-        EXPECT_NEAR(el[0], 0.5 * (0.001 * kH + pe[0] - pe[1]), 2e-6);
-
-        // The mobility folders took these files and ran to their tables.
-        for (const std::string c : {"e", "h"}) {
-            const std::string mc = c == "e" ? "MC-marcus/elec/" : "MC-marcus/hole/";
-            const std::string energies = c == "e" ? "EL.dat" : "EH.dat", lambda = "reorg_lambda_outer-" + c + ".dat";
-            EXPECT_EQ(read_file(mc + energies), read_file("data/" + energies));
-            EXPECT_EQ(path_exists(mc + lambda), outer) << mc;
-            if (outer) EXPECT_EQ(read_file(mc + lambda), read_file("data/" + lambda));
-            EXPECT_GT(krymo::hopsim::read_exp_data(mc + "exp_data.dat").mu[3], 0.0) << mc;
-            EXPECT_GT(krymo::hopsim::read_exp_data("ME-marcus/" + mc.substr(10) + "exp_data.dat").mu[3], 0.0) << mc;
-        }
-    }
 }
