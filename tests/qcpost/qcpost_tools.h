@@ -10,12 +10,11 @@
 
 namespace krymo_test {
 
-inline std::string qcpost_tool(const char* name) { return std::string(KRYMO_QCPOST_DIR) + "/qcpost_" + name + ".exe"; }
 inline std::string qc_output(const std::string& rel) { return data_path("qc_outputs/" + rel); }
 
 // The tool `name` with its arguments, run in `dir` as the study's jobs run it.
 inline CommandResult run_tool(const std::string& dir, const char* name, const std::string& args = "") {
-    return run_command("cd '" + dir + "' && '" + qcpost_tool(name) + "' " + args);
+    return run_command("cd '" + dir + "' && '" + KRYMO_QCPOST_DIR + "/qcpost_" + name + ".exe' " + args);
 }
 
 // Every message occurs in `text` (an error report).

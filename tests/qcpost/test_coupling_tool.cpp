@@ -1,11 +1,16 @@
 // qcpost_coupling.exe on a study of its own: a cofacial ethylene dimer computed with psi4, whose
-// reference numbers come from psi4's own overlap and Fock matrices (reference.dat beside the data).
+// reference numbers come from psi4's own overlap and Fock matrices (reference.dat beside the data);
+// and what the projection refuses: an overlap it cannot rebuild, and monomer orbitals that do not live
+// in the dimer's basis (functions in another order: the atom check alone would let them pass).
 #include <gtest/gtest.h>
 
 #include <functional>
 
+#include "qcpost/fchk.h"
+#include "qcpost/projection.h"
 #include "qcpost/qcpost_tools.h"
 
+using namespace krymo::qcpost;
 using namespace krymo_test;
 
 namespace {
@@ -32,7 +37,6 @@ TEST(CouplingTool, AgreesWithPsi4sOwnMatricesAndServesEveryPairFromItsRepresenta
     // in front and the dimer behind.
     const auto ref = data_rows(read_file(data_path(kStudy + "/reference.txt")));
     const auto got = data_rows(read_file(s.file("data/transint.dat")));
-    ASSERT_EQ(ref.size(), 2u);
     // Four pairs of neighbor.dat, one representative dimer: hole and electron rows of each.
     ASSERT_EQ(got.size(), 8u);
     // The fchk's eight digits against psi4's matrices in memory.
@@ -94,5 +98,49 @@ TEST(CouplingTool, BadInputStopsNamingFileAndLineAndLeavesTheOldFiles) {
         expect_stop(s.run(c.options), c.message);
         expect_earlier({s.file("data/VL.dat"), s.file("data/VH.dat")});
         EXPECT_FALSE(path_exists(s.file("data/transint.dat")));
+    }
+}
+
+TEST(Projection, RefusesWhatItCannotProjectFaithfully) {
+    auto load = [](const char* stem) {
+        return wavefunction_from_fchk(read_fchk(data_path(std::string("qcpost/ethylene_psi4/HL/") + stem + ".fchk")));
+    };
+    const Wavefunction dimer = load("2mol-1"), a = load("uc_mol-1"), b = load("nei_mol-1");
+    const struct Case {
+        const char* name;
+        std::function<void(Wavefunction& d, Wavefunction& a)> change;
+        const char* message;  // empty: projects
+    } cases[] = {
+        {"incomplete MO set, no overlap",
+         [](Wavefunction& d, Wavefunction&) {
+             d.alpha.conservativeResize(Eigen::NoChange, d.nbasis - 1);
+             d.alpha_energies.conservativeResize(d.nbasis - 1);
+         },
+         "2mol-1.fchk: the file gives 27 orbitals for 28 basis functions and no overlap matrix"},
+        {"incomplete MO set with the overlap",
+         [](Wavefunction& d, Wavefunction&) {
+             d.overlap = (d.alpha * d.alpha.transpose()).inverse();
+             d.alpha.conservativeResize(Eigen::NoChange, d.nbasis - 1);
+             d.alpha_energies.conservativeResize(d.nbasis - 1);
+         },
+         ""},
+        {"monomer functions in another order", [](Wavefunction&, Wavefunction& m) { m.alpha.row(2).swap(m.alpha.row(4)); },
+         "uc_mol-1.fchk: pair 1 -> 2: orbital 8 has norm"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Wavefunction d = dimer, ma = a;
+        c.change(d, ma);
+        auto project_hole = [&] {
+            check_trio(d, ma, b, "1 -> 2");
+            const DimerBasis basis(d);
+            return project(basis, ma, 8, b, 8, "1 -> 2");
+        };
+        if (*c.message != '\0') {
+            expect_messages(expect_fatal([&] { project_hole(); }).out_text, {c.message});
+            continue;
+        }
+        // Half the splitting of the dimer's levels 15 and 16, as psi4 printed them.
+        EXPECT_NEAR(project_hole().j_eff * 27211.386245988, 284.5768, 1e-3);
     }
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 #include "qcpost/qcpost_tools.h"
 #include "qcpost/site_tools.h"
@@ -27,12 +28,8 @@ std::string population_log() { return read_file(data_path("qcpost/site_tools/pop
 
 }  // namespace
 
-TEST(SiteTools, TwoSphereFormulaByHand) {
-    // e^2/(4 pi eps0) = 1.43996454784 eV nm; radii 0.4 and 0.6 nm at 0.8 nm: 1/0.8 + 1/1.2 - 1/0.8 nm^-1.
-    EXPECT_NEAR(two_sphere_lambda_mev(0.2, 0.4, 0.6, 0.8), 287.992909568 * 5.0 / 6.0, 1e-9);
-}
 
-TEST(SiteTools, EnergiesOfEveryEngineBecomeSiteEnergiesAroundTheMean) {
+TEST(SiteTools, EnergiesOfEveryEngineBecomeSiteEnergiesAndFourPointLambdas) {
     ScopedStudyDir dir;
     // Per line: anion, cation, neutral; one engine per column so that each energy line is read.
     write_file("SE_einternal_files.dat", "2\n" + orca() + " " + qchem() + " " + psi4() + "\n" + gaussian() + "\t" +
@@ -53,9 +50,19 @@ TEST(SiteTools, EnergiesOfEveryEngineBecomeSiteEnergiesAroundTheMean) {
     const double el = std::round((e1 - e2) / 2 * 1e6) / 1e6, eh = std::round((h1 - h2) / 2 * 1e6) / 1e6;
     expect_messages(read_file("EL.dat"), {format_string("2\n   1  %14.6f\n   2  %14.6f\n", el, -el)});
     expect_messages(read_file("EH.dat"), {format_string("2\n   1  %14.6f\n   2  %14.6f\n", eh, -eh)});
+
+    // The four-point tool pairs each single point with the optimised state of its own charge: neutral at
+    // the charged geometry with the neutral, charged at the neutral geometry with the charged.
+    write_file("re_lambda_4P_files-h.dat", "1\n" + gaussian() + " " + orca() + "  " + psi4() + "\t" + qchem() + "\n");
+    const CommandResult f = run_tool(".", "lambda4p", "-batch re_lambda_4P_files-h.dat");
+    ASSERT_EQ(f.status, 0) << f.output;
+    const double l1 = (kGaussian - kOrca) * kH, l2 = (kPsi4 - kQchem) * kH;
+    expect_messages(read_file("lambda_4P-h.dat"), {format_string("%5d %16.6f %16.6f %16.6f\n", 1, l1, l2, l1 + l2)});
 }
 
 TEST(SiteTools, TwoSphereEnergiesOfTheNeighbourPairs) {
+    // e^2/(4 pi eps0) = 1.43996454784 eV nm; radii 0.4 and 0.6 nm at 0.8 nm: 1/0.8 + 1/1.2 - 1/0.8 nm^-1.
+    EXPECT_NEAR(two_sphere_lambda_mev(0.2, 0.4, 0.6, 0.8), 287.992909568 * 5.0 / 6.0, 1e-9);
     ScopedStudyDir dir;
     write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
     write_file("krymo.inp", "&transport\n  crystal = naphthalene.cif\n  lattice_cutoff = 2.8\n  chargetype = a\n"
@@ -95,9 +102,7 @@ TEST(SiteTools, ChargesAndDipoleOfEveryEngine) {
         ASSERT_GT(m.mulliken.size(), 2u);
         EXPECT_EQ(m.symbol[0], c.symbol);
         EXPECT_DOUBLE_EQ(m.mulliken[c.atom], c.mulliken);
-        double sum = 0;
-        for (double q : m.mulliken) sum += q;
-        EXPECT_NEAR(sum, c.total, 1e-4);
+        EXPECT_NEAR(std::accumulate(m.mulliken.begin(), m.mulliken.end(), 0.0), c.total, 1e-4);
     }
     EXPECT_DOUBLE_EQ(read_multipoles("pop.log", population_log()).esp[2], 0.3505);
     const std::string orca = replaced(read_file(qc_output("orca/orca6_dvb_sp_un_dft.out")),
@@ -127,6 +132,10 @@ TEST(SiteTools, BadInputStopsWithNothingWritten) {
     write_file("stopped.dat", "1\n" + orca() + " cut.out " + orca() + "\n");
     write_file("krymo.inp", "&transport\n  crystal = naphthalene.cif\n  reorg_outer = dielectric 0.1 8\n/\n");
     write_file("naphthalene.cif", read_file(data_path("crystals/naphthalene.cif")));
+    write_file("cation.fchk", read_file(qc_output("gaussian/g16_dvb_un_sp.fchk")));
+    const std::string g_shell = "Shell types                                I   N=          10\n           ";
+    write_file("g.fchk", replaced(read_file(data_path("qcpost/ethylene_psi4/HL/uc_mol-1.fchk")), g_shell + "0",
+                                  g_shell + "4"));
     const struct Case {
         const char* tool;
         const char* args;
@@ -146,6 +155,9 @@ TEST(SiteTools, BadInputStopsWithNothingWritten) {
          "not a Gaussian, ORCA, Q-Chem or psi4 output that ended normally"},
         {"outer_sphere", "", "qcpost_outer_sphere.exe is not available: the dielectric model"},
         {"fchk_orbitals", "x.fchk -orb -xyz", "x.fchk: cannot open the file"},
+        {"fchk_orbitals", "g.fchk", "-orb and/or -xyz are needed"},
+        {"fchk_orbitals", "cation.fchk -orb", "an unrestricted run"},
+        {"fchk_orbitals", "g.fchk -orb -xyz", "only s, p, sp, d and f shells are supported"},
         {"dimer_overlap", "-batch trans_int_files.dat", "trans_int_files.dat: cannot open the pair list"},
     };
     for (const Case& c : cases) {
@@ -153,6 +165,6 @@ TEST(SiteTools, BadInputStopsWithNothingWritten) {
         expect_stop(run_tool(".", c.tool, c.args), {c.message});
     }
     for (const char* f : {"EL.dat", "VL.dat", "SE_einternal1-e.dat"}) EXPECT_EQ(read_file(f), "earlier\n") << f;
-    EXPECT_FALSE(path_exists("cut.mps.dat"));
+    for (const char* f : {"cut.mps.dat", "g.orb", "g.xyz", "cation.orb"}) EXPECT_FALSE(path_exists(f)) << f;
     EXPECT_FALSE(path_exists("reorg_lambda_outer1-e.dat"));
 }
