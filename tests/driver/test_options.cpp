@@ -33,7 +33,7 @@ std::string asked(const std::vector<std::string>& args) {
 }
 }  // namespace
 
-TEST(Options, DefaultsCaseOrderAndPrefixes) {
+TEST(Options, DefaultsCaseOrderPrefixesHelpAndVersion) {
     krymo_test::ScopedStudyDir dir;
     krymo_test::write_file("here.inp", "&transport\n/\n");
     // Values are case sensitive, read by their first four letters; the last option wins; an unknown option
@@ -60,9 +60,6 @@ TEST(Options, DefaultsCaseOrderAndPrefixes) {
         EXPECT_EQ(e.status, 1);
         EXPECT_NE(e.out_text.find(opt), std::string::npos);
     }
-}
-
-TEST(Options, HelpAndVersion) {
     const Parsed h = parse({"-help"});
     EXPECT_EQ(h.result, ParseResult::Exit);
     EXPECT_NE(h.screen.find("-trackdir"), std::string::npos) << h.screen;

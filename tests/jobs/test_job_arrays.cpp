@@ -38,7 +38,9 @@ TEST(JobArrays, IndexSetsSlotLimitsAndRefusedLists) {
         j.write_gaussian_HL_job_array("job", 1, 8, "N", "T", "M", c.count, c.list);
         EXPECT_NE(read_file("jobs/job.pbs").find(c.lines), std::string::npos) << c.lines.substr(0, 40);
     }
-    // An array without members, or with a list of another length, is refused and leaves no script.
+    // A script that cannot be written stops the run; an array without members, or with a list of another
+    // length, is refused and leaves no script.
+    EXPECT_EQ(expect_fatal([&] { j.write_MC_job("no_dir/mc", 1, 8, "x\n", "elec", "M"); }).status, 255);
     const std::vector<int> empty, three = {1, 2, 3};
     for (const char* s : kSchedNames) {
         const std::string path = "jobs/job_2mol." + std::string(s);

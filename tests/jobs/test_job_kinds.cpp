@@ -21,7 +21,6 @@ TEST(JobKinds, EveryKindForEverySchedulerWithAllOptions) {
     }
     // Each script is a shell program (the local ones run with sh).
     const CommandResult r = run_command("for f in *_* jobs/*; do bash -n \"$f\" && sh -n \"$f\" || echo \"bad $f\"; done");
-    EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, "");
 }
 

@@ -7,8 +7,6 @@
 
 using namespace krymo_test;
 
-namespace {
-
 // Local scripts run with sh from their directory, as the runner scripts do. The whole-workflow tests
 // run every engine; these are the cases they never meet.
 TEST(LocalRun, EachJobRunsItsProgramOnceAndLeavesOnlyTheMarkersItShould) {
@@ -50,5 +48,3 @@ TEST(LocalRun, EachJobRunsItsProgramOnceAndLeavesOnlyTheMarkersItShould) {
     // Every marker is gone but that of the member not listed; only the failed run left an ERROR marker.
     EXPECT_EQ(run_command("ls RUN").output, "ERROR-HL_uc-9\nga-3\n");
 }
-
-}  // namespace

@@ -50,7 +50,6 @@ TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
     ScopedStudyDir dir;
     {
         TextWriter w("out.txt");
-        ASSERT_TRUE(w.is_open());
         w.printf("%d %s\n", 7, "x");
         w.line("tail");
     }
@@ -97,9 +96,7 @@ TEST(TextWriter, NeverWritesThroughALinkPlantedUnderItsTemporaryName) {
 TEST(Files, FoldersThatLeadOutsideTheStudyAreRefused) {
     ScopedStudyDir outside;
     ScopedStudyDir dir;
-    mkdir("HL", 0750);
-    mkdir("inner", 0750);
-    mkdir("MC-marcus", 0750);
+    for (const char* d : {"HL", "inner", "MC-marcus"}) mkdir(d, 0750);
     ASSERT_EQ(symlink("../inner", "HL/sub"), 0);           // a link that stays inside is fine
     ASSERT_EQ(symlink(outside.path().c_str(), "elsewhere"), 0);  // not a folder the run writes into
     refuse_links_outside(".", {"HL", "data", "RE"}, {"MC-"}, "u");

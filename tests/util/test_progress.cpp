@@ -1,5 +1,4 @@
-// Progress reports: nothing before the delay, nothing when off, whole lines of stage, count and
-// time with a last line on completion, and a correct count when many threads add at once.
+// Progress reports: when they show, their whole lines and last line, and the count from many threads.
 #include <gtest/gtest.h>
 
 #include <cstdio>
