@@ -20,6 +20,7 @@ TEST(Text, TrimSplitAndFormat) {
     std::string s = " 'P 21/c' ";
     sg_trim(s);
     EXPECT_EQ(s, "P21/c");
+    EXPECT_EQ(strcasestr_n("Quantum", "quantum", 5), 1);  // a prefix in any case
     std::vector<std::string> v{"stale"};
     split_to_words(",a,,b,", ",", v);
     EXPECT_EQ(v, (std::vector<std::string>{"a", "b"}));
