@@ -14,11 +14,9 @@ class TestJobs : public krymo::Jobscript {
 public:
     using Jobscript::job_slot_limit;
     using Jobscript::job_walltime;
-    using Jobscript::module_qc;
     using Jobscript::module_qc_flag;
     using Jobscript::nodelist;
     using Jobscript::qc_exe;
-    using Jobscript::scratch;
     using Jobscript::write_HL_job_of_kind;
     using Jobscript::write_RE_job_of_kind;
 

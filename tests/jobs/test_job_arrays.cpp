@@ -19,7 +19,7 @@ std::string write_array(TestJobs& j, const std::string& k, const std::vector<int
 
 }  // namespace
 
-TEST(JobArrays, IndexSetsAndSlotLimitsInThePbsHeader) {
+TEST(JobArrays, IndexSetsSlotLimitsAndRefusedLists) {
     ScopedStudyDir dir;
     TestJobs j;
     // Any number of members of any size fits the index set.
@@ -29,15 +29,29 @@ TEST(JobArrays, IndexSetsAndSlotLimitsInThePbsHeader) {
         many.push_back(4099 * k);
         many_set += (k > 1 ? "," : "") + std::to_string(4099 * k);
     }
-    const std::vector<int> listed = {4, 7};
+    // Listed members with a slot limit are in the golden arrays below.
     const struct { int count, limit; const std::vector<int>* list; std::string lines; } cases[] = {
-        {3, 0, nullptr, "#PBS -q workq\n#PBS -t 1-3\n#PBS -o stdout-T\n"}, {2, 0, &listed, "#PBS -t 4,7\n#"},
-        {40, 10, nullptr, "#PBS -t 1-40%10\n"}, {3000, 0, &many, "#PBS -t " + many_set + "\n"}};
+        {3, 0, nullptr, "#PBS -q workq\n#PBS -t 1-3\n#PBS -o stdout-T\n"}, {40, 10, nullptr, "#PBS -t 1-40%10\n"},
+        {3000, 0, &many, "#PBS -t " + many_set + "\n"}};
     for (const auto& c : cases) {
         j.job_slot_limit = c.limit;
         j.write_gaussian_HL_job_array("job", 1, 8, "N", "T", "M", c.count, c.list);
         EXPECT_NE(read_file("jobs/job.pbs").find(c.lines), std::string::npos) << c.lines.substr(0, 40);
     }
+    // A script that cannot be written stops the run; an array without members, or with a list of another
+    // length, is refused and leaves no script.
+    EXPECT_EQ(expect_fatal([&] { j.write_MC_job("no_dir/mc", 1, 8, "x\n", "elec", "M"); }).status, 255);
+    const std::vector<int> empty, three = {1, 2, 3};
+    for (const char* s : kSchedNames) {
+        const std::string path = "jobs/job_2mol." + std::string(s);
+        const krymo::FatalError e =
+            expect_fatal([&] { j.use(s).write_qchem_HL_job_array("job_2mol", 1, 8, "N", "T", "M", 0); });
+        EXPECT_EQ(e.status, 1);
+        EXPECT_NE(e.err_text.find(path + " has no members"), std::string::npos) << e.err_text;
+        EXPECT_FALSE(path_exists(path));
+    }
+    EXPECT_EQ(expect_fatal([&] { j.write_gaussian_HL_job_array("job", 1, 8, "N", "T", "M", 0, &empty); }).status, 1);
+    EXPECT_EQ(expect_fatal([&] { j.write_gaussian_HL_job_array("job", 1, 8, "N", "T", "M", 2, &three); }).status, 1);
 }
 
 TEST(JobArrays, ArraysOfListedMembersForEverySchedulerWithAllOptions) {
@@ -57,20 +71,4 @@ TEST(JobArrays, ArraysOfListedMembersForEverySchedulerWithAllOptions) {
         }
         expect_golden(replaced(all, j.get_workdir(), "@W@"), std::string("jobs/arrays/") + k + ".txt");
     }
-}
-
-TEST(JobArrays, AnArrayWithoutMembersOrWithAWrongListIsRefused) {
-    ScopedStudyDir dir;
-    TestJobs j;
-    const std::vector<int> empty, three = {1, 2, 3};
-    for (const char* s : kSchedNames) {
-        const std::string path = "jobs/job_2mol." + std::string(s);
-        const krymo::FatalError e =
-            expect_fatal([&] { j.use(s).write_qchem_HL_job_array("job_2mol", 1, 8, "N", "T", "M", 0); });
-        EXPECT_EQ(e.status, 1);
-        EXPECT_NE(e.err_text.find(path + " has no members"), std::string::npos) << e.err_text;
-        EXPECT_FALSE(path_exists(path));
-    }
-    EXPECT_EQ(expect_fatal([&] { j.write_gaussian_HL_job_array("job", 1, 8, "N", "T", "M", 0, &empty); }).status, 1);
-    EXPECT_EQ(expect_fatal([&] { j.write_gaussian_HL_job_array("job", 1, 8, "N", "T", "M", 2, &three); }).status, 1);
 }

@@ -1,4 +1,4 @@
-// Directories, line reading and the writer that replaces a file only when it is complete.
+// Directories, line and input reading, and the writer that replaces a file only when it is complete.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -16,19 +16,15 @@ unsigned mode_of(const char* path) {
 }
 }  // namespace
 
-TEST(Files, DirectoriesExistenceAndLines) {
+TEST(Files, DirectoriesLinesAndInputSizes) {
     ScopedStudyDir dir;
     create_directory("d");
     EXPECT_EQ(mode_of("d"), 0750u);
     chmod("d", 0700);
     create_directory("d");  // an existing directory is left alone
     EXPECT_EQ(mode_of("d"), 0700u);
-    create_directory("x/y");  // parents are not created
-    EXPECT_FALSE(path_exists("x"));
     create_directories("p/q/r");
     EXPECT_TRUE(path_exists("p/q/r"));
-    EXPECT_FALSE(file_exists(nullptr));
-    EXPECT_FALSE(file_exists("nothere"));
 
     // Long lines stay whole, with or without their line ends.
     const std::string longline(5000, 'a');
@@ -38,14 +34,22 @@ TEST(Files, DirectoriesExistenceAndLines) {
     EXPECT_EQ(lines, (std::vector<std::string>{"one\r\n", longline + "\n", "last"}));
     ASSERT_TRUE(read_lines("f.txt", lines, false));
     EXPECT_EQ(lines[0], "one");
-    EXPECT_FALSE(read_lines("missing.txt", lines));
+    // Inputs are read up to the size of their kind. Directories, devices and far too large inputs are
+    // refused in the whole-run tests; this is the boundary.
+    const InputKind tiny = {"tiny file", 8};
+    write_file("eight", "1234567\n");
+    EXPECT_TRUE(read_input_lines("eight", tiny, "u", lines, false));
+    EXPECT_EQ(lines, std::vector<std::string>{"1234567"});
+    write_file("nine", "12345678\n");
+    const FatalError e = expect_fatal([&] { read_input_lines("nine", tiny, "u", lines, false); });
+    EXPECT_EQ(e.status, 1);
+    EXPECT_EQ(e.out_text, "The tiny file \"nine\" is too large: 9 bytes, while at most 8 bytes are read.\n");
 }
 
 TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
     ScopedStudyDir dir;
     {
         TextWriter w("out.txt");
-        ASSERT_TRUE(w.is_open());
         w.printf("%d %s\n", 7, "x");
         w.line("tail");
     }
@@ -60,40 +64,15 @@ TEST(TextWriter, ReplacesOnCloseAndKeepsOldFileWhenUnwinding) {
     }
     EXPECT_EQ(read_file("out.txt"), "7 x\ntail\n");
     EXPECT_FALSE(path_exists("out.txt.krymo-part"));
-    EXPECT_FALSE(TextWriter("no/such/dir/file.txt").is_open());
 
     // Failures name the file on the stream of the stage, quoted or not.
     TextWriter w;
     FatalError quoted = expect_fatal([&] { open_output(w, "no/dir/a.mol", OutputFailure{"fileio", 255, true, true}); });
-    EXPECT_EQ(quoted.unit, "fileio");
     EXPECT_EQ(quoted.status, 255);
-    EXPECT_EQ(quoted.err_text, "Failed to open output file \"no/dir/a.mol\"\n");
-    EXPECT_EQ(quoted.out_text, "");
+    EXPECT_EQ(quoted.err_text + quoted.out_text, "Failed to open output file \"no/dir/a.mol\"\n");
     FatalError plain =
         expect_fatal([&] { open_output(w, "no/dir/b.dat", OutputFailure{"transport", 1, false, false}); });
     EXPECT_EQ(plain.out_text, "Failed to open output file no/dir/b.dat\n");
-    EXPECT_EQ(plain.status, 1);
-}
-
-TEST(Files, InputsAreRegularFilesWithinTheSizeOfTheirKind) {
-    ScopedStudyDir dir;
-    const InputKind tiny = {"tiny file", 8};
-    std::vector<std::string> lines;
-    write_file("eight", "1234567\n");
-    EXPECT_TRUE(read_input_lines("eight", tiny, "u", lines, false));
-    EXPECT_EQ(lines, std::vector<std::string>{"1234567"});
-    EXPECT_FALSE(read_input_lines("missing", tiny, "u", lines, false));
-    write_file("nine", "12345678\n");
-    create_directory("d");
-    const std::pair<const char*, const char*> refused[] = {
-        {"nine", "The tiny file \"nine\" is too large: 9 bytes, while at most 8 bytes are read.\n"},
-        {"d", "The tiny file \"d\" is a directory: a regular text file is expected.\n"},
-        {"/dev/zero", "The tiny file \"/dev/zero\" is a device: a regular text file is expected.\n"}};
-    for (const auto& [path, message] : refused) {
-        const FatalError e = expect_fatal([&, p = path] { read_input_lines(p, tiny, "u", lines, false); });
-        EXPECT_EQ(e.status, 1);
-        EXPECT_EQ(e.out_text, message);
-    }
 }
 
 TEST(TextWriter, NeverWritesThroughALinkPlantedUnderItsTemporaryName) {
@@ -112,23 +91,17 @@ TEST(TextWriter, NeverWritesThroughALinkPlantedUnderItsTemporaryName) {
         EXPECT_FALSE(path_exists(std::string(name) + ".krymo-part"));
     }
     EXPECT_EQ(read_file(outside.path() + "/victim"), "keep\n");
-    struct stat st;
-    ASSERT_EQ(lstat("out.txt", &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
 }
 
 TEST(Files, FoldersThatLeadOutsideTheStudyAreRefused) {
     ScopedStudyDir outside;
     ScopedStudyDir dir;
-    mkdir("HL", 0750);
-    mkdir("inner", 0750);
-    mkdir("MC-marcus", 0750);
+    for (const char* d : {"HL", "inner", "MC-marcus"}) mkdir(d, 0750);
     ASSERT_EQ(symlink("../inner", "HL/sub"), 0);           // a link that stays inside is fine
     ASSERT_EQ(symlink(outside.path().c_str(), "elsewhere"), 0);  // not a folder the run writes into
     refuse_links_outside(".", {"HL", "data", "RE"}, {"MC-"}, "u");
     // Each planted link: a named folder, a folder below it, one found by its prefix, a dangling one.
     const std::pair<const char*, const char*> planted[] = {
-        {"data", "\"data\", a symbolic link that leads outside it"},
         {"HL/deeper", "\"HL/deeper\", a symbolic link that leads outside it"},
         {"MC-marcus/elec", "\"MC-marcus/elec\", a symbolic link that leads outside it"},
         {"RE", "\"RE\", a symbolic link that leads nowhere"},
@@ -149,10 +122,7 @@ TEST(Files, FingerprintsTellGeometryButNotResources) {
     write_file("g", gaussian);
     write_file("o", orca);
     const std::string g = krymo::qc_input_fingerprint("g"), o = krymo::qc_input_fingerprint("o");
-    EXPECT_EQ(g.size(), 16u);
     EXPECT_EQ(file_fingerprint("g"), bytes_fingerprint(gaussian));
-    EXPECT_NE(file_fingerprint("g"), file_fingerprint("o"));
-    EXPECT_EQ(file_fingerprint("missing"), "");
     EXPECT_EQ(krymo::qc_input_fingerprint("missing"), "");
     // Cores and memory keep the fingerprint; anything the result depends on changes it.
     const std::pair<std::string, bool> edits[] = {

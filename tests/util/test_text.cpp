@@ -1,19 +1,16 @@
-// Trimming, comparing, splitting and formatting text.
+// Trimming, splitting and formatting text, and quoting values for scripts.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 
 #include "test_support.h"
 #include "util/text.h"
 
 using namespace krymo;
 
-TEST(Text, TrimRules) {
+TEST(Text, TrimSplitAndFormat) {
     // Blanks, tabs and line ends go, but a leading line feed stays.
     for (const auto& [in, out] : {std::pair<std::string, std::string>{"\t hello \r\n", "hello"},
                                   {"\nvalue ", "\nvalue"}, {" \t\r\n", ""}}) {
@@ -23,78 +20,35 @@ TEST(Text, TrimRules) {
     std::string s = " 'P 21/c' ";
     sg_trim(s);
     EXPECT_EQ(s, "P21/c");
-    std::string l = "\"'x, y'\"";
-    sg_triml(l);
-    EXPECT_EQ(l, "x, y'\"");
-    sg_trimr(l);
-    EXPECT_EQ(l, "x, y");
-    // The C form never removes the first character.
-    char crlf[] = "\r\n", c[] = "  ab \t\n";
-    c_trim(crlf);
-    EXPECT_STREQ(crlf, "\r");
-    c_trim(c);
-    EXPECT_STREQ(c, "ab");
-    c_trim(nullptr);
-}
-
-TEST(Text, CompareAndSplit) {
-    EXPECT_TRUE(iequals("&transport", "&TRANSPORT"));
-    EXPECT_FALSE(iequals("qc_exe", "qc_exe "));
-    EXPECT_TRUE(iequals("", ""));
-    EXPECT_EQ(strcasestr_n("Quantum", "quantum", 5), 1);
-    EXPECT_EQ(strcasestr_n("quan", "quantum", 5), 0);
-    EXPECT_EQ(strcasestr_n("x", "y", 0), 1);
+    EXPECT_EQ(strcasestr_n("Quantum", "quantum", 5), 1);  // a prefix in any case
     std::vector<std::string> v{"stale"};
-    EXPECT_EQ(tokenize(v, "  1\t0", " \t"), 1);
-    EXPECT_EQ(v, (std::vector<std::string>{"1", "0"}));
-    EXPECT_EQ(tokenize(v, nullptr, " "), 0);
-    EXPECT_TRUE(v.empty());
     split_to_words(",a,,b,", ",", v);
     EXPECT_EQ(v, (std::vector<std::string>{"a", "b"}));
-}
-
-TEST(Text, FormatsAndReplacements) {
     EXPECT_EQ(format_string("<%s>", std::string(5000, 'x').c_str()).size(), 5002u);  // no length limit
     for (const auto& [v, text] : {std::pair<double, const char*>{300.0, "300"}, {0.05, "0.05"}, {1e7, "1e+07"},
                                   {1.15, "1.15"}})
         EXPECT_EQ(stream_real(v), text);
-    EXPECT_EQ(RemoveWhiteSpaceUnderscore("P 1 21_a"), "P121a");
-    std::string p = "a/b\\c";
-    ReplaceSlashWithUnderscore(p);
-    EXPECT_EQ(p, "a_b_c");
-    char q[] = "a\\b\\c";
-    ReplaceBackSlashWithSlash(q);
-    EXPECT_STREQ(q, "a/b/c");
 }
 
-namespace {
-// Values an input may carry into a script: each must come back as the same bytes, never run.
-const char* const kHostile[] = {
-    "naphthalene.cif", "/abs/dir/x.cif", "a b", "it's", "say \"hi\"", "back\\slash\\", "$(touch pwned)",
-    "`touch pwned`", "a;touch pwned", "x\ny", "tab\there", "${HOME}", "*.cif", "~", "-rf", "caf\xc3\xa9.mol",
-    "q'\"'\"", "%s%d", "",
-};
-}  // namespace
-
-TEST(Text, PlainValuesKeepTheirBytesInScripts) {
+TEST(Text, ValuesReachScriptsAsTheirOwnBytes) {
     // Generated scripts of ordinary studies must not change: plain names pass as they are.
     for (const char* plain : {"naphthalene.cif", "../../data/VL.dat", "g09", "n1,n2", "a+b=c@d:%1", "-nt"}) {
         EXPECT_EQ(python_literal(plain), std::string("\"") + plain + "\"");
         EXPECT_EQ(shell_quote(plain), plain);
     }
-    EXPECT_EQ(shell_command("mpirun  -np 4\torca"), "mpirun -np 4 orca");
-    EXPECT_EQ(shell_command("g09; rm -rf ~"), "'g09;' rm -rf '~'");
-    // Variables expand on the node; anything that is more than a variable is quoted.
-    for (const char* kept : {"$ORCA/orca", "${HOME}/g16/g16", "$A_1${B}x"}) EXPECT_EQ(shell_command(kept), kept);
-    for (const auto& [in, out] : {std::pair<const char*, const char*>{"$(rm x)", "'$(rm' 'x)'"}, {"${A", "'${A'"},
-                                  {"$1/orca", "'$1/orca'"}, {"$", "'$'"}, {"${A}`b`", "'${A}`b`'"}})
+    // Commands split into words; variables expand on the node; anything that is more than a variable is quoted.
+    for (const auto& [in, out] : {std::pair<const char*, const char*>{"mpirun  -np 4\torca", "mpirun -np 4 orca"},
+                                  {"g09; rm -rf ~", "'g09;' rm -rf '~'"}, {"$ORCA/orca", "$ORCA/orca"},
+                                  {"${HOME}/g16/g16", "${HOME}/g16/g16"}, {"$A_1${B}x", "$A_1${B}x"},
+                                  {"$(rm x)", "'$(rm' 'x)'"}, {"${A", "'${A'"}, {"$1/orca", "'$1/orca'"}, {"$", "'$'"},
+                                  {"${A}`b`", "'${A}`b`'"}})
         EXPECT_EQ(shell_command(in), out) << in;
-    EXPECT_EQ(shell_quote(""), "''");
-    EXPECT_EQ(shell_quote("it's"), "'it'\\''s'");
-    EXPECT_EQ(python_literal("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\x01\"");
-}
-
-TEST(Text, QuotedValuesComeBackUnchangedFromPythonAndTheShell) {
+    // Values an input may carry into a script: each must come back as the same bytes, never run.
+    const char* const kHostile[] = {
+        "naphthalene.cif", "/abs/dir/x.cif", "a b", "it's", "say \"hi\"", "back\\slash\\", "$(touch pwned)",
+        "`touch pwned`", "a;touch pwned", "x\ny", "tab\there", "${HOME}", "*.cif", "~", "-rf", "caf\xc3\xa9.mol",
+        "q'\"'\"", "%s%d", "",
+    };
     krymo_test::ScopedStudyDir dir;
     // The shell prints each word as one argument; a command substitution would have run instead.
     std::string shell = "printf '%s|'", expected;
