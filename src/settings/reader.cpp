@@ -713,7 +713,7 @@ int KrymoInp::read_krymo_inp(const std::string& path, bool info) {
     update_unique_flags();
     if (krymo_dat_file.empty()) krymo_dat_file = "krymo-" + ratetype + ".dat";
     check_settings_together();
-    if (sched_type == "lsf" && !nodelist.empty())
+    if (iequals(sched_type, "lsf") && !nodelist.empty())
         for (char& c : nodelist)
             if (c == ',') c = ' ';
     set_reorg_outer_flag(reorg_outer_type);

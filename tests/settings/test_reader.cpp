@@ -96,10 +96,10 @@ TEST_F(SettingsTest, PrecedenceEnvironmentFileAndAliases) {
               std::make_tuple("slurm", 3, 16, true, ""));
     EXPECT_EQ(e.qc_exe, "g03");  // the file wins over the environment
 
-    SettingsProbe& f = read(section("queue_type = lsf\nnodelist = n1,n2\nratetype = marcus\nHL_unique_mol = 0\n"
+    SettingsProbe& f = read(section("queue_type = LSF\nnodelist = n1,n2\nratetype = marcus\nHL_unique_mol = 0\n"
                                     "krymo_dat_file = rates.dat\n"));
     EXPECT_EQ(std::make_tuple(f.sched_type, f.nodelist, f.krymo_dat_file, f.HL_unique_pair, f.RE_unique),
-              std::make_tuple("lsf", "n1 n2", "rates.dat", false, true));
+              std::make_tuple("LSF", "n1 n2", "rates.dat", false, true));
 
     // Aliases share the rule of their key (most reach the echo's golden file); a 3000-character value
     // stays one line (its tail is not a key); a scratch path is trimmed, since a blank in front breaks
