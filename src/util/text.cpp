@@ -52,15 +52,6 @@ void sg_trim(std::string& s) {
     s.swap(out);
 }
 
-void c_trim(char* s) {
-    if (s == nullptr) return;
-    size_t b = 0;
-    while (s[b] != '\0' && is_blank_tab(s[b])) ++b;
-    if (b > 0) std::memmove(s, s + b, std::strlen(s + b) + 1);
-    size_t n = std::strlen(s);
-    while (n > 1 && is_right_space(s[n - 1])) s[--n] = '\0';
-}
-
 bool iequals(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -77,13 +68,6 @@ int strcasestr_n(const char* s, const char* t, int n) {
         if (a != b) return 0;
         if (a == 0) return 1;  // both ended together
     }
-    return 1;
-}
-
-int tokenize(std::vector<std::string>& out, const char* text, const char* delims) {
-    out.clear();
-    if (text == nullptr || delims == nullptr) return 0;
-    split_to_words(text, delims, out);
     return 1;
 }
 
@@ -118,22 +102,9 @@ std::string format_string(const char* fmt, ...) {
     return s;
 }
 
-std::string RemoveWhiteSpaceUnderscore(const std::string& s) {
-    std::string out;
-    for (char c : s)
-        if (c != ' ' && c != '_') out += c;
-    return out;
-}
-
 void ReplaceSlashWithUnderscore(std::string& s) {
     for (char& c : s)
         if (c == '/' || c == '\\') c = '_';
-}
-
-void ReplaceBackSlashWithSlash(char* s) {
-    if (s == nullptr) return;
-    for (; *s; ++s)
-        if (*s == '\\') *s = '/';
 }
 
 std::string stream_real(double v) {

@@ -16,23 +16,17 @@ void sg_triml(std::string& s);
 void sg_trimr(std::string& s);
 // sg_triml, sg_trimr, then every inner blank removed.
 void sg_trim(std::string& s);
-// C-string variant of trim; never removes the first character in the right-hand trim.
-void c_trim(char* s);
 
 bool iequals(const std::string& a, const std::string& b);
 // 1 when the first n characters of s and t agree ignoring case (n < 1 gives 1), else 0.
 int strcasestr_n(const char* s, const char* t, int n);
-// Maximal runs of non-delimiter characters; returns 0 for a null text or delimiter set.
-int tokenize(std::vector<std::string>& out, const char* text, const char* delims);
 void split_to_words(const std::string& text, const std::string& delims, std::vector<std::string>& out);
 
 // printf into a string of exactly the needed length; numbers never go through a locale other than "C".
 std::string format_string(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string vformat_string(const char* fmt, va_list ap);
 
-std::string RemoveWhiteSpaceUnderscore(const std::string& s);
 void ReplaceSlashWithUnderscore(std::string& s);
-void ReplaceBackSlashWithSlash(char* s);
 
 // A double in the default iostream form (six significant digits, %g-like: 300, 0.05, 1e+07).
 std::string stream_real(double v);
