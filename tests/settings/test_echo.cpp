@@ -32,8 +32,6 @@ TEST_F(SettingsTest, EchoOfTheOtherOuterForms) {
 TEST_F(SettingsTest, UnwritableDataDirectoryIsSkippedQuietly) {
     krymo_test::write_file("data", "a file where the directory should be\n");  // fails even for root
     SettingsProbe inp;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(inp.write_krymo_inp("config.inp", true, false));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(krymo_test::capture_stdout([&] { EXPECT_FALSE(inp.write_krymo_inp("config.inp", true, false)); }), "");
     EXPECT_EQ(read_file("data"), "a file where the directory should be\n");
 }
