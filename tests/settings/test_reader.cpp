@@ -89,9 +89,8 @@ TEST_F(SettingsTest, PrecedenceEnvironmentFileAndAliases) {
                                       {"KRYMO_QC_EXE", "g16"}})
         setenv(name, value, 1);
     SettingsProbe& e = read(section("qc_exe = g03\n"));
-    EXPECT_EQ(std::make_tuple(e.sched_type, e.qc_nodes, e.qc_ppn, e.module_qc_flag, e.module_qc),
-              std::make_tuple("slurm", 3, 16, true, ""));
-    EXPECT_EQ(e.qc_exe, "g03");  // the file wins over the environment
+    EXPECT_EQ(std::make_tuple(e.sched_type, e.qc_nodes, e.qc_ppn, e.module_qc_flag, e.module_qc, e.qc_exe),
+              std::make_tuple("slurm", 3, 16, true, "", "g03"));  // the file wins over the environment's g16
 
     SettingsProbe& f = read(section("queue_type = lsf\nnodelist = n1,n2\nratetype = marcus\nHL_unique_mol = 0\n"
                                     "krymo_dat_file = rates.dat\n"));

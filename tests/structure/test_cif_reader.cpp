@@ -33,6 +33,10 @@ TEST(SymOp, EveryTextFormAndRefusal) {
         read += ok ? "  written " + written + "\n" : "  refused: " + why + "\n";
     }
     expect_golden(read, "structure/symop_texts.txt");
+    // Parsed translations arrive wrapped; composed operations may carry any, and are written wrapped.
+    const int one[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const double t[3] = {-0.25, 1.5, -2};
+    EXPECT_EQ(krymo::format_transform_string(one, t), "x+3/4,y+1/2,z");
 }
 
 TEST(CifReader, HandWrittenFilesReadInFull) {
