@@ -67,4 +67,19 @@ inline void separate(const std::vector<double>& x, const std::vector<double>& r,
     }
 }
 
+// Whole-molecule repair: growth from atom 0; an atom bonded only through a periodic image is
+// moved next to its partner.
+inline int grow_whole(int n, const double* r, double scale, const double latt[3][3], double* x) {
+    std::vector<char> available(n, 1);
+    return static_cast<int>(grow(0, available, [&](int m, int i) {
+                                double d[3];
+                                for (int k = 0; k < 3; ++k) d[k] = x[3 * m + k] - x[3 * i + k];
+                                if ((r[m] + r[i]) * scale > cart_length(latt, d)) return true;
+                                for (int k = 0; k < 3; ++k) d[k] = krymo::wrap_displacement(d[k]);
+                                if ((r[m] + r[i]) * scale <= cart_length(latt, d)) return false;
+                                for (int k = 0; k < 3; ++k) x[3 * i + k] = x[3 * m + k] - d[k];
+                                return true;
+                            }).size());
+}
+
 }  // namespace krymo_ref
