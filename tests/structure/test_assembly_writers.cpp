@@ -109,8 +109,7 @@ TEST(Assembly, RepairBondsWithTheSeparationRadii) {
     EXPECT_EQ(e.out_text, "Not all atoms are bonded in the molecule!\nnat_bonded = 1, natoms = 2\n");
     StructureProbe none;
     e = expect_fatal([&] { none.read_crystal_strcuture_files(false, false); });
-    EXPECT_EQ(e.status, 255);
-    EXPECT_EQ(e.out_text, "No input molecular data is available. (-1)\n");
+    EXPECT_EQ(std::tie(e.status, e.out_text), std::make_tuple(255, "No input molecular data is available. (-1)\n"));
 
     // The centre of mass wraps below 0 but not at 0.9999 or just above 1.
     const int atype[1] = {6};
