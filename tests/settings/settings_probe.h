@@ -40,9 +40,9 @@ protected:
         inp_.reset(new SettingsProbe);
         return krymo_test::expect_fatal([&] { inp_->read_krymo_inp("krymo.inp", false); });
     }
-    // The echo of the record read from `text`.
+    // The echo of the record read from `text`; the read's screen report (a crystal's) is dropped.
     std::string echo(const std::string& text) {
-        read(text);
+        krymo_test::capture_stdout([&] { read(text); });
         EXPECT_TRUE(inp_->write_krymo_inp("echo.inp", false, false));
         return krymo_test::read_file("echo.inp");
     }

@@ -1,12 +1,15 @@
 // Reading krymo.inp: section and comment rules, quotes, aliases, lists, precedence and every
-// rejected value with its message and status.
+// rejected value with its message and status; the settings echo and its read-back.
 #include <map>
+#include <regex>
 #include <sstream>
 #include <tuple>
 
 #include "golden.h"
 #include "settings_probe.h"
 #include "util/text.h"
+
+using krymo_test::read_file;
 
 TEST_F(SettingsTest, HeaderCommentAndQuoteRules) {
     const std::pair<std::string, const char*> cases[] = {
@@ -22,7 +25,6 @@ TEST_F(SettingsTest, HeaderCommentAndQuoteRules) {
                             "&transport\nqc_ppn = 3\n/\n");
     EXPECT_EQ(std::make_tuple(t.queue_name, t.qc_exe, t.qc_ppn), std::make_tuple("a", "g16", 3));
     // Known names in any case are stored in their canonical spelling (the name reaches folder names).
-    EXPECT_EQ(read(section("ratetype = Quantum\n")).ratetype, "quantum");
     EXPECT_EQ(read(section("ratetype = MARCUS\n")).ratetype, "marcus");
     // Raw append sections keep their lines untrimmed; several sections add up.
     EXPECT_EQ(read("&transport\n/\n&gaussian.append\n  extra 1 \n/\n&QC_INP_APPEND\n$rem\n/\n").qc_inp_append,
@@ -63,8 +65,7 @@ TEST_F(SettingsTest, CrystalSettingsApplyInEitherOrderAndAreEchoedBeforeTheCryst
         {"disorder = all\n" + crystal + "disorder = major\n", 100, "major"},
     };
     for (const auto& c : cases) {
-        std::string text;  // a stop inside the capture must not leave it open
-        krymo_test::capture_stdout([&] { text = echo(section(c.body)); });
+        const std::string text = echo(section(c.body));
         EXPECT_EQ(inp_->natoms_cif, c.natoms) << c.body;
         const size_t at = text.find(std::string("  disorder           = ") + c.echoed + "    ! ");
         EXPECT_NE(at, std::string::npos) << text;
@@ -75,8 +76,7 @@ TEST_F(SettingsTest, CrystalSettingsApplyInEitherOrderAndAreEchoedBeforeTheCryst
     const std::string noh = "crystal = " + krymo_test::data_path("structure/no_hydrogens.cif") + "\n";
     const std::string allow = "allow_missing_hydrogens = 1\ncif_block = noh\n";
     for (const std::string& body : {noh + allow, allow + noh}) {
-        std::string text;
-        krymo_test::capture_stdout([&] { text = echo(section(body)); });
+        const std::string text = echo(section(body));
         EXPECT_EQ(inp_->natoms_cif, 2) << body;
         EXPECT_NE(text.find("  cif_block          = noh\n  allow_missing_hydrogens = 1\n  crystal "), std::string::npos)
             << text;
@@ -86,15 +86,13 @@ TEST_F(SettingsTest, CrystalSettingsApplyInEitherOrderAndAreEchoedBeforeTheCryst
 
 TEST_F(SettingsTest, PrecedenceEnvironmentFileAndAliases) {
     // The defaults are the echo's golden file.
-    setenv("KRYMO_JOB_SCHED", "slurm", 1);
-    setenv("KRYMO_QC_NODES", " 3", 1);
-    setenv("KRYMO_QC_PPN", "16", 1);
-    setenv("KRYMO_MODULE_QC", "", 1);
-    setenv("KRYMO_QC_EXE", "g16", 1);
+    for (const auto& [name, value] : {std::pair<const char*, const char*>{"KRYMO_JOB_SCHED", "slurm"},
+                                      {"KRYMO_QC_NODES", " 3"}, {"KRYMO_QC_PPN", "16"}, {"KRYMO_MODULE_QC", ""},
+                                      {"KRYMO_QC_EXE", "g16"}})
+        setenv(name, value, 1);
     SettingsProbe& e = read(section("qc_exe = g03\n"));
-    EXPECT_EQ(std::make_tuple(e.sched_type, e.qc_nodes, e.qc_ppn, e.module_qc_flag, e.module_qc),
-              std::make_tuple("slurm", 3, 16, true, ""));
-    EXPECT_EQ(e.qc_exe, "g03");  // the file wins over the environment
+    EXPECT_EQ(std::make_tuple(e.sched_type, e.qc_nodes, e.qc_ppn, e.module_qc_flag, e.module_qc, e.qc_exe),
+              std::make_tuple("slurm", 3, 16, true, "", "g03"));  // the file wins over the environment's g16
 
     SettingsProbe& f = read(section("queue_type = LSF\nnodelist = n1,n2\nratetype = marcus\nHL_unique_mol = 0\n"
                                     "krymo_dat_file = rates.dat\n"));
@@ -134,22 +132,31 @@ TEST_F(SettingsTest, EachBadValueStopsNamingItsKeyLineAndWhatIsExpected) {
     EXPECT_NE(read_fails(section("")).out_text.find("KRYMO_QC_PPN: \"16cores\""), std::string::npos);
 }
 
+TEST_F(SettingsTest, ScanWithoutAUsableStepOrTemperatureStops) {
+    // A zero step is a number: the scan check after the read names it and its line (temperatures that
+    // are no numbers are rows of the bad-values listing).
+    const krymo::FatalError e = read_fails(section("do_transport_run_MC_temp = 1\ndelta_temp = 0\n"));
+    EXPECT_EQ(std::make_tuple(e.unit, e.status), std::make_tuple("krymo_inp", 1));
+    EXPECT_EQ(e.out_text.rfind("Invalid value of delta_temp in krymo.inp, line 3: ", 0), 0u) << e.out_text;
+    EXPECT_NE(e.out_text.find("do_transport_*_temp"), std::string::npos) << e.out_text;
+    // Without a scan the step is never used, and a negative step scans downwards.
+    read("&transport\ndelta_temp = 0\n/\n&transport\ndo_transport_run_MC_temp = 0\n/\n");
+    read(section("do_transport_run_MC_temp = 1\nstart_temp = 300\nend_temp = 200\ndelta_temp = -50\n"));
+}
+
 TEST(InputKeys, TheReadmeTableListsEveryKeyWithItsAliases) {
     // README rows "| `key` | `alias`, `alias` | ..." of the key table, in any order.
-    std::istringstream readme(krymo_test::read_file(krymo_test::source_dir() + "/README.md"));
+    const std::string readme = krymo_test::read_file(krymo_test::source_dir() + "/README.md");
+    const size_t from = readme.find("\nEvery key");
+    std::istringstream table(readme.substr(from, readme.find("\n## ", from) - from));
+    const std::regex quoted("`([^`]+)`");
     std::map<std::string, std::vector<std::string>> documented;
-    bool in_table = false;
-    for (std::string line; std::getline(readme, line);) {
-        if (line.rfind("Every key", 0) == 0) in_table = true;
-        else if (line.rfind("## ", 0) == 0) in_table = false;
-        if (!in_table || line.rfind("| `", 0) != 0) continue;
-        std::vector<std::string> cells;
-        for (size_t a = 1, b; (b = line.find('|', a)) != std::string::npos; a = b + 1) cells.push_back(line.substr(a, b - a));
-        ASSERT_GE(cells.size(), 5u) << line;
+    for (std::string line; std::getline(table, line);) {
+        if (line.rfind("| `", 0) != 0) continue;
+        const std::string names_cells = line.substr(0, line.find('|', line.find('|', 1) + 1));
         std::vector<std::string> names;
-        for (const std::string& cell : {cells[0], cells[1]})
-            for (size_t a = cell.find('`'); a != std::string::npos; a = cell.find('`', cell.find('`', a + 1) + 1))
-                names.push_back(cell.substr(a + 1, cell.find('`', a + 1) - a - 1));
+        for (std::sregex_iterator m(names_cells.begin(), names_cells.end(), quoted), end; m != end; ++m)
+            names.push_back((*m)[1]);
         EXPECT_TRUE(documented.emplace(names[0], std::vector<std::string>(names.begin() + 1, names.end())).second)
             << "listed twice: " << names[0];
     }
@@ -186,10 +193,41 @@ TEST_F(SettingsTest, CutEmptyBinaryOrMisspelledFilesAreRefusedAndRepeatedKeysWar
         EXPECT_EQ(e.out_text.rfind(c.message, 0), 0u) << e.out_text;
     }
     // A key given twice (by an alias too) is named with both lines; lists add up without a warning.
-    testing::internal::CaptureStdout();
-    SettingsProbe& s = read(section("gaussian_ppn = 4\nhomo_adjustment = 1\nqc_ppn = 6\nhomo_adjustment = 2\n"));
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(s.qc_ppn, 6);
+    const std::string out = krymo_test::capture_stdout(
+        [&] { read(section("gaussian_ppn = 4\nhomo_adjustment = 1\nqc_ppn = 6\nhomo_adjustment = 2\n")); });
+    EXPECT_EQ(inp_->qc_ppn, 6);
     EXPECT_EQ(out, "WARNING: krymo.inp sets qc_ppn twice: line 2 (gaussian_ppn) and line 4 (qc_ppn); the value of "
                    "line 4 is used.\n");
+}
+
+TEST_F(SettingsTest, EchoOfDefaultsAndOfEveryKeyReadsBack) {
+    read(section(""));
+    ASSERT_TRUE(inp_->write_krymo_inp("config.inp", true, false));
+    krymo_test::expect_golden(read_file("data/config.inp"), "settings/default_echo.inp");
+    ASSERT_TRUE(inp_->write_krymo_inp("plain.inp", false, false));  // outside the data directory when asked
+    EXPECT_EQ(read_file("plain.inp"), read_file("data/config.inp"));
+
+    // Every key set to a value other than its default (molecule mode, so no crystal is read).
+    const std::string first = echo(read_file(krymo_test::data_path("settings/every_key.inp")));
+    krymo_test::expect_golden(first, "settings/every_key_echo.inp");
+    // module_mpich2 is not echoed, so the blank line after module_qc comes back in the second echo.
+    std::string expected = first;
+    const std::string mod = "! module load gaussian/g09.e01\n";
+    expected.insert(expected.find(mod) + mod.size(), "\n");
+    EXPECT_EQ(echo(first), expected);
+}
+
+TEST_F(SettingsTest, EchoOfTheOtherOuterForms) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"reorg_outer = dielectric 2.5 12\n", "  reorg_outer     = dielectric 2.5 12    ! cutoff in Angstroms\n"},
+        {"lat_site_energy = 1\n", "  emultipole_induce  = 1      ! default to 1 (true)\n"},
+        {"reorg_outer = constant 0.2\n", "  reorg_outer     = constant 0.2    !  in eV\n"}};
+    for (const auto& [body, line] : cases) EXPECT_NE(echo(section(body)).find(line), std::string::npos) << body;
+}
+
+TEST_F(SettingsTest, UnwritableDataDirectoryIsSkippedQuietly) {
+    krymo_test::write_file("data", "a file where the directory should be\n");  // fails even for root
+    SettingsProbe inp;
+    EXPECT_EQ(krymo_test::capture_stdout([&] { EXPECT_FALSE(inp.write_krymo_inp("config.inp", true, false)); }), "");
+    EXPECT_EQ(read_file("data"), "a file where the directory should be\n");
 }

@@ -25,13 +25,6 @@ struct StructureProbe : krymo::FileIO {
     StructureProbe() { allow_missing_hydrogens = true; }
 };
 
-// Pieces of hand-written CIF texts: a cubic 10 A cell and an atom loop.
-inline const std::string kCell =
-    "_cell_length_a 10\n_cell_length_b 10\n_cell_length_c 10\n"
-    "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n";
-inline const std::string kAtomLoop =
-    "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n";
-
 // Writes `text` as t.cif in the current directory and reads it; returns the screen output.
 inline std::string read_cif(StructureProbe& p, const std::string& text, bool info = false) {
     write_file("t.cif", text);
