@@ -105,6 +105,7 @@ TEST(HopsimTools, MonteCarloMobilityAgreesWithTheMasterEquation) {
     const std::vector<std::vector<double>> angle = table_rows("mobility_angle.dat");
     ASSERT_EQ(angle.size(), 25u);
     EXPECT_NEAR(angle[0][1], master.mu[0], 2e-6 * master.mu[0]);
+    EXPECT_EQ(angle[6][0], 90.0);
     EXPECT_NEAR(angle[6][1], master.mu[1], 2e-6 * master.mu[1]);
 
     // Two jobs of thirty trajectories each, by the serial and the OpenMP simulator.
