@@ -47,13 +47,6 @@ inline krymo::hopsim::MoleculeModes stub_modes() {
     return m;
 }
 
-// The rates of a table as the Monte Carlo reads them from its file.
-inline std::vector<double> file_rates(const krymo::hopsim::RateTable& t) {
-    std::vector<double> r;
-    for (const krymo::hopsim::RatePair& p : t.pairs) r.push_back(p.rate);
-    return r;
-}
-
 // The header of the trajectories of table t run with settings s.
 inline krymo::hopsim::TrajectoryHeader trajectory_header(const krymo::hopsim::RateTable& t,
                                                          const krymo::hopsim::KmcSettings& s) {

@@ -2,11 +2,8 @@
 // and against the closed form of one quantum mode.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
-#include <string>
 
-#include "hopsim/rates.h"
 #include "hopsim_support.h"
 
 using namespace krymo::hopsim;
