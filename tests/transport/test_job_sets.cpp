@@ -12,7 +12,7 @@ const std::pair<const char*, Engine> kEngines[] = {
     {"gaussian", Engine::Gaussian}, {"orca", Engine::Orca}, {"qchem", Engine::Qchem}, {"psi4", Engine::Psi4}};
 
 // Three molecules in a 10 A cube: H2, a carbon atom, HF. Root 1 has three neighbours (global pairs
-// 1-3), root 2 two (pairs 4-5), root 3 none. Unique pairs 2 and 4; unique molecules 1 and 3.
+// 1-3), root 2 two (pairs 4-5), root 3 none. Unique pairs 2 and 5; unique molecules 1 and 3.
 void small_cell(TestTransport& t) {
     t.set_cell(10, 10, 10);
     t.add_molecule({1, 1}, {0.1, 0.1, 0.1, 0.17, 0.1, 0.1}, true);
@@ -21,7 +21,7 @@ void small_cell(TestTransport& t) {
     t.nnei = {3, 2, 0};
     t.nei_mol_ids = {{1, 0, 2}, {0, 2}, {}};
     t.nei_cindex = {{0, 0, 0, 1, 0, 0, -1, 0, 0}, {0, 0, 0, 0, 1, 0}, {}};
-    t.HL_unique_pairs = {2, 4};
+    t.HL_unique_pairs = {2, 5};
     t.HL_unique_mols = {1, 3};
     t.RE_unique_mols = {1, 3};
     t.qc_exe = "qcexe";
@@ -47,7 +47,7 @@ std::string study_picture(const std::string& workdir) {
 TEST(JobSets, EachEngineWritesItsFilesRunnersAndInputsPlainAndUniqueSingleAndArray) {
     // Both carriers with the four-point jobs, and a method of the reorganization jobs of their own.
     // Pair 1-3 is the root's atoms, then HF shifted one cell along -a. Unique inputs carry the global
-    // pair number (root 2's first entry is pair 4) and the title of the pair they stand for. The
+    // pair number (root 2's last entry is pair 5) and the title of the pair they stand for. The
     // four-point points: the cation at the neutral's geometry (1 2), the neutral at the cation's (0 1),
     // the anion at the neutral's (-1 2), the neutral at the anion's (0 1).
     for (const auto& e : kEngines)
