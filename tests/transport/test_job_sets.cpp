@@ -8,12 +8,11 @@ using krymo::Engine;
 
 namespace {
 
-const char* const kEngineNames[] = {"gaussian", "orca", "qchem", "psi4"};
-const Engine kEngines[] = {Engine::Gaussian, Engine::Orca, Engine::Qchem, Engine::Psi4};
-constexpr int kEngineCount = 4;
+const std::pair<const char*, Engine> kEngines[] = {
+    {"gaussian", Engine::Gaussian}, {"orca", Engine::Orca}, {"qchem", Engine::Qchem}, {"psi4", Engine::Psi4}};
 
 // Three molecules in a 10 A cube: H2, a carbon atom, HF. Root 1 has three neighbours (global pairs
-// 1-3), root 2 two (pairs 4-5), root 3 none. Unique pairs 2 and 4; unique molecules 1 and 3.
+// 1-3), root 2 two (pairs 4-5), root 3 none. Unique pairs 2 and 5; unique molecules 1 and 3.
 void small_cell(TestTransport& t) {
     t.set_cell(10, 10, 10);
     t.add_molecule({1, 1}, {0.1, 0.1, 0.1, 0.17, 0.1, 0.1}, true);
@@ -22,7 +21,7 @@ void small_cell(TestTransport& t) {
     t.nnei = {3, 2, 0};
     t.nei_mol_ids = {{1, 0, 2}, {0, 2}, {}};
     t.nei_cindex = {{0, 0, 0, 1, 0, 0, -1, 0, 0}, {0, 0, 0, 0, 1, 0}, {}};
-    t.HL_unique_pairs = {2, 4};
+    t.HL_unique_pairs = {2, 5};
     t.HL_unique_mols = {1, 3};
     t.RE_unique_mols = {1, 3};
     t.qc_exe = "qcexe";
@@ -48,13 +47,13 @@ std::string study_picture(const std::string& workdir) {
 TEST(JobSets, EachEngineWritesItsFilesRunnersAndInputsPlainAndUniqueSingleAndArray) {
     // Both carriers with the four-point jobs, and a method of the reorganization jobs of their own.
     // Pair 1-3 is the root's atoms, then HF shifted one cell along -a. Unique inputs carry the global
-    // pair number (root 2's first entry is pair 4) and the title of the pair they stand for. The
+    // pair number (root 2's last entry is pair 5) and the title of the pair they stand for. The
     // four-point points: the cation at the neutral's geometry (1 2), the neutral at the cation's (0 1),
     // the anion at the neutral's (-1 2), the neutral at the anion's (0 1).
-    for (int e = 0; e < kEngineCount; ++e)
+    for (const auto& e : kEngines)
         for (bool unique : {false, true})
             for (bool array : {false, true}) {
-                const std::string name = krymo::format_string("jobsets/%s_%s_%s.txt", kEngineNames[e],
+                const std::string name = krymo::format_string("jobsets/%s_%s_%s.txt", e.first,
                                                               unique ? "unique" : "plain", array ? "array" : "single");
                 SCOPED_TRACE(name);
                 ScopedStudyDir dir;
@@ -66,7 +65,7 @@ TEST(JobSets, EachEngineWritesItsFilesRunnersAndInputsPlainAndUniqueSingleAndArr
                 t.RE_calc_lambda_4P = true;
                 t.qc_method = "hlmethod";
                 t.qc_method_re = "remethod";
-                t.write_qc_job_sets(kEngines[e]);
+                t.write_qc_job_sets(e.second);
                 // Root 3 has no neighbours and so no arrays: a scheduler would refuse one without members.
                 // Inputs once per engine and kind; job scripts where they differ (array members, unique names).
                 std::string picture = study_picture(t.get_workdir()) + (array ? "" : files_text("HL") + files_text("RE"));
@@ -95,15 +94,15 @@ TEST(JobSets, NoUniquePairWritesNoInputAndNoJob) {
 TEST(JobSets, OverlapMethodWritesOnlyEveryUnitCellMoleculeWithGaussian) {
     // Gaussian: the monomers of every molecule and no pair runner; the other engines have no such method.
     std::string all;
-    for (int e = 0; e < kEngineCount; ++e) {
+    for (const auto& e : kEngines) {
         ScopedStudyDir dir;
         TestTransport t;
         small_cell(t);
         set_unique(t, true);
         t.use_moo = true;
         t.set_job_moo_flag(true);
-        t.write_qc_job_sets(kEngines[e]);
-        all += std::string("#### ") + kEngineNames[e] + "\n" + study_picture(t.get_workdir());
+        t.write_qc_job_sets(e.second);
+        all += std::string("#### ") + e.first + "\n" + study_picture(t.get_workdir());
     }
     expect_golden(all, "jobsets/overlap_method.txt");
 }

@@ -56,10 +56,9 @@ TEST(NeighborRead, MalformedFilesStopTheRun) {
     for (const auto& c : cases) {
         std::string text = c.first;
         if (text.rfind("2\n", 0) == 0) text.insert(2, "1 0 0 0 # root\n");
-        const std::string message = c.second.rfind("line ", 0) == 0 ? "neighbor.dat " + c.second : c.second;
         TestTransport r;
         two_molecule_cell(r, "# c1\n# c2\n" + text);
-        expect_stop([&] { r.build_neighbor_list(true, false); }, 1, message);
+        expect_stop([&] { r.build_neighbor_list(true, false); }, 1, "neighbor.dat " + c.second);
     }
     std::remove("neighbor.dat");
     TestTransport t;

@@ -21,26 +21,25 @@ public:
     // Members the tests fill or read directly.
     using Transport::carrier_letter; using Transport::chargetype; using Transport::cif_lattice_vectors;
     using Transport::compute_engine; using Transport::data_mol_output_level; using Transport::HL_pair_index;
-    using Transport::HL_unique_pairs; using Transport::homo_adjustment; using Transport::global_pair_number;
-    using Transport::lattice_cutoff; using Transport::total_pairs;
+    using Transport::HL_unique_pairs; using Transport::homo_adjustment; using Transport::lattice_cutoff;
     using Transport::lumo_adjustment; using Transport::mol_com; using Transport::mol_data_source;
     using Transport::mol_mass; using Transport::mol_moments; using Transport::mol_natoms; using Transport::mol_x_s;
     using Transport::nei_cindex; using Transport::nei_com_x; using Transport::nei_mol_ids;
     using Transport::neighbor_scell; using Transport::nmols_uc; using Transport::nnei; using Transport::output_eigval;
-    using Transport::qc_basis; using Transport::qc_basis_re; using Transport::qc_method; using Transport::qc_method_re; using Transport::qc_exe; using Transport::RE_unique;
+    using Transport::qc_basis; using Transport::qc_basis_re; using Transport::qc_method;
+    using Transport::qc_method_re; using Transport::qc_exe; using Transport::RE_unique;
     using Transport::RE_use_neutral_chk; using Transport::reorg_outer_radii; using Transport::reorg_outer_type;
     using Transport::use_moo; using Transport::crystal_file; using Transport::delta_temp;
     using Transport::do_transport_get_mob_MC; using Transport::do_transport_get_mob_MC_temp;
     using Transport::do_transport_get_mob_ME; using Transport::do_transport_get_mob_ME_temp;
     using Transport::do_transport_run_MC; using Transport::do_transport_run_MC_temp;
     using Transport::do_transport_run_ME; using Transport::do_transport_run_ME_temp; using Transport::end_temp;
-    using Transport::HOMOLUMO_dynamic_disorder; using Transport::mol_files;
-    using Transport::ratetype; using Transport::read_neighbor_dat; using Transport::start_temp;
-    using Transport::V_dynamic_disorder; using Transport::HL_unique_mols; using Transport::HL_unique_nei_mol;
-    using Transport::HL_unique_pair; using Transport::HL_unique_uc_mol; using Transport::lat_site_energy;
-    using Transport::mol_atypes; using Transport::mol_x; using Transport::RE_calc_lambda_4P;
-    using Transport::RE_unique_mols; using Transport::sched_job_array;
-    using Transport::eckart_mirror; using Transport::RE_uc_mol_index; using Transport::use_evc_dint;
+    using Transport::HOMOLUMO_dynamic_disorder; using Transport::mol_files; using Transport::ratetype;
+    using Transport::read_neighbor_dat; using Transport::start_temp; using Transport::V_dynamic_disorder;
+    using Transport::HL_unique_mols; using Transport::HL_unique_nei_mol; using Transport::HL_unique_pair;
+    using Transport::HL_unique_uc_mol; using Transport::lat_site_energy; using Transport::RE_calc_lambda_4P;
+    using Transport::RE_unique_mols; using Transport::sched_job_array; using Transport::eckart_mirror;
+    using Transport::RE_uc_mol_index; using Transport::use_evc_dint;
 
     void use_scheduler(const std::string& name) {
         sched_type = name;

@@ -1,5 +1,5 @@
 // The normal-mode stage: inputs, scripts and job scripts per engine and carrier (the stage runs for real
-// in the end-to-end study), and failures.
+// in the end-to-end study).
 #include <sys/stat.h>
 
 #include "golden.h"
@@ -79,12 +79,4 @@ TEST(EvcStage, ScriptsJobsAndWorkTreePerEngineCarrierAndMolecules) {
         write_stage(t);
         expect_golden(stage_picture(t.get_workdir()), std::string("workflow/evc/") + c.golden + ".txt");
     }
-}
-
-TEST(EvcStage, MissingBondListStopsTheRun) {
-    ScopedStudyDir dir;
-    TestTransport t;
-    four_molecules(t, 1, 'a', false);
-    std::remove("data/mol2_bonds.dat");
-    expect_stop([&] { t.write_evc_inp_files(); }, 255, "Failed to open input file \"data/mol2_bonds.dat\"\n");
 }

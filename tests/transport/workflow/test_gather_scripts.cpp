@@ -5,33 +5,15 @@
 
 using namespace krymo_test;
 
-namespace {
-
-// Two molecules with 2 and 1 neighbours (molecule 2, then 1; molecule 1).
-void two_roots(TestTransport& t) {
+TEST(GatherScripts, PairListNamesEachPairOrItsRepresentative) {
+    ScopedStudyDir dir;
+    ASSERT_EQ(std::system("mkdir data scr jobs RUN"), 0);
+    TestTransport t;  // two molecules with 2 and 1 neighbours (molecule 2, then 1; molecule 1)
     t.nmols_uc = 2;
     t.nnei = {2, 1};
     t.nei_mol_ids = {{1, 0}, {0}};
     t.compute_engine = 1;
     t.HL_unique_nei_mol = t.HL_unique_pair = false;
-}
-
-// Four molecules; with the unique flag molecule 1 stands for 2, and 3 for 4.
-void four_molecules(TestTransport& t, char carrier, bool unique) {
-    t.nmols_uc = 4;
-    t.carrier_letter = carrier;
-    t.RE_unique = unique;
-    t.RE_uc_mol_index = {1, 1, 3, 3};
-    t.RE_unique_mols = {1, 3};
-}
-
-}  // namespace
-
-TEST(GatherScripts, PairListNamesEachPairOrItsRepresentative) {
-    ScopedStudyDir dir;
-    ASSERT_EQ(std::system("mkdir data scr jobs RUN"), 0);
-    TestTransport t;
-    two_roots(t);
     t.write_trans_int_files();
     std::string lists = read_file("data/trans_int_files.dat");
     // Molecule 2's only pair stands for nothing new: pair 1 (flattened key 0) represents it. ORCA: ".out".
@@ -43,8 +25,6 @@ TEST(GatherScripts, PairListNamesEachPairOrItsRepresentative) {
     // A representative beyond the last entry cannot be mapped to a molecule.
     t.HL_pair_index = {0, 1, 3};
     expect_stop([&] { t.write_trans_int_files(); }, 255, "neighbor key mapping error!\n");
-    EXPECT_EQ(t.neighbor_map_key_1d_to_uc_id(2), 1);
-    EXPECT_EQ(t.neighbor_map_key_1d_to_uc_id(1), 0);
 }
 
 TEST(GatherScripts, EveryScriptPerCarrierOuterSphereAndUniqueMolecules) {
@@ -58,8 +38,12 @@ TEST(GatherScripts, EveryScriptPerCarrierOuterSphereAndUniqueMolecules) {
         SCOPED_TRACE(c.golden);
         ScopedStudyDir dir;
         ASSERT_EQ(std::system("mkdir data scr jobs RUN"), 0);
-        TestTransport t;
-        four_molecules(t, c.carrier, c.unique);
+        TestTransport t;  // four molecules; with the unique flag molecule 1 stands for 2, and 3 for 4
+        t.nmols_uc = 4;
+        t.carrier_letter = c.carrier;
+        t.RE_unique = c.unique;
+        t.RE_uc_mol_index = {1, 1, 3, 3};
+        t.RE_unique_mols = {1, 3};
         t.reorg_outer_type = c.outer;
         t.compute_engine = c.engine;
         t.set_job_moo_flag(c.moo);

@@ -83,7 +83,6 @@ TEST(MobilityScripts, WholeTreeOfTwoStudiesThatDifferInEverySwitch) {
 TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
     struct Case { double start, end, delta; std::vector<std::string> names; };
     const Case cases[] = {
-        {300, 300, 50, {"300"}},
         {300, 200, 50, {}},
         {200, 300, 40, {"200", "240", "280"}},  // the count truncates: 300 is not reached
         {249.75, 250.75, 0.5, {"250", "251"}},  // 249.75 and 250.25 K share "250"
@@ -102,11 +101,6 @@ TEST(MobilityScripts, TemperatureScanNamesItsDirectoriesByRoundedTemperature) {
         mc_names.push_back("get_mob.py");
         EXPECT_EQ(list_dir("MC-marcus-temp"), mc_names);
         EXPECT_EQ(list_dir("ME-marcus-temp/hole"), c.names);
-        // The collectors open the directories made, the empty scan none.
-        const std::string collectors = read_file("ME-marcus-temp/get_mob.py") + read_file("MC-marcus-temp/get_mob.py");
-        EXPECT_EQ(collectors.find("exp_data.dat") != std::string::npos, !c.names.empty()) << collectors;
-        if (!c.names.empty())
-            EXPECT_NE(collectors.find("open(\"" + c.names.back() + "/hole/exp_data.dat\")"), std::string::npos);
     }
 }
 
